@@ -1,0 +1,25 @@
+// The subcommands of rvx-cli. Each takes the words after its name and returns the exit status.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace hrv::cli {
+
+using Args = std::vector<std::string>;
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1; // some file failed
+inline constexpr int kExitUsage = 2;  // the words were not understood
+
+int Analyze(const Args& args, std::ostream& out, std::ostream& err);
+int Convert(const Args& args, std::ostream& out, std::ostream& err);
+
+// Prints the usage text.
+void Usage(std::ostream& os);
+
+// Runs a whole command line (argv without the program name).
+int Run(const Args& args, std::ostream& out, std::ostream& err);
+
+} // namespace hrv::cli

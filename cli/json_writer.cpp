@@ -1,0 +1,77 @@
+// A small JSON Lines writer: one object per line, keys in the order written.
+#include "cli/json_writer.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+
+namespace hrv {
+
+std::string JsonObject::Quote(std::string_view s) {
+    std::string out = "\"";
+    for (const char ch : s) {
+        const auto c = static_cast<unsigned char>(ch);
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (c < 0x20) {
+                static constexpr char kHex[] = "0123456789abcdef";
+                out += "\\u00";
+                out += kHex[c >> 4];
+                out += kHex[c & 15];
+            } else {
+                out += ch;
+            }
+        }
+    }
+    return out + "\"";
+}
+
+std::string JsonObject::Number(double value) {
+    if (!std::isfinite(value)) {
+        return "null";
+    }
+    // Locale-independent, 17 significant digits: reads back to the same double.
+    std::array<char, 64> buf{};
+    const auto r = std::to_chars(buf.data(), buf.data() + buf.size(), value,
+                                 std::chars_format::general, 17);
+    return std::string(buf.data(), r.ptr);
+}
+
+void JsonObject::Key(std::string_view key) {
+    if (!text_.empty()) {
+        text_ += ", ";
+    }
+    text_ += Quote(key);
+    text_ += ": ";
+}
+
+JsonObject& JsonObject::Str(std::string_view key, std::string_view value) {
+    Key(key);
+    text_ += Quote(value);
+    return *this;
+}
+
+JsonObject& JsonObject::Int(std::string_view key, std::int64_t value) {
+    Key(key);
+    text_ += std::to_string(value);
+    return *this;
+}
+
+JsonObject& JsonObject::Real(std::string_view key, double value) {
+    Key(key);
+    text_ += Number(value);
+    return *this;
+}
+
+JsonObject& JsonObject::Bool(std::string_view key, bool value) {
+    Key(key);
+    text_ += value ? "true" : "false";
+    return *this;
+}
+
+} // namespace hrv

@@ -1,0 +1,69 @@
+// Filling the current fragment from an RR or PPG file, and the conversion of one PPG file to RR.
+#include "files/fragment_load.h"
+
+#include "files/paths.h"
+#include "files/rr_file.h"
+
+#include <algorithm>
+
+namespace hrv {
+
+FileKind KindFromExtension(const std::string& path) {
+    return ExtensionOfPath(path) == "ppg" ? FileKind::Ppg : FileKind::Rr;
+}
+
+void TakeRrWords(FragmentData& f) {
+    std::fill(f.AnalysisSeries.begin(), f.AnalysisSeries.end(), 0);
+    // The analysed fragment never exceeds the 2000 intervals RrTicks holds; RrWords keeps every
+    // word read so that a later save writes the file back whole.
+    const int held = std::clamp(f.RrCount, 0, kRrCapacity);
+    for (int k = 1; k <= held; ++k) {
+        const auto ticks = static_cast<std::uint8_t>(f.RrWords[k] >> 8);
+        f.RrTicks[k] = ticks;
+        f.RrAux[k] = static_cast<std::uint8_t>(f.RrWords[k] & 0xFF);
+        f.AnalysisSeries[k] = ticks;
+    }
+}
+
+void TakePulses(const PpgWorkspace& w, FragmentData& f) {
+    f.RrCount = std::clamp(w.PulseCount, 0, kWordCapacity);
+    std::copy_n(w.PulseIntervals.begin() + 1, kRrCapacity, f.AnalysisSeries.begin() + 1);
+    for (int k = 1; k <= f.RrCount; ++k) {
+        const std::uint8_t ticks = w.PulseIntervals[k];
+        if (k <= kRrCapacity) {
+            f.RrTicks[k] = ticks;
+            f.RrAux[k] = 0;
+        }
+        f.RrWords[k] = static_cast<std::uint16_t>(ticks * 256);
+    }
+}
+
+LoadResult LoadFragmentFile(const std::string& path, FileKind kind, FragmentData& f,
+                            PpgWorkspace& w) {
+    if (kind == FileKind::Rr) {
+        ReadRrFile(path, f);
+        TakeRrWords(f);
+        return LoadResult::Loaded;
+    }
+    std::fill(f.AnalysisSeries.begin(), f.AnalysisSeries.end(), 0);
+    if (!DecodePpgFile(path, w)) {
+        return LoadResult::ImportError;
+    }
+    TakePulses(w, f);
+    return LoadResult::Loaded;
+}
+
+ConvertResult ConvertPpgToRr(const std::string& path, FragmentData& f, PpgWorkspace& w) {
+    if (!DecodePpgFile(path, w)) {
+        return ConvertResult::ImportError;
+    }
+    const std::string out = RrPathForPpg(path);
+    if (out == path) {
+        return ConvertResult::SamePath; // a file named "x.rr" would overwrite itself
+    }
+    TakePulses(w, f);
+    WriteRrFile(out, f);
+    return ConvertResult::Written;
+}
+
+} // namespace hrv

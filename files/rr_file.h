@@ -1,0 +1,28 @@
+// The RR file: a 2-byte header and one little-endian word per interval (ticks * 256 + aux).
+#pragma once
+
+#include "analysis/fragment_data.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace hrv {
+
+inline constexpr std::size_t kRrHeaderBytes = 2;
+inline constexpr std::size_t kRrDataLimit = 2 * kWordCapacity; // bytes read after the header
+
+// Takes the words of an RR file image into RrWords from position 1 and sets RrCount to their
+// number ((size - 2) div 2, at most 40,000). Words beyond those read keep their contents; the
+// header and an odd final byte are ignored. Nothing else changes.
+void ParseRrBytes(std::span<const std::uint8_t> bytes, FragmentData& f);
+
+// The file image of the first RrCount words of RrWords behind two zero header bytes.
+std::vector<std::uint8_t> RrFileImage(const FragmentData& f);
+
+// Read and write an RR file; FileIoError when the file layer fails (RrCount is then unchanged).
+void ReadRrFile(const std::string& path, FragmentData& f);
+void WriteRrFile(const std::string& path, const FragmentData& f);
+
+} // namespace hrv
