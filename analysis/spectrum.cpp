@@ -63,6 +63,10 @@ void ComputeSpectrum(FragmentData& f, const ProgressFn& progress) {
         }
     }
 
+    f.SpectralIndices = ComputeSpectralIndices(sp);
+}
+
+SpectralIndicesData ComputeSpectralIndices(const SpectrumData& sp) {
     // Band powers. Because the spacing is held slightly above 1/300 Hz, bins 12, 45 and 120 lie
     // just above the edges 0.04, 0.15 and 0.4 Hz.
     SpectralIndicesData r;
@@ -95,7 +99,7 @@ void ComputeSpectrum(FragmentData& f, const ProgressFn& progress) {
     r.VLF *= kBandPowerScale;
     r.LF *= kBandPowerScale;
     r.HF *= kBandPowerScale;
-    f.SpectralIndices = r;
+    return r;
 }
 
 } // namespace hrv

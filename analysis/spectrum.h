@@ -23,4 +23,7 @@ void ComputeSpectrum(FragmentData& f, const ProgressFn& progress = {});
 // values of bin k. A pure function of its inputs, so bins may be computed in any order.
 void ComputeSpectrumBin(const double* x, int k, double& cosSum, double& sinSum, double& power);
 
+// The band powers and ratios of a finished spectrum (bins 1..150).
+SpectralIndicesData ComputeSpectralIndices(const SpectrumData& sp);
+
 } // namespace hrv

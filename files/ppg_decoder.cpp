@@ -61,8 +61,7 @@ void DetectPulses(PpgWorkspace& w) {
             const std::int32_t previous = lastInterval;
             lastBeat = t;
             lastInterval = interval;
-            if (interval > kShortestInterval && interval < kLongestInterval &&
-                2 * std::abs(interval - previous) < interval && count < kPulseCapacity) {
+            if (PulseAccepted(interval, previous) && count < kPulseCapacity) {
                 w.PulseIntervals[++count] = static_cast<std::uint8_t>(interval);
             }
         }
@@ -72,6 +71,11 @@ void DetectPulses(PpgWorkspace& w) {
 }
 
 } // namespace
+
+bool PulseAccepted(std::int32_t interval, std::int32_t previous) {
+    return interval > kShortestInterval && interval < kLongestInterval &&
+           2 * std::abs(interval - previous) < interval;
+}
 
 bool DecodePpgBytes(std::span<const std::uint8_t> bytes, PpgWorkspace& w) {
     // Only the positions the previous decode used can be non-zero.

@@ -25,6 +25,10 @@ struct PpgWorkspace {
     std::int32_t PulseCount = 0;
 };
 
+// Whether an interval (ticks) between two candidate beats is kept, given the previous interval:
+// longer than 25, shorter than 250 and less than half a change from the previous one.
+bool PulseAccepted(std::int32_t interval, std::int32_t previous);
+
 // Decodes a PPG file image and detects its pulses. Returns false when the size is not accepted
 // (fewer than 4 or 1,080,000 bytes or more); the outputs are then empty. Otherwise PulseIntervals
 // holds PulseCount intervals and zeros after them.

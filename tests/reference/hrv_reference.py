@@ -91,31 +91,42 @@ def load_rr(path):
 
 # --- PPG file: decoding and pulse detection -----------------------------------
 
-def decode_ppg(path):
-    """Pulse intervals (ticks) found in a PPG file, or None when rejected."""
+def read_ppg_samples(path):
+    """Sample stream of a PPG file, or None when the file size is rejected.
+
+    Only the bytes at even offsets are samples; an odd final byte is dropped.
+    """
     with open(path, "rb") as f:
         data = f.read(PPG_READ_MAX)
     n = len(data)
     if n < PPG_SIZE_MIN or n >= PPG_SIZE_LIMIT:
         return None
-
-    # Only the bytes at even offsets are samples; an odd final byte is dropped.
     n_samples = n // 2
-    samples = data[0:2 * n_samples:2]
+    return data[0:2 * n_samples:2]
 
-    # Frame search: sync, channel A, channel B, and the next sync right after.
-    chan_a = [0]                               # frames numbered from 1
-    m = 0                                      # 0-based sample index
-    last = n_samples - 4                       # positions 1 .. N-3
+
+def find_frames(samples):
+    """Channel A of every frame (1-based list, index 0 unused).
+
+    A frame is sync, channel A, channel B, and is taken only when the next
+    sync stands right after it; otherwise the search moves on one sample.
+    """
+    n_samples = len(samples)
+    chan_a = [0]
+    m = 0                                      # 0-based: positions 1 .. N-3
+    last = n_samples - 4
     while m <= last:
         if samples[m] == PPG_SYNC and samples[m + 3] == PPG_SYNC:
             chan_a.append(samples[m + 1])      # channel B is not used
             m += 3
         else:
             m += 1
-    frames = len(chan_a) - 1
+    return chan_a
 
-    # Detection over the 10-frame slope.
+
+def detect_pulses(chan_a):
+    """Pulse intervals in frames (= ticks) from channel A (1-based list)."""
+    frames = len(chan_a) - 1
     reg = [0] * 11                             # slope register, slots 1..10
     rising = False
     peak = False
@@ -127,7 +138,7 @@ def decode_ppg(path):
         reg[10] = d
         for i in range(1, 10):
             reg[i] = reg[i + 1]
-        # slot 1 = d(t-8), slot 5 = d(t-4), slots 9 and 10 = d(t)
+        # now slot 1 = d(t-8), slot 5 = d(t-4), slots 9 and 10 = d(t)
         if reg[10] < reg[1]:
             peak = rising
             rising = False
@@ -144,6 +155,14 @@ def decode_ppg(path):
                 pulses.append(interval)
         peak = False
     return pulses
+
+
+def decode_ppg(path):
+    """Pulse intervals (ticks) found in a PPG file, or None when rejected."""
+    samples = read_ppg_samples(path)
+    if samples is None:
+        return None
+    return detect_pulses(find_frames(samples))
 
 
 def load_ppg(path):
@@ -202,7 +221,7 @@ def resample(series, start=1):
 # --- spectrum --------------------------------------------------------------------
 
 def compute_spectrum(buf):
-    """Direct transform of slots 0..29999: (Power[1..150], indices dict)."""
+    """Direct transform of slots 0..29999: (Power of bins 1..150, indices)."""
     cos = math.cos
     sin = math.sin
 
@@ -237,6 +256,13 @@ def compute_spectrum(buf):
             cs += cos(theta) * xj
             sn += sin(theta) * xj
         power[k] = (cs * cs + sn * sn) * (dt * 2) / N_SAMPLES
+    return power[1:], band_indices(power[1:])
+
+
+def band_indices(power):
+    """VLF, LF, HF, Total (x 1000) and the ratios from Power of bins 1..150
+    (power[0] is bin 1)."""
+    power = [0.0] + list(power)
 
     # Band powers: lower edge inclusive, upper edge exclusive.
     vlf = lf = hf = total = 0.0
@@ -265,7 +291,7 @@ def compute_spectrum(buf):
         "Total": total * 1000,
         "LFnorm": lfnorm, "HFnorm": hfnorm, "LFHF": lfhf,
     }
-    return power[1:], indices
+    return indices
 
 
 # --- time-domain statistics --------------------------------------------------------

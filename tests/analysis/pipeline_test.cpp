@@ -1,0 +1,65 @@
+// The analysis pipeline without display.
+#include "analysis/pipeline.h"
+
+#include "tests/support/test_support.h"
+
+namespace hrv {
+namespace {
+
+using test::Concat;
+using test::NewFragment;
+using test::Repeat;
+using test::SetIntervals;
+
+TEST(Pipeline, AStartedFragmentIsZero) {
+    auto f = NewFragment();
+    EXPECT_EQ(f->RrCount, 0);
+    EXPECT_EQ(f->FragmentCount, 0);
+    EXPECT_EQ(f->TimeIndices.SDNN, 0);
+    EXPECT_EQ(f->SpectralIndices.Total, 0);
+    EXPECT_TRUE(std::all_of(f->RrTicks.begin(), f->RrTicks.end(), [](auto v) { return v == 0; }));
+    EXPECT_TRUE(std::all_of(f->ResampleBuffer.begin(), f->ResampleBuffer.end(),
+                            [](double v) { return v == 0; }));
+    EXPECT_TRUE(f->CurrentFileName.empty());
+}
+
+TEST(Pipeline, ExactlyThreeHundredSecondsSucceedsAndOneTickLessChangesNoResult) {
+    auto f = NewFragment();
+    bool accepted = false;
+    SetIntervals(*f, Concat({{70}, test::ModulatedRhythm(100, 8, 10, 300)}));
+    // Make the intervals after the first add up to exactly 30000 ticks.
+    int sum = 0;
+    for (int k = 2; k <= f->RrCount; ++k) {
+        sum += f->AnalysisSeries[k];
+    }
+    f->AnalysisSeries[2] = static_cast<std::uint8_t>(f->AnalysisSeries[2] + (30000 - sum));
+    f->RrTicks[2] = f->AnalysisSeries[2];
+    ASSERT_TRUE(AnalyseFragment(*f, {}, [&] { accepted = true; }));
+    EXPECT_TRUE(accepted);
+    const auto before = f->TimeIndices.SDNN;
+    const auto total = f->SpectralIndices.Total;
+    ASSERT_GT(total, 0);
+
+    f->AnalysisSeries[2] = static_cast<std::uint8_t>(f->AnalysisSeries[2] - 1);
+    accepted = false;
+    EXPECT_FALSE(AnalyseFragment(*f, {}, [&] { accepted = true; }));
+    EXPECT_FALSE(accepted);
+    EXPECT_EQ(f->TimeIndices.SDNN, before);
+    EXPECT_EQ(f->SpectralIndices.Total, total);
+}
+
+TEST(Pipeline, ASecondAnalysisReplacesEveryResult) {
+    auto f = NewFragment();
+    SetIntervals(*f, test::ModulatedRhythm(80, 10, 4, 500));
+    ASSERT_TRUE(AnalyseFragment(*f));
+    SetIntervals(*f, Repeat(100, 400));
+    ASSERT_TRUE(AnalyseFragment(*f));
+    EXPECT_EQ(f->FragmentCount, 299);
+    EXPECT_EQ(f->TimeIndices.SDNN, 0);
+    EXPECT_EQ(f->SpectralIndices.Total, 0);
+    EXPECT_EQ(f->Histogram[100], 299);
+    EXPECT_EQ(f->Histogram[80], 0);
+}
+
+} // namespace
+} // namespace hrv
