@@ -1,0 +1,42 @@
+// The setup dialog "Параметры": device model, serial port and baud rate of the recording.
+#pragma once
+
+#include <QDialog>
+
+class QButtonGroup;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+
+namespace hrv {
+
+class TFormSetup : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit TFormSetup(QWidget* parent = nullptr);
+
+    // Selected entries, from 0; -1 when none is selected. Setting a value beyond the last entry
+    // of RG_Device selects the last one; any other value outside the entries selects none.
+    int DeviceSelection() const;
+    void SetDeviceSelection(int index);
+    int PortSelection() const;
+    void SetPortSelection(int index);
+    // The baud list entry selected: the entry whose text the edit field holds, -1 otherwise.
+    int BaudSelection() const;
+    void SetBaudSelection(int index);
+
+    QGroupBox* RG_Device = nullptr;
+    QGroupBox* RG_Port = nullptr;
+    QLabel* Label1 = nullptr;
+    QComboBox* CB_Baud = nullptr;
+    QPushButton* Button1 = nullptr;
+    QPushButton* Button2 = nullptr;
+
+private:
+    QButtonGroup* deviceGroup_ = nullptr;
+    QButtonGroup* portGroup_ = nullptr;
+};
+
+} // namespace hrv

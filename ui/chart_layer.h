@@ -1,0 +1,70 @@
+// The chart component of the program: one series per chart, each point, bar or area segment in
+// its own colour, fixed or automatic axes, titles and captions, and drawing a whole chart into a
+// rectangle of any painter (screen, image or printer page).
+#pragma once
+
+#include "ui/chart_data.h"
+
+#include <QChartView>
+#include <QColor>
+#include <QRectF>
+#include <QString>
+
+#include <vector>
+
+class QPainter;
+
+namespace hrv {
+
+class ChartWidget : public QChartView {
+    Q_OBJECT
+
+public:
+    // A chart set up as `spec` says, with an empty series. objectName = spec.name.
+    explicit ChartWidget(ChartSpec spec, QWidget* parent = nullptr);
+    ~ChartWidget() override;
+
+    const ChartSpec& Spec() const { return spec_; }
+
+    // Removes every point.
+    void Clear();
+
+    // Adds a value at x = number of points held before it, or an (x, y) point. Points added
+    // this way reach the shown series together, once control returns to the event loop (or at
+    // Flush or Draw), never one by one.
+    void AddValue(double y, const QString& label, const QColor& color);
+    void AddXY(double x, double y, const QString& label, const QColor& color);
+
+    // Replaces the whole series in one step and shows it at once.
+    void SetPoints(std::vector<ChartPoint> points);
+
+    // Shows the points added since the last update now.
+    void Flush();
+
+    // The points the series holds, in the order added.
+    const std::vector<ChartPoint>& Points() const { return points_; }
+
+    // Draws the whole chart, with its settings and points, into `rect` of `painter`'s device.
+    // The chart on screen is not changed.
+    void Draw(QPainter& painter, const QRectF& rect) const;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void ScheduleFlush();
+
+    ChartSpec spec_;
+    std::vector<ChartPoint> points_;
+    bool dirty_ = false;
+    bool flushQueued_ = false;
+};
+
+// Draws a chart with these settings and points into `rect` of `painter`'s device.
+void DrawChart(QPainter& painter, const QRectF& rect, const ChartSpec& spec,
+               const std::vector<ChartPoint>& points);
+
+QColor ToQColor(Rgb c);
+Rgb ToRgb(const QColor& c);
+
+} // namespace hrv

@@ -1,0 +1,151 @@
+// The main window: the tool bar, the information line L_Info and the result area P_Main with
+// the five charts and the two result panels; the owner of every command.
+#pragma once
+
+#include "analysis/fragment_data.h"
+#include "files/ppg_decoder.h"
+#include "ui/prompts.h"
+
+#include <QMainWindow>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+class QAction;
+class QCloseEvent;
+class QDialog;
+class QFrame;
+class QLabel;
+class QPlainTextEdit;
+class QPrinter;
+class QResizeEvent;
+class QStatusBar;
+class QTimer;
+class QToolBar;
+class QToolButton;
+
+namespace hrv {
+
+class ChartWidget;
+class TFormSetup;
+class TProgressForm;
+
+class TFormMain : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // Creates the window and runs its start-up (FormCreate): AppDir := the current directory,
+    // the Data folder, the settings file, the layout. The window is not shown.
+    TFormMain(FragmentData& fragment, Prompts& prompts, QWidget* parent = nullptr);
+    ~TFormMain() override;
+
+    // Tool bar commands, one per button. Clicks run them inside GuardedCommand; they may also be
+    // called directly (tests do).
+    void TB_OpenClick();     // Open an RR or PPG file and analyse it
+    void TB_SaveClick();     // Save the fragment as an RR file
+    void TB_StartClick();    // Start a recording (recording work)
+    void TB_SetupClick();    // The setup dialog
+    void TB_PrintClick();    // Print the report (output work)
+    void ToolButton4Click(); // Printer set-up (output work)
+    void TB_ReportClick();   // Append to the summary table (output work)
+    void TB_HelpClick();     // The About box
+    void TB_BatchClick();    // Batch conversion *.ppg > *.rr (output work)
+
+    // One decoding step of a recording; Timer1 calls it every 100 ms (recording work).
+    void Timer1Timer();
+    // Ends a recording and hands the fragment to the analysis (recording work).
+    void Stop();
+    // Puts the text of a device status code into the recording dialog (recording work).
+    void ShowDeviceStatus(std::uint8_t code);
+
+    // The analysis of the fragment with its display. Resamples; when there is too little data
+    // shows the message and changes nothing on screen (returns false). Otherwise runs `action`,
+    // computes the spectrum under the progress dialog and the statistics, fills the charts and
+    // panels, shows P_Main, lays it out and enables Save, Print and Report (returns true).
+    bool RunAnalysis(std::function<void()> action = {});
+    // Fills the five charts and the two panels from the fragment.
+    void ShowGraphics();
+    // Recomputes the panel heights and chart widths from the window's size.
+    void FormResize();
+    // Writes the settings file (an error is shown; the window closes all the same).
+    void FormClose();
+
+    // What the commands work on.
+    FragmentData& Fragment() { return fragment_; }
+    Prompts& UserPrompts() { return prompts_; }
+    PpgWorkspace& PpgWork() { return *ppgWork_; }
+    QPrinter& Printer(); // the current printer, created on first use
+    // The device's interval scale (10, or 8 for the second model); 0 until start-up sets it.
+    std::int32_t DeviceScale() const { return deviceScale_; }
+    void SetDeviceScale(std::int32_t scale) { deviceScale_ = scale; }
+    // The path of the settings file: AppDir + "/rvxcfg.cfg".
+    std::string SettingsPath() const;
+    // The date text of a file: its modification date in the user's short date format.
+    static std::string FileDateText(const std::string& path);
+
+    // Components, named as in the window's design. Created by the constructor, owned by Qt.
+    QToolBar* ToolBar1 = nullptr;
+    QToolButton* TB_Open = nullptr;
+    QToolButton* TB_Save = nullptr;
+    QToolButton* TB_Start = nullptr;
+    QToolButton* TB_Setup = nullptr;
+    QToolButton* TB_Print = nullptr;
+    QToolButton* ToolButton4 = nullptr;
+    QToolButton* TB_Report = nullptr;
+    QToolButton* TB_Help = nullptr;
+    QToolButton* TB_Batch = nullptr;
+    QAction* TB_BatchAction = nullptr; // the tool bar's place of TB_Batch (hidden)
+    QFrame* P_Info = nullptr;
+    QLabel* L_Info = nullptr;
+    QFrame* P_Main = nullptr;
+    QFrame* Pan_RG = nullptr;
+    QFrame* Pan_Histo = nullptr;
+    QFrame* Pan_StatDig = nullptr;
+    QFrame* Pan_Spectr = nullptr;
+    QFrame* Pan_SpecDig = nullptr;
+    ChartWidget* Chart_RG = nullptr;
+    ChartWidget* Chart_Histo = nullptr;
+    ChartWidget* Chart_Scater = nullptr;
+    ChartWidget* Chart_Spectr = nullptr;
+    ChartWidget* Chart_Diagram = nullptr;
+    QPlainTextEdit* Memo_StatDig = nullptr;
+    QPlainTextEdit* Memo_SpecDig = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+    QTimer* Timer1 = nullptr;
+
+    // The dialogs created once at start-up and reused.
+    TProgressForm* ProgressForm = nullptr;
+    QDialog* RecForm = nullptr; // the recording dialog, made by CreateRecForm
+    TFormSetup* FormSetup = nullptr;
+
+    // The file dialogs' settings.
+    FileDialogState OpenDialogData;
+    FileDialogState SaveDialogData;
+    FileDialogState OpenDialog2;
+    FileDialogState OpenDBatch;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void FormCreate();
+    void BuildToolBar();
+    void BuildPanels();
+    void StartupSettings();
+    // Creates the recording dialog at start-up, parented to this window (recording work).
+    QDialog* CreateRecForm();
+    // Runs a handler from a click or tick inside GuardedCommand.
+    void Guarded(void (TFormMain::*handler)());
+    void SetResultCommandsEnabled(bool save, bool printAndReport);
+
+    FragmentData& fragment_;
+    Prompts& prompts_;
+    std::unique_ptr<PpgWorkspace> ppgWork_;
+    std::unique_ptr<QPrinter> printer_;
+    std::int32_t deviceScale_ = 0;
+};
+
+} // namespace hrv
