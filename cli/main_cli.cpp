@@ -1,7 +1,6 @@
-// rvx-cli: the command-line analyser of stored fragments.
+// rvx-cli: the usage text and the dispatch of the subcommands.
 #include "cli/commands.h"
 
-#include <iostream>
 #include <ostream>
 
 namespace hrv::cli {
@@ -45,14 +44,3 @@ int Run(const Args& args, std::ostream& out, std::ostream& err) {
 }
 
 } // namespace hrv::cli
-
-int main(int argc, char** argv) {
-    std::ios::sync_with_stdio(false);
-    const hrv::cli::Args args(argv + 1, argv + argc);
-    try {
-        return hrv::cli::Run(args, std::cout, std::cerr);
-    } catch (const std::exception& e) {
-        std::cerr << "rvx-cli: " << e.what() << "\n";
-        return hrv::cli::kExitFailed;
-    }
-}

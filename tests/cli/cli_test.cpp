@@ -1,0 +1,187 @@
+// rvx-cli driven through its command line, in process.
+#include "cli/commands.h"
+#include "files/rr_file.h"
+#include "tests/support/test_support.h"
+
+#include <random>
+#include <sstream>
+
+namespace hrv {
+namespace {
+
+struct Result {
+    int status;
+    std::string out;
+    std::string err;
+    std::vector<std::string> lines;
+};
+
+Result RunCli(const cli::Args& args) {
+    std::ostringstream out;
+    std::ostringstream err;
+    Result r{cli::Run(args, out, err), out.str(), err.str(), {}};
+    std::istringstream in(r.out);
+    for (std::string line; std::getline(in, line);) {
+        r.lines.push_back(line);
+    }
+    return r;
+}
+
+// The text of a JSON value after "key": in a line (up to the next comma or bracket).
+std::string Field(const std::string& line, const std::string& key) {
+    const auto at = line.find("\"" + key + "\": ");
+    if (at == std::string::npos) {
+        return "<missing>";
+    }
+    const auto start = at + key.size() + 4;
+    const auto end = line.find_first_of(",}", start);
+    return line.substr(start, end - start);
+}
+
+std::string WriteRr(const std::filesystem::path& dir, const std::string& name,
+                    const std::vector<int>& ticks) {
+    auto f = test::NewFragment();
+    test::SetIntervals(*f, ticks);
+    const std::string path = (dir / name).string();
+    WriteRrFile(path, *f);
+    return path;
+}
+
+TEST(Cli, AnalyzePrintsOneObjectPerFileWithItsKeysInOrder) {
+    const auto dir = test::TempDir("cli-analyze");
+    const auto rhythm = test::ModulatedRhythm(80, 9, 10, 450);
+    const std::string path = WriteRr(dir, "rest.rr", rhythm);
+    const auto r = RunCli({"analyze", "--spectrum", path});
+    ASSERT_EQ(r.status, cli::kExitOk) << r.err;
+    ASSERT_EQ(r.lines.size(), 1u);
+    const std::string& line = r.lines[0];
+    std::size_t last = 0;
+    for (const char* key : {"file", "type", "ok", "RrCount", "FragmentCount", "SDNN", "RMSSD",
+                            "NN50", "pNN50", "HRVind", "TINN", "HR", "ModeClass", "ModeCount",
+                            "AMo", "MinClass", "MaxClass", "VLF", "LF", "HF", "Total", "LFnorm",
+                            "HFnorm", "LFHF", "intervals", "Power"}) {
+        const auto at = line.find("\"" + std::string(key) + "\": ");
+        ASSERT_NE(at, std::string::npos) << key;
+        EXPECT_GT(at, last) << key;
+        last = at;
+    }
+    EXPECT_EQ(Field(line, "type"), "\"rr\"");
+    EXPECT_EQ(Field(line, "ok"), "true");
+    EXPECT_EQ(Field(line, "RrCount"), "450");
+    // The intervals are the file's, in order.
+    const auto open = line.find("\"intervals\": [") + 14;
+    std::istringstream ints(line.substr(open, line.find(']', open) - open));
+    std::vector<int> read;
+    for (std::string v; std::getline(ints, v, ',');) {
+        read.push_back(std::stoi(v));
+    }
+    EXPECT_EQ(read, rhythm);
+    // 150 spectral bins.
+    const auto power = line.substr(line.find("\"Power\": [") + 10);
+    EXPECT_EQ(std::count(power.begin(), power.end(), ','), 149);
+    // Reals are written to round trip.
+    const double lfnorm = std::stod(Field(line, "LFnorm"));
+    const double hfnorm = std::stod(Field(line, "HFnorm"));
+    EXPECT_TRUE(test::NearRel(lfnorm + hfnorm, 100, 1e-12));
+    EXPECT_GT(lfnorm, 50); // a 10 s modulation lies in LF
+}
+
+TEST(Cli, AFailingFileGivesItsMessageAndTheRunGoesOn) {
+    const auto dir = test::TempDir("cli-errors");
+    const std::string good = WriteRr(dir, "good.rr", test::Repeat(90, 400));
+    const std::string shortRr = WriteRr(dir, "short.rr", test::Repeat(90, 300));
+    const std::string tinyPpg = (dir / "tiny.ppg").string();
+    test::WriteBytes(tinyPpg, {231, 0, 0});
+    const std::string missing = (dir / "missing.rr").string();
+    const auto r = RunCli({"analyze", missing, shortRr, tinyPpg, dir.string(), good});
+    EXPECT_EQ(r.status, cli::kExitFailed);
+    ASSERT_EQ(r.lines.size(), 5u);
+    EXPECT_EQ(r.lines[0], "{\"file\": \"" + missing + "\", \"type\": \"rr\", \"ok\": false, "
+                          "\"error\": \"Файл " + missing + " не найден\"}");
+    EXPECT_EQ(Field(r.lines[1], "error"), "\"Недостаточно данных для анализа\"");
+    EXPECT_EQ(Field(r.lines[2], "type"), "\"ppg\"");
+    EXPECT_EQ(Field(r.lines[2], "error"), "\"Ошибка импорта данных\"");
+    EXPECT_EQ(Field(r.lines[3], "ok"), "false"); // a folder is no file
+    EXPECT_EQ(Field(r.lines[4], "ok"), "true");
+    EXPECT_EQ(Field(r.lines[4], "HR"), "66");
+}
+
+TEST(Cli, TheTypeOptionDecidesOverTheExtension) {
+    const auto dir = test::TempDir("cli-type");
+    const std::string path = WriteRr(dir, "rr-data.ppg", test::Repeat(90, 400));
+    EXPECT_EQ(Field(RunCli({"analyze", path}).lines.at(0), "type"), "\"ppg\"");
+    const auto r = RunCli({"analyze", "--type", "rr", path});
+    EXPECT_EQ(r.status, cli::kExitOk);
+    EXPECT_EQ(Field(r.lines.at(0), "type"), "\"rr\"");
+    EXPECT_EQ(Field(r.lines.at(0), "FragmentCount"), "333"); // 334 x 90 ticks after the first
+}
+
+TEST(Cli, UsageErrors) {
+    for (const cli::Args& args : {cli::Args{}, cli::Args{"analyze"}, cli::Args{"frobnicate"},
+                                  cli::Args{"analyze", "--type", "wav", "x.rr"},
+                                  cli::Args{"analyze", "--bogus", "x.rr"}, cli::Args{"convert"}}) {
+        const auto r = RunCli(args);
+        EXPECT_EQ(r.status, cli::kExitUsage);
+        EXPECT_TRUE(r.out.empty());
+        EXPECT_NE(r.err.find("Usage"), std::string::npos);
+    }
+    const auto help = RunCli({"--help"});
+    EXPECT_EQ(help.status, cli::kExitOk);
+    EXPECT_NE(help.out.find("analyze"), std::string::npos);
+    EXPECT_NE(help.out.find("convert"), std::string::npos);
+}
+
+TEST(Cli, ConvertReportsEachFileAndGoesOnAfterARejectedOne) {
+    const auto dir = test::TempDir("cli-convert");
+    std::vector<int> jumps;
+    for (int s = 70; s < 2000; s += 70) {
+        jumps.push_back(s);
+    }
+    const auto image = test::PpgImage(test::StepWave(jumps, 35, 100, 2050));
+    const std::string a = (dir / "a.ppg").string();
+    const std::string bad = (dir / "bad.ppg").string();
+    const std::string c = (dir / "c").string();
+    test::WriteBytes(a, image);
+    test::WriteBytes(bad, {1, 2});
+    test::WriteBytes(c, image);
+    const auto r = RunCli({"convert", a, bad, c});
+    EXPECT_EQ(r.status, cli::kExitFailed);
+    ASSERT_EQ(r.lines.size(), 3u);
+    EXPECT_NE(r.lines[0].find((dir / "a.rr").string()), std::string::npos);
+    EXPECT_EQ(r.lines[1], bad + ": Ошибка импорта данных");
+    EXPECT_NE(r.lines[2].find(c + ".rr"), std::string::npos);
+    EXPECT_EQ(test::ReadBytes((dir / "a.rr").string()).size(), 2u + 2 * (jumps.size() - 1));
+    EXPECT_FALSE(std::filesystem::exists(dir / "bad.rr"));
+}
+
+TEST(Cli, MalformedTruncatedAndRandomFilesNeverCrash) {
+    const auto dir = test::TempDir("cli-random");
+    std::mt19937 rng(12345);
+    cli::Args args{"analyze"};
+    std::vector<std::string> paths;
+    for (int i = 0; i < 40; ++i) {
+        std::size_t size = rng() % 9000;
+        if (i % 10 == 0) {
+            size = 80000 + rng() % 200000; // beyond the word capacity
+        }
+        std::vector<std::uint8_t> bytes(size);
+        for (auto& b : bytes) {
+            b = static_cast<std::uint8_t>(i % 3 == 0 ? 200 + rng() % 56 : rng());
+        }
+        const std::string path = (dir / ("r" + std::to_string(i) + (i % 2 ? ".rr" : ".ppg"))).string();
+        test::WriteBytes(path, bytes);
+        args.push_back(path);
+    }
+    // Every interval at its largest: far more samples than the rhythmogram holds.
+    args.push_back(WriteRr(dir, "max.rr", test::Repeat(255, 2000)));
+    const auto r = RunCli(args);
+    ASSERT_EQ(r.lines.size(), args.size() - 1);
+    for (const auto& line : r.lines) {
+        const std::string ok = Field(line, "ok");
+        EXPECT_TRUE(ok == "true" || (ok == "false" && Field(line, "error") != "<missing>")) << line;
+    }
+    EXPECT_EQ(Field(r.lines.back(), "FragmentCount"), "117");
+}
+
+} // namespace
+} // namespace hrv
