@@ -12,13 +12,13 @@ namespace hrv {
 // Capacities. Arrays of intervals and of spectral bins are indexed from 1 (slot 0 unused), so
 // positions are written as they are counted; sample buffers, the histogram and the scatter map
 // are indexed from 0.
-inline constexpr int kRrCapacity = 2000;        // intervals held in RrTicks and RrAux
-inline constexpr int kWordCapacity = 40000;     // words held in RrWords (an RR file image)
-inline constexpr int kSeriesCapacity = 12000;   // positions of AnalysisSeries
-inline constexpr int kLastSampleSlot = 300000;  // ResampleBuffer and Rhythmogram: slots 0..300000
-inline constexpr int kSpectrumSamples = 30000;  // samples transformed: 300 s at 100 Hz
-inline constexpr int kBinCount = 150;           // spectral bins 1..150, bin k at k/300 Hz
-inline constexpr int kClassCount = 256;         // histogram classes 0..255 ticks
+inline constexpr int kRrCapacity = 2000;       // intervals held in RrTicks and RrAux
+inline constexpr int kWordCapacity = 40000;    // words held in RrWords (an RR file image)
+inline constexpr int kSeriesCapacity = 12000;  // positions of AnalysisSeries
+inline constexpr int kLastSampleSlot = 300000; // ResampleBuffer and Rhythmogram: slots 0..300000
+inline constexpr int kSpectrumSamples = 30000; // samples transformed: 300 s at 100 Hz
+inline constexpr int kBinCount = 150;          // spectral bins 1..150, bin k at k/300 Hz
+inline constexpr int kClassCount = 256;        // histogram classes 0..255 ticks
 
 inline constexpr int kSettingsRecordSize = 176;
 inline constexpr int kShortStringCapacity = 80; // characters of a short string
@@ -32,11 +32,11 @@ struct ShortString {
 
 // The persisted settings record, field by field in file order (see files/settings_file.h).
 struct SettingsRecord {
-    ShortString DataDir;         // offset 0: folder of the RR open and save dialogs
-    ShortString Dialog2Dir;      // offset 81: folder of the second open dialog
-    std::uint8_t PortIndex = 0;  // offset 162: 0 COM1, 1 COM2, 2 COM3, 3 USB recorder
-    std::uint8_t Alignment = 0;  // offset 163: not used, carried through
-    std::int32_t BaudIndex = 0;  // offset 164: 0 600, 1 2400, 2 19200, 3 38400 baud
+    ShortString DataDir;          // offset 0: folder of the RR open and save dialogs
+    ShortString Dialog2Dir;       // offset 81: folder of the second open dialog
+    std::uint8_t PortIndex = 0;   // offset 162: 0 COM1, 1 COM2, 2 COM3, 3 USB recorder
+    std::uint8_t Alignment = 0;   // offset 163: not used, carried through
+    std::int32_t BaudIndex = 0;   // offset 164: 0 600, 1 2400, 2 19200, 3 38400 baud
     std::int32_t DeviceIndex = 0; // offset 168: device model
     std::int32_t FilterIndex = 0; // offset 172: file type last chosen in the open dialog
 };
@@ -48,7 +48,7 @@ struct SpectrumData {
 };
 
 struct SpectralIndicesData {
-    double VLF = 0;    // band powers, scaled by 1000
+    double VLF = 0; // band powers, scaled by 1000
     double LF = 0;
     double HF = 0;
     double Total = 0;
@@ -62,40 +62,40 @@ struct TimeIndicesData {
     std::int32_t ModeCount = 0; // intervals
     std::int32_t AMo = 0;       // percent
     std::int32_t HRVind = 0;
-    std::int32_t TINN = 0;      // ms
-    std::int32_t HR = 0;        // beats per minute
-    double SDNN = 0;            // ms
-    double RMSSD = 0;           // ms
-    double NN50 = 0;            // count held as a double
-    double pNN50 = 0;           // percent of FragmentCount
-    std::int32_t MinClass = 0;  // ticks
-    std::int32_t MaxClass = 0;  // ticks
+    std::int32_t TINN = 0;     // ms
+    std::int32_t HR = 0;       // beats per minute
+    double SDNN = 0;           // ms
+    double RMSSD = 0;          // ms
+    double NN50 = 0;           // count held as a double
+    double pNN50 = 0;          // percent of FragmentCount
+    std::int32_t MinClass = 0; // ticks
+    std::int32_t MaxClass = 0; // ticks
 };
 
 // The whole fragment. About 5 MB: never on the stack; the programs hold one instance for the run
 // (Fragment()), tests make their own with std::make_unique.
 struct FragmentData {
     // The fragment itself.
-    std::string CurrentFileName;                           // full path of the file last opened or saved
-    std::string CurrentFileDate;                           // its modification date as display text
-    std::int32_t RrCount = 0;                              // intervals held in RrWords (and RrTicks)
+    std::string CurrentFileName; // full path of the file last opened or saved
+    std::string CurrentFileDate; // its modification date as display text
+    std::int32_t RrCount = 0;    // intervals held in RrWords (and RrTicks)
     SettingsRecord Settings;
-    std::string AppDir;                                    // current directory at start-up
-    std::array<std::uint8_t, kRrCapacity + 1> RrTicks{};   // ticks, positions 1..2000
-    std::array<std::uint8_t, kRrCapacity + 1> RrAux{};     // device's second byte, positions 1..2000
+    std::string AppDir;                                  // current directory at start-up
+    std::array<std::uint8_t, kRrCapacity + 1> RrTicks{}; // ticks, positions 1..2000
+    std::array<std::uint8_t, kRrCapacity + 1> RrAux{};   // device's second byte, positions 1..2000
     std::array<std::uint16_t, kWordCapacity + 1> RrWords{}; // ticks*256+aux, positions 1..40000
 
     // Resampling and spectrum.
     std::array<std::uint8_t, kSeriesCapacity + 1> AnalysisSeries{}; // ticks, positions 1..12000
-    std::array<double, kLastSampleSlot + 1> ResampleBuffer{};        // ticks, slots 0..300000
-    std::array<double, kLastSampleSlot + 1> Rhythmogram{};           // ticks, slots 1..300000
+    std::array<double, kLastSampleSlot + 1> ResampleBuffer{};       // ticks, slots 0..300000
+    std::array<double, kLastSampleSlot + 1> Rhythmogram{};          // ticks, slots 1..300000
     SpectrumData Spectrum;
     SpectralIndicesData SpectralIndices;
     std::uint16_t FragmentCount = 0; // intervals from position 1 used by the statistics
 
     // Time-domain results.
     TimeIndicesData TimeIndices;
-    std::array<std::int32_t, kClassCount> Histogram{}; // intervals per tick class 0..255
+    std::array<std::int32_t, kClassCount> Histogram{};  // intervals per tick class 0..255
     std::array<std::uint8_t, kClassCount> ScatterMap{}; // preceding interval per following interval
 };
 
@@ -103,6 +103,8 @@ struct FragmentData {
 FragmentData& Fragment();
 
 // Real to integer: nearest, ties to even (2.5 -> 2), as every conversion of the system does.
-inline std::int32_t RoundEven(double x) { return static_cast<std::int32_t>(std::lrint(x)); }
+inline std::int32_t RoundEven(double x) {
+    return static_cast<std::int32_t>(std::lrint(x));
+}
 
 } // namespace hrv

@@ -7,10 +7,10 @@
 
 namespace hrv {
 
-inline constexpr double kSampleStep = 0.01;         // s between samples (one tick)
-inline constexpr double kBinSpacing = 1.0 / 300.0;  // Hz, the double nearest 1/300
-inline constexpr double kAngleFactor = 6.283;       // the transform's angle factor (not 2*pi)
-inline constexpr double kBandPowerScale = 1000.0;   // band powers are reported times 1000
+inline constexpr double kSampleStep = 0.01;        // s between samples (one tick)
+inline constexpr double kBinSpacing = 1.0 / 300.0; // Hz, the double nearest 1/300
+inline constexpr double kAngleFactor = 6.283;      // the transform's angle factor (not 2*pi)
+inline constexpr double kBandPowerScale = 1000.0;  // band powers are reported times 1000
 
 // Called with k = 1..150 after bin k is finished.
 using ProgressFn = std::function<void(int)>;

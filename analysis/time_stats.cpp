@@ -9,12 +9,14 @@ namespace hrv {
 
 namespace {
 
-constexpr int kNoMinClass = 250;  // MinClass when no class is occupied
-constexpr int kNn50LimitMs = 50;  // successive differences above this count in NN50
+constexpr int kNoMinClass = 250; // MinClass when no class is occupied
+constexpr int kNn50LimitMs = 50; // successive differences above this count in NN50
 constexpr std::int32_t kMsPerMinute = 60000;
 
 // Interval k in milliseconds.
-double Ms(const FragmentData& f, int k) { return static_cast<double>(f.RrTicks[k] * 10); }
+double Ms(const FragmentData& f, int k) {
+    return static_cast<double>(f.RrTicks[k] * 10);
+}
 
 } // namespace
 
@@ -97,7 +99,8 @@ void ComputeNn50(FragmentData& f) {
         }
     }
     f.TimeIndices.NN50 = count;
-    f.TimeIndices.pNN50 = f.TimeIndices.NN50 / n * 100; // relative to the intervals, not the differences
+    f.TimeIndices.pNN50 =
+        f.TimeIndices.NN50 / n * 100; // relative to the intervals, not the differences
 }
 
 void ComputeStatistics(FragmentData& f) {

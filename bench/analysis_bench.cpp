@@ -6,7 +6,6 @@
 #include "files/ppg_decoder.h"
 
 #include <benchmark/benchmark.h>
-
 #include <cmath>
 #include <memory>
 

@@ -12,11 +12,21 @@ std::string JsonObject::Quote(std::string_view s) {
     for (const char ch : s) {
         const auto c = static_cast<unsigned char>(ch);
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
         default:
             if (c < 0x20) {
                 static constexpr char kHex[] = "0123456789abcdef";
@@ -37,8 +47,8 @@ std::string JsonObject::Number(double value) {
     }
     // Locale-independent, 17 significant digits: reads back to the same double.
     std::array<char, 64> buf{};
-    const auto r = std::to_chars(buf.data(), buf.data() + buf.size(), value,
-                                 std::chars_format::general, 17);
+    const auto r =
+        std::to_chars(buf.data(), buf.data() + buf.size(), value, std::chars_format::general, 17);
     return std::string(buf.data(), r.ptr);
 }
 

@@ -9,19 +9,19 @@
 
 namespace hrv {
 
-inline constexpr std::size_t kPpgMinBytes = 4;          // smallest accepted file
-inline constexpr std::size_t kPpgMaxBytes = 1079999;    // largest accepted file
-inline constexpr std::size_t kPpgReadLimit = 2160000;   // bytes taken from a file at most
-inline constexpr int kPpgFrameCapacity = 360000;        // frames held
-inline constexpr int kPulseCapacity = 100000;           // intervals held
+inline constexpr std::size_t kPpgMinBytes = 4;        // smallest accepted file
+inline constexpr std::size_t kPpgMaxBytes = 1079999;  // largest accepted file
+inline constexpr std::size_t kPpgReadLimit = 2160000; // bytes taken from a file at most
+inline constexpr int kPpgFrameCapacity = 360000;      // frames held
+inline constexpr int kPulseCapacity = 100000;         // intervals held
 inline constexpr std::uint8_t kSyncSample = 231;
 
 // The decoder's working state, fixed size and reused for every file (about 0.5 MB: never on the
 // stack). Channel B is carried in the frames but never used, so it is not kept.
 struct PpgWorkspace {
-    std::array<std::uint8_t, kPpgFrameCapacity + 1> ChannelA{};       // frames 1..F
-    std::int32_t FrameCount = 0;                                      // F
-    std::array<std::uint8_t, kPulseCapacity + 1> PulseIntervals{};    // ticks, positions 1..PulseCount
+    std::array<std::uint8_t, kPpgFrameCapacity + 1> ChannelA{};    // frames 1..F
+    std::int32_t FrameCount = 0;                                   // F
+    std::array<std::uint8_t, kPulseCapacity + 1> PulseIntervals{}; // ticks, positions 1..PulseCount
     std::int32_t PulseCount = 0;
 };
 

@@ -22,7 +22,7 @@ std::vector<std::uint8_t> RrFileImage(const FragmentData& f) {
     std::vector<std::uint8_t> bytes(kRrHeaderBytes + 2 * static_cast<std::size_t>(count), 0);
     for (int k = 1; k <= count; ++k) {
         const std::size_t at = kRrHeaderBytes + 2 * static_cast<std::size_t>(k - 1);
-        bytes[at] = static_cast<std::uint8_t>(f.RrWords[k] & 0xFF); // aux byte
+        bytes[at] = static_cast<std::uint8_t>(f.RrWords[k] & 0xFF);   // aux byte
         bytes[at + 1] = static_cast<std::uint8_t>(f.RrWords[k] >> 8); // interval in ticks
     }
     return bytes;

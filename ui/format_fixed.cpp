@@ -11,8 +11,8 @@ namespace hrv {
 
 namespace {
 
-constexpr int kPrecision = 6;       // significant digits
-constexpr int kExactDigits = 800;   // enough for the exact decimal expansion of any double
+constexpr int kPrecision = 6;     // significant digits
+constexpr int kExactDigits = 800; // enough for the exact decimal expansion of any double
 
 // The exact decimal expansion of |value| > 0: digits d1 d2 ... with value = 0.d1d2... * 10^exp.
 struct Decimal {

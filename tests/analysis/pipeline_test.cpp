@@ -1,6 +1,5 @@
 // The analysis pipeline without display.
 #include "analysis/pipeline.h"
-
 #include "tests/support/test_support.h"
 
 namespace hrv {

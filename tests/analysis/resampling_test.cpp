@@ -1,6 +1,5 @@
 // Resampling of the interval series to 100 Hz.
 #include "analysis/resampling.h"
-
 #include "tests/support/test_support.h"
 
 namespace hrv {
@@ -65,9 +64,9 @@ TEST(Resampling, AZeroIntervalAddsNoSamplesAndTheNextSpanStartsFromZero) {
     SetIntervals(*f, Concat({{100, 100, 0, 50}, Repeat(100, 300)}));
     ASSERT_TRUE(Resample(*f, 1));
     EXPECT_EQ(f->ResampleBuffer[99], 100);
-    EXPECT_EQ(f->ResampleBuffer[100], 0);           // the span of 50 starts at 0
-    EXPECT_EQ(f->ResampleBuffer[101], 1);           // and rises by 50/50 per sample
-    EXPECT_EQ(f->ResampleBuffer[150], 50);          // first sample of the next span
+    EXPECT_EQ(f->ResampleBuffer[100], 0);  // the span of 50 starts at 0
+    EXPECT_EQ(f->ResampleBuffer[101], 1);  // and rises by 50/50 per sample
+    EXPECT_EQ(f->ResampleBuffer[150], 50); // first sample of the next span
 }
 
 TEST(Resampling, FragmentCountLeavesOutTheCompletingIntervalAndTheOneBefore) {

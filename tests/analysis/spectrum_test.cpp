@@ -1,7 +1,6 @@
 // Spectrum and frequency-domain indices.
-#include "analysis/spectrum.h"
-
 #include "analysis/resampling.h"
+#include "analysis/spectrum.h"
 #include "tests/support/test_support.h"
 
 #include <algorithm>
@@ -10,12 +9,11 @@
 namespace hrv {
 namespace {
 
-using test::NewFragment;
 using test::NearRel;
+using test::NewFragment;
 
 // Fills ResampleBuffer slots 0..29999 with a sampled function of time (seconds).
-template <class Fn>
-void FillSamples(FragmentData& f, Fn&& value) {
+template <class Fn> void FillSamples(FragmentData& f, Fn&& value) {
     for (int j = 0; j < kSpectrumSamples; ++j) {
         f.ResampleBuffer[j] = value(j * 0.01);
     }
@@ -54,7 +52,8 @@ class SpectrumTone : public ::testing::TestWithParam<Tone> {};
 TEST_P(SpectrumTone, ASinusoidalRhythmPutsItsPowerInItsBand) {
     const Tone tone = GetParam();
     auto f = NewFragment();
-    FillSamples(*f, [&](double t) { return 80 + 5 * std::sin(2 * std::numbers::pi * tone.hz * t); });
+    FillSamples(*f,
+                [&](double t) { return 80 + 5 * std::sin(2 * std::numbers::pi * tone.hz * t); });
     ComputeSpectrum(*f);
     EXPECT_EQ(LargestBin(*f), tone.bin);
     const auto& s = f->SpectralIndices;
@@ -78,9 +77,10 @@ TEST(Spectrum, BinsOnABandEdgeBelongToTheUpperBand) {
         double vlf, lf, hf, total;
     };
     const double unit = 1000 * kBinSpacing; // scaled power of one bin
-    for (const Case c : {Case{11, unit, 0, 0, unit}, Case{12, 0, unit, 0, unit},
-                         Case{44, 0, unit, 0, unit}, Case{45, 0, 0, unit, unit},
-                         Case{119, 0, 0, unit, unit}, Case{120, 0, 0, 0, 0}, Case{1, unit, 0, 0, unit}}) {
+    for (const Case c :
+         {Case{11, unit, 0, 0, unit}, Case{12, 0, unit, 0, unit}, Case{44, 0, unit, 0, unit},
+          Case{45, 0, 0, unit, unit}, Case{119, 0, 0, unit, unit}, Case{120, 0, 0, 0, 0},
+          Case{1, unit, 0, 0, unit}}) {
         SpectrumData sp;
         sp.Power[c.bin] = 1;
         const auto s = ComputeSpectralIndices(sp);
@@ -147,7 +147,8 @@ TEST(Spectrum, BinIsTheWindowedDirectTransform) {
         double s = 0;
         for (int j = 0; j < kSpectrumSamples; ++j) {
             const double w = (42 - 50 * std::cos(2 * std::numbers::pi * j / 29999) +
-                              8 * std::cos(4 * std::numbers::pi * j / 29999)) / 100;
+                              8 * std::cos(4 * std::numbers::pi * j / 29999)) /
+                             100;
             const double theta = 6.283 * k / 300 * j / 100;
             c += std::cos(theta) * w * (x[static_cast<std::size_t>(j)] - mean);
             s += std::sin(theta) * w * (x[static_cast<std::size_t>(j)] - mean);

@@ -1,7 +1,6 @@
 // Time-domain indices, histogram and scatter map.
-#include "analysis/time_stats.h"
-
 #include "analysis/resampling.h"
+#include "analysis/time_stats.h"
 #include "tests/support/test_support.h"
 
 namespace hrv {
@@ -89,7 +88,7 @@ TEST(TimeStats, TheScatterMapKeepsTheLastPrecedingInterval) {
     EXPECT_EQ(f->ScatterMap[90], 60); // 70->90 then 60->90: the later pair wins
     EXPECT_EQ(f->ScatterMap[60], 90);
     EXPECT_EQ(f->ScatterMap[75], 90);
-    EXPECT_EQ(f->ScatterMap[70], 0);  // never follows another interval
+    EXPECT_EQ(f->ScatterMap[70], 0); // never follows another interval
 }
 
 TEST(TimeStats, IntervalsBeyondTheFragmentChangeNothing) {

@@ -56,10 +56,11 @@ TEST(Cli, AnalyzePrintsOneObjectPerFileWithItsKeysInOrder) {
     ASSERT_EQ(r.lines.size(), 1u);
     const std::string& line = r.lines[0];
     std::size_t last = 0;
-    for (const char* key : {"file", "type", "ok", "RrCount", "FragmentCount", "SDNN", "RMSSD",
-                            "NN50", "pNN50", "HRVind", "TINN", "HR", "ModeClass", "ModeCount",
-                            "AMo", "MinClass", "MaxClass", "VLF", "LF", "HF", "Total", "LFnorm",
-                            "HFnorm", "LFHF", "intervals", "Power"}) {
+    for (const char* key : {"file",      "type",      "ok",    "RrCount",  "FragmentCount", "SDNN",
+                            "RMSSD",     "NN50",      "pNN50", "HRVind",   "TINN",          "HR",
+                            "ModeClass", "ModeCount", "AMo",   "MinClass", "MaxClass",      "VLF",
+                            "LF",        "HF",        "Total", "LFnorm",   "HFnorm",        "LFHF",
+                            "intervals", "Power"}) {
         const auto at = line.find("\"" + std::string(key) + "\": ");
         ASSERT_NE(at, std::string::npos) << key;
         EXPECT_GT(at, last) << key;
@@ -96,8 +97,10 @@ TEST(Cli, AFailingFileGivesItsMessageAndTheRunGoesOn) {
     const auto r = RunCli({"analyze", missing, shortRr, tinyPpg, dir.string(), good});
     EXPECT_EQ(r.status, cli::kExitFailed);
     ASSERT_EQ(r.lines.size(), 5u);
-    EXPECT_EQ(r.lines[0], "{\"file\": \"" + missing + "\", \"type\": \"rr\", \"ok\": false, "
-                          "\"error\": \"Файл " + missing + " не найден\"}");
+    EXPECT_EQ(r.lines[0], "{\"file\": \"" + missing +
+                              "\", \"type\": \"rr\", \"ok\": false, "
+                              "\"error\": \"Файл " +
+                              missing + " не найден\"}");
     EXPECT_EQ(Field(r.lines[1], "error"), "\"Недостаточно данных для анализа\"");
     EXPECT_EQ(Field(r.lines[2], "type"), "\"ppg\"");
     EXPECT_EQ(Field(r.lines[2], "error"), "\"Ошибка импорта данных\"");
@@ -168,7 +171,8 @@ TEST(Cli, MalformedTruncatedAndRandomFilesNeverCrash) {
         for (auto& b : bytes) {
             b = static_cast<std::uint8_t>(i % 3 == 0 ? 200 + rng() % 56 : rng());
         }
-        const std::string path = (dir / ("r" + std::to_string(i) + (i % 2 ? ".rr" : ".ppg"))).string();
+        const std::string path =
+            (dir / ("r" + std::to_string(i) + (i % 2 ? ".rr" : ".ppg"))).string();
         test::WriteBytes(path, bytes);
         args.push_back(path);
     }

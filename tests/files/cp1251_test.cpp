@@ -10,9 +10,9 @@ TEST(Cp1251, RussianTextRoundTripsThroughItsSingleBytes) {
     const std::string text = "Ёлка ёж №5 «Пульс» — АБВабвЯя";
     const std::string bytes = Utf8ToCp1251(text);
     ASSERT_EQ(bytes.size(), 29u);
-    EXPECT_EQ(static_cast<unsigned char>(bytes[0]), 0xA8); // Ё
-    EXPECT_EQ(static_cast<unsigned char>(bytes[5]), 0xB8); // ё
-    EXPECT_EQ(static_cast<unsigned char>(bytes[8]), 0xB9); // №
+    EXPECT_EQ(static_cast<unsigned char>(bytes[0]), 0xA8);                // Ё
+    EXPECT_EQ(static_cast<unsigned char>(bytes[5]), 0xB8);                // ё
+    EXPECT_EQ(static_cast<unsigned char>(bytes[8]), 0xB9);                // №
     EXPECT_EQ(static_cast<unsigned char>(bytes[bytes.size() - 1]), 0xFF); // я
     EXPECT_EQ(Cp1251ToUtf8(bytes), text);
 }
@@ -26,8 +26,12 @@ TEST(Cp1251, EveryByteDecodesAndEncodesBack) {
 }
 
 TEST(Cp1251, CharactersWithoutAByteBecomeQuestionMarks) {
-    EXPECT_EQ(Utf8ToCp1251("a\xE4\xB8\xAD" "b"), "a?b"); // a CJK character
-    EXPECT_EQ(Utf8ToCp1251("\xFF" "x"), "?x");            // malformed UTF-8
+    EXPECT_EQ(Utf8ToCp1251("a\xE4\xB8\xAD"
+                           "b"),
+              "a?b"); // a CJK character
+    EXPECT_EQ(Utf8ToCp1251("\xFF"
+                           "x"),
+              "?x"); // malformed UTF-8
 }
 
 } // namespace

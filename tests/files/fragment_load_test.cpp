@@ -1,7 +1,6 @@
 // Filling the fragment from files, and the conversion of PPG files to RR files.
-#include "files/fragment_load.h"
-
 #include "files/file_io.h"
+#include "files/fragment_load.h"
 #include "files/rr_file.h"
 #include "tests/support/test_support.h"
 

@@ -12,12 +12,11 @@ TEST(Paths, DirectoryAndBaseNameWithEitherSeparator) {
         const char* dir;
         const char* base;
     };
-    for (const Case c : {Case{"C:\\Data\\a.rr", "C:\\Data", "a"},
-                         Case{"C:\\Data\\a b.rr", "C:\\Data", "a b"},
-                         Case{"/home/u/data/rec.2.ppg", "/home/u/data", "rec.2"},
-                         Case{"/home/u.v/data/rec", "/home/u.v/data", "rec"},
-                         Case{"rec.rr", "", "rec"}, Case{"/x.rr", "", "x"},
-                         Case{"C:\\Data/mixed\\f.rr", "C:\\Data/mixed", "f"}}) {
+    for (const Case c :
+         {Case{"C:\\Data\\a.rr", "C:\\Data", "a"}, Case{"C:\\Data\\a b.rr", "C:\\Data", "a b"},
+          Case{"/home/u/data/rec.2.ppg", "/home/u/data", "rec.2"},
+          Case{"/home/u.v/data/rec", "/home/u.v/data", "rec"}, Case{"rec.rr", "", "rec"},
+          Case{"/x.rr", "", "x"}, Case{"C:\\Data/mixed\\f.rr", "C:\\Data/mixed", "f"}}) {
         EXPECT_EQ(DirectoryOfPath(c.path), c.dir) << c.path;
         EXPECT_EQ(BaseNameOfPath(c.path), c.base) << c.path;
     }

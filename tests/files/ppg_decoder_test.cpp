@@ -1,6 +1,5 @@
 // The PPG file: frame search, pulse detection and the size limits.
 #include "files/ppg_decoder.h"
-
 #include "tests/support/test_support.h"
 
 #include <random>
@@ -11,7 +10,9 @@ namespace {
 using test::PpgImage;
 using test::StepWave;
 
-std::unique_ptr<PpgWorkspace> NewWorkspace() { return std::make_unique<PpgWorkspace>(); }
+std::unique_ptr<PpgWorkspace> NewWorkspace() {
+    return std::make_unique<PpgWorkspace>();
+}
 
 std::vector<int> Pulses(const PpgWorkspace& w) {
     return {w.PulseIntervals.begin() + 1, w.PulseIntervals.begin() + 1 + w.PulseCount};

@@ -1,7 +1,6 @@
 // The RR file: reading, writing and the counting rules.
-#include "files/rr_file.h"
-
 #include "files/file_io.h"
+#include "files/rr_file.h"
 #include "tests/support/test_support.h"
 
 namespace hrv {
@@ -31,7 +30,7 @@ TEST(RrFile, WordsAreLittleEndianIntervalThenAuxAndTheHeaderIsIgnored) {
     auto f = NewFragment();
     ParseRrBytes(std::vector<std::uint8_t>{0xAB, 0xCD, 0x00, 0x50, 0x07, 0xFF, 0x99}, *f);
     ASSERT_EQ(f->RrCount, 2);
-    EXPECT_EQ(f->RrWords[1], 80 * 256);     // 00 50: 80 ticks, aux 0
+    EXPECT_EQ(f->RrWords[1], 80 * 256); // 00 50: 80 ticks, aux 0
     EXPECT_EQ(f->RrWords[2], 255 * 256 + 7);
 }
 
@@ -60,8 +59,8 @@ TEST(RrFile, WriteThenReadGivesTheSameWords) {
         auto g = NewFragment();
         ReadRrFile(path, *g);
         ASSERT_EQ(g->RrCount, count);
-        EXPECT_TRUE(std::equal(f->RrWords.begin(), f->RrWords.begin() + count + 1,
-                               g->RrWords.begin()));
+        EXPECT_TRUE(
+            std::equal(f->RrWords.begin(), f->RrWords.begin() + count + 1, g->RrWords.begin()));
     }
     // An empty fragment is two zero bytes.
     auto empty = NewFragment();

@@ -1,9 +1,8 @@
 // The conversion of reals to text shown, printed and stored.
 #include "ui/format_fixed.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 #include <limits>
 
 namespace hrv {
@@ -29,18 +28,20 @@ TEST_P(FormatFixedCase, WithEitherSeparator) {
 
 INSTANTIATE_TEST_SUITE_P(
     Values, FormatFixedCase,
-    ::testing::Values(
-        Case{45.678, 2, "45.68"}, Case{62.5, 0, "63"}, Case{0, 2, "0.00"}, Case{0, 0, "0"},
-        Case{1.005, 2, "1.00"},     // stored just below 1.005
-        Case{0.125, 2, "0.13"},     // an exact tie rounds away from zero
-        Case{-2.5, 0, "-3"}, Case{2.5, 0, "3"}, Case{0.5, 0, "1"}, Case{0.49, 0, "0"},
-        Case{-0.004, 2, "0.00"},    // rounds to zero: no sign
-        Case{0.005, 2, "0.01"}, Case{99.995, 2, "100.00"} /* stored just above */, Case{514.125, 2, "514.13"}, Case{9.999, 2, "10.00"},
-        Case{123456.78, 2, "123457.00"}, // six significant digits win over two decimals
-        Case{999999.4, 0, "999999"}, Case{999999.5, 0, "1E6"}, Case{1234567.0, 0, "1.23457E6"},
-        Case{2000000, 0, "2E6"}, Case{-1234567.0, 2, "-1.23457E6"}, Case{1.5e300, 0, "1.5E300"},
-        Case{1e-300, 2, "0.00"}, Case{0.000123, 2, "0.00"}, Case{12345.65, 2, "12345.60"},
-        Case{100.0, 2, "100.00"}, Case{3.0, 0, "3"}));
+    ::testing::Values(Case{45.678, 2, "45.68"}, Case{62.5, 0, "63"}, Case{0, 2, "0.00"},
+                      Case{0, 0, "0"}, Case{1.005, 2, "1.00"}, // stored just below 1.005
+                      Case{0.125, 2, "0.13"},                  // an exact tie rounds away from zero
+                      Case{-2.5, 0, "-3"}, Case{2.5, 0, "3"}, Case{0.5, 0, "1"}, Case{0.49, 0, "0"},
+                      Case{-0.004, 2, "0.00"}, // rounds to zero: no sign
+                      Case{0.005, 2, "0.01"}, Case{99.995, 2, "100.00"} /* stored just above */,
+                      Case{514.125, 2, "514.13"}, Case{9.999, 2, "10.00"},
+                      Case{123456.78, 2,
+                           "123457.00"}, // six significant digits win over two decimals
+                      Case{999999.4, 0, "999999"}, Case{999999.5, 0, "1E6"},
+                      Case{1234567.0, 0, "1.23457E6"}, Case{2000000, 0, "2E6"},
+                      Case{-1234567.0, 2, "-1.23457E6"}, Case{1.5e300, 0, "1.5E300"},
+                      Case{1e-300, 2, "0.00"}, Case{0.000123, 2, "0.00"},
+                      Case{12345.65, 2, "12345.60"}, Case{100.0, 2, "100.00"}, Case{3.0, 0, "3"}));
 
 TEST(FormatFixed, NonFiniteValuesHaveAText) {
     EXPECT_EQ(FormatFixed(std::numeric_limits<double>::quiet_NaN(), 2, '.'), "NAN");

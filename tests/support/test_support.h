@@ -3,22 +3,22 @@
 
 #include "analysis/fragment_data.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <initializer_list>
 #include <memory>
 #include <string>
-#include <vector>
-
 #include <unistd.h>
+#include <vector>
 
 namespace hrv::test {
 
-inline std::unique_ptr<FragmentData> NewFragment() { return std::make_unique<FragmentData>(); }
+inline std::unique_ptr<FragmentData> NewFragment() {
+    return std::make_unique<FragmentData>();
+}
 
 // Puts the intervals (ticks) into RrTicks/RrAux/RrWords and AnalysisSeries from position 1, as a
 // writer hands a fragment to the analysis.
@@ -37,7 +37,9 @@ inline void SetIntervals(FragmentData& f, const std::vector<int>& ticks) {
     }
 }
 
-inline std::vector<int> Repeat(int value, int count) { return std::vector<int>(count, value); }
+inline std::vector<int> Repeat(int value, int count) {
+    return std::vector<int>(count, value);
+}
 
 inline std::vector<int> Concat(std::initializer_list<std::vector<int>> parts) {
     std::vector<int> out;
@@ -96,7 +98,8 @@ inline std::vector<std::uint8_t> PpgImage(const std::vector<std::uint8_t>& chann
 
 inline void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 inline std::vector<std::uint8_t> ReadBytes(const std::string& path) {
