@@ -2,6 +2,7 @@
 #include "analysis/pipeline.h"
 #include "cli/commands.h"
 #include "cli/json_writer.h"
+#include "cli/table_output.h"
 #include "files/file_io.h"
 #include "files/fragment_load.h"
 #include "ui/messages.h"
@@ -17,6 +18,7 @@ namespace {
 struct AnalyzeOptions {
     std::optional<FileKind> kind; // --type; otherwise by extension
     bool spectrum = false;
+    std::optional<std::string> table; // --table: the summary table the rows go to
     std::vector<std::string> files;
 };
 
@@ -32,6 +34,12 @@ std::optional<AnalyzeOptions> ParseAnalyze(const Args& args, std::ostream& err) 
                 return std::nullopt;
             }
             o.kind = args[++i] == "ppg" ? FileKind::Ppg : FileKind::Rr;
+        } else if (a == "--table") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
+                err << "rvx-cli analyze: --table takes the path of the table\n";
+                return std::nullopt;
+            }
+            o.table = args[++i];
         } else if (a == "--") {
             o.files.insert(o.files.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1,
                            args.end());
@@ -106,6 +114,7 @@ int Analyze(const Args& args, std::ostream& out, std::ostream& err) {
         return kExitUsage;
     }
     auto workspace = std::make_unique<PpgWorkspace>();
+    const RegionalFormat regional = UserRegionalFormat();
     bool anyFailed = false;
     for (const std::string& path : options->files) {
         const FileKind kind = options->kind.value_or(KindFromExtension(path));
@@ -127,6 +136,9 @@ int Analyze(const Args& args, std::ostream& out, std::ostream& err) {
         }
         if (error.empty()) {
             out << ResultLine(path, kind, *f, options->spectrum) << '\n';
+            if (options->table && !AppendAnalyzedRow(*options->table, path, *f, regional, err)) {
+                anyFailed = true;
+            }
         } else {
             anyFailed = true;
             out << ErrorLine(path, kind, error) << '\n';

@@ -15,6 +15,7 @@ inline constexpr int kExitUsage = 2;  // the words were not understood
 
 int Analyze(const Args& args, std::ostream& out, std::ostream& err);
 int Convert(const Args& args, std::ostream& out, std::ostream& err);
+int Print(const Args& args, std::ostream& out, std::ostream& err);
 
 // Prints the usage text.
 void Usage(std::ostream& os);

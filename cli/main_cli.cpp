@@ -7,16 +7,25 @@ namespace hrv::cli {
 
 void Usage(std::ostream& os) {
     os << "Usage:\n"
-          "  rvx-cli analyze [--type rr|ppg] [--spectrum] FILE...\n"
+          "  rvx-cli analyze [--type rr|ppg] [--spectrum] [--table PATH] FILE...\n"
           "      Analyses each fragment and prints one JSON object per file (JSON Lines):\n"
           "      the time-domain and spectral indices and the intervals in 10 ms ticks;\n"
           "      --spectrum adds \"Power\", the 150 spectral bins (k/300 Hz, ticks^2/Hz).\n"
           "      The file type follows the extension (.ppg is a pulse wave, anything else an\n"
           "      RR file) unless --type says otherwise. A file that fails gives\n"
           "      {\"ok\": false, \"error\": ...} and the run goes on.\n"
+          "      --table PATH appends one line of results per analysed file to the summary\n"
+          "      table at PATH (Windows-1251, tab-separated, created with its header), as the\n"
+          "      window's \"В отчет\" does; the file's identity is its base name, a blank and its\n"
+          "      date, and the numbers use the locale's decimal separator. A file whose identity\n"
+          "      the table holds already is reported on stderr and not added again.\n"
           "  rvx-cli convert FILE.ppg...\n"
           "      Detects the pulses of each PPG file and writes them as the RR file beside it\n"
           "      (the extension replaced by .rr; an existing RR file is replaced).\n"
+          "  rvx-cli print --pdf OUT.pdf [--type rr|ppg] FILE\n"
+          "      Analyses one fragment and writes its one-page report as a PDF file, drawn as\n"
+          "      the window prints it. Needs a build with the window (rvx-print beside rvx-cli);\n"
+          "      with no display it draws offscreen.\n"
           "  rvx-cli --help\n"
           "Exit status: 0 all files done, 1 some file failed, 2 usage error.\n";
 }
@@ -37,6 +46,9 @@ int Run(const Args& args, std::ostream& out, std::ostream& err) {
     }
     if (command == "convert") {
         return Convert(rest, out, err);
+    }
+    if (command == "print") {
+        return Print(rest, out, err);
     }
     err << "rvx-cli: unknown command " << command << "\n";
     Usage(err);

@@ -16,4 +16,24 @@ inline std::string FileNotFound(const std::string& path) {
     return "Файл " + path + " не найден";
 }
 
+// Summary table "rvx.txt".
+inline constexpr std::string_view kRecordAdded = "Запись добавлена в файл rvx.txt";
+inline constexpr std::string_view kRecordAlreadySaved = "Запись уже сохранена в файле rvx.txt";
+
+// Batch conversion of PPG files.
+inline constexpr std::string_view kBatchCaption = "Пакетное преобразование *.ppg > *.rr";
+inline constexpr std::string_view kBatchWarning =
+    "Внимание! Все выбранные файлы *.ppg будут преобразованы в файлы *.rr";
+inline constexpr std::string_view kBatchContinue = "Продолжить";
+inline constexpr std::string_view kBatchCancel = "Отмена";
+inline constexpr std::string_view kBatchDoneOk = "Ok";
+inline std::string BatchConverted(int n) {
+    return "Преобразовано файлов: " + std::to_string(n);
+}
+
+// Printing.
+inline constexpr std::string_view kNoPrinter =
+    "Принтер не установлен. Выберите печать в файл PDF в окне «Настройка принтера».";
+inline constexpr std::string_view kPrintFailed = "Не удалось начать печать";
+
 } // namespace hrv::msg

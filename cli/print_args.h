@@ -1,0 +1,25 @@
+// rvx-cli print: the words of the command, shared by rvx-cli and the report printer it runs.
+#pragma once
+
+#include "cli/commands.h"
+#include "files/fragment_load.h"
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+
+namespace hrv::cli {
+
+// The helper program beside rvx-cli that draws the report (it needs the window libraries).
+inline constexpr const char* kPrintHelperName = "rvx-print";
+
+struct PrintOptions {
+    std::string pdf;              // --pdf: the PDF file written
+    std::optional<FileKind> kind; // --type; otherwise by extension
+    std::string file;             // the fragment printed
+};
+
+// Parses "--pdf OUT.pdf [--type rr|ppg] FILE"; reports what is wrong on `err`.
+std::optional<PrintOptions> ParsePrint(const Args& args, std::ostream& err);
+
+} // namespace hrv::cli

@@ -1,0 +1,91 @@
+// rvx-print: draws the one-page report of a fragment into a PDF file with the window's report
+// code. rvx-cli runs it for "rvx-cli print"; it takes the same words.
+#include "analysis/pipeline.h"
+#include "cli/print_args.h"
+#include "files/file_io.h"
+#include "files/fragment_load.h"
+#include "ui/form_main.h"
+#include "ui/messages.h"
+#include "ui/report.h"
+
+#include <QApplication>
+#include <QLocale>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPrinter>
+
+#include <cstdlib>
+#include <iostream>
+#include <memory>
+
+namespace {
+
+// The locale's decimal separator when it is a single plain character, else the point.
+char DecimalSeparator() {
+    const QString point = QLocale::system().decimalPoint();
+    return point.size() == 1 && point[0].unicode() < 0x80 ? static_cast<char>(point[0].unicode())
+                                                           : '.';
+}
+
+bool HasDisplay() {
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    return (x11 != nullptr && *x11 != '\0') || (wayland != nullptr && *wayland != '\0');
+}
+
+int PrintToPdf(const hrv::cli::PrintOptions& o) {
+    using namespace hrv;
+    auto f = std::make_unique<FragmentData>();
+    auto w = std::make_unique<PpgWorkspace>();
+    if (!FileExists(o.file)) {
+        std::cerr << "rvx-cli print: " << msg::FileNotFound(o.file) << "\n";
+        return cli::kExitFailed;
+    }
+    const FileKind kind = o.kind.value_or(KindFromExtension(o.file));
+    if (LoadFragmentFile(o.file, kind, *f, *w) == LoadResult::ImportError) {
+        std::cerr << "rvx-cli print: " << o.file << ": " << msg::kImportError << "\n";
+        return cli::kExitFailed;
+    }
+    if (!AnalyseFragment(*f)) {
+        std::cerr << "rvx-cli print: " << o.file << ": " << msg::kTooLittleData << "\n";
+        return cli::kExitFailed;
+    }
+    // As after opening the file in the window.
+    f->CurrentFileName = o.file;
+    f->CurrentFileDate = TFormMain::FileDateText(o.file);
+
+    ReportOptions options;
+    options.identification = ReportIdentification(*f, std::string_view());
+    options.decimalSeparator = DecimalSeparator();
+    options.drawChart = ChartsFromResults(*f);
+
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setPageOrientation(QPageLayout::Portrait);
+    printer.setOutputFileName(QString::fromStdString(o.pdf));
+    PrintReport(printer, *f, options);
+    return cli::kExitOk;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const hrv::cli::Args args(argv + 1, argv + argc);
+    const auto options = hrv::cli::ParsePrint(args, std::cerr);
+    if (!options) {
+        hrv::cli::Usage(std::cerr);
+        return hrv::cli::kExitUsage;
+    }
+    // Drawing needs a platform; where there is no display, draw offscreen.
+    if (!HasDisplay() && std::getenv("QT_QPA_PLATFORM") == nullptr) {
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    }
+    QApplication app(argc, argv);
+    try {
+        return PrintToPdf(*options);
+    } catch (const std::exception& e) {
+        std::cerr << "rvx-cli print: " << e.what() << "\n";
+        return hrv::cli::kExitFailed;
+    }
+}

@@ -1,0 +1,32 @@
+// rvx-cli analyze --table: the summary-table rows of analysed files.
+#include "cli/table_output.h"
+
+#include "files/file_io.h"
+#include "files/paths.h"
+#include "ui/summary_table.h"
+
+#include <ostream>
+
+namespace hrv::cli {
+
+std::string FileIdentity(const std::string& path, const RegionalFormat& regional) {
+    return BaseNameOfPath(path) + " " + regional.shortDate(FileModificationTime(path));
+}
+
+bool AppendAnalyzedRow(const std::string& table, const std::string& file, const FragmentData& f,
+                       const RegionalFormat& regional, std::ostream& err) {
+    try {
+        const std::string identity = FileIdentity(file, regional);
+        if (AppendSummaryRow(table, identity, f, regional.decimalSeparator) ==
+            SummaryAppend::AlreadySaved) {
+            err << "rvx-cli analyze: " << file << ": the table " << table
+                << " already holds a record \"" << identity << "\"; not added again\n";
+        }
+        return true;
+    } catch (const FileIoError& e) {
+        err << "rvx-cli analyze: " << e.what() << "\n";
+        return false;
+    }
+}
+
+} // namespace hrv::cli

@@ -1,0 +1,22 @@
+// rvx-cli analyze --table: the summary-table rows of analysed files.
+#pragma once
+
+#include "analysis/fragment_data.h"
+#include "cli/regional.h"
+
+#include <iosfwd>
+#include <string>
+
+namespace hrv::cli {
+
+// The identity of a stored fragment in the table, as the window's information line shows it
+// after an open: the file's base name, a blank and its modification date.
+std::string FileIdentity(const std::string& path, const RegionalFormat& regional);
+
+// Appends the row of the analysed `file` to the table at `table`. A refused duplicate is
+// reported on `err` and is not a failure; a failure of the file layer is reported on `err` and
+// gives false.
+bool AppendAnalyzedRow(const std::string& table, const std::string& file, const FragmentData& f,
+                       const RegionalFormat& regional, std::ostream& err);
+
+} // namespace hrv::cli

@@ -1,0 +1,151 @@
+// The printed report: one page with the identification line, the 16 indices and the five charts.
+#include "ui/report.h"
+
+#include "files/file_io.h"
+#include "ui/chart_data.h"
+#include "ui/chart_layer.h"
+#include "ui/messages.h"
+
+#include <QBuffer>
+#include <QFontMetrics>
+#include <QPageLayout>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+namespace hrv {
+
+namespace {
+
+QString Text(std::string_view utf8) {
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+ChartId ChartIdOf(ReportChart c) {
+    switch (c) {
+    case ReportChart::Rhythmogram:
+        return ChartId::Rhythmogram;
+    case ReportChart::Histogram:
+        return ChartId::Histogram;
+    case ReportChart::Scattergram:
+        return ChartId::Scattergram;
+    case ReportChart::Spectrum:
+        return ChartId::Spectrum;
+    case ReportChart::Components:
+        break;
+    }
+    return ChartId::Components;
+}
+
+std::vector<ChartPoint> PointsOf(ChartId id, const FragmentData& f) {
+    switch (id) {
+    case ChartId::Rhythmogram:
+        return RhythmogramPoints(f);
+    case ChartId::Histogram:
+        return HistogramPoints(f);
+    case ChartId::Scattergram:
+        return ScatterPoints(f);
+    case ChartId::Spectrum:
+        return SpectrumPoints(f);
+    case ChartId::Components:
+        break;
+    }
+    return ComponentBars(f);
+}
+
+// Draws a text with the top of its line at y (page coordinates are line tops).
+void DrawLine(QPainter& painter, int x, int y, const QString& text) {
+    painter.drawText(QPoint(x, y + painter.fontMetrics().ascent()), text);
+}
+
+} // namespace
+
+void PaintReport(QPainter& painter, const QRect& page, const FragmentData& f,
+                 const ReportOptions& options) {
+    painter.save();
+    painter.translate(page.topLeft());
+    const QFontMetrics metrics = painter.fontMetrics();
+    const ReportLayout l = ComputeReportLayout(page.width(), page.height(), metrics.height(),
+                                               metrics.horizontalAdvance(QStringLiteral("0")));
+    if (!options.identification.empty()) {
+        DrawLine(painter, l.x0, l.identificationY, Text(options.identification));
+    }
+    const ReportCells cells = ReportCellTexts(f, options.decimalSeparator);
+    for (int r = 0; r < kReportRows; ++r) {
+        for (int c = 0; c < kReportColumns; ++c) {
+            if (!cells[r][c].empty()) {
+                DrawLine(painter, l.columnX[c], l.rowY[r], Text(cells[r][c]));
+            }
+        }
+    }
+    if (options.drawChart) {
+        for (int i = 0; i < kReportChartCount; ++i) {
+            const PageRect& r = l.charts[i];
+            const QRectF rect(r.left, r.top, r.right - r.left, r.bottom - r.top);
+            painter.save();
+            options.drawChart(static_cast<ReportChart>(i), painter, rect);
+            painter.restore();
+        }
+    }
+    painter.restore();
+}
+
+ReportChartPainter ChartsFromResults(const FragmentData& f) {
+    return [&f](ReportChart chart, QPainter& painter, const QRectF& rect) {
+        const ChartId id = ChartIdOf(chart);
+        DrawChart(painter, rect, ChartSpecOf(id), PointsOf(id, f));
+    };
+}
+
+QByteArray ReportPdf(const QPageLayout& layout, int resolution, const FragmentData& f,
+                     const ReportOptions& options) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter writer(&buffer);
+        writer.setResolution(resolution);
+        writer.setPageLayout(layout);
+        writer.setCreator(QStringLiteral("RVX"));
+        QPainter painter;
+        if (!painter.begin(&writer)) {
+            throw PrintError(std::string(msg::kPrintFailed));
+        }
+        PaintReport(painter, QRect(0, 0, writer.width(), writer.height()), f, options);
+        painter.end();
+    }
+    buffer.close();
+    return bytes;
+}
+
+void PrintReport(QPrinter& printer, const FragmentData& f, const ReportOptions& options) {
+    if (printer.outputFormat() == QPrinter::PdfFormat) {
+        // Printing to a file: no file name means no printer was chosen at all.
+        const QString file = printer.outputFileName();
+        if (file.isEmpty()) {
+            throw PrintError(std::string(msg::kNoPrinter));
+        }
+        const QByteArray pdf = ReportPdf(printer.pageLayout(), printer.resolution(), f, options);
+        const std::vector<std::uint8_t> bytes(pdf.begin(), pdf.end());
+        WriteFileAtomic(file.toStdString(), bytes);
+        return;
+    }
+    if (printer.printerName().isEmpty() || QPrinterInfo::availablePrinters().isEmpty()) {
+        throw PrintError(std::string(msg::kNoPrinter));
+    }
+    QPainter painter;
+    if (!printer.isValid() || !painter.begin(&printer)) {
+        throw PrintError(std::string(msg::kPrintFailed) + ": " + printer.printerName().toStdString());
+    }
+    PaintReport(painter, QRect(0, 0, printer.width(), printer.height()), f, options);
+    if (!painter.end() || printer.printerState() == QPrinter::Error) {
+        throw PrintError(std::string(msg::kPrintFailed) + ": " + printer.printerName().toStdString());
+    }
+}
+
+} // namespace hrv

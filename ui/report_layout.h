@@ -1,0 +1,56 @@
+// The printed report's page arithmetic and texts: an identification line, five rows of indices
+// in four columns, and the five charts in three rows. Page units are the printer's device units.
+#pragma once
+
+#include "analysis/fragment_data.h"
+
+#include <array>
+#include <string>
+#include <string_view>
+
+namespace hrv {
+
+// A rectangle of the page; right and bottom are exclusive (a chart spans left .. right).
+struct PageRect {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+};
+
+// The charts in the order they are drawn.
+enum class ReportChart { Rhythmogram, Histogram, Scattergram, Spectrum, Components };
+inline constexpr int kReportChartCount = 5;
+
+inline constexpr int kReportRows = 5;
+inline constexpr int kReportColumns = 4;
+
+struct ReportLayout {
+    int x0 = 0;    // left edge of the text and the charts: W div 10
+    int th = 0;    // one text line: the height of "0"
+    int cw = 0;    // distance between the text columns: 20 widths of "0"
+    int ch = 0;    // height of every chart: H div 5
+    int cwid = 0;  // width of the chart area: W - 2 x0
+    int third = 0; // cwid div 3
+    int top = 0;   // H div 30: the first (empty) text line
+    int identificationY = 0;             // the identification line, after four empty lines
+    std::array<int, kReportRows> rowY{}; // the index rows
+    std::array<int, kReportColumns> columnX{};
+    std::array<PageRect, kReportChartCount> charts{}; // indexed by ReportChart
+};
+
+// The layout of a page `width` x `height` whose text line is `lineHeight` high and whose "0" is
+// `zeroWidth` wide. Integer arithmetic, divisions truncate. Text positions are the tops of lines.
+ReportLayout ComputeReportLayout(int width, int height, int lineHeight, int zeroWidth);
+
+// The index cells by row and column (UTF-8); an empty text is an empty cell. Reals have two
+// decimals with `decimalSeparator`, integers are plain digits.
+using ReportCells = std::array<std::array<std::string, kReportColumns>, kReportRows>;
+ReportCells ReportCellTexts(const FragmentData& f, char decimalSeparator);
+
+// The identification line: the current file's base name, a blank and its date. Empty (the line
+// is left out, its space stays) when no file was opened or saved, or when the information line
+// reads "Новая запись": the results then come from a recording, not from that file.
+std::string ReportIdentification(const FragmentData& f, std::string_view infoText);
+
+} // namespace hrv
