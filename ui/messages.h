@@ -36,4 +36,8 @@ inline constexpr std::string_view kNoPrinter =
     "Принтер не установлен. Выберите печать в файл PDF в окне «Настройка принтера».";
 inline constexpr std::string_view kPrintFailed = "Не удалось начать печать";
 
+// Settings file "rvxcfg.cfg".
+inline constexpr std::string_view kSettingsReadError =
+    "Ошибка чтения файла конфигурации. Будут установлены параметры \"по умолчанию\"";
+
 } // namespace hrv::msg

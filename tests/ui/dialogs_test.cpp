@@ -1,0 +1,222 @@
+// The confirmation dialog, the setup dialog's controls, the file filters and the chart layer's
+// drawing into any painter.
+#include "files/form_setup.h"
+#include "ui/chart_layer.h"
+#include "ui/confirm_dialog.h"
+#include "ui/prompts.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QImage>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTextEdit>
+#include <QTimer>
+#include <QXYSeries>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace hrv {
+namespace {
+
+QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
+
+int CentreX(const QPushButton* b) { return b->x() + b->width() / 2; }
+
+TEST(ConfirmDialog, TwoButtonsAtOneAndTwoThirds) {
+    TMyMessageForm d;
+    d.Setup(Q("Подтверждение"), Q("Файл x существует. Переписать?"), Q("Переписать"),
+            Q("Отменить"), QString());
+    EXPECT_EQ(d.width(), 398);
+    EXPECT_EQ(d.height(), 197);
+    EXPECT_EQ(d.windowTitle(), Q("Подтверждение"));
+    EXPECT_EQ(d.Memo1->toPlainText(), Q("Файл x существует. Переписать?"));
+    EXPECT_EQ(d.Memo1->geometry(), QRect(16, 24, 361, 89));
+    EXPECT_EQ(d.Button1->text(), Q("Переписать"));
+    EXPECT_EQ(d.Button2->text(), Q("Отменить"));
+    EXPECT_TRUE(d.Button3->isHidden());
+    EXPECT_FALSE(d.Button2->isHidden());
+    // 398 div 3 = 132: centres at 132 and 264; tops 197 - 3 * 25 = 122.
+    EXPECT_EQ(d.Button1->geometry(), QRect(132 - 45, 122, 90, 25));
+    EXPECT_EQ(d.Button2->geometry(), QRect(264 - 45, 122, 90, 25));
+}
+
+TEST(ConfirmDialog, ThreeButtonsAtQuarters) {
+    TMyMessageForm d;
+    d.Setup(Q("c"), Q("t"), Q("a"), Q("b"), Q("c"));
+    // 398 div 4 = 99.
+    EXPECT_EQ(CentreX(d.Button1), 99);
+    EXPECT_EQ(CentreX(d.Button2), 198);
+    EXPECT_EQ(CentreX(d.Button3), 297);
+    EXPECT_EQ(d.Button3->text(), Q("c"));
+    EXPECT_FALSE(d.Button3->isHidden());
+}
+
+TEST(ConfirmDialog, OneButtonCentred) {
+    TMyMessageForm d;
+    d.Setup(Q("c"), Q("t"), Q("Ok"), QString(), QString());
+    EXPECT_EQ(d.Button1->geometry(), QRect(199 - 45, 122, 90, 25));
+    EXPECT_TRUE(d.Button2->isHidden());
+    EXPECT_TRUE(d.Button3->isHidden());
+}
+
+TEST(ConfirmDialog, NoDefaultButtonAndNoCloseBox) {
+    TMyMessageForm d;
+    d.Setup(Q("c"), Q("t"), Q("a"), Q("b"), QString());
+    EXPECT_FALSE(d.Button1->isDefault());
+    EXPECT_FALSE(d.Button2->isDefault());
+    EXPECT_FALSE(d.windowFlags() & Qt::WindowCloseButtonHint);
+}
+
+// Runs the dialog modally; `act` runs once it is shown and closes it.
+int RunConfirm(const QString& second, const QString& third,
+               const std::function<void(TMyMessageForm&)>& act) {
+    TMyMessageForm d;
+    d.Setup(Q("caption"), Q("text"), Q("first"), second, third);
+    QTimer::singleShot(0, &d, [&] {
+        QApplication::setActiveWindow(&d);
+        act(d);
+    });
+    const int result = d.exec();
+    return result == QDialog::Rejected ? kConfirmSecond : result;
+}
+
+TEST(ConfirmDialog, ResultsOfKeysAndButtons) {
+    const auto enter = [](TMyMessageForm& d) {
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &d, Qt::Key_Return);
+    };
+    const auto escape = [](TMyMessageForm& d) {
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &d, Qt::Key_Escape);
+    };
+    struct Case {
+        const char* what;
+        const char* second;
+        const char* third;
+        std::function<void(TMyMessageForm&)> act;
+        int expect;
+    };
+    const Case table[] = {
+        {"Enter on two buttons: the focused second", "b", "", enter, 2},
+        {"Esc on two buttons", "b", "", escape, 2},
+        {"first button", "b", "", [](TMyMessageForm& d) { d.Button1->click(); }, 1},
+        {"second button", "b", "c", [](TMyMessageForm& d) { d.Button2->click(); }, 2},
+        {"third button", "b", "c", [](TMyMessageForm& d) { d.Button3->click(); }, 6},
+        {"Enter on one button", "", "", enter, 1},
+        {"Esc on one button", "", "", escape, 2},
+        {"window closed", "b", "", [](TMyMessageForm& d) { d.close(); }, 2},
+    };
+    for (const Case& c : table) {
+        EXPECT_EQ(RunConfirm(Q(c.second), Q(c.third), c.act), c.expect) << c.what;
+    }
+}
+
+TEST(ConfirmDialog, LongTextWrapsAndTheDialogKeepsItsSize) {
+    TMyMessageForm d;
+    d.Setup(Q("c"), QString(400, QLatin1Char('w')), Q("a"), QString(), QString());
+    EXPECT_EQ(d.size(), QSize(398, 197));
+    EXPECT_EQ(d.Memo1->lineWrapMode(), QTextEdit::WidgetWidth);
+}
+
+TEST(SetupDialog, ControlsAsDesigned) {
+    TFormSetup d;
+    EXPECT_EQ(d.windowTitle(), Q("Параметры"));
+    EXPECT_EQ(d.size(), QSize(319, 347));
+    EXPECT_EQ(d.RG_Device->title(), Q("Устройство"));
+    EXPECT_EQ(d.RG_Port->title(), Q("COM порт"));
+    const auto devices = d.RG_Device->findChildren<QRadioButton*>();
+    const auto ports = d.RG_Port->findChildren<QRadioButton*>();
+    ASSERT_EQ(devices.size(), 2);
+    ASSERT_EQ(ports.size(), 3);
+    EXPECT_EQ(devices[0]->text(), Q("ТАРИН-07"));
+    EXPECT_EQ(devices[1]->text(), Q("ВИРА-005"));
+    EXPECT_EQ(ports[1]->text(), Q("COM 2 ")) << "with its trailing blank";
+    EXPECT_EQ(d.CB_Baud->count(), 3);
+    EXPECT_EQ(d.CB_Baud->itemText(2), Q("19200"));
+    EXPECT_EQ(d.Button1->text(), Q("OK"));
+    EXPECT_TRUE(d.Button1->isDefault());
+    EXPECT_EQ(d.Button2->text(), Q("Отмена"));
+    EXPECT_EQ(d.Button1->geometry(), QRect(48, 296, 75, 25));
+    EXPECT_EQ(d.Button2->geometry(), QRect(184, 296, 75, 25));
+    EXPECT_EQ(d.DeviceSelection(), 0);
+    EXPECT_EQ(d.PortSelection(), 1);
+}
+
+TEST(SetupDialog, SelectionsIncludingNone) {
+    TFormSetup d;
+    d.SetDeviceSelection(-1);
+    EXPECT_EQ(d.DeviceSelection(), -1);
+    d.SetDeviceSelection(5);
+    EXPECT_EQ(d.DeviceSelection(), 1);
+    d.SetBaudSelection(3);
+    EXPECT_EQ(d.BaudSelection(), -1);
+    d.SetBaudSelection(0);
+    EXPECT_EQ(d.BaudSelection(), 0);
+    d.CB_Baud->setEditText(Q("38400")); // typed, not a list entry
+    EXPECT_EQ(d.BaudSelection(), -1);
+}
+
+TEST(FileFilters, OneNameFilterPerFileType) {
+    EXPECT_EQ(NameFiltersOf(
+                  Q("Файл кардиоинтервалов (*.rr)|*.rr|Файл фотоплетизмограммы (*.ppg)|*.ppg")),
+              (QStringList{Q("Файл кардиоинтервалов (*.rr)"), Q("Файл фотоплетизмограммы (*.ppg)")}));
+    EXPECT_EQ(NameFiltersOf(Q("Text|*.txt;*.csv")), QStringList{Q("Text (*.txt *.csv)")});
+}
+
+TEST(ChartLayer, DrawsTheWholeChartIntoAnyRectangle) {
+    ChartSpec spec = ChartSpecOf(ChartId::Components);
+    std::vector<ChartPoint> bars = {{0, 100, "Total", kClBlack},
+                                    {1, 50, "VLF", kClNavy},
+                                    {2, 30, "LF", kClBlue},
+                                    {3, 20, "HF", kClTeal}};
+    QImage image(900, 500, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        DrawChart(painter, QRectF(500, 100, 400, 300), spec, bars);
+    }
+    int silver = 0;
+    int black = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (x < 500 || y < 100 || y >= 400) {
+                ASSERT_EQ(c, QColor(Qt::white)) << "nothing outside the rectangle: " << x << "," << y;
+            } else if (c == QColor(192, 192, 192)) {
+                ++silver;
+            } else if (c == QColor(0, 0, 0)) {
+                ++black;
+            }
+        }
+    }
+    EXPECT_GT(silver, 400 * 300 / 4) << "the silver background fills the rectangle";
+    EXPECT_GT(black, 500) << "the Total bar is drawn black";
+}
+
+TEST(ChartLayer, PointsAddedOneByOneReachTheSeriesTogether) {
+    ChartWidget chart(ChartSpecOf(ChartId::Rhythmogram));
+    for (int i = 0; i < 1000; ++i) {
+        chart.AddValue(i * 0.001, QString(), QColor(Qt::black));
+    }
+    EXPECT_EQ(chart.Points().size(), 1000u);
+    EXPECT_EQ(chart.Points()[999].x, 999);
+    QApplication::processEvents();
+    int held = 0;
+    for (auto* s : chart.chart()->series()) {
+        held += static_cast<QXYSeries*>(s)->count();
+    }
+    EXPECT_EQ(held, 1000);
+    chart.Clear();
+    chart.AddXY(0.5, 1.0, QString(), QColor(Qt::black));
+    chart.Flush();
+    EXPECT_EQ(static_cast<QXYSeries*>(chart.chart()->series().front())->count(), 1);
+    EXPECT_EQ(chart.objectName(), Q("Chart_RG"));
+    EXPECT_EQ(chart.chart()->title(), Q("Ритмограмма"));
+}
+
+} // namespace
+} // namespace hrv

@@ -1,0 +1,515 @@
+// The main window: start-up, layout, the analysis with its display, and the commands Open, Save,
+// Setup and About.
+#include "ui/form_main.h"
+
+#include "analysis/pipeline.h"
+#include "files/file_io.h"
+#include "files/form_setup.h"
+#include "files/fragment_load.h"
+#include "files/paths.h"
+#include "files/rr_file.h"
+#include "files/settings_file.h"
+#include "ui/chart_layer.h"
+#include "ui/guarded_command.h"
+#include "ui/messages.h"
+#include "ui/panel_texts.h"
+#include "ui/progress_form.h"
+#include "ui/window_layout.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QDir>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLocale>
+#include <QPlainTextEdit>
+#include <QPrinter>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace hrv {
+
+namespace {
+
+constexpr int kTimerIntervalMs = 100; // one decoding step of a recording
+constexpr int kToolBarHeight = 29;
+constexpr int kInfoPanelHeight = 23;
+constexpr int kInfoTop = 5;
+constexpr int kStatusBarHeight = 19;
+constexpr int kInitialWidth = 741;
+constexpr int kInitialHeight = 491;
+
+const QString kRrFilter = QStringLiteral("Файл кардиоинтервалов (*.rr)|*.rr");
+const QString kOpenFilter =
+    QStringLiteral("Файл кардиоинтервалов (*.rr)|*.rr|Файл фотоплетизмограммы (*.ppg)|*.ppg");
+const QString kBatchFilter = QStringLiteral("Файл фотоплетизмограммы (*.ppg)|*.ppg");
+const QString kAboutText = QStringLiteral(
+    "RVX\rВариационный анализ ритма сердца\r(5-минутный фрагмент)\rВерсия 1.1 COM");
+
+QString Q(std::string_view utf8) {
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+// The user's decimal separator as FormatFixed takes it ('.' when it is not a single ASCII
+// character).
+char RegionalSeparator() {
+    const QString point = QLocale::system().decimalPoint();
+    if (point.size() == 1 && point[0].unicode() < 0x80) {
+        return static_cast<char>(point[0].unicode());
+    }
+    return '.';
+}
+
+// The panels show lines separated by a line feed; their texts end lines with CR LF.
+QString MemoText(const std::string& text) {
+    QString s = QString::fromStdString(text);
+    s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return s;
+}
+
+QFrame* MakePanel(QWidget* parent, const QString& name, bool lowered) {
+    auto* panel = new QFrame(parent);
+    panel->setObjectName(name);
+    if (lowered) {
+        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    }
+    return panel;
+}
+
+QBoxLayout* Tight(QBoxLayout* layout, int margin = 0) {
+    layout->setContentsMargins(margin, margin, margin, margin);
+    layout->setSpacing(0);
+    return layout;
+}
+
+QPlainTextEdit* MakeMemo(QWidget* parent, const QString& name) {
+    auto* memo = new QPlainTextEdit(parent);
+    memo->setObjectName(name);
+    memo->setReadOnly(true);
+    memo->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    memo->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    return memo;
+}
+
+} // namespace
+
+TFormMain::TFormMain(FragmentData& fragment, Prompts& prompts, QWidget* parent)
+    : QMainWindow(parent), fragment_(fragment), prompts_(prompts),
+      ppgWork_(std::make_unique<PpgWorkspace>()) {
+    setObjectName(QStringLiteral("FormMain"));
+    setWindowTitle(QStringLiteral("FormMain"));
+    setWindowIcon(style()->standardIcon(QStyle::SP_ComputerIcon));
+    resize(kInitialWidth, kInitialHeight);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        move(screen->availableGeometry().center() - rect().center());
+    }
+    BuildToolBar();
+    BuildPanels();
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(kTimerIntervalMs);
+    connect(Timer1, &QTimer::timeout, this, [this] { Guarded(&TFormMain::Timer1Timer); });
+
+    OpenDialogData.Filter = kOpenFilter;
+    OpenDialogData.DefaultExt = QStringLiteral("rr");
+    SaveDialogData.Filter = kRrFilter;
+    SaveDialogData.DefaultExt = QStringLiteral("rr");
+    OpenDBatch.Filter = kBatchFilter;
+
+    FormCreate();
+
+    // The dialogs, once each, reused for the whole run.
+    ProgressForm = new TProgressForm(this);
+    RecForm = CreateRecForm();
+    FormSetup = new TFormSetup(this);
+
+    Timer1->start();
+}
+
+TFormMain::~TFormMain() = default;
+
+void TFormMain::BuildToolBar() {
+    ToolBar1 = new QToolBar(this);
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setMovable(false);
+    ToolBar1->setFloatable(false);
+    ToolBar1->setFixedHeight(kToolBarHeight);
+    ToolBar1->setIconSize(QSize(16, 16));
+    ToolBar1->setContextMenuPolicy(Qt::PreventContextMenu);
+    addToolBar(Qt::TopToolBarArea, ToolBar1);
+
+    auto separator = [this](const char* name) {
+        QAction* a = ToolBar1->addSeparator();
+        a->setObjectName(QString::fromLatin1(name));
+    };
+    auto button = [this](const char* name, const QString& hint, QStyle::StandardPixmap picture,
+                         void (TFormMain::*handler)()) {
+        auto* b = new QToolButton(ToolBar1);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setToolTip(hint);
+        b->setIcon(style()->standardIcon(picture));
+        b->setAutoRaise(true);
+        connect(b, &QToolButton::clicked, this, [this, handler] { Guarded(handler); });
+        return b;
+    };
+
+    separator("ToolButton2");
+    TB_Open = button("TB_Open", QStringLiteral("Открыть файл"), QStyle::SP_DialogOpenButton,
+                     &TFormMain::TB_OpenClick);
+    ToolBar1->addWidget(TB_Open);
+    TB_Save = button("TB_Save", QStringLiteral("Сохранить файл"), QStyle::SP_DialogSaveButton,
+                     &TFormMain::TB_SaveClick);
+    ToolBar1->addWidget(TB_Save);
+    separator("ToolButton6");
+    TB_Start = button("TB_Start", QStringLiteral("Начать запись"), QStyle::SP_MediaPlay,
+                      &TFormMain::TB_StartClick);
+    ToolBar1->addWidget(TB_Start);
+    separator("ToolButton1");
+    TB_Setup = button("TB_Setup", QStringLiteral("Параметры"),
+                      QStyle::SP_FileDialogDetailedView, &TFormMain::TB_SetupClick);
+    ToolBar1->addWidget(TB_Setup);
+    separator("ToolButton5");
+    TB_Print = button("TB_Print", QStringLiteral("Печать"), QStyle::SP_FileIcon,
+                      &TFormMain::TB_PrintClick);
+    ToolBar1->addWidget(TB_Print);
+    ToolButton4 = button("ToolButton4", QStringLiteral("Настройка принтера"),
+                         QStyle::SP_FileDialogInfoView, &TFormMain::ToolButton4Click);
+    ToolBar1->addWidget(ToolButton4);
+    separator("ToolButton3");
+    TB_Report = button("TB_Report", QStringLiteral("В отчет"), QStyle::SP_FileDialogListView,
+                       &TFormMain::TB_ReportClick);
+    ToolBar1->addWidget(TB_Report);
+    separator("ToolButton8");
+    TB_Help = button("TB_Help", QStringLiteral("О программе"), QStyle::SP_MessageBoxInformation,
+                     &TFormMain::TB_HelpClick);
+    ToolBar1->addWidget(TB_Help);
+    separator("ToolButton10");
+    TB_Batch = button("TB_Batch", QStringLiteral("Пакетное преобразование *.ppg > *.rr"),
+                      QStyle::SP_BrowserReload, &TFormMain::TB_BatchClick);
+    TB_BatchAction = ToolBar1->addWidget(TB_Batch);
+    TB_BatchAction->setObjectName(QStringLiteral("TB_BatchAction"));
+    // Created hidden and disabled; nothing shows it.
+    TB_Batch->setEnabled(false);
+    TB_BatchAction->setVisible(false);
+}
+
+void TFormMain::BuildPanels() {
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("Client"));
+    setCentralWidget(client);
+    auto* clientLayout = Tight(new QVBoxLayout(client));
+
+    P_Info = MakePanel(client, QStringLiteral("P_Info"), true);
+    P_Info->setFixedHeight(kInfoPanelHeight);
+    L_Info = new QLabel(Q(msg::kNoRecording), P_Info);
+    L_Info->setObjectName(QStringLiteral("L_Info"));
+    L_Info->setGeometry(5, kInfoTop, kInitialWidth - 10, kInfoPanelHeight - kInfoTop - 2);
+    clientLayout->addWidget(P_Info);
+
+    P_Main = MakePanel(client, QStringLiteral("P_Main"), true);
+    QSizePolicy mainPolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    mainPolicy.setRetainSizeWhenHidden(true); // laid out (and measured) while still hidden
+    P_Main->setSizePolicy(mainPolicy);
+    clientLayout->addWidget(P_Main, 1);
+    auto* mainLayout = Tight(new QVBoxLayout(P_Main), P_Main->frameWidth());
+
+    const auto memoScrollBars = [] {
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        return screen != nullptr && MemosNeedScrollBars(screen->geometry().width())
+                   ? Qt::ScrollBarAlwaysOn
+                   : Qt::ScrollBarAlwaysOff;
+    }();
+
+    Pan_RG = MakePanel(P_Main, QStringLiteral("Pan_RG"), false);
+    Chart_RG = new ChartWidget(ChartSpecOf(ChartId::Rhythmogram), Pan_RG);
+    Tight(new QVBoxLayout(Pan_RG))->addWidget(Chart_RG);
+    mainLayout->addWidget(Pan_RG);
+
+    Pan_Histo = MakePanel(P_Main, QStringLiteral("Pan_Histo"), false);
+    auto* histoLayout = Tight(new QHBoxLayout(Pan_Histo));
+    Chart_Histo = new ChartWidget(ChartSpecOf(ChartId::Histogram), Pan_Histo);
+    Chart_Scater = new ChartWidget(ChartSpecOf(ChartId::Scattergram), Pan_Histo);
+    Pan_StatDig = MakePanel(Pan_Histo, QStringLiteral("Pan_StatDig"), false);
+    Pan_StatDig->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    Memo_StatDig = MakeMemo(Pan_StatDig, QStringLiteral("Memo_StatDig"));
+    Memo_StatDig->setVerticalScrollBarPolicy(memoScrollBars);
+    Tight(new QVBoxLayout(Pan_StatDig))->addWidget(Memo_StatDig);
+    histoLayout->addWidget(Chart_Histo);
+    histoLayout->addWidget(Chart_Scater);
+    histoLayout->addWidget(Pan_StatDig, 1);
+    mainLayout->addWidget(Pan_Histo);
+
+    Pan_Spectr = MakePanel(P_Main, QStringLiteral("Pan_Spectr"), false);
+    auto* spectrLayout = Tight(new QVBoxLayout(Pan_Spectr));
+    auto* spectrRow = Tight(new QHBoxLayout);
+    Chart_Spectr = new ChartWidget(ChartSpecOf(ChartId::Spectrum), Pan_Spectr);
+    Chart_Diagram = new ChartWidget(ChartSpecOf(ChartId::Components), Pan_Spectr);
+    Pan_SpecDig = MakePanel(Pan_Spectr, QStringLiteral("Pan_SpecDig"), false);
+    Pan_SpecDig->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    Memo_SpecDig = MakeMemo(Pan_SpecDig, QStringLiteral("Memo_SpecDig"));
+    Memo_SpecDig->setVerticalScrollBarPolicy(memoScrollBars);
+    Tight(new QVBoxLayout(Pan_SpecDig))->addWidget(Memo_SpecDig);
+    spectrRow->addWidget(Chart_Spectr);
+    spectrRow->addWidget(Chart_Diagram);
+    spectrRow->addWidget(Pan_SpecDig, 1);
+    spectrLayout->addLayout(spectrRow, 1);
+    StatusBar1 = new QStatusBar(Pan_Spectr);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setFixedHeight(kStatusBarHeight);
+    StatusBar1->setSizeGripEnabled(false);
+    spectrLayout->addWidget(StatusBar1);
+    mainLayout->addWidget(Pan_Spectr, 1);
+
+    for (ChartWidget* chart : {Chart_RG, Chart_Histo, Chart_Scater, Chart_Spectr, Chart_Diagram}) {
+        chart->setMinimumSize(0, 0);
+        chart->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    }
+    P_Main->hide();
+}
+
+void TFormMain::FormCreate() {
+    SetResultCommandsEnabled(false, false);
+
+    FragmentData& f = fragment_;
+    f.AppDir = QDir::currentPath().toStdString();
+    const QString dataDir = QString::fromStdString(f.AppDir) + QStringLiteral("/Data");
+    if (!QDir(dataDir).exists()) {
+        QDir().mkdir(dataDir); // a failure (read-only folder) is ignored
+    }
+    f.CurrentFileName.clear();
+    f.CurrentFileDate.clear();
+    OpenDialogData.InitialDir = dataDir;
+    SaveDialogData.InitialDir = dataDir;
+
+    StartupSettings();
+
+    Pan_RG->setFixedHeight(P_Main->height() / 3);
+    FormResize();
+}
+
+void TFormMain::StartupSettings() {
+    SettingsRecord& s = fragment_.Settings;
+    const SettingsReadStatus status = ReadSettings(SettingsPath(), s);
+    const hrv::StartupSettings applied = ApplyStartupSettings(status, s, deviceScale_);
+    if (applied.readError) {
+        prompts_.Message(this, Q(msg::kSettingsReadError));
+    }
+    if (applied.dialogsFromRecord) {
+        OpenDialogData.InitialDir = QString::fromStdString(ShortStringText(s.DataDir));
+        SaveDialogData.InitialDir = OpenDialogData.InitialDir;
+        OpenDialog2.InitialDir = QString::fromStdString(ShortStringText(s.Dialog2Dir));
+    }
+    deviceScale_ = applied.deviceScale;
+    if (applied.caption) {
+        setWindowTitle(QString::fromStdString(*applied.caption));
+    }
+}
+
+std::string TFormMain::SettingsPath() const {
+    return fragment_.AppDir + "/" + kSettingsFileName;
+}
+
+std::string TFormMain::FileDateText(const std::string& path) {
+    const QDateTime modified = QDateTime::fromSecsSinceEpoch(FileModificationTime(path));
+    return QLocale::system().toString(modified.date(), QLocale::ShortFormat).toStdString();
+}
+
+QPrinter& TFormMain::Printer() {
+    if (!printer_) {
+        printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    }
+    return *printer_;
+}
+
+void TFormMain::Guarded(void (TFormMain::*handler)()) {
+    GuardedCommand(this, prompts_, [this, handler] { (this->*handler)(); });
+}
+
+void TFormMain::SetResultCommandsEnabled(bool save, bool printAndReport) {
+    TB_Save->setEnabled(save);
+    TB_Print->setEnabled(printAndReport);
+    TB_Report->setEnabled(printAndReport);
+}
+
+void TFormMain::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    FormResize();
+}
+
+void TFormMain::closeEvent(QCloseEvent* event) {
+    FormClose();
+    event->accept();
+}
+
+void TFormMain::FormResize() {
+    // The client panels follow the window at once, so that P_Main's height is the new one.
+    if (QLayout* layout = centralWidget()->layout()) {
+        layout->activate();
+    }
+    const MainLayout l = ComputeMainLayout(P_Main->height(), width());
+    Pan_RG->setFixedHeight(l.panRgHeight);
+    Pan_Histo->setFixedHeight(l.panHistoHeight);
+    Chart_Histo->setFixedWidth(l.chartHistoWidth);
+    Chart_Scater->setFixedWidth(l.chartScaterWidth);
+    Chart_Spectr->setFixedWidth(l.chartSpectrWidth);
+    Chart_Diagram->setFixedWidth(l.chartDiagramWidth);
+    L_Info->setGeometry(l.infoLeft, kInfoTop, std::max(0, P_Info->width() - l.infoLeft - 5),
+                        L_Info->height());
+}
+
+void TFormMain::FormClose() {
+    GuardedCommand(this, prompts_, [this] { WriteSettings(SettingsPath(), fragment_.Settings); });
+}
+
+bool TFormMain::RunAnalysis(std::function<void()> action) {
+    struct CloseProgress {
+        TProgressForm* form;
+        ~CloseProgress() { form->Finish(); }
+    } closeProgress{ProgressForm};
+
+    const bool analysed = AnalyseFragment(
+        fragment_,
+        [this](int bin) {
+            ProgressForm->SetPosition(bin);
+            if (bin >= kBinCount) {
+                ProgressForm->Finish(); // the spectrum is done
+            }
+        },
+        [this, &action] {
+            if (action) {
+                action();
+            }
+            ProgressForm->Begin(0, kBinCount);
+        });
+    if (!analysed) {
+        prompts_.Message(this, Q(msg::kTooLittleData));
+        return false;
+    }
+    ShowGraphics();
+    P_Main->show();
+    FormResize();
+    SetResultCommandsEnabled(true, true);
+    return true;
+}
+
+void TFormMain::ShowGraphics() {
+    const FragmentData& f = fragment_;
+    Chart_RG->SetPoints(RhythmogramPoints(f));
+    Chart_Spectr->SetPoints(SpectrumPoints(f));
+    Chart_Diagram->SetPoints(ComponentBars(f));
+    Chart_Histo->SetPoints(HistogramPoints(f));
+    Chart_Scater->SetPoints(ScatterPoints(f));
+    const char separator = RegionalSeparator();
+    Memo_StatDig->setPlainText(MemoText(StatPanelText(f, separator)));
+    Memo_SpecDig->setPlainText(MemoText(SpecPanelText(f, separator)));
+}
+
+void TFormMain::TB_OpenClick() {
+    GuardedCommand(this, prompts_, [this] {
+        FragmentData& f = fragment_;
+        OpenDialogData.FilterIndex = f.Settings.FilterIndex;
+        const FileChoice choice = prompts_.OpenFile(this, OpenDialogData);
+        if (!choice.Chosen()) {
+            return;
+        }
+        const std::string path = choice.path.toStdString();
+        if (!FileExists(path)) {
+            prompts_.Message(this, Q(msg::FileNotFound(path)));
+            return;
+        }
+        const std::string date = FileDateText(path);
+        f.CurrentFileName = path;
+        f.CurrentFileDate = date;
+
+        const std::string folder = DirectoryOfPath(path);
+        OpenDialogData.InitialDir = QString::fromStdString(folder);
+        SetShortString(f.Settings.DataDir, folder);
+        const int fileType = choice.filterIndex >= 1 ? choice.filterIndex : 1;
+        f.Settings.FilterIndex = fileType;
+        OpenDialogData.FilterIndex = fileType;
+
+        L_Info->setText(QString::fromStdString(BaseNameOfPath(f.CurrentFileName) + " " + date));
+        // L_Info now names the new file while the results still describe the previous one:
+        // printing and the summary table wait for the new file's analysis.
+        SetResultCommandsEnabled(TB_Save->isEnabled(), false);
+
+        const FileKind kind = fileType == static_cast<int>(FileKind::Ppg) ? FileKind::Ppg
+                                                                          : FileKind::Rr;
+        if (LoadFragmentFile(path, kind, f, *ppgWork_) == LoadResult::ImportError) {
+            prompts_.Message(this, Q(msg::kImportError));
+            return;
+        }
+        RunAnalysis();
+    });
+}
+
+void TFormMain::TB_SaveClick() {
+    GuardedCommand(this, prompts_, [this] {
+        FragmentData& f = fragment_;
+        const FileChoice choice = prompts_.SaveFile(this, SaveDialogData);
+        if (!choice.Chosen()) {
+            return;
+        }
+        const std::string chosen = choice.path.toStdString();
+        const std::string path = ReplaceSpacesInFileName(chosen);
+        const std::string folder = DirectoryOfPath(chosen);
+        SaveDialogData.InitialDir = QString::fromStdString(folder);
+        SetShortString(f.Settings.DataDir, folder);
+
+        if (FileExists(path)) {
+            const int answer = prompts_.Confirm(
+                this, QStringLiteral("Подтверждение"),
+                QStringLiteral("Файл ") + QString::fromStdString(path) +
+                    QStringLiteral(" существует. Переписать?"),
+                QStringLiteral("Переписать"), QStringLiteral("Отменить"), QString());
+            if (answer != kConfirmFirst) {
+                return;
+            }
+        }
+        WriteRrFile(path, f);
+        // The new name becomes the fragment's only once the file is written.
+        f.CurrentFileName = path;
+        f.CurrentFileDate = FileDateText(path);
+        L_Info->setText(
+            QString::fromStdString(BaseNameOfPath(f.CurrentFileName) + " " + f.CurrentFileDate));
+    });
+}
+
+void TFormMain::TB_SetupClick() {
+    GuardedCommand(this, prompts_, [this] {
+        SettingsRecord& s = fragment_.Settings;
+        const SetupSelections selections = SetupSelectionsFor(s);
+        FormSetup->SetDeviceSelection(selections.device);
+        if (selections.port >= 0) {
+            FormSetup->SetPortSelection(selections.port); // otherwise the previous selection
+        }
+        FormSetup->SetBaudSelection(selections.baud);
+        if (prompts_.ExecDialog(*FormSetup) != QDialog::Accepted) {
+            return;
+        }
+        const SetupApplied applied =
+            ApplySetupResult(s, FormSetup->DeviceSelection(), FormSetup->PortSelection(),
+                             FormSetup->BaudSelection());
+        deviceScale_ = applied.deviceScale;
+        if (applied.caption) {
+            setWindowTitle(QString::fromStdString(*applied.caption));
+        }
+    });
+}
+
+void TFormMain::TB_HelpClick() {
+    GuardedCommand(this, prompts_,
+                   [this] { prompts_.ShowMessage(this, MessageKind::Information, kAboutText); });
+}
+
+} // namespace hrv
