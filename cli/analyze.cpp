@@ -58,6 +58,8 @@ std::optional<AnalyzeOptions> ParseAnalyze(const Args& args, std::ostream& err) 
     return o;
 }
 
+} // namespace
+
 std::string ResultLine(const std::string& path, FileKind kind, const FragmentData& f,
                        bool spectrum) {
     const auto& t = f.TimeIndices;
@@ -95,6 +97,8 @@ std::string ResultLine(const std::string& path, FileKind kind, const FragmentDat
     }
     return j.Line();
 }
+
+namespace {
 
 std::string ErrorLine(const std::string& path, FileKind kind, std::string_view error) {
     return JsonObject()

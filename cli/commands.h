@@ -5,6 +5,11 @@
 #include <string>
 #include <vector>
 
+namespace hrv {
+struct FragmentData;
+enum class FileKind;
+} // namespace hrv
+
 namespace hrv::cli {
 
 using Args = std::vector<std::string>;
@@ -16,6 +21,11 @@ inline constexpr int kExitUsage = 2;  // the words were not understood
 int Analyze(const Args& args, std::ostream& out, std::ostream& err);
 int Convert(const Args& args, std::ostream& out, std::ostream& err);
 int Print(const Args& args, std::ostream& out, std::ostream& err);
+int Record(const Args& args, std::ostream& out, std::ostream& err);
+
+// One analysed fragment as the JSON line `analyze` prints (`record` prints the same).
+std::string ResultLine(const std::string& path, FileKind kind, const FragmentData& f,
+                       bool spectrum);
 
 // Prints the usage text.
 void Usage(std::ostream& os);

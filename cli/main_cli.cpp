@@ -26,6 +26,15 @@ void Usage(std::ostream& os) {
           "      Analyses one fragment and writes its one-page report as a PDF file, drawn as\n"
           "      the window prints it. Needs a build with the window (rvx-print beside rvx-cli);\n"
           "      with no display it draws offscreen.\n"
+          "  rvx-cli record [--port COM1|COM2|COM3] [--baud 600|2400|19200|38400]\n"
+          "                 [--device 0|1] [--out FILE.rr] [--spectrum]\n"
+          "      Records a fragment from the pulse sensor device as the window's Start does\n"
+          "      (defaults COM2, 2400 baud, the first device model; --device 1 is the second\n"
+          "      model), taking the bytes as they arrive. It ends past 330 s of intervals or at\n"
+          "      2000 intervals; Ctrl+C aborts. --out saves the fragment as an RR file. Prints\n"
+          "      the analysis as analyze does; device status texts and errors go to stderr\n"
+          "      (exit status 1). On Linux COM1..COM3 are /dev/ttyS0..2 unless RVX_COM1..\n"
+          "      RVX_COM3 name another device (e.g. the pseudo-terminal of rvx-devsim).\n"
           "  rvx-cli --help\n"
           "Exit status: 0 all files done, 1 some file failed, 2 usage error.\n";
 }
@@ -49,6 +58,9 @@ int Run(const Args& args, std::ostream& out, std::ostream& err) {
     }
     if (command == "print") {
         return Print(rest, out, err);
+    }
+    if (command == "record") {
+        return Record(rest, out, err);
     }
     err << "rvx-cli: unknown command " << command << "\n";
     Usage(err);

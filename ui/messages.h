@@ -16,6 +16,12 @@ inline std::string FileNotFound(const std::string& path) {
     return "Файл " + path + " не найден";
 }
 
+// Recording from the pulse sensor device.
+inline constexpr std::string_view kComReadError = "Ошибка чтения COM-порта";
+inline std::string SlotLimitWarning(int slots) {
+    return "Максимальное количество RR-интервалов в одном фрагменте : " + std::to_string(slots);
+}
+
 // Summary table "rvx.txt".
 inline constexpr std::string_view kRecordAdded = "Запись добавлена в файл rvx.txt";
 inline constexpr std::string_view kRecordAlreadySaved = "Запись уже сохранена в файле rvx.txt";
