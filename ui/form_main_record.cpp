@@ -1,30 +1,107 @@
 // The main window's recording commands: Start, the 100-ms decoding step and the hand-over.
+#include "acquisition/rec_form.h"
+#include "acquisition/recording.h"
+#include "acquisition/stream_decoder.h"
 #include "ui/form_main.h"
+#include "ui/guarded_command.h"
+#include "ui/messages.h"
+
+#include <string_view>
 
 #include <QDialog>
+#include <QLabel>
+#include <QToolButton>
 
 namespace hrv {
 
+namespace {
+
+QString Q(std::string_view utf8) {
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+TRecForm* RecFormOf(QDialog* dialog) { return qobject_cast<TRecForm*>(dialog); }
+
+} // namespace
+
 void TFormMain::TB_StartClick() {
-    // Filled in by the recording work.
+    GuardedCommand(this, prompts_, [this] {
+        TRecForm* rec = RecFormOf(RecForm);
+        if (rec == nullptr) {
+            return;
+        }
+        // Nothing of an earlier recording is shown as current.
+        rec->ClearProgress();
+        rec->Vis(true);
+        // ComError (shown by the guard) when the port cannot be set up; false when nothing
+        // was opened.
+        if (!rec->Session().Start(fragment_.Settings, deviceScale_)) {
+            return;
+        }
+        prompts_.ExecDialog(*rec); // Timer1Timer decodes while the dialog is up
+        // However the dialog was closed, the recording does not run on without it.
+        if (rec->Session().Active()) {
+            rec->Session().Abort();
+        }
+    });
 }
 
 void TFormMain::Timer1Timer() {
-    // Filled in by the recording work.
+    GuardedCommand(this, prompts_, [this] {
+        TRecForm* rec = RecFormOf(RecForm);
+        if (rec == nullptr || !rec->Session().Active()) {
+            return;
+        }
+        RecordingSession& session = rec->Session();
+        const DecodeStep step = session.Tick().step; // one byte, waiting at most 510 ms
+        if (step.statusReceived) {
+            ShowDeviceStatus(step.status);
+        }
+        // The session is inactive again before any message box: ticks arriving meanwhile
+        // return at once.
+        switch (step.end) {
+        case RecordingEnd::Broken:
+            prompts_.Message(rec, Q(msg::kComReadError));
+            rec->done(QDialog::Rejected);
+            return;
+        case RecordingEnd::SlotLimit:
+            prompts_.ShowMessage(rec, MessageKind::Warning,
+                                 Q(msg::SlotLimitWarning(kRecordSlotLimit)));
+            Stop();
+            break;
+        case RecordingEnd::TimeLimit:
+            Stop();
+            break;
+        case RecordingEnd::None:
+            break;
+        }
+        if (step.intervalStored) {
+            rec->ShowProgress(session.Decoder().RecTotalTicks(), step.interval);
+        }
+    });
 }
 
 void TFormMain::Stop() {
-    // Filled in by the recording work.
+    TRecForm* rec = RecFormOf(RecForm);
+    if (rec == nullptr) {
+        return;
+    }
+    if (!rec->Session().Stop()) {
+        return; // fewer than 3 slots: no analysis, the dialog keeps its recording look
+    }
+    L_Info->setText(Q(msg::kNewRecording));
+    // L_Info names the new recording while the results still describe the previous fragment:
+    // printing and the summary table wait for the recording's analysis.
+    SetResultCommandsEnabled(TB_Save->isEnabled(), false);
+    RunAnalysis([rec] { rec->Vis(false); });
 }
 
 void TFormMain::ShowDeviceStatus(std::uint8_t code) {
-    // Filled in by the recording work.
-    static_cast<void>(code);
+    if (TRecForm* rec = RecFormOf(RecForm)) {
+        rec->ShowStatusText(QString::fromUtf8(DeviceStatusText(code)));
+    }
 }
 
-QDialog* TFormMain::CreateRecForm() {
-    // Filled in by the recording work.
-    return nullptr;
-}
+QDialog* TFormMain::CreateRecForm() { return new TRecForm(fragment_, this); }
 
 } // namespace hrv
