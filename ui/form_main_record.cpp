@@ -20,7 +20,9 @@ QString Q(std::string_view utf8) {
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
-TRecForm* RecFormOf(QDialog* dialog) { return qobject_cast<TRecForm*>(dialog); }
+TRecForm* RecFormOf(QDialog* dialog) {
+    return qobject_cast<TRecForm*>(dialog);
+}
 
 } // namespace
 
@@ -102,6 +104,8 @@ void TFormMain::ShowDeviceStatus(std::uint8_t code) {
     }
 }
 
-QDialog* TFormMain::CreateRecForm() { return new TRecForm(fragment_, this); }
+QDialog* TFormMain::CreateRecForm() {
+    return new TRecForm(fragment_, this);
+}
 
 } // namespace hrv
