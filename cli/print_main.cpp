@@ -8,15 +8,15 @@
 #include "ui/messages.h"
 #include "ui/report.h"
 
+#include <cstdlib>
+#include <iostream>
+#include <memory>
+
 #include <QApplication>
 #include <QLocale>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPrinter>
-
-#include <cstdlib>
-#include <iostream>
-#include <memory>
 
 namespace {
 
@@ -24,7 +24,7 @@ namespace {
 char DecimalSeparator() {
     const QString point = QLocale::system().decimalPoint();
     return point.size() == 1 && point[0].unicode() < 0x80 ? static_cast<char>(point[0].unicode())
-                                                           : '.';
+                                                          : '.';
 }
 
 bool HasDisplay() {

@@ -1,23 +1,108 @@
 // The main window's output commands: printing, printer set-up, the summary table and batch
 // conversion.
+#include "ui/batch_convert.h"
+#include "ui/chart_layer.h"
 #include "ui/form_main.h"
+#include "ui/guarded_command.h"
+#include "ui/messages.h"
+#include "ui/progress_form.h"
+#include "ui/report.h"
+#include "ui/summary_table.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <QLabel>
+#include <QLocale>
+#include <QPainter>
+#include <QPrinter>
+#include <QString>
+#include <QStringList>
 
 namespace hrv {
 
+namespace {
+
+QString Q(std::string_view utf8) {
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+// The user's decimal separator as FormatFixed takes it ('.' when it is not a single ASCII
+// character), as the result panels use it.
+char RegionalSeparator() {
+    const QString point = QLocale::system().decimalPoint();
+    if (point.size() == 1 && point[0].unicode() < 0x80) {
+        return static_cast<char>(point[0].unicode());
+    }
+    return '.';
+}
+
+} // namespace
+
 void TFormMain::TB_PrintClick() {
-    // Filled in by the output work.
+    GuardedCommand(this, prompts_, [this] {
+        ReportOptions options;
+        options.identification = ReportIdentification(fragment_, L_Info->text().toStdString());
+        options.decimalSeparator = RegionalSeparator();
+        // The charts as the window shows them.
+        options.drawChart = [this](ReportChart chart, QPainter& painter, const QRectF& rect) {
+            ChartWidget* const widgets[] = {Chart_RG, Chart_Histo, Chart_Scater, Chart_Spectr,
+                                            Chart_Diagram}; // in the order of ReportChart
+            widgets[static_cast<int>(chart)]->Draw(painter, rect);
+        };
+        PrintReport(Printer(), fragment_, options);
+    });
 }
 
 void TFormMain::ToolButton4Click() {
-    // Filled in by the output work.
+    // The printer and settings chosen become the current printer; the result is not used.
+    GuardedCommand(this, prompts_, [this] { prompts_.PrinterSetup(this, Printer()); });
 }
 
 void TFormMain::TB_ReportClick() {
-    // Filled in by the output work.
+    GuardedCommand(this, prompts_, [this] {
+        const SummaryAppend result =
+            AppendSummaryRow(SummaryTablePath(fragment_.AppDir), L_Info->text().toStdString(),
+                             fragment_, RegionalSeparator());
+        prompts_.Message(
+            this, Q(result == SummaryAppend::Added ? msg::kRecordAdded : msg::kRecordAlreadySaved));
+    });
 }
 
 void TFormMain::TB_BatchClick() {
-    // Filled in by the output work.
+    GuardedCommand(this, prompts_, [this] {
+        const QStringList chosen = prompts_.OpenFiles(this, OpenDBatch);
+        if (chosen.isEmpty()) {
+            return;
+        }
+        const QString caption = Q(msg::kBatchCaption);
+        if (prompts_.Confirm(this, caption, Q(msg::kBatchWarning), Q(msg::kBatchContinue),
+                             Q(msg::kBatchCancel), QString()) != kConfirmFirst) {
+            return;
+        }
+        std::vector<std::string> paths;
+        for (const QString& path : chosen) {
+            paths.push_back(path.toStdString());
+        }
+        const int n = static_cast<int>(paths.size());
+        ProgressForm->Begin(0, n - 1);
+        {
+            // Closed however the batch ends, before any message about its end is shown.
+            struct CloseProgress {
+                TProgressForm* form;
+                ~CloseProgress() { form->Finish(); }
+            } closeProgress{ProgressForm};
+            BatchHooks hooks;
+            hooks.importError = [this](const std::string&) {
+                prompts_.Message(this, Q(msg::kImportError));
+            };
+            hooks.done = [this](int index) { ProgressForm->SetPosition(index); };
+            BatchConvert(paths, fragment_, PpgWork(), hooks);
+        }
+        prompts_.Confirm(this, caption, Q(msg::BatchConverted(n)), Q(msg::kBatchDoneOk), QString(),
+                         QString());
+    });
 }
 
 } // namespace hrv

@@ -6,6 +6,9 @@
 #include "ui/chart_layer.h"
 #include "ui/messages.h"
 
+#include <memory>
+#include <vector>
+
 #include <QBuffer>
 #include <QFontMetrics>
 #include <QPageLayout>
@@ -14,9 +17,6 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QString>
-
-#include <memory>
-#include <vector>
 
 namespace hrv {
 
@@ -140,11 +140,13 @@ void PrintReport(QPrinter& printer, const FragmentData& f, const ReportOptions& 
     }
     QPainter painter;
     if (!printer.isValid() || !painter.begin(&printer)) {
-        throw PrintError(std::string(msg::kPrintFailed) + ": " + printer.printerName().toStdString());
+        throw PrintError(std::string(msg::kPrintFailed) + ": " +
+                         printer.printerName().toStdString());
     }
     PaintReport(painter, QRect(0, 0, printer.width(), printer.height()), f, options);
     if (!painter.end() || printer.printerState() == QPrinter::Error) {
-        throw PrintError(std::string(msg::kPrintFailed) + ": " + printer.printerName().toStdString());
+        throw PrintError(std::string(msg::kPrintFailed) + ": " +
+                         printer.printerName().toStdString());
     }
 }
 

@@ -5,13 +5,13 @@
 #include "analysis/fragment_data.h"
 #include "ui/report_layout.h"
 
-#include <QByteArray>
-#include <QRect>
-#include <QRectF>
-
 #include <functional>
 #include <stdexcept>
 #include <string>
+
+#include <QByteArray>
+#include <QRect>
+#include <QRectF>
 
 class QPageLayout;
 class QPainter;
@@ -23,8 +23,8 @@ namespace hrv {
 using ReportChartPainter = std::function<void(ReportChart, QPainter&, const QRectF&)>;
 
 struct ReportOptions {
-    std::string identification;  // UTF-8; empty: the line is left out, its space stays
-    char decimalSeparator = '.'; // of the reals on the page
+    std::string identification;   // UTF-8; empty: the line is left out, its space stays
+    char decimalSeparator = '.';  // of the reals on the page
     ReportChartPainter drawChart; // none: the chart rectangles stay empty
 };
 

@@ -15,8 +15,11 @@ namespace {
 // Units of the cells. Three of them carry the Latin letter c after the Cyrillic "м"; the others
 // are written with the Cyrillic "с". Both forms appear on the printed page as they stand.
 constexpr std::string_view kMsCyrillic = " мс";
-constexpr std::string_view kMsLatin = " м" "c";              // Latin c
-constexpr std::string_view kMs2PerHzLatin = " м" "c" "2/Гц"; // Latin c
+constexpr std::string_view kMsLatin = " м"
+                                      "c"; // Latin c
+constexpr std::string_view kMs2PerHzLatin = " м"
+                                            "c"
+                                            "2/Гц"; // Latin c
 constexpr std::string_view kPercent = " %";
 constexpr std::string_view kBeatsPerMinute = " уд/мин";
 
@@ -79,16 +82,15 @@ ReportCells ReportCellTexts(const FragmentData& f, char decimalSeparator) {
     const std::int64_t modeMs = std::int64_t{t.ModeClass} * 10;
     const std::int64_t rangeMs = (std::int64_t{t.MaxClass} - t.MinClass) * 10;
     ReportCells c;
-    c[0] = {Cell("SDNN ", real(t.SDNN), kMsCyrillic), Cell("Moda ", IntegerText(modeMs), kMsCyrillic),
-            Cell("Total ", real(s.Total), kMs2PerHzLatin),
-            Cell("LF norm ", real(s.LFnorm), kPercent)};
+    c[0] = {
+        Cell("SDNN ", real(t.SDNN), kMsCyrillic), Cell("Moda ", IntegerText(modeMs), kMsCyrillic),
+        Cell("Total ", real(s.Total), kMs2PerHzLatin), Cell("LF norm ", real(s.LFnorm), kPercent)};
     c[1] = {Cell("RMSSD ", real(t.RMSSD), kMsLatin), Cell("AMo ", IntegerText(t.AMo), kPercent),
             Cell("VLF ", real(s.VLF), kMs2PerHzLatin), Cell("HF norm ", real(s.HFnorm), kPercent)};
     // The cell labelled NN50 shows the percentage pNN50.
     c[2] = {Cell("NN50 ", real(t.pNN50), kPercent), Cell("DX ", IntegerText(rangeMs), kMsLatin),
             Cell("LF ", real(s.LF), kMs2PerHzLatin), Cell("LF/HF ", real(s.LFHF))};
-    c[3] = {Cell("HRVind ", IntegerText(t.HRVind)),
-            Cell("HR ", IntegerText(t.HR), kBeatsPerMinute),
+    c[3] = {Cell("HRVind ", IntegerText(t.HRVind)), Cell("HR ", IntegerText(t.HR), kBeatsPerMinute),
             Cell("HF ", real(s.HF), kMs2PerHzLatin), std::string()};
     c[4] = {Cell("TINN ", IntegerText(t.TINN), kMsCyrillic), std::string(), std::string(),
             std::string()};

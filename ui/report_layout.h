@@ -26,13 +26,13 @@ inline constexpr int kReportRows = 5;
 inline constexpr int kReportColumns = 4;
 
 struct ReportLayout {
-    int x0 = 0;    // left edge of the text and the charts: W div 10
-    int th = 0;    // one text line: the height of "0"
-    int cw = 0;    // distance between the text columns: 20 widths of "0"
-    int ch = 0;    // height of every chart: H div 5
-    int cwid = 0;  // width of the chart area: W - 2 x0
-    int third = 0; // cwid div 3
-    int top = 0;   // H div 30: the first (empty) text line
+    int x0 = 0;                          // left edge of the text and the charts: W div 10
+    int th = 0;                          // one text line: the height of "0"
+    int cw = 0;                          // distance between the text columns: 20 widths of "0"
+    int ch = 0;                          // height of every chart: H div 5
+    int cwid = 0;                        // width of the chart area: W - 2 x0
+    int third = 0;                       // cwid div 3
+    int top = 0;                         // H div 30: the first (empty) text line
     int identificationY = 0;             // the identification line, after four empty lines
     std::array<int, kReportRows> rowY{}; // the index rows
     std::array<int, kReportColumns> columnX{};

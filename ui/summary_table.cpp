@@ -49,23 +49,23 @@ std::string SummaryTableRow(std::string_view identity, const FragmentData& f,
     const std::int64_t modeMs = std::int64_t{t.ModeClass} * 10;
     const std::int64_t rangeMs = (std::int64_t{t.MaxClass} - t.MinClass) * 10;
     const std::string fields[] = {
-        std::string(identity),
-        real(t.SDNN, 2),
-        real(t.RMSSD, 2),
-        real(t.NN50, 2), // the count, not the percentage
-        IntegerText(t.HRVind),
-        IntegerText(t.TINN),
-        IntegerText(modeMs),
-        IntegerText(t.AMo),
-        IntegerText(rangeMs),
-        IntegerText(t.HR),
-        real(s.VLF, 0),
-        real(s.LF, 0),
-        real(s.HF, 0),
-        real(s.Total, 0),
-        real(s.LFnorm, 2),
-        real(s.HFnorm, 2),
-        real(s.LFHF, 2),
+        std::string(identity), // Файл
+        real(t.SDNN, 2),       // SDNN, мс
+        real(t.RMSSD, 2),      // RMSSD, мс
+        real(t.NN50, 2),       // NN50: the count, not the percentage
+        IntegerText(t.HRVind), // HRVind
+        IntegerText(t.TINN),   // TINN, мс
+        IntegerText(modeMs),   // Moda, мс
+        IntegerText(t.AMo),    // AMo, %
+        IntegerText(rangeMs),  // DX, мс
+        IntegerText(t.HR),     // HR, уд/мин
+        real(s.VLF, 0),        // VLF, мс2
+        real(s.LF, 0),         // LF, мс2
+        real(s.HF, 0),         // HF, мс2
+        real(s.Total, 0),      // TotalPower, мс2
+        real(s.LFnorm, 2),     // LF norm, %
+        real(s.HFnorm, 2),     // HF norm, %
+        real(s.LFHF, 2),       // LF/HF
     };
     std::string row = fields[0];
     for (std::size_t i = 1; i < std::size(fields); ++i) {
@@ -97,9 +97,8 @@ SummaryAppend AppendSummaryRow(const std::string& path, std::string_view identit
                                const FragmentData& f, char decimalSeparator) {
     const std::string record = SummaryTableRow(identity, f, decimalSeparator);
     if (!FileExists(path)) {
-        const std::string image =
-            Utf8ToCp1251(SummaryTableHeader() + std::string(kLineEnd) + record +
-                         std::string(kLineEnd));
+        const std::string image = Utf8ToCp1251(SummaryTableHeader() + std::string(kLineEnd) +
+                                               record + std::string(kLineEnd));
         WriteFileAtomic(path, Bytes(image));
         return SummaryAppend::Added;
     }

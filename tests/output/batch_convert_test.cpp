@@ -1,9 +1,8 @@
 // Batch conversion of PPG files to RR files.
-#include "ui/batch_convert.h"
-
 #include "files/file_io.h"
 #include "files/ppg_decoder.h"
 #include "tests/output/output_test_support.h"
+#include "ui/batch_convert.h"
 
 #include <filesystem>
 #include <memory>
@@ -44,7 +43,7 @@ protected:
     std::unique_ptr<FragmentData> f_ = std::make_unique<FragmentData>();
     std::unique_ptr<PpgWorkspace> w_ = std::make_unique<PpgWorkspace>();
     ScratchDir dir_;
-    const std::string pulses_ = PpgImage(4000, 80);   // 40 s, a pulse every 0.8 s
+    const std::string pulses_ = PpgImage(4000, 80); // 40 s, a pulse every 0.8 s
     const std::string otherPulses_ = PpgImage(3000, 60);
 };
 
@@ -129,7 +128,7 @@ TEST_F(BatchConvertTest, FileLayerFailureEndsTheBatch) {
     Recorder rec;
     EXPECT_THROW(BatchConvert({a, missing, c}, *f_, *w_, rec.Hooks()), FileIoError);
     EXPECT_EQ(ReadAll(dir_ / "a.rr"), ExpectedRrImage(pulses_)); // written before it stays
-    EXPECT_FALSE(std::filesystem::exists(dir_ / "c.rr"));       // the rest is not converted
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "c.rr"));        // the rest is not converted
     EXPECT_EQ(rec.done, std::vector<int>{0});
     EXPECT_TRUE(rec.rejected.empty());
 }

@@ -3,15 +3,15 @@
 
 #include "analysis/fragment_data.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
 #include <numbers>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace hrv::test {
@@ -21,7 +21,7 @@ class ScratchDir {
 public:
     ScratchDir() {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = "rvx_output_";
+        std::string name = "rvx_output_" + std::to_string(::getpid()) + "_";
         if (info != nullptr) {
             name += std::string(info->test_suite_name()) + "_" + info->name();
         }

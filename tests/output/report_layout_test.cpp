@@ -1,16 +1,17 @@
 // The printed report's page arithmetic, cell texts and identification line.
 #include "ui/report_layout.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <gtest/gtest.h>
 #include <memory>
 #include <utility>
 
 namespace hrv {
 namespace {
 
-PageRect ChartRect(const ReportLayout& l, ReportChart c) { return l.charts[static_cast<int>(c)]; }
+PageRect ChartRect(const ReportLayout& l, ReportChart c) {
+    return l.charts[static_cast<int>(c)];
+}
 
 void ExpectRect(const PageRect& r, int left, int top, int right, int bottom) {
     EXPECT_EQ(r.left, left);
@@ -166,16 +167,15 @@ TEST_P(ReportIdentificationTest, NamesTheFileWhenTheResultsAreItsOwn) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ReportIdentificationTest,
-    ::testing::Values(
-        IdentificationCase{"OpenedFile", "C:\\Data\\a b.rr", "08.12.2026", "a b 08.12.2026",
-                           "a b 08.12.2026"},
-        IdentificationCase{"UnixPath", "/home/u/Data/pat12.ppg", "08.12.2026",
-                           "pat12 08.12.2026", "pat12 08.12.2026"},
-        IdentificationCase{"NoFileYet", "", "", "Нет записи", ""},
-        IdentificationCase{"FirstRecording", "", "", "Новая запись", ""},
-        // After a recording the results are not the file's: the line is left out.
-        IdentificationCase{"RecordingAfterOpen", "C:\\Data\\a.rr", "08.12.2026",
-                           "Новая запись", ""}),
+    ::testing::Values(IdentificationCase{"OpenedFile", "C:\\Data\\a b.rr", "08.12.2026",
+                                         "a b 08.12.2026", "a b 08.12.2026"},
+                      IdentificationCase{"UnixPath", "/home/u/Data/pat12.ppg", "08.12.2026",
+                                         "pat12 08.12.2026", "pat12 08.12.2026"},
+                      IdentificationCase{"NoFileYet", "", "", "Нет записи", ""},
+                      IdentificationCase{"FirstRecording", "", "", "Новая запись", ""},
+                      // After a recording the results are not the file's: the line is left out.
+                      IdentificationCase{"RecordingAfterOpen", "C:\\Data\\a.rr", "08.12.2026",
+                                         "Новая запись", ""}),
     [](const ::testing::TestParamInfo<IdentificationCase>& param) { return param.param.name; });
 
 } // namespace

@@ -1,9 +1,8 @@
 // The summary table "rvx.txt": header, record, duplicates, appending in one piece.
-#include "ui/summary_table.h"
-
 #include "files/cp1251.h"
 #include "files/file_io.h"
 #include "tests/output/output_test_support.h"
+#include "ui/summary_table.h"
 
 #include <algorithm>
 #include <csignal>
@@ -54,7 +53,9 @@ std::string KnownRecord(const std::string& identity, char sep) {
            "1234\t2346\t1" + d + "23457E6\t999\t62" + d + "50\t37" + d + "46\t1" + d + "25";
 }
 
-std::string Cp(const std::string& utf8) { return Utf8ToCp1251(utf8); }
+std::string Cp(const std::string& utf8) {
+    return Utf8ToCp1251(utf8);
+}
 
 const std::string kHeaderUtf8 =
     "Файл\tSDNN, мс\tRMSSD, мс\tNN50, мс\tHRVind\tTINN, мс\tModa, мс\tAMo, %\tDX, мс\t"
@@ -117,8 +118,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // An empty file gets no header: the record becomes line 1.
         AppendCase{"EmptyFile", "", "pat12 08.12.2026", SummaryAppend::Added, kRecordPat + kCrLf},
-        AppendCase{"HeaderOnly", Cp(kHeaderUtf8) + kCrLf, "pat12 08.12.2026",
-                   SummaryAppend::Added, Cp(kHeaderUtf8) + kCrLf + kRecordPat + kCrLf},
+        AppendCase{"HeaderOnly", Cp(kHeaderUtf8) + kCrLf, "pat12 08.12.2026", SummaryAppend::Added,
+                   Cp(kHeaderUtf8) + kCrLf + kRecordPat + kCrLf},
         // The identity is compared with the whole first field, not found inside a longer one.
         AppendCase{"ShorterIdentityIsNotRefused", Cp(kHeaderUtf8) + kCrLf + kRecordPat + kCrLf,
                    "at12 08.12.2026", SummaryAppend::Added,
