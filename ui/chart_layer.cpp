@@ -6,6 +6,7 @@
 #include <QAreaSeries>
 #include <QBarCategoryAxis>
 #include <QBarSet>
+#include <QFont>
 #include <QGraphicsLayout>
 #include <QGraphicsScene>
 #include <QLineSeries>
@@ -27,8 +28,18 @@ namespace hrv {
 namespace {
 
 constexpr double kScreenDpi = 96;    // the chart's fonts and pens are sized for this density
-constexpr int kBaseMargin = 4;       // pixels around the plot besides the percentage margins
-constexpr int kLabelsWanted = 6;     // about this many labels on an axis without a fixed step
+constexpr int kBaseMargin = 2;       // pixels around the plot besides the percentage margins
+constexpr int kLabelsWanted = 6;     // labels on an axis without a fixed step, before layout
+constexpr int kPixelsPerLabelX = 70; // room a label of the bottom axis needs
+constexpr int kPixelsPerLabelY = 28; // room a label of the left axis needs
+constexpr int kTitlePixels = 12;     // chart titles
+constexpr int kAxisPixels = 10;      // axis labels and captions: small, so narrow charts keep them
+
+QFont FontOfPixels(QFont font, int pixels, bool bold) {
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
 
 QString Text(const std::string& utf8) { return QString::fromStdString(utf8); }
 
@@ -68,23 +79,42 @@ QList<QPointF> RunPoints(const std::vector<ChartPoint>& points, const Run& run) 
     return out;
 }
 
-QValueAxis* MakeValueAxis(const AxisSpec& spec, SeriesKind kind,
-                          const std::vector<ChartPoint>& points, bool vertical) {
-    auto* axis = new QValueAxis;
-    const AxisRange r = ResolveAxis(spec, kind, points, vertical, kLabelsWanted);
-    axis->setRange(r.minimum, r.maximum);
-    axis->setTickType(QValueAxis::TicksDynamic);
-    axis->setTickAnchor(spec.automatic ? 0.0 : r.minimum);
-    axis->setTickInterval(r.step);
+void SetAxisFonts(QAbstractAxis& axis) {
+    axis.setLabelsFont(FontOfPixels(axis.labelsFont(), kAxisPixels, false));
+    axis.setTitleFont(FontOfPixels(axis.titleFont(), kAxisPixels, true));
+}
+
+// Sets the range and the label step of a value axis for a chart of `size` pixels.
+void TuneValueAxis(QValueAxis& axis, const AxisSpec& spec, SeriesKind kind,
+                   const std::vector<ChartPoint>& points, bool vertical, const QSizeF& size) {
+    int wanted = kLabelsWanted;
+    if (!size.isEmpty()) {
+        const double extent = vertical ? size.height() : size.width();
+        wanted = std::clamp(static_cast<int>(extent / (vertical ? kPixelsPerLabelY : kPixelsPerLabelX)),
+                            2, 10);
+    }
+    const AxisRange r = ResolveAxis(spec, kind, points, vertical, wanted);
+    axis.setRange(r.minimum, r.maximum);
+    axis.setTickType(QValueAxis::TicksDynamic);
+    axis.setTickAnchor(spec.automatic ? 0.0 : r.minimum);
+    axis.setTickInterval(r.step);
     int decimals = DecimalsOfLabelFormat(spec.labelFormat);
     if (decimals < 0) {
         // As many decimals as the label step needs (a step of 0.05 shows two).
         decimals = std::max(0, -static_cast<int>(std::floor(std::log10(r.step) + 1e-9)));
     }
     // Localized numbers: the user's decimal separator and digit grouping.
-    axis->setLabelFormat(QStringLiteral("%.") + QString::number(decimals) + QStringLiteral("f"));
+    axis.setLabelFormat(QStringLiteral("%.") + QString::number(decimals) + QStringLiteral("f"));
+}
+
+QValueAxis* MakeValueAxis(const AxisSpec& spec, SeriesKind kind,
+                          const std::vector<ChartPoint>& points, bool vertical,
+                          const QSizeF& size) {
+    auto* axis = new QValueAxis;
+    TuneValueAxis(*axis, spec, kind, points, vertical, size);
     axis->setTitleText(Text(spec.caption));
     axis->setGridLineVisible(true);
+    SetAxisFonts(*axis);
     return axis;
 }
 
@@ -105,6 +135,8 @@ void ApplyMargins(QChart& chart, const ChartSpec& spec, const QSizeF& size) {
 
 void ConfigureChart(QChart& chart, const ChartSpec& spec) {
     chart.setTitle(Text(spec.title));
+    chart.setTitleFont(FontOfPixels(chart.titleFont(), kTitlePixels, false));
+    chart.layout()->setContentsMargins(0, 0, 0, 0); // the background fills the whole chart
     chart.legend()->hide();
     chart.setAnimationOptions(QChart::NoAnimation);
     chart.setBackgroundRoundness(0);
@@ -118,7 +150,8 @@ void ConfigureChart(QChart& chart, const ChartSpec& spec) {
 
 // Replaces the chart's series and axes by the ones of `points`, each series filled in one step
 // before it joins the chart.
-void FillChart(QChart& chart, const ChartSpec& spec, const std::vector<ChartPoint>& points) {
+void FillChart(QChart& chart, const ChartSpec& spec, const std::vector<ChartPoint>& points,
+               const QSizeF& size) {
     chart.removeAllSeries();
     const auto oldAxes = chart.axes();
     for (QAbstractAxis* axis : oldAxes) {
@@ -133,11 +166,12 @@ void FillChart(QChart& chart, const ChartSpec& spec, const std::vector<ChartPoin
             categories->append(Text(p.label));
         }
         categories->setTitleText(Text(spec.bottom.caption));
+        SetAxisFonts(*categories);
         xAxis = categories;
     } else {
-        xAxis = MakeValueAxis(spec.bottom, spec.kind, points, false);
+        xAxis = MakeValueAxis(spec.bottom, spec.kind, points, false, size);
     }
-    QAbstractAxis* yAxis = MakeValueAxis(spec.left, spec.kind, points, true);
+    QAbstractAxis* yAxis = MakeValueAxis(spec.left, spec.kind, points, true, size);
     chart.addAxis(xAxis, Qt::AlignBottom);
     chart.addAxis(yAxis, Qt::AlignLeft);
 
@@ -212,6 +246,21 @@ void FillChart(QChart& chart, const ChartSpec& spec, const std::vector<ChartPoin
     }
 }
 
+// Label steps for a new size of the chart.
+void RetuneAxes(QChart& chart, const ChartSpec& spec, const std::vector<ChartPoint>& points,
+                const QSizeF& size) {
+    for (QAbstractAxis* a : chart.axes(Qt::Horizontal)) {
+        if (auto* axis = qobject_cast<QValueAxis*>(a)) {
+            TuneValueAxis(*axis, spec.bottom, spec.kind, points, false, size);
+        }
+    }
+    for (QAbstractAxis* a : chart.axes(Qt::Vertical)) {
+        if (auto* axis = qobject_cast<QValueAxis*>(a)) {
+            TuneValueAxis(*axis, spec.left, spec.kind, points, true, size);
+        }
+    }
+}
+
 } // namespace
 
 QColor ToQColor(Rgb c) { return QColor(c.r, c.g, c.b); }
@@ -227,7 +276,7 @@ ChartWidget::ChartWidget(ChartSpec spec, QWidget* parent)
     setRubberBand(QChartView::NoRubberBand); // no mouse zooming
     setFrameShape(QFrame::NoFrame);
     ConfigureChart(*chart(), spec_);
-    FillChart(*chart(), spec_, points_);
+    FillChart(*chart(), spec_, points_, QSizeF(size()));
 }
 
 ChartWidget::~ChartWidget() = default;
@@ -258,7 +307,7 @@ void ChartWidget::Flush() {
         return;
     }
     dirty_ = false;
-    FillChart(*chart(), spec_, points_);
+    FillChart(*chart(), spec_, points_, QSizeF(size()));
 }
 
 void ChartWidget::ScheduleFlush() {
@@ -282,6 +331,7 @@ void ChartWidget::Draw(QPainter& painter, const QRectF& rect) const {
 
 void ChartWidget::resizeEvent(QResizeEvent* event) {
     ApplyMargins(*chart(), spec_, QSizeF(size()));
+    RetuneAxes(*chart(), spec_, points_, QSizeF(size()));
     QChartView::resizeEvent(event);
 }
 
@@ -301,7 +351,7 @@ void DrawChart(QPainter& painter, const QRectF& rect, const ChartSpec& spec,
     auto* chart = new QChart; // owned by the scene
     scene.addItem(chart);
     ConfigureChart(*chart, spec);
-    FillChart(*chart, spec, points);
+    FillChart(*chart, spec, points, logical);
     ApplyMargins(*chart, spec, logical);
     chart->setGeometry(QRectF(QPointF(0, 0), logical));
     chart->layout()->activate();

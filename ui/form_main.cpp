@@ -240,7 +240,7 @@ void TFormMain::BuildPanels() {
     Chart_Histo = new ChartWidget(ChartSpecOf(ChartId::Histogram), Pan_Histo);
     Chart_Scater = new ChartWidget(ChartSpecOf(ChartId::Scattergram), Pan_Histo);
     Pan_StatDig = MakePanel(Pan_Histo, QStringLiteral("Pan_StatDig"), false);
-    Pan_StatDig->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    Pan_StatDig->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
     Memo_StatDig = MakeMemo(Pan_StatDig, QStringLiteral("Memo_StatDig"));
     Memo_StatDig->setVerticalScrollBarPolicy(memoScrollBars);
     Tight(new QVBoxLayout(Pan_StatDig))->addWidget(Memo_StatDig);
@@ -255,7 +255,7 @@ void TFormMain::BuildPanels() {
     Chart_Spectr = new ChartWidget(ChartSpecOf(ChartId::Spectrum), Pan_Spectr);
     Chart_Diagram = new ChartWidget(ChartSpecOf(ChartId::Components), Pan_Spectr);
     Pan_SpecDig = MakePanel(Pan_Spectr, QStringLiteral("Pan_SpecDig"), false);
-    Pan_SpecDig->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    Pan_SpecDig->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
     Memo_SpecDig = MakeMemo(Pan_SpecDig, QStringLiteral("Memo_SpecDig"));
     Memo_SpecDig->setVerticalScrollBarPolicy(memoScrollBars);
     Tight(new QVBoxLayout(Pan_SpecDig))->addWidget(Memo_SpecDig);
@@ -270,9 +270,11 @@ void TFormMain::BuildPanels() {
     spectrLayout->addWidget(StatusBar1);
     mainLayout->addWidget(Pan_Spectr, 1);
 
-    for (ChartWidget* chart : {Chart_RG, Chart_Histo, Chart_Scater, Chart_Spectr, Chart_Diagram}) {
-        chart->setMinimumSize(0, 0);
-        chart->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    // The charts beside the panels keep the widths FormResize gives them; the panels take the
+    // rest. (Ignored horizontal policies in one row make the row stack its widgets at x = 0.)
+    Chart_RG->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    for (ChartWidget* chart : {Chart_Histo, Chart_Scater, Chart_Spectr, Chart_Diagram}) {
+        chart->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Ignored);
     }
     P_Main->hide();
 }

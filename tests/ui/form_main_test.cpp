@@ -644,6 +644,12 @@ TEST_F(WindowTest, ResizeGivesThirdsAndQuarters) {
         EXPECT_EQ(w.Chart_Scater->width(), q);
         EXPECT_EQ(w.Chart_Spectr->width(), 2 * q);
         EXPECT_EQ(w.Chart_Diagram->width(), q);
+        EXPECT_EQ(w.Chart_Histo->x(), 0);
+        EXPECT_EQ(w.Chart_Scater->x(), 2 * q);
+        EXPECT_EQ(w.Pan_StatDig->x(), 3 * q);
+        EXPECT_EQ(w.Chart_Diagram->x(), 2 * q);
+        EXPECT_EQ(w.Pan_SpecDig->x(), 3 * q);
+        EXPECT_EQ(w.Pan_Histo->y(), w.Pan_RG->y() + h / 3);
         EXPECT_EQ(w.L_Info->x(), 5);
     }
 }
