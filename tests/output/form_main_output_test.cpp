@@ -147,6 +147,32 @@ TEST_F(OutputCommands, PrintToPdfWritesThePageOfTheOpenedFile) {
     EXPECT_GT(FindText(lines, "Ритмограмма").line, ident.line);
 }
 
+TEST_F(OutputCommands, RealPulseWaveOpenedAndPrinted) {
+    const std::string recording = std::string(HRV_SHARED_DATA) + "/bidmc01_110-470s.ppg";
+    if (!std::filesystem::exists(recording)) {
+        GTEST_SKIP() << "no reference recordings at " << HRV_SHARED_DATA;
+    }
+    if (!test::HavePdfToText()) {
+        GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+    }
+    prompts_.openAnswers.push_back({QString::fromStdString(recording), 2}); // a PPG file
+    window_->TB_OpenClick();
+    ASSERT_TRUE(prompts_.messages.empty());
+    ASSERT_TRUE(window_->TB_Print->isEnabled());
+    const std::string pdf = dir_ / "report.pdf";
+    window_->Printer().setOutputFormat(QPrinter::PdfFormat);
+    window_->Printer().setOutputFileName(QString::fromStdString(pdf));
+    window_->TB_PrintClick();
+    EXPECT_TRUE(prompts_.messages.empty());
+    const auto lines = test::PdfLines(pdf);
+    // The identification names the file with the date the window shows.
+    const auto ident = FindText(lines, "bidmc01_110-470s " + TFormMain::FileDateText(recording));
+    ASSERT_GE(ident.line, 0);
+    const std::string hr = "HR " + std::to_string(f_->TimeIndices.HR) + " уд/мин";
+    EXPECT_GT(FindText(lines, hr).line, ident.line) << hr;
+    EXPECT_GT(FindText(lines, "Компоненты спектра").line, FindText(lines, hr).line);
+}
+
 TEST_F(OutputCommands, PrintAfterARecordingLeavesTheFileNameOut) {
     if (!test::HavePdfToText()) {
         GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
