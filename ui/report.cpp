@@ -143,7 +143,12 @@ void PrintReport(QPrinter& printer, const FragmentData& f, const ReportOptions& 
         throw PrintError(std::string(msg::kPrintFailed) + ": " +
                          printer.printerName().toStdString());
     }
-    PaintReport(painter, QRect(0, 0, printer.width(), printer.height()), f, options);
+    try {
+        PaintReport(painter, QRect(0, 0, printer.width(), printer.height()), f, options);
+    } catch (...) {
+        printer.abort(); // no half-drawn page goes to the printer
+        throw;
+    }
     if (!painter.end() || printer.printerState() == QPrinter::Error) {
         throw PrintError(std::string(msg::kPrintFailed) + ": " +
                          printer.printerName().toStdString());
