@@ -3,7 +3,6 @@
 #include "tools/devsim/device_stream.h"
 
 #include <gtest/gtest.h>
-
 #include <memory>
 #include <vector>
 
@@ -103,7 +102,7 @@ TEST(DeviceStream, GeneratedRhythmIsSteadyAndLongEnough) {
         EXPECT_LE(b.ticks, 90);
         total += b.ticks;
     }
-    EXPECT_GT(total, 33000); // a recording of it stops by the time limit
+    EXPECT_GT(total, 33000);                        // a recording of it stops by the time limit
     const auto again = devsim::GeneratedBeats(450); // the same every time
     ASSERT_EQ(again.size(), beats.size());
     for (std::size_t i = 0; i < beats.size(); ++i) {

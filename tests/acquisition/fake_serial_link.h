@@ -14,8 +14,8 @@ class FakeSerialLink : public SerialLink {
 public:
     std::vector<std::uint8_t> bytes; // what the device sends, from the front
     std::size_t next = 0;
-    std::vector<std::string> calls;  // "open 1", "state 1", "queues 1024 1024", "timeouts", ...
-    std::string failAt;              // a call name ("open", "state", ...) that throws ComError
+    std::vector<std::string> calls; // "open 1", "state 1", "queues 1024 1024", "timeouts", ...
+    std::string failAt;             // a call name ("open", "state", ...) that throws ComError
     bool opened = false;
     int reads = 0;
 

@@ -1,21 +1,19 @@
 // Pseudo-terminals and the device simulator for the tests of the serial link and the recording.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
-#include <string>
-#include <thread>
-#include <vector>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <string>
 #include <sys/wait.h>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 extern char** environ;
 
@@ -47,8 +45,7 @@ public:
     const std::string& SlavePath() const { return slave_; }
     int Master() const { return master_; }
     void Send(const std::vector<std::uint8_t>& bytes) const {
-        ASSERT_EQ(::write(master_, bytes.data(), bytes.size()),
-                  static_cast<ssize_t>(bytes.size()));
+        ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
     }
 
 private:

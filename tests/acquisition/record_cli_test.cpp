@@ -6,12 +6,11 @@
 #include "tests/acquisition/pty_support.h"
 #include "ui/messages.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <condition_variable>
 #include <csignal>
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <memory>
 #include <mutex>
 #include <sstream>
@@ -23,7 +22,9 @@ namespace {
 using test::DevSim;
 using test::ScopedEnv;
 
-std::string Shared(const std::string& name) { return std::string(HRV_SHARED_DATA) + "/" + name; }
+std::string Shared(const std::string& name) {
+    return std::string(HRV_SHARED_DATA) + "/" + name;
+}
 
 // Sends SIGINT to the process (which aborts a recording) if the body has not finished within
 // the limit, so a test never hangs on a device that stays silent.
@@ -95,7 +96,9 @@ struct PlayCase {
     int device;
 };
 
-void PrintTo(const PlayCase& c, std::ostream* os) { *os << c.file << " model " << c.device; }
+void PrintTo(const PlayCase& c, std::ostream* os) {
+    *os << c.file << " model " << c.device;
+}
 
 class RecordCliPlay : public RecordCliTest, public ::testing::WithParamInterface<PlayCase> {};
 
@@ -105,15 +108,15 @@ TEST_P(RecordCliPlay, RecordsTheIntervalsOfTheFilePlayed) {
         GTEST_SKIP() << "recording not found: " << source;
     }
     const std::string device = std::to_string(GetParam().device);
-    DevSim sim({"--speed", "0", "--once", "--device", device, "--junk", "7,200",
-                "--status", "1:3", source});
+    DevSim sim({"--speed", "0", "--once", "--device", device, "--junk", "7,200", "--status", "1:3",
+                source});
     ASSERT_FALSE(sim.Path().empty());
     const ScopedEnv port("RVX_COM3", sim.Path());
     CliResult rec;
     {
         const Watchdog watchdog(std::chrono::seconds(60));
-        rec = RunCli({"record", "--port", "COM3", "--baud", "38400", "--device", device,
-                      "--out", out_.string()});
+        rec = RunCli({"record", "--port", "COM3", "--baud", "38400", "--device", device, "--out",
+                      out_.string()});
     }
     ASSERT_EQ(rec.status, cli::kExitOk) << rec.err;
     EXPECT_NE(rec.err.find("Нет пульса"), std::string::npos) << rec.err;
@@ -141,9 +144,9 @@ TEST_P(RecordCliPlay, RecordsTheIntervalsOfTheFilePlayed) {
     // And so the indices are those of the file itself.
     const CliResult direct = RunCli({"analyze", source});
     ASSERT_EQ(direct.status, cli::kExitOk);
-    for (const char* key : {"FragmentCount", "SDNN", "RMSSD", "NN50", "pNN50", "HRVind", "TINN",
-                            "HR", "ModeClass", "AMo", "MinClass", "MaxClass", "VLF", "LF", "HF",
-                            "Total", "LFnorm", "HFnorm", "LFHF"}) {
+    for (const char* key :
+         {"FragmentCount", "SDNN", "RMSSD", "NN50", "pNN50", "HRVind", "TINN", "HR", "ModeClass",
+          "AMo", "MinClass", "MaxClass", "VLF", "LF", "HF", "Total", "LFnorm", "HFnorm", "LFHF"}) {
         EXPECT_EQ(Field(rec.out, key), Field(direct.out, key)) << key;
     }
 }

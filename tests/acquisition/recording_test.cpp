@@ -5,7 +5,6 @@
 #include "tests/acquisition/fake_serial_link.h"
 
 #include <gtest/gtest.h>
-
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,8 +42,7 @@ TEST_F(RecordingTest, StartSetsUpThePortInOrder) {
     f_->Settings.BaudIndex = 3;
     EXPECT_TRUE(session_.Start(f_->Settings, 10));
     EXPECT_TRUE(session_.Active());
-    const std::vector<std::string> expected = {"open 2", "state 3", "queues 1024 1024",
-                                               "timeouts"};
+    const std::vector<std::string> expected = {"open 2", "state 3", "queues 1024 1024", "timeouts"};
     EXPECT_EQ(link_.calls, expected);
     EXPECT_EQ(session_.Decoder().StreamState(), kHunting);
     EXPECT_EQ(session_.Decoder().RecIndex(), 1);

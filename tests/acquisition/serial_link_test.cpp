@@ -3,7 +3,6 @@
 #include "tests/acquisition/pty_support.h"
 
 #include <gtest/gtest.h>
-
 #include <termios.h>
 
 namespace hrv {

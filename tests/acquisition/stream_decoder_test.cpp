@@ -3,7 +3,6 @@
 #include "analysis/fragment_data.h"
 
 #include <gtest/gtest.h>
-
 #include <memory>
 #include <string>
 #include <vector>
@@ -209,8 +208,9 @@ TEST_F(DecoderTest, ResetStartsAnewWithoutClearingTheSlots) {
 
 TEST(DeviceStatus, TextsOfTheCodes) {
     const std::vector<std::pair<int, std::string>> table = {
-        {0, ""},           {1, "Нет датчика"},  {2, "Нет пациента"}, {3, "Нет пульса"},
-        {4, "Ограничение"}, {5, "Отказ датчика"}, {6, ""},            {255, ""}};
+        {0, ""},           {1, "Нет датчика"}, {2, "Нет пациента"},
+        {3, "Нет пульса"}, {4, "Ограничение"}, {5, "Отказ датчика"},
+        {6, ""},           {255, ""}};
     for (const auto& [code, text] : table) {
         EXPECT_EQ(DeviceStatusText(static_cast<std::uint8_t>(code)), text) << code;
     }
