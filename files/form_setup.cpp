@@ -31,7 +31,9 @@ QGroupBox* MakeRadioGroup(QWidget* parent, const QString& name, const QString& c
     return box;
 }
 
-int Selection(const QButtonGroup* group) { return group->checkedId(); }
+int Selection(const QButtonGroup* group) {
+    return group->checkedId();
+}
 
 void Select(QButtonGroup* group, int index) {
     QAbstractButton* button = group->button(index);
@@ -56,14 +58,13 @@ TFormSetup::TFormSetup(QWidget* parent)
     setWindowTitle(QStringLiteral("Параметры"));
     setFixedSize(319, 347);
 
-    RG_Device = MakeRadioGroup(this, QStringLiteral("RG_Device"), QStringLiteral("Устройство"),
-                               {QStringLiteral("ТАРИН-07"), QStringLiteral("ВИРА-005")},
-                               deviceGroup_);
+    RG_Device =
+        MakeRadioGroup(this, QStringLiteral("RG_Device"), QStringLiteral("Устройство"),
+                       {QStringLiteral("ТАРИН-07"), QStringLiteral("ВИРА-005")}, deviceGroup_);
     RG_Device->setGeometry(16, 16, 129, 169);
-    RG_Port = MakeRadioGroup(this, QStringLiteral("RG_Port"), QStringLiteral("COM порт"),
-                             {QStringLiteral("COM 1"), QStringLiteral("COM 2 "),
-                              QStringLiteral("COM 3")},
-                             portGroup_);
+    RG_Port = MakeRadioGroup(
+        this, QStringLiteral("RG_Port"), QStringLiteral("COM порт"),
+        {QStringLiteral("COM 1"), QStringLiteral("COM 2 "), QStringLiteral("COM 3")}, portGroup_);
     RG_Port->setGeometry(168, 16, 105, 169);
 
     Label1 = new QLabel(QStringLiteral("Скорость"), this);
@@ -93,16 +94,22 @@ TFormSetup::TFormSetup(QWidget* parent)
     Select(portGroup_, 1);
 }
 
-int TFormSetup::DeviceSelection() const { return Selection(deviceGroup_); }
+int TFormSetup::DeviceSelection() const {
+    return Selection(deviceGroup_);
+}
 
 void TFormSetup::SetDeviceSelection(int index) {
     const int entries = static_cast<int>(deviceGroup_->buttons().size());
     Select(deviceGroup_, index >= entries ? entries - 1 : index);
 }
 
-int TFormSetup::PortSelection() const { return Selection(portGroup_); }
+int TFormSetup::PortSelection() const {
+    return Selection(portGroup_);
+}
 
-void TFormSetup::SetPortSelection(int index) { Select(portGroup_, index); }
+void TFormSetup::SetPortSelection(int index) {
+    Select(portGroup_, index);
+}
 
 int TFormSetup::BaudSelection() const {
     return CB_Baud->findText(CB_Baud->currentText(), Qt::MatchExactly);

@@ -12,7 +12,8 @@ namespace {
 
 void PutShortString(SettingsBytes& out, std::size_t offset, const ShortString& s) {
     out[offset] = s.length; // as the record holds it, also above 80
-    std::copy(s.bytes.begin(), s.bytes.end(), out.begin() + static_cast<std::ptrdiff_t>(offset) + 1);
+    std::copy(s.bytes.begin(), s.bytes.end(),
+              out.begin() + static_cast<std::ptrdiff_t>(offset) + 1);
 }
 
 ShortString GetShortString(std::span<const std::uint8_t, kSettingsRecordSize> in,
@@ -92,8 +93,8 @@ SettingsReadStatus ReadSettings(const std::string& path, SettingsRecord& s) {
     if (bytes.size() < kSettingsRecordSize) {
         return SettingsReadStatus::Unreadable;
     }
-    s = SettingsFromBytes(std::span<const std::uint8_t, kSettingsRecordSize>(
-        bytes.data(), kSettingsRecordSize));
+    s = SettingsFromBytes(
+        std::span<const std::uint8_t, kSettingsRecordSize>(bytes.data(), kSettingsRecordSize));
     return SettingsReadStatus::Read;
 }
 

@@ -16,11 +16,11 @@ namespace hrv {
 inline constexpr char kSettingsFileName[] = "rvxcfg.cfg";
 
 // Field offsets in the record.
-inline constexpr std::size_t kDataDirOffset = 0;      // short string: length byte + 80 bytes
-inline constexpr std::size_t kDialog2DirOffset = 81;  // short string
-inline constexpr std::size_t kPortIndexOffset = 162;  // unsigned byte
-inline constexpr std::size_t kAlignmentOffset = 163;  // unused byte, carried through
-inline constexpr std::size_t kBaudIndexOffset = 164;  // 32-bit signed
+inline constexpr std::size_t kDataDirOffset = 0;       // short string: length byte + 80 bytes
+inline constexpr std::size_t kDialog2DirOffset = 81;   // short string
+inline constexpr std::size_t kPortIndexOffset = 162;   // unsigned byte
+inline constexpr std::size_t kAlignmentOffset = 163;   // unused byte, carried through
+inline constexpr std::size_t kBaudIndexOffset = 164;   // 32-bit signed
 inline constexpr std::size_t kDeviceIndexOffset = 168; // 32-bit signed
 inline constexpr std::size_t kFilterIndexOffset = 172; // 32-bit signed
 static_assert(kFilterIndexOffset + 4 == kSettingsRecordSize);

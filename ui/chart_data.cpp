@@ -140,7 +140,8 @@ std::vector<ChartPoint> SpectrumPoints(const FragmentData& f) {
     std::vector<ChartPoint> points;
     points.reserve(kBinCount);
     for (int k = 1; k <= kBinCount; ++k) {
-        points.push_back({static_cast<double>(k) / 300, f.Spectrum.Power[k], {}, SpectrumBinColor(k)});
+        points.push_back(
+            {static_cast<double>(k) / 300, f.Spectrum.Power[k], {}, SpectrumBinColor(k)});
     }
     return points;
 }
@@ -161,7 +162,9 @@ std::vector<ChartPoint> HistogramPoints(const FragmentData& f) {
     for (int i = 0; i < kClassCount; ++i) {
         for (int j = 1; j <= kHistogramSteps; ++j) {
             points.push_back({static_cast<double>(10 * i + j) / 1000,
-                              static_cast<double>(f.Histogram[i]), {}, kClBlue});
+                              static_cast<double>(f.Histogram[i]),
+                              {},
+                              kClBlue});
         }
     }
     return points;
@@ -172,7 +175,9 @@ std::vector<ChartPoint> ScatterPoints(const FragmentData& f) {
     for (int i = 1; i <= kScatterLastSlot; ++i) {
         if (f.ScatterMap[i] != 0) {
             points.push_back({static_cast<double>(i) / 100,
-                              static_cast<double>(f.ScatterMap[i]) / 100, {}, kClBlue});
+                              static_cast<double>(f.ScatterMap[i]) / 100,
+                              {},
+                              kClBlue});
         }
     }
     return points;
@@ -220,8 +225,8 @@ int DecimalsOfLabelFormat(const std::string& format) {
     if (dot == std::string::npos) {
         return 0;
     }
-    return static_cast<int>(std::count(format.begin() + static_cast<std::ptrdiff_t>(dot) + 1,
-                                       format.end(), '0'));
+    return static_cast<int>(
+        std::count(format.begin() + static_cast<std::ptrdiff_t>(dot) + 1, format.end(), '0'));
 }
 
 } // namespace hrv

@@ -52,9 +52,9 @@ struct ChartSpec {
     std::string title; // UTF-8
     std::string seriesName;
     SeriesKind kind = SeriesKind::Line;
-    Rgb seriesColor;           // colour of the series itself (points carry their own)
-    bool outline = false;      // outline of areas, points and bars
-    double markerSize = 0;     // point diameter in pixels (points only)
+    Rgb seriesColor;               // colour of the series itself (points carry their own)
+    bool outline = false;          // outline of areas, points and bars
+    double markerSize = 0;         // point diameter in pixels (points only)
     std::optional<Rgb> background; // empty: the platform's face colour
     AxisSpec bottom;
     AxisSpec left;

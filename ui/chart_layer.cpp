@@ -2,6 +2,11 @@
 // drawn into any painter.
 #include "ui/chart_layer.h"
 
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <tuple>
+
 #include <QApplication>
 #include <QAreaSeries>
 #include <QBarCategoryAxis>
@@ -17,11 +22,6 @@
 #include <QScatterSeries>
 #include <QStackedBarSeries>
 #include <QValueAxis>
-
-#include <algorithm>
-#include <cmath>
-#include <map>
-#include <tuple>
 
 namespace hrv {
 
@@ -41,7 +41,9 @@ QFont FontOfPixels(QFont font, int pixels, bool bold) {
     return font;
 }
 
-QString Text(const std::string& utf8) { return QString::fromStdString(utf8); }
+QString Text(const std::string& utf8) {
+    return QString::fromStdString(utf8);
+}
 
 struct RgbLess {
     bool operator()(const Rgb& a, const Rgb& b) const {
@@ -90,8 +92,8 @@ void TuneValueAxis(QValueAxis& axis, const AxisSpec& spec, SeriesKind kind,
     int wanted = kLabelsWanted;
     if (!size.isEmpty()) {
         const double extent = vertical ? size.height() : size.width();
-        wanted = std::clamp(static_cast<int>(extent / (vertical ? kPixelsPerLabelY : kPixelsPerLabelX)),
-                            2, 10);
+        wanted = std::clamp(
+            static_cast<int>(extent / (vertical ? kPixelsPerLabelY : kPixelsPerLabelX)), 2, 10);
     }
     const AxisRange r = ResolveAxis(spec, kind, points, vertical, wanted);
     axis.setRange(r.minimum, r.maximum);
@@ -128,9 +130,9 @@ void ApplyMargins(QChart& chart, const ChartSpec& spec, const QSizeF& size) {
     auto pct = [](double percent, double extent) {
         return kBaseMargin + static_cast<int>(percent * extent / 100);
     };
-    chart.setMargins(QMargins(pct(spec.marginLeft, size.width()), pct(spec.marginTop, size.height()),
-                              pct(spec.marginRight, size.width()),
-                              pct(spec.marginBottom, size.height())));
+    chart.setMargins(
+        QMargins(pct(spec.marginLeft, size.width()), pct(spec.marginTop, size.height()),
+                 pct(spec.marginRight, size.width()), pct(spec.marginBottom, size.height())));
 }
 
 void ConfigureChart(QChart& chart, const ChartSpec& spec) {
@@ -263,7 +265,9 @@ void RetuneAxes(QChart& chart, const ChartSpec& spec, const std::vector<ChartPoi
 
 } // namespace
 
-QColor ToQColor(Rgb c) { return QColor(c.r, c.g, c.b); }
+QColor ToQColor(Rgb c) {
+    return QColor(c.r, c.g, c.b);
+}
 
 Rgb ToRgb(const QColor& c) {
     return {static_cast<std::uint8_t>(c.red()), static_cast<std::uint8_t>(c.green()),

@@ -5,12 +5,12 @@
 
 #include "ui/chart_data.h"
 
+#include <vector>
+
 #include <QChartView>
 #include <QColor>
 #include <QRectF>
 #include <QString>
-
-#include <vector>
 
 class QPainter;
 

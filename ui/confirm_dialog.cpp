@@ -3,11 +3,11 @@
 
 #include "ui/prompts.h"
 
+#include <memory>
+
 #include <QPalette>
 #include <QPushButton>
 #include <QTextEdit>
-
-#include <memory>
 
 namespace hrv {
 
@@ -97,7 +97,9 @@ void TMyMessageForm::Setup(const QString& caption, const QString& text, const QS
     (Button2->isHidden() ? Button1 : Button2)->setFocus();
 }
 
-void TMyMessageForm::reject() { done(kConfirmSecond); }
+void TMyMessageForm::reject() {
+    done(kConfirmSecond);
+}
 
 int ShowConfirmDialog(QWidget* owner, const QString& caption, const QString& text,
                       const QString& first, const QString& second, const QString& third) {

@@ -5,13 +5,13 @@
 
 #include "ui/prompts.h"
 
-#include <QDialog>
-#include <QString>
-#include <QStringList>
-
 #include <deque>
 #include <functional>
 #include <vector>
+
+#include <QDialog>
+#include <QString>
+#include <QStringList>
 
 namespace hrv {
 

@@ -51,8 +51,8 @@ const QString kRrFilter = QStringLiteral("Файл кардиоинтервал�
 const QString kOpenFilter =
     QStringLiteral("Файл кардиоинтервалов (*.rr)|*.rr|Файл фотоплетизмограммы (*.ppg)|*.ppg");
 const QString kBatchFilter = QStringLiteral("Файл фотоплетизмограммы (*.ppg)|*.ppg");
-const QString kAboutText = QStringLiteral(
-    "RVX\rВариационный анализ ритма сердца\r(5-минутный фрагмент)\rВерсия 1.1 COM");
+const QString kAboutText =
+    QStringLiteral("RVX\rВариационный анализ ритма сердца\r(5-минутный фрагмент)\rВерсия 1.1 COM");
 
 QString Q(std::string_view utf8) {
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
@@ -175,8 +175,8 @@ void TFormMain::BuildToolBar() {
                       &TFormMain::TB_StartClick);
     ToolBar1->addWidget(TB_Start);
     separator("ToolButton1");
-    TB_Setup = button("TB_Setup", QStringLiteral("Параметры"),
-                      QStyle::SP_FileDialogDetailedView, &TFormMain::TB_SetupClick);
+    TB_Setup = button("TB_Setup", QStringLiteral("Параметры"), QStyle::SP_FileDialogDetailedView,
+                      &TFormMain::TB_SetupClick);
     ToolBar1->addWidget(TB_Setup);
     separator("ToolButton5");
     TB_Print = button("TB_Print", QStringLiteral("Печать"), QStyle::SP_FileIcon,
@@ -445,8 +445,8 @@ void TFormMain::TB_OpenClick() {
         // printing and the summary table wait for the new file's analysis.
         SetResultCommandsEnabled(TB_Save->isEnabled(), false);
 
-        const FileKind kind = fileType == static_cast<int>(FileKind::Ppg) ? FileKind::Ppg
-                                                                          : FileKind::Rr;
+        const FileKind kind =
+            fileType == static_cast<int>(FileKind::Ppg) ? FileKind::Ppg : FileKind::Rr;
         if (LoadFragmentFile(path, kind, f, *ppgWork_) == LoadResult::ImportError) {
             prompts_.Message(this, Q(msg::kImportError));
             return;

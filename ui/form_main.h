@@ -6,12 +6,12 @@
 #include "files/ppg_decoder.h"
 #include "ui/prompts.h"
 
-#include <QMainWindow>
-
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+
+#include <QMainWindow>
 
 class QAction;
 class QCloseEvent;

@@ -5,9 +5,9 @@
 
 #include "ui/prompts.h"
 
-#include <QString>
-
 #include <exception>
+
+#include <QString>
 
 class QWidget;
 

@@ -32,6 +32,8 @@ void TProgressForm::SetPosition(int position) {
     }
 }
 
-void TProgressForm::Finish() { hide(); }
+void TProgressForm::Finish() {
+    hide();
+}
 
 } // namespace hrv

@@ -21,15 +21,16 @@ QString DisplayText(QString text) {
     return text;
 }
 
-QString ApplicationTitle() { return QCoreApplication::applicationName(); }
+QString ApplicationTitle() {
+    return QCoreApplication::applicationName();
+}
 
 void PrepareFileDialog(QFileDialog& dlg, const FileDialogState& state) {
     const QStringList filters = NameFiltersOf(state.Filter);
     dlg.setNameFilters(filters);
     if (!filters.isEmpty()) {
-        const int index = state.FilterIndex >= 1 && state.FilterIndex <= filters.size()
-                              ? state.FilterIndex
-                              : 1;
+        const int index =
+            state.FilterIndex >= 1 && state.FilterIndex <= filters.size() ? state.FilterIndex : 1;
         dlg.selectNameFilter(filters[index - 1]);
     }
     if (!state.InitialDir.isEmpty()) {
@@ -132,6 +133,8 @@ bool QtPrompts::PrinterSetup(QWidget* parent, QPrinter& printer) {
     return dlg.exec() == QDialog::Accepted;
 }
 
-int QtPrompts::ExecDialog(QDialog& dialog) { return dialog.exec(); }
+int QtPrompts::ExecDialog(QDialog& dialog) {
+    return dialog.exec();
+}
 
 } // namespace hrv

@@ -18,6 +18,8 @@ MainLayout ComputeMainLayout(int mainPanelHeight, int clientWidth);
 
 // Narrow screens (below 800 pixels) give the result panels a vertical scroll bar.
 inline constexpr int kWideScreen = 800;
-inline bool MemosNeedScrollBars(int screenWidth) { return screenWidth < kWideScreen; }
+inline bool MemosNeedScrollBars(int screenWidth) {
+    return screenWidth < kWideScreen;
+}
 
 } // namespace hrv

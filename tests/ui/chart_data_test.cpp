@@ -1,9 +1,8 @@
 // The chart contents ShowGraphics adds and the settings of the five charts.
 #include "ui/chart_data.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 #include <memory>
 
 namespace hrv {
@@ -55,8 +54,8 @@ TEST(ChartData, ComponentBarsArePercentagesOfTotal) {
         const char* label;
         double value;
         Rgb color;
-    } expect[] = {{"Total", 100, kClBlack}, {"VLF", 30, kClNavy}, {"LF", 50, kClBlue},
-                  {"HF", 40, kClTeal}};
+    } expect[] = {
+        {"Total", 100, kClBlack}, {"VLF", 30, kClNavy}, {"LF", 50, kClBlue}, {"HF", 40, kClTeal}};
     for (std::size_t i = 0; i < 4; ++i) {
         EXPECT_EQ(bars[i].label, expect[i].label);
         EXPECT_DOUBLE_EQ(bars[i].x, static_cast<double>(i));

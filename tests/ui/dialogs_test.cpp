@@ -5,6 +5,9 @@
 #include "ui/confirm_dialog.h"
 #include "ui/prompts.h"
 
+#include <functional>
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
@@ -17,21 +20,21 @@
 #include <QTimer>
 #include <QXYSeries>
 
-#include <gtest/gtest.h>
-
-#include <functional>
-
 namespace hrv {
 namespace {
 
-QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
+QString Q(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
 
-int CentreX(const QPushButton* b) { return b->x() + b->width() / 2; }
+int CentreX(const QPushButton* b) {
+    return b->x() + b->width() / 2;
+}
 
 TEST(ConfirmDialog, TwoButtonsAtOneAndTwoThirds) {
     TMyMessageForm d;
-    d.Setup(Q("Подтверждение"), Q("Файл x существует. Переписать?"), Q("Переписать"),
-            Q("Отменить"), QString());
+    d.Setup(Q("Подтверждение"), Q("Файл x существует. Переписать?"), Q("Переписать"), Q("Отменить"),
+            QString());
     EXPECT_EQ(d.width(), 398);
     EXPECT_EQ(d.height(), 197);
     EXPECT_EQ(d.windowTitle(), Q("Подтверждение"));
@@ -88,10 +91,12 @@ int RunConfirm(const QString& second, const QString& third,
 
 TEST(ConfirmDialog, ResultsOfKeysAndButtons) {
     const auto enter = [](TMyMessageForm& d) {
-        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &d, Qt::Key_Return);
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &d,
+                        Qt::Key_Return);
     };
     const auto escape = [](TMyMessageForm& d) {
-        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &d, Qt::Key_Escape);
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &d,
+                        Qt::Key_Escape);
     };
     struct Case {
         const char* what;
@@ -161,9 +166,9 @@ TEST(SetupDialog, SelectionsIncludingNone) {
 }
 
 TEST(FileFilters, OneNameFilterPerFileType) {
-    EXPECT_EQ(NameFiltersOf(
-                  Q("Файл кардиоинтервалов (*.rr)|*.rr|Файл фотоплетизмограммы (*.ppg)|*.ppg")),
-              (QStringList{Q("Файл кардиоинтервалов (*.rr)"), Q("Файл фотоплетизмограммы (*.ppg)")}));
+    EXPECT_EQ(
+        NameFiltersOf(Q("Файл кардиоинтервалов (*.rr)|*.rr|Файл фотоплетизмограммы (*.ppg)|*.ppg")),
+        (QStringList{Q("Файл кардиоинтервалов (*.rr)"), Q("Файл фотоплетизмограммы (*.ppg)")}));
     EXPECT_EQ(NameFiltersOf(Q("Text|*.txt;*.csv")), QStringList{Q("Text (*.txt *.csv)")});
 }
 
@@ -185,7 +190,8 @@ TEST(ChartLayer, DrawsTheWholeChartIntoAnyRectangle) {
         for (int x = 0; x < image.width(); ++x) {
             const QColor c = image.pixelColor(x, y);
             if (x < 500 || y < 100 || y >= 400) {
-                ASSERT_EQ(c, QColor(Qt::white)) << "nothing outside the rectangle: " << x << "," << y;
+                ASSERT_EQ(c, QColor(Qt::white))
+                    << "nothing outside the rectangle: " << x << "," << y;
             } else if (c == QColor(192, 192, 192)) {
                 ++silver;
             } else if (c == QColor(0, 0, 0)) {

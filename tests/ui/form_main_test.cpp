@@ -13,11 +13,14 @@
 #include <QAreaSeries>
 #include <QBarSet>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineSeries>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QScreen>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -30,13 +33,15 @@ using test::SharedFile;
 using test::WindowTest;
 using test::WriteAll;
 
-const char kGood[] = "nsrdb_long_00-06min.rr";    // long enough for the analysis
-const char kOther[] = "polar_rest_00-06min.rr";   // long enough, different results
-const char kShort[] = "nsrdb_short_5min.rr";      // 29873 ticks: too little data
-const char kGoodPpg[] = "bidmc01_110-470s.ppg";   // its pulses reach 300 s
-const char kShortPpg[] = "nk_resting5min.ppg";    // its pulses fall short of 300 s
+const char kGood[] = "nsrdb_long_00-06min.rr";  // long enough for the analysis
+const char kOther[] = "polar_rest_00-06min.rr"; // long enough, different results
+const char kShort[] = "nsrdb_short_5min.rr";    // 29873 ticks: too little data
+const char kGoodPpg[] = "bidmc01_110-470s.ppg"; // its pulses reach 300 s
+const char kShortPpg[] = "nk_resting5min.ppg";  // its pulses fall short of 300 s
 
-QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
+QString Q(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
 
 bool ResultCommandsEnabled(const TFormMain& w) {
     return w.TB_Save->isEnabled() && w.TB_Print->isEnabled() && w.TB_Report->isEnabled();
@@ -61,6 +66,17 @@ TEST_F(WindowTest, FirstStartWithoutSettingsFile) {
     EXPECT_EQ(w.OpenDialogData.InitialDir, data);
     EXPECT_EQ(w.SaveDialogData.InitialDir, data);
     EXPECT_FALSE(std::filesystem::exists(Settings())) << "nothing is written before close";
+    EXPECT_EQ(w.size(), QSize(741, 491));
+    EXPECT_EQ(w.Timer1->interval(), 100);
+    EXPECT_TRUE(w.Timer1->isActive());
+    EXPECT_EQ(w.ProgressForm->parent(), &w);
+    EXPECT_TRUE(w.ProgressForm->isHidden());
+    const bool narrow = QGuiApplication::primaryScreen()->geometry().width() < 800;
+    for (const QPlainTextEdit* memo : {w.Memo_StatDig, w.Memo_SpecDig}) {
+        EXPECT_EQ(memo->verticalScrollBarPolicy(),
+                  narrow ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+        EXPECT_TRUE(memo->isReadOnly());
+    }
 }
 
 TEST_F(WindowTest, ClosingWritesTheFirstRunRecord) {
@@ -77,22 +93,14 @@ TEST_F(WindowTest, ToolBarButtonsHintsAndOrder) {
         const char* name;
         const char* hint;
     } table[] = {
-        {"ToolButton2", nullptr},
-        {"TB_Open", "Открыть файл"},
-        {"TB_Save", "Сохранить файл"},
-        {"ToolButton6", nullptr},
-        {"TB_Start", "Начать запись"},
-        {"ToolButton1", nullptr},
-        {"TB_Setup", "Параметры"},
-        {"ToolButton5", nullptr},
-        {"TB_Print", "Печать"},
-        {"ToolButton4", "Настройка принтера"},
-        {"ToolButton3", nullptr},
-        {"TB_Report", "В отчет"},
-        {"ToolButton8", nullptr},
-        {"TB_Help", "О программе"},
-        {"ToolButton10", nullptr},
-        {"TB_Batch", "Пакетное преобразование *.ppg > *.rr"},
+        {"ToolButton2", nullptr},      {"TB_Open", "Открыть файл"},
+        {"TB_Save", "Сохранить файл"}, {"ToolButton6", nullptr},
+        {"TB_Start", "Начать запись"}, {"ToolButton1", nullptr},
+        {"TB_Setup", "Параметры"},     {"ToolButton5", nullptr},
+        {"TB_Print", "Печать"},        {"ToolButton4", "Настройка принтера"},
+        {"ToolButton3", nullptr},      {"TB_Report", "В отчет"},
+        {"ToolButton8", nullptr},      {"TB_Help", "О программе"},
+        {"ToolButton10", nullptr},     {"TB_Batch", "Пакетное преобразование *.ppg > *.rr"},
     };
     const QList<QAction*> actions = w.ToolBar1->actions();
     ASSERT_EQ(actions.size(), 16);
@@ -205,7 +213,8 @@ TEST_F(WindowTest, OpenRrFileShowsEverything) {
     EXPECT_FALSE(w.P_Main->isHidden());
     EXPECT_TRUE(ResultCommandsEnabled(w));
     EXPECT_EQ(fragment_->Settings.FilterIndex, 1);
-    EXPECT_EQ(ShortStringText(fragment_->Settings.DataDir), std::string(HRV_SHARED_DATA).substr(0, 80));
+    EXPECT_EQ(ShortStringText(fragment_->Settings.DataDir),
+              std::string(HRV_SHARED_DATA).substr(0, 80));
     EXPECT_EQ(w.OpenDialogData.InitialDir, QString::fromStdString(std::string(HRV_SHARED_DATA)));
 
     EXPECT_EQ(w.Chart_RG->Points().size(), 29999u);
@@ -304,7 +313,8 @@ TEST_F(WindowTest, TooLittleDataBeforeAnySuccessKeepsTheResultAreaHidden) {
     HRV_NEED_SHARED(kShort);
     TFormMain& w = Start();
     Open(SharedFile(kShort), 1);
-    EXPECT_EQ(prompts_.Texts(MessageKind::Plain), QStringList{Q("Недостаточно данных для анализа")});
+    EXPECT_EQ(prompts_.Texts(MessageKind::Plain),
+              QStringList{Q("Недостаточно данных для анализа")});
     EXPECT_TRUE(w.P_Main->isHidden());
     EXPECT_FALSE(w.TB_Save->isEnabled());
     EXPECT_FALSE(w.TB_Print->isEnabled());
@@ -322,7 +332,8 @@ TEST_F(WindowTest, TooLittleDataAfterSuccessKeepsOldDisplayAndStopsPrintAndRepor
     const std::uint16_t oldCount = fragment_->FragmentCount;
 
     Open(SharedFile(kShort), 1);
-    EXPECT_EQ(prompts_.Texts(MessageKind::Plain), QStringList{Q("Недостаточно данных для анализа")});
+    EXPECT_EQ(prompts_.Texts(MessageKind::Plain),
+              QStringList{Q("Недостаточно данных для анализа")});
     EXPECT_FALSE(w.P_Main->isHidden());
     EXPECT_EQ(w.Memo_StatDig->toPlainText(), oldStat);
     ASSERT_EQ(w.Chart_RG->Points().size(), oldRg.size());
@@ -391,7 +402,8 @@ TEST_F(WindowTest, FileTypeChosenInTheDialogDecidesOverTheExtension) {
     // bytes) are all 0, so there is nothing to analyse.
     prompts_.messages.clear();
     Open(SharedFile(kGoodPpg), 1);
-    EXPECT_EQ(prompts_.Texts(MessageKind::Plain), QStringList{Q("Недостаточно данных для анализа")});
+    EXPECT_EQ(prompts_.Texts(MessageKind::Plain),
+              QStringList{Q("Недостаточно данных для анализа")});
     EXPECT_EQ(fragment_->RrCount, 40000) << "216,000 bytes give more words than RrWords holds";
     EXPECT_EQ(fragment_->RrTicks[1], 0);
     EXPECT_EQ(fragment_->Settings.FilterIndex, 1);
@@ -469,7 +481,8 @@ TEST_F(WindowTest, RunAnalysisWithTooLittleDataSkipsTheAction) {
     int actions = 0;
     EXPECT_FALSE(w.RunAnalysis([&] { ++actions; }));
     EXPECT_EQ(actions, 0);
-    EXPECT_EQ(prompts_.Texts(MessageKind::Plain), QStringList{Q("Недостаточно данных для анализа")});
+    EXPECT_EQ(prompts_.Texts(MessageKind::Plain),
+              QStringList{Q("Недостаточно данных для анализа")});
 }
 
 TEST_F(WindowTest, EqualIntervalsGiveComponentBarsWithoutNaN) {

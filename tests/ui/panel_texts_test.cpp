@@ -3,7 +3,6 @@
 #include "ui/window_layout.h"
 
 #include <gtest/gtest.h>
-
 #include <memory>
 
 namespace hrv {

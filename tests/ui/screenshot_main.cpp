@@ -2,22 +2,20 @@
 // maximised and saves a picture of it. Prints how long Open took until the charts were drawn.
 // Usage: ui_screenshot <recording> <file type 1|2> <picture.png>
 #include "analysis/fragment_data.h"
-#include "ui/fake_prompts.h"
 #include "files/form_setup.h"
 #include "ui/confirm_dialog.h"
+#include "ui/fake_prompts.h"
 #include "ui/form_main.h"
 #include "ui/progress_form.h"
 
+#include <cstdio>
+#include <memory>
+
 #include <QApplication>
-#include <QFrame>
-#include <QLayout>
 #include <QElapsedTimer>
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
-
-#include <cstdio>
-#include <memory>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -47,23 +45,13 @@ int main(int argc, char** argv) {
             std::printf("message: %s\n", m.text.toUtf8().constData());
         }
         QTimer::singleShot(700, &window, [&] {
-            if (qEnvironmentVariableIsSet("HRV_SCREENSHOT_GEOMETRY")) {
-                for (int i = 0; i < window.Pan_Histo->layout()->count(); ++i) { auto* it = window.Pan_Histo->layout()->itemAt(i); std::printf("item %d empty %d geom %d,%d %dx%d widget %s hidden %d\n", i, it->isEmpty(), it->geometry().x(), it->geometry().y(), it->geometry().width(), it->geometry().height(), it->widget() ? it->widget()->objectName().toUtf8().constData() : "-", it->widget() ? it->widget()->isHidden() : -1); }
-                std::printf("histo layout %p count %d geom %d,%d %dx%d enabled %d\n", (void*)window.Pan_Histo->layout(), window.Pan_Histo->layout()->count(), window.Pan_Histo->layout()->geometry().x(), window.Pan_Histo->layout()->geometry().y(), window.Pan_Histo->layout()->geometry().width(), window.Pan_Histo->layout()->geometry().height(), window.Pan_Histo->layout()->isEnabled());
-                for (QWidget* w : window.findChildren<QWidget*>()) {
-                    if (!w->objectName().isEmpty()) {
-                        std::printf("%s %d,%d %dx%d %s\n", w->objectName().toUtf8().constData(),
-                                    w->x(), w->y(), w->width(), w->height(),
-                                    w->isVisible() ? "" : "hidden");
-                    }
-                }
-            }
             window.grab().save(picture);
             if (qEnvironmentVariableIsSet("HRV_SCREENSHOT_DIALOGS")) {
                 hrv::TMyMessageForm confirm(&window);
-                confirm.Setup(QStringLiteral("Подтверждение"),
-                              QStringLiteral("Файл /home/user/Data/my_file.rr существует. Переписать?"),
-                              QStringLiteral("Переписать"), QStringLiteral("Отменить"), QString());
+                confirm.Setup(
+                    QStringLiteral("Подтверждение"),
+                    QStringLiteral("Файл /home/user/Data/my_file.rr существует. Переписать?"),
+                    QStringLiteral("Переписать"), QStringLiteral("Отменить"), QString());
                 confirm.show();
                 confirm.grab().save(picture + QStringLiteral(".confirm.png"));
                 window.FormSetup->show();

@@ -1,11 +1,9 @@
 // The settings record byte for byte, its file, and the rules of start-up and the setup dialog.
 #include "files/settings_file.h"
-
 #include "tests/ui/ui_test_support.h"
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <memory>
 
 namespace hrv {
@@ -105,7 +103,8 @@ TEST(SettingsFile, FileThatCannotBeOpenedIsUnreadable) {
 
 TEST(SettingsFile, FailedWriteKeepsThePreviousFile) {
     ScratchDir dir;
-    EXPECT_THROW(WriteSettings(dir / "no such folder/rvxcfg.cfg", DefaultSettings()), std::exception);
+    EXPECT_THROW(WriteSettings(dir / "no such folder/rvxcfg.cfg", DefaultSettings()),
+                 std::exception);
     // A folder in the way of the rename: the write fails and the folder is untouched.
     std::filesystem::create_directory(dir / "rvxcfg.cfg");
     EXPECT_THROW(WriteSettings(dir / "rvxcfg.cfg", DefaultSettings()), std::exception);
@@ -209,7 +208,7 @@ TEST(SetupRules, SelectionsTheDialogOpensWith) {
         int expectDevice, expectPort, expectBaud;
     };
     const Case table[] = {
-        {0, 0, 0, 0, 0, 0},   {1, 2, 2, 1, 2, 2},    {2, 3, 3, 1, -1, -1},
+        {0, 0, 0, 0, 0, 0},     {1, 2, 2, 1, 2, 2},   {2, 3, 3, 1, -1, -1},
         {-1, 1, -1, -1, 1, -1}, {5, 9, 7, 1, -1, -1},
     };
     for (const Case& c : table) {

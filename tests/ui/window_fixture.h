@@ -6,13 +6,13 @@
 #include "ui/fake_prompts.h"
 #include "ui/form_main.h"
 
+#include <filesystem>
+#include <memory>
+
 #include <QApplication>
 #include <QDate>
 #include <QFileInfo>
 #include <QString>
-
-#include <filesystem>
-#include <memory>
 
 namespace hrv::test {
 
@@ -20,17 +20,19 @@ inline std::string SharedFile(const std::string& name) {
     return std::string(HRV_SHARED_DATA) + "/" + name;
 }
 
-#define HRV_NEED_SHARED(name)                                                                     \
-    do {                                                                                          \
-        if (!std::filesystem::exists(::hrv::test::SharedFile(name))) {                            \
-            GTEST_SKIP() << "recording not found: " << ::hrv::test::SharedFile(name);             \
-        }                                                                                         \
+#define HRV_NEED_SHARED(name)                                                                      \
+    do {                                                                                           \
+        if (!std::filesystem::exists(::hrv::test::SharedFile(name))) {                             \
+            GTEST_SKIP() << "recording not found: " << ::hrv::test::SharedFile(name);              \
+        }                                                                                          \
     } while (0)
 
 // A file's modification date as the Russian short date format writes it.
 inline QString RussianDateOf(const std::string& path) {
-    return QFileInfo(QString::fromStdString(path)).lastModified().date().toString(
-        QStringLiteral("dd.MM.yyyy"));
+    return QFileInfo(QString::fromStdString(path))
+        .lastModified()
+        .date()
+        .toString(QStringLiteral("dd.MM.yyyy"));
 }
 
 class WindowTest : public ::testing::Test {

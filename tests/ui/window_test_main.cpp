@@ -1,8 +1,8 @@
 // The window tests run inside one QApplication on the offscreen platform, with Russian regional
 // settings (decimal comma, day.month.year dates).
-#include <QApplication>
-
 #include <gtest/gtest.h>
+
+#include <QApplication>
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
