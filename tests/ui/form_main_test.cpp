@@ -499,7 +499,12 @@ TEST_F(WindowTest, EqualIntervalsGiveComponentBarsWithoutNaN) {
     EXPECT_EQ(bars[0].y, 100);
     for (std::size_t i = 1; i < 4; ++i) {
         EXPECT_TRUE(std::isfinite(bars[i].y));
+        if (fragment_->SpectralIndices.Total == 0) {
+            EXPECT_EQ(bars[i].y, 0);
+        }
     }
+    EXPECT_FALSE(w.Memo_SpecDig->toPlainText().contains(QStringLiteral("NAN")));
+    EXPECT_FALSE(w.Memo_SpecDig->toPlainText().contains(QStringLiteral("INF")));
 }
 
 // --- Save -------------------------------------------------------------------------------------
