@@ -123,8 +123,10 @@ std::vector<ChartPoint> RhythmogramPoints(const FragmentData& f) {
     std::vector<ChartPoint> points;
     points.reserve(kRhythmogramPoints);
     for (int s = 1; s <= kRhythmogramPoints; ++s) {
-        // Ticks of 10 ms to seconds; x is the ordinal, one 10-ms sample per unit.
-        points.push_back({static_cast<double>(s - 1), f.Rhythmogram[s] / 100, {}, kClBlack});
+        // Ticks of 10 ms to seconds, on both axes: the bottom axis is captioned in seconds, so
+        // the point of ordinal s - 1 (one 10-ms sample each) stands at (s - 1) / 100 s.
+        points.push_back(
+            {static_cast<double>(s - 1) / 100, f.Rhythmogram[s] / 100, {}, kClBlack});
     }
     return points;
 }

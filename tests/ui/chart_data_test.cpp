@@ -8,7 +8,7 @@
 namespace hrv {
 namespace {
 
-TEST(ChartData, RhythmogramHas29999ValuesInSecondsAtOrdinals) {
+TEST(ChartData, RhythmogramHas29999ValuesInSecondsOverThreeHundredSeconds) {
     auto f = std::make_unique<FragmentData>();
     f->Rhythmogram[0] = 999; // slot 0 is never shown
     f->Rhythmogram[1] = 85;
@@ -18,7 +18,8 @@ TEST(ChartData, RhythmogramHas29999ValuesInSecondsAtOrdinals) {
     ASSERT_EQ(points.size(), 29999u);
     EXPECT_DOUBLE_EQ(points[0].x, 0);
     EXPECT_DOUBLE_EQ(points[0].y, 0.85);
-    EXPECT_DOUBLE_EQ(points[29998].x, 29998);
+    EXPECT_DOUBLE_EQ(points[1].x, 0.01);
+    EXPECT_DOUBLE_EQ(points[29998].x, 299.98);
     EXPECT_DOUBLE_EQ(points[29998].y, 1.2);
     for (const ChartPoint& p : points) {
         ASSERT_EQ(p.color, kClBlack);
