@@ -6,6 +6,7 @@
 #include "files/fragment_load.h"
 #include "ui/form_main.h"
 #include "ui/messages.h"
+#include "ui/qt_text.h"
 #include "ui/report.h"
 
 #include <cstdlib>
@@ -19,13 +20,6 @@
 #include <QPrinter>
 
 namespace {
-
-// The locale's decimal separator when it is a single plain character, else the point.
-char DecimalSeparator() {
-    const QString point = QLocale::system().decimalPoint();
-    return point.size() == 1 && point[0].unicode() < 0x80 ? static_cast<char>(point[0].unicode())
-                                                          : '.';
-}
 
 bool HasDisplay() {
     const char* x11 = std::getenv("DISPLAY");
@@ -56,7 +50,7 @@ int PrintToPdf(const hrv::cli::PrintOptions& o) {
 
     ReportOptions options;
     options.identification = ReportIdentification(*f, std::string_view());
-    options.decimalSeparator = DecimalSeparator();
+    options.decimalSeparator = hrv::RegionalSeparator();
     options.drawChart = ChartsFromResults(*f);
 
     QPrinter printer(QPrinter::HighResolution);

@@ -14,6 +14,7 @@
 #include "ui/messages.h"
 #include "ui/panel_texts.h"
 #include "ui/progress_form.h"
+#include "ui/qt_text.h"
 #include "ui/window_layout.h"
 
 #include <QAction>
@@ -53,20 +54,6 @@ const QString kOpenFilter =
 const QString kBatchFilter = QStringLiteral("Файл фотоплетизмограммы (*.ppg)|*.ppg");
 const QString kAboutText =
     QStringLiteral("RVX\rВариационный анализ ритма сердца\r(5-минутный фрагмент)\rВерсия 1.1 COM");
-
-QString Q(std::string_view utf8) {
-    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
-
-// The user's decimal separator as FormatFixed takes it ('.' when it is not a single ASCII
-// character).
-char RegionalSeparator() {
-    const QString point = QLocale::system().decimalPoint();
-    if (point.size() == 1 && point[0].unicode() < 0x80) {
-        return static_cast<char>(point[0].unicode());
-    }
-    return '.';
-}
 
 // The panels show lines separated by a line feed; their texts end lines with CR LF.
 QString MemoText(const std::string& text) {

@@ -6,6 +6,7 @@
 #include "ui/guarded_command.h"
 #include "ui/messages.h"
 #include "ui/progress_form.h"
+#include "ui/qt_text.h"
 #include "ui/report.h"
 #include "ui/summary_table.h"
 
@@ -21,24 +22,6 @@
 #include <QStringList>
 
 namespace hrv {
-
-namespace {
-
-QString Q(std::string_view utf8) {
-    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
-
-// The user's decimal separator as FormatFixed takes it ('.' when it is not a single ASCII
-// character), as the result panels use it.
-char RegionalSeparator() {
-    const QString point = QLocale::system().decimalPoint();
-    if (point.size() == 1 && point[0].unicode() < 0x80) {
-        return static_cast<char>(point[0].unicode());
-    }
-    return '.';
-}
-
-} // namespace
 
 void TFormMain::TB_PrintClick() {
     GuardedCommand(this, prompts_, [this] {

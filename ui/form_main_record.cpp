@@ -5,6 +5,7 @@
 #include "ui/form_main.h"
 #include "ui/guarded_command.h"
 #include "ui/messages.h"
+#include "ui/qt_text.h"
 
 #include <string_view>
 
@@ -15,10 +16,6 @@
 namespace hrv {
 
 namespace {
-
-QString Q(std::string_view utf8) {
-    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
 
 TRecForm* RecFormOf(QDialog* dialog) {
     return qobject_cast<TRecForm*>(dialog);

@@ -7,7 +7,7 @@ target_sources(hrv_presentation PRIVATE
 
 if(HRV_BUILD_GUI)
     add_library(hrv_ui STATIC
-        form_main.h form_main.cpp form_main_record.cpp form_main_output.cpp
+        qt_text.h qt_text.cpp form_main.h form_main.cpp form_main_record.cpp form_main_output.cpp
         chart_layer.h chart_layer.cpp
         prompts.h prompts.cpp fake_prompts.h guarded_command.h
         confirm_dialog.h confirm_dialog.cpp
