@@ -87,7 +87,7 @@ void SetAxisFonts(QAbstractAxis& axis) {
 }
 
 // Sets the range and the label step of a value axis for a chart of `size` pixels.
-void TuneValueAxis(QValueAxis& axis, const AxisSpec& spec, SeriesKind kind,
+void TuneValueAxis(QValueAxis& axis, const AxisSpec& definition, SeriesKind kind,
                    const std::vector<ChartPoint>& points, bool vertical, const QSizeF& size) {
     int wanted = kLabelsWanted;
     if (!size.isEmpty()) {
@@ -95,12 +95,12 @@ void TuneValueAxis(QValueAxis& axis, const AxisSpec& spec, SeriesKind kind,
         wanted = std::clamp(
             static_cast<int>(extent / (vertical ? kPixelsPerLabelY : kPixelsPerLabelX)), 2, 10);
     }
-    const AxisRange r = ResolveAxis(spec, kind, points, vertical, wanted);
+    const AxisRange r = ResolveAxis(definition, kind, points, vertical, wanted);
     axis.setRange(r.minimum, r.maximum);
     axis.setTickType(QValueAxis::TicksDynamic);
-    axis.setTickAnchor(spec.automatic ? 0.0 : r.minimum);
+    axis.setTickAnchor(definition.automatic ? 0.0 : r.minimum);
     axis.setTickInterval(r.step);
-    int decimals = DecimalsOfLabelFormat(spec.labelFormat);
+    int decimals = DecimalsOfLabelFormat(definition.labelFormat);
     if (decimals < 0) {
         // As many decimals as the label step needs (a step of 0.05 shows two).
         decimals = std::max(0, -static_cast<int>(std::floor(std::log10(r.step) + 1e-9)));
@@ -109,12 +109,12 @@ void TuneValueAxis(QValueAxis& axis, const AxisSpec& spec, SeriesKind kind,
     axis.setLabelFormat(QStringLiteral("%.") + QString::number(decimals) + QStringLiteral("f"));
 }
 
-QValueAxis* MakeValueAxis(const AxisSpec& spec, SeriesKind kind,
+QValueAxis* MakeValueAxis(const AxisSpec& definition, SeriesKind kind,
                           const std::vector<ChartPoint>& points, bool vertical,
                           const QSizeF& size) {
     auto* axis = new QValueAxis;
-    TuneValueAxis(*axis, spec, kind, points, vertical, size);
-    axis->setTitleText(Text(spec.caption));
+    TuneValueAxis(*axis, definition, kind, points, vertical, size);
+    axis->setTitleText(Text(definition.caption));
     axis->setGridLineVisible(true);
     SetAxisFonts(*axis);
     return axis;
@@ -126,25 +126,26 @@ void AddSeries(QChart& chart, QAbstractSeries* series, QAbstractAxis* x, QAbstra
     series->attachAxis(y);
 }
 
-void ApplyMargins(QChart& chart, const ChartSpec& spec, const QSizeF& size) {
+void ApplyMargins(QChart& chart, const ChartSpec& definition, const QSizeF& size) {
     auto pct = [](double percent, double extent) {
         return kBaseMargin + static_cast<int>(percent * extent / 100);
     };
-    chart.setMargins(
-        QMargins(pct(spec.marginLeft, size.width()), pct(spec.marginTop, size.height()),
-                 pct(spec.marginRight, size.width()), pct(spec.marginBottom, size.height())));
+    chart.setMargins(QMargins(
+        pct(definition.marginLeft, size.width()), pct(definition.marginTop, size.height()),
+        pct(definition.marginRight, size.width()), pct(definition.marginBottom, size.height())));
 }
 
-void ConfigureChart(QChart& chart, const ChartSpec& spec) {
-    chart.setTitle(Text(spec.title));
+void ConfigureChart(QChart& chart, const ChartSpec& definition) {
+    chart.setTitle(Text(definition.title));
     chart.setTitleFont(FontOfPixels(chart.titleFont(), kTitlePixels, false));
     chart.layout()->setContentsMargins(0, 0, 0, 0); // the background fills the whole chart
     chart.legend()->hide();
     chart.setAnimationOptions(QChart::NoAnimation);
     chart.setBackgroundRoundness(0);
     chart.setDropShadowEnabled(false);
-    chart.setBackgroundBrush(spec.background ? ToQColor(*spec.background)
-                                             : QApplication::palette().color(QPalette::Button));
+    chart.setBackgroundBrush(definition.background
+                                 ? ToQColor(*definition.background)
+                                 : QApplication::palette().color(QPalette::Button));
     chart.setPlotAreaBackgroundVisible(false); // transparent back wall
     chart.setLocalizeNumbers(true);
     chart.setLocale(QLocale::system());
@@ -152,7 +153,7 @@ void ConfigureChart(QChart& chart, const ChartSpec& spec) {
 
 // Replaces the chart's series and axes by the ones of `points`, each series filled in one step
 // before it joins the chart.
-void FillChart(QChart& chart, const ChartSpec& spec, const std::vector<ChartPoint>& points,
+void FillChart(QChart& chart, const ChartSpec& definition, const std::vector<ChartPoint>& points,
                const QSizeF& size) {
     chart.removeAllSeries();
     const auto oldAxes = chart.axes();
@@ -162,26 +163,26 @@ void FillChart(QChart& chart, const ChartSpec& spec, const std::vector<ChartPoin
     }
 
     QAbstractAxis* xAxis = nullptr;
-    if (spec.bottom.textLabels) {
+    if (definition.bottom.textLabels) {
         auto* categories = new QBarCategoryAxis;
         for (const ChartPoint& p : points) {
             categories->append(Text(p.label));
         }
-        categories->setTitleText(Text(spec.bottom.caption));
+        categories->setTitleText(Text(definition.bottom.caption));
         SetAxisFonts(*categories);
         xAxis = categories;
     } else {
-        xAxis = MakeValueAxis(spec.bottom, spec.kind, points, false, size);
+        xAxis = MakeValueAxis(definition.bottom, definition.kind, points, false, size);
     }
-    QAbstractAxis* yAxis = MakeValueAxis(spec.left, spec.kind, points, true, size);
+    QAbstractAxis* yAxis = MakeValueAxis(definition.left, definition.kind, points, true, size);
     chart.addAxis(xAxis, Qt::AlignBottom);
     chart.addAxis(yAxis, Qt::AlignLeft);
 
-    switch (spec.kind) {
+    switch (definition.kind) {
     case SeriesKind::Line:
         for (const Run& run : ColourRuns(points)) {
             auto* line = new QLineSeries;
-            line->setName(Text(spec.seriesName));
+            line->setName(Text(definition.seriesName));
             line->replace(RunPoints(points, run));
             QPen pen(ToQColor(run.color));
             pen.setWidth(1);
@@ -195,9 +196,9 @@ void FillChart(QChart& chart, const ChartSpec& spec, const std::vector<ChartPoin
             upper->replace(RunPoints(points, run));
             auto* area = new QAreaSeries(upper);
             upper->setParent(area);
-            area->setName(Text(spec.seriesName));
+            area->setName(Text(definition.seriesName));
             area->setBrush(ToQColor(run.color));
-            area->setPen(spec.outline ? QPen(ToQColor(run.color)) : QPen(Qt::NoPen));
+            area->setPen(definition.outline ? QPen(ToQColor(run.color)) : QPen(Qt::NoPen));
             AddSeries(chart, area, xAxis, yAxis);
         }
         break;
@@ -208,12 +209,12 @@ void FillChart(QChart& chart, const ChartSpec& spec, const std::vector<ChartPoin
         }
         for (auto& [color, list] : byColour) {
             auto* scatter = new QScatterSeries;
-            scatter->setName(Text(spec.seriesName));
+            scatter->setName(Text(definition.seriesName));
             scatter->setMarkerShape(QScatterSeries::MarkerShapeCircle);
-            scatter->setMarkerSize(spec.markerSize);
+            scatter->setMarkerSize(definition.markerSize);
             scatter->setColor(ToQColor(color));
-            scatter->setBorderColor(spec.outline ? ToQColor(color) : QColor(Qt::transparent));
-            scatter->setPen(spec.outline ? QPen(ToQColor(color)) : QPen(Qt::NoPen));
+            scatter->setBorderColor(definition.outline ? ToQColor(color) : QColor(Qt::transparent));
+            scatter->setPen(definition.outline ? QPen(ToQColor(color)) : QPen(Qt::NoPen));
             scatter->replace(list);
             AddSeries(chart, scatter, xAxis, yAxis);
         }
@@ -224,12 +225,12 @@ void FillChart(QChart& chart, const ChartSpec& spec, const std::vector<ChartPoin
         // each bar is drawn in its own colour.
         std::map<Rgb, QBarSet*, RgbLess> sets;
         auto* bars = new QStackedBarSeries;
-        bars->setName(Text(spec.seriesName));
+        bars->setName(Text(definition.seriesName));
         for (const ChartPoint& p : points) {
             if (sets.find(p.color) == sets.end()) {
-                auto* set = new QBarSet(Text(spec.seriesName));
+                auto* set = new QBarSet(Text(definition.seriesName));
                 set->setColor(ToQColor(p.color));
-                set->setBorderColor(spec.outline ? QColor(Qt::black) : ToQColor(p.color));
+                set->setBorderColor(definition.outline ? QColor(Qt::black) : ToQColor(p.color));
                 sets[p.color] = set;
             }
         }
@@ -249,16 +250,16 @@ void FillChart(QChart& chart, const ChartSpec& spec, const std::vector<ChartPoin
 }
 
 // Label steps for a new size of the chart.
-void RetuneAxes(QChart& chart, const ChartSpec& spec, const std::vector<ChartPoint>& points,
+void RetuneAxes(QChart& chart, const ChartSpec& definition, const std::vector<ChartPoint>& points,
                 const QSizeF& size) {
     for (QAbstractAxis* a : chart.axes(Qt::Horizontal)) {
         if (auto* axis = qobject_cast<QValueAxis*>(a)) {
-            TuneValueAxis(*axis, spec.bottom, spec.kind, points, false, size);
+            TuneValueAxis(*axis, definition.bottom, definition.kind, points, false, size);
         }
     }
     for (QAbstractAxis* a : chart.axes(Qt::Vertical)) {
         if (auto* axis = qobject_cast<QValueAxis*>(a)) {
-            TuneValueAxis(*axis, spec.left, spec.kind, points, true, size);
+            TuneValueAxis(*axis, definition.left, definition.kind, points, true, size);
         }
     }
 }
@@ -274,8 +275,8 @@ Rgb ToRgb(const QColor& c) {
             static_cast<std::uint8_t>(c.blue())};
 }
 
-ChartWidget::ChartWidget(ChartSpec spec, QWidget* parent)
-    : QChartView(new QChart, parent), spec_(std::move(spec)) {
+ChartWidget::ChartWidget(ChartSpec definition, QWidget* parent)
+    : QChartView(new QChart, parent), spec_(std::move(definition)) {
     setObjectName(Text(spec_.name));
     setRubberBand(QChartView::NoRubberBand); // no mouse zooming
     setFrameShape(QFrame::NoFrame);
@@ -339,7 +340,7 @@ void ChartWidget::resizeEvent(QResizeEvent* event) {
     QChartView::resizeEvent(event);
 }
 
-void DrawChart(QPainter& painter, const QRectF& rect, const ChartSpec& spec,
+void DrawChart(QPainter& painter, const QRectF& rect, const ChartSpec& definition,
                const std::vector<ChartPoint>& points) {
     if (rect.width() <= 0 || rect.height() <= 0) {
         return;
@@ -354,9 +355,9 @@ void DrawChart(QPainter& painter, const QRectF& rect, const ChartSpec& spec,
     QGraphicsScene scene;
     auto* chart = new QChart; // owned by the scene
     scene.addItem(chart);
-    ConfigureChart(*chart, spec);
-    FillChart(*chart, spec, points, logical);
-    ApplyMargins(*chart, spec, logical);
+    ConfigureChart(*chart, definition);
+    FillChart(*chart, definition, points, logical);
+    ApplyMargins(*chart, definition, logical);
     chart->setGeometry(QRectF(QPointF(0, 0), logical));
     chart->layout()->activate();
     scene.setSceneRect(QRectF(QPointF(0, 0), logical));

@@ -20,11 +20,11 @@ class ChartWidget : public QChartView {
     Q_OBJECT
 
 public:
-    // A chart set up as `spec` says, with an empty series. objectName = spec.name.
-    explicit ChartWidget(ChartSpec spec, QWidget* parent = nullptr);
+    // A chart set up as `definition` says, with an empty series. objectName = definition.name.
+    explicit ChartWidget(ChartSpec definition, QWidget* parent = nullptr);
     ~ChartWidget() override;
 
-    const ChartSpec& Spec() const { return spec_; }
+    const ChartSpec& Definition() const { return spec_; }
 
     // Removes every point.
     void Clear();
@@ -61,7 +61,7 @@ private:
 };
 
 // Draws a chart with these settings and points into `rect` of `painter`'s device.
-void DrawChart(QPainter& painter, const QRectF& rect, const ChartSpec& spec,
+void DrawChart(QPainter& painter, const QRectF& rect, const ChartSpec& definition,
                const std::vector<ChartPoint>& points);
 
 QColor ToQColor(Rgb c);

@@ -125,12 +125,12 @@ TEST(ChartData, ChartSettings) {
         {ChartId::Components, "Chart_Diagram", "Компоненты спектра", " ", "%", SeriesKind::Bars},
     };
     for (const auto& c : table) {
-        const ChartSpec spec = ChartSpecOf(c.id);
-        EXPECT_EQ(spec.name, c.name);
-        EXPECT_EQ(spec.title, c.title);
-        EXPECT_EQ(spec.bottom.caption, c.bottom);
-        EXPECT_EQ(spec.left.caption, c.left);
-        EXPECT_EQ(spec.kind, c.kind);
+        const ChartSpec definition = ChartSpecOf(c.id);
+        EXPECT_EQ(definition.name, c.name);
+        EXPECT_EQ(definition.title, c.title);
+        EXPECT_EQ(definition.bottom.caption, c.bottom);
+        EXPECT_EQ(definition.left.caption, c.left);
+        EXPECT_EQ(definition.kind, c.kind);
     }
     EXPECT_EQ(ChartSpecOf(ChartId::Rhythmogram).left.caption.back(), 'c') << "Latin c";
     const ChartSpec rg = ChartSpecOf(ChartId::Rhythmogram);

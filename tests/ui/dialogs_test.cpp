@@ -173,7 +173,7 @@ TEST(FileFilters, OneNameFilterPerFileType) {
 }
 
 TEST(ChartLayer, DrawsTheWholeChartIntoAnyRectangle) {
-    ChartSpec spec = ChartSpecOf(ChartId::Components);
+    ChartSpec definition = ChartSpecOf(ChartId::Components);
     std::vector<ChartPoint> bars = {{0, 100, "Total", kClBlack},
                                     {1, 50, "VLF", kClNavy},
                                     {2, 30, "LF", kClBlue},
@@ -182,7 +182,7 @@ TEST(ChartLayer, DrawsTheWholeChartIntoAnyRectangle) {
     image.fill(Qt::white);
     {
         QPainter painter(&image);
-        DrawChart(painter, QRectF(500, 100, 400, 300), spec, bars);
+        DrawChart(painter, QRectF(500, 100, 400, 300), definition, bars);
     }
     int silver = 0;
     int black = 0;

@@ -226,11 +226,11 @@ TEST_F(WindowTest, OpenRrFileShowsEverything) {
     EXPECT_DOUBLE_EQ(w.Chart_RG->Points()[100].y, fragment_->Rhythmogram[101] / 100);
 
     QString stat = QString::fromStdString(StatPanelText(*fragment_, ','));
-    QString spec = QString::fromStdString(SpecPanelText(*fragment_, ','));
+    QString definition = QString::fromStdString(SpecPanelText(*fragment_, ','));
     stat.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    spec.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    definition.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     EXPECT_EQ(w.Memo_StatDig->toPlainText(), stat);
-    EXPECT_EQ(w.Memo_SpecDig->toPlainText(), spec);
+    EXPECT_EQ(w.Memo_SpecDig->toPlainText(), definition);
     EXPECT_TRUE(w.Memo_StatDig->toPlainText().startsWith(QStringLiteral(" SDNN\t")));
     EXPECT_TRUE(w.Memo_StatDig->toPlainText().contains(QLatin1Char(','))) << "regional comma";
     EXPECT_TRUE(w.Memo_StatDig->toPlainText().endsWith(QStringLiteral(" n\t397")));
