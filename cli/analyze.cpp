@@ -29,11 +29,9 @@ std::optional<AnalyzeOptions> ParseAnalyze(const Args& args, std::ostream& err) 
         if (a == "--spectrum") {
             o.spectrum = true;
         } else if (a == "--type") {
-            if (i + 1 >= args.size() || (args[i + 1] != "rr" && args[i + 1] != "ppg")) {
-                err << "rvx-cli analyze: --type takes rr or ppg\n";
+            if (!TakeTypeOption(args, i, o.kind, "analyze", err)) {
                 return std::nullopt;
             }
-            o.kind = args[++i] == "ppg" ? FileKind::Ppg : FileKind::Rr;
         } else if (a == "--table") {
             if (i + 1 >= args.size() || args[i + 1].empty()) {
                 err << "rvx-cli analyze: --table takes the path of the table\n";
@@ -59,6 +57,33 @@ std::optional<AnalyzeOptions> ParseAnalyze(const Args& args, std::ostream& err) 
 }
 
 } // namespace
+
+bool TakeTypeOption(const Args& args, std::size_t& i, std::optional<FileKind>& kind,
+                    std::string_view command, std::ostream& err) {
+    if (i + 1 >= args.size() || (args[i + 1] != "rr" && args[i + 1] != "ppg")) {
+        err << "rvx-cli " << command << ": --type takes rr or ppg\n";
+        return false;
+    }
+    kind = args[++i] == "ppg" ? FileKind::Ppg : FileKind::Rr;
+    return true;
+}
+
+std::string AnalyseFile(const std::string& path, FileKind kind, FragmentData& f, PpgWorkspace& w) {
+    if (!FileExists(path)) {
+        return msg::FileNotFound(path);
+    }
+    try {
+        if (LoadFragmentFile(path, kind, f, w) == LoadResult::ImportError) {
+            return std::string(msg::kImportError);
+        }
+        if (!AnalyseFragment(f)) {
+            return std::string(msg::kTooLittleData);
+        }
+    } catch (const FileIoError& e) {
+        return e.what();
+    }
+    return {};
+}
 
 std::string ResultLine(const std::string& path, FileKind kind, const FragmentData& f,
                        bool spectrum) {
@@ -124,20 +149,7 @@ int Analyze(const Args& args, std::ostream& out, std::ostream& err) {
         const FileKind kind = options->kind.value_or(KindFromExtension(path));
         // Each file is analysed on a fragment of its own, so no file's result depends on another.
         auto f = std::make_unique<FragmentData>();
-        std::string error;
-        if (!FileExists(path)) {
-            error = msg::FileNotFound(path);
-        } else {
-            try {
-                if (LoadFragmentFile(path, kind, *f, *workspace) == LoadResult::ImportError) {
-                    error = msg::kImportError;
-                } else if (!AnalyseFragment(*f)) {
-                    error = msg::kTooLittleData;
-                }
-            } catch (const FileIoError& e) {
-                error = e.what();
-            }
-        }
+        const std::string error = AnalyseFile(path, kind, *f, *workspace);
         if (error.empty()) {
             out << ResultLine(path, kind, *f, options->spectrum) << '\n';
             if (options->table && !AppendAnalyzedRow(*options->table, path, *f, regional, err)) {

@@ -1,12 +1,16 @@
 // The subcommands of rvx-cli. Each takes the words after its name and returns the exit status.
 #pragma once
 
+#include <cstddef>
 #include <iosfwd>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace hrv {
 struct FragmentData;
+struct PpgWorkspace;
 enum class FileKind;
 } // namespace hrv
 
@@ -26,6 +30,16 @@ int Record(const Args& args, std::ostream& out, std::ostream& err);
 // One analysed fragment as the JSON line `analyze` prints (`record` prints the same).
 std::string ResultLine(const std::string& path, FileKind kind, const FragmentData& f,
                        bool spectrum);
+
+// Loads the file as `kind` into `f` and analyses it. Returns "" on success, otherwise the message
+// the window would show ("Файл ... не найден", the import error, too little data, or the file
+// layer's error).
+std::string AnalyseFile(const std::string& path, FileKind kind, FragmentData& f, PpgWorkspace& w);
+
+// At "--type" (args[i]): takes its value rr or ppg into `kind` and advances i past it; false, with
+// a message for `command` on err, when the value is missing or another word.
+bool TakeTypeOption(const Args& args, std::size_t& i, std::optional<FileKind>& kind,
+                    std::string_view command, std::ostream& err);
 
 // Prints the usage text.
 void Usage(std::ostream& os);

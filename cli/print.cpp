@@ -27,11 +27,9 @@ std::optional<PrintOptions> ParsePrint(const Args& args, std::ostream& err) {
             }
             o.pdf = args[++i];
         } else if (a == "--type") {
-            if (i + 1 >= args.size() || (args[i + 1] != "rr" && args[i + 1] != "ppg")) {
-                err << "rvx-cli print: --type takes rr or ppg\n";
+            if (!TakeTypeOption(args, i, o.kind, "print", err)) {
                 return std::nullopt;
             }
-            o.kind = args[++i] == "ppg" ? FileKind::Ppg : FileKind::Rr;
         } else if (a == "--") {
             files.insert(files.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1,
                          args.end());

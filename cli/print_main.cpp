@@ -1,11 +1,8 @@
 // rvx-print: draws the one-page report of a fragment into a PDF file with the window's report
 // code. rvx-cli runs it for "rvx-cli print"; it takes the same words.
-#include "analysis/pipeline.h"
 #include "cli/print_args.h"
-#include "files/file_io.h"
 #include "files/fragment_load.h"
 #include "ui/form_main.h"
-#include "ui/messages.h"
 #include "ui/qt_text.h"
 #include "ui/report.h"
 
@@ -14,7 +11,6 @@
 #include <memory>
 
 #include <QApplication>
-#include <QLocale>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPrinter>
@@ -31,17 +27,10 @@ int PrintToPdf(const hrv::cli::PrintOptions& o) {
     using namespace hrv;
     auto f = std::make_unique<FragmentData>();
     auto w = std::make_unique<PpgWorkspace>();
-    if (!FileExists(o.file)) {
-        std::cerr << "rvx-cli print: " << msg::FileNotFound(o.file) << "\n";
-        return cli::kExitFailed;
-    }
-    const FileKind kind = o.kind.value_or(KindFromExtension(o.file));
-    if (LoadFragmentFile(o.file, kind, *f, *w) == LoadResult::ImportError) {
-        std::cerr << "rvx-cli print: " << o.file << ": " << msg::kImportError << "\n";
-        return cli::kExitFailed;
-    }
-    if (!AnalyseFragment(*f)) {
-        std::cerr << "rvx-cli print: " << o.file << ": " << msg::kTooLittleData << "\n";
+    const std::string error =
+        cli::AnalyseFile(o.file, o.kind.value_or(KindFromExtension(o.file)), *f, *w);
+    if (!error.empty()) {
+        std::cerr << "rvx-cli print: " << o.file << ": " << error << "\n";
         return cli::kExitFailed;
     }
     // As after opening the file in the window.
