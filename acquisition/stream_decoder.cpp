@@ -14,24 +14,25 @@ void StreamDecoder::Reset(std::int32_t deviceScale) {
     recStatus_ = 0;
 }
 
+void StreamDecoder::TakeStatus(std::uint8_t byte, DecodeStep& step) {
+    streamState_ = kExpectInterval;
+    recStatus_ = byte;
+    step.statusReceived = true;
+    step.status = byte;
+}
+
 DecodeStep StreamDecoder::Feed(std::uint8_t byte) {
     DecodeStep step;
     switch (streamState_) {
     case kHunting:
         // Until the first status byte, everything else is dropped.
         if (byte <= kLastStatusCode) {
-            streamState_ = kExpectInterval;
-            recStatus_ = byte;
-            step.statusReceived = true;
-            step.status = byte;
+            TakeStatus(byte, step);
         }
         break;
     case kExpectStatus:
         // Locked: every third byte is a status byte, whatever its value.
-        streamState_ = kExpectInterval;
-        recStatus_ = byte;
-        step.statusReceived = true;
-        step.status = byte;
+        TakeStatus(byte, step);
         break;
     case kExpectInterval:
         streamState_ = kExpectThird;

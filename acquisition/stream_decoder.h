@@ -62,6 +62,8 @@ public:
     std::int32_t RecTotalTicks() const { return recTotalTicks_; } // sum of the stored intervals
 
 private:
+    // A status byte starts a group: the interval byte comes next.
+    void TakeStatus(std::uint8_t byte, DecodeStep& step);
     FragmentData& fragment_;
     std::int32_t deviceScale_ = 10;
     std::uint8_t streamState_ = kHunting;
