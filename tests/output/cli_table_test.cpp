@@ -21,20 +21,8 @@ namespace {
 
 using test::ReadAll;
 using test::ScratchDir;
+using test::SetLocalDate;
 using test::WriteAll;
-
-// Sets the file's modification time to the given local date at noon.
-void SetLocalDate(const std::string& path, int year, int month, int day) {
-    std::tm tm{};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = month - 1;
-    tm.tm_mday = day;
-    tm.tm_hour = 12;
-    tm.tm_isdst = -1;
-    const std::time_t t = std::mktime(&tm);
-    const utimbuf times{t, t};
-    ASSERT_EQ(::utime(path.c_str(), &times), 0);
-}
 
 // The command line runs in the "C" locale whatever the caller's environment says.
 class CliTableTest : public ::testing::Test {

@@ -8,6 +8,7 @@
 #include "ui/format_fixed.h"
 #include "ui/messages.h"
 #include "ui/progress_form.h"
+#include "ui/qt_text.h"
 #include "ui/summary_table.h"
 
 #include <ctime>
@@ -25,23 +26,8 @@ namespace {
 
 using test::FindText;
 using test::ReadAll;
+using test::SetLocalDate;
 using test::WriteAll;
-
-QString Q(std::string_view utf8) {
-    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
-
-void SetLocalDate(const std::string& path, int year, int month, int day) {
-    std::tm tm{};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = month - 1;
-    tm.tm_mday = day;
-    tm.tm_hour = 12;
-    tm.tm_isdst = -1;
-    const std::time_t t = std::mktime(&tm);
-    const utimbuf times{t, t};
-    ASSERT_EQ(::utime(path.c_str(), &times), 0);
-}
 
 // Prompts that also note whether the progress dialog was on screen when an error was shown.
 class WatchingPrompts : public FakePrompts {

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -13,9 +14,23 @@
 #include <numbers>
 #include <string>
 #include <unistd.h>
+#include <utime.h>
 #include <vector>
 
 namespace hrv::test {
+
+// Sets the file's modification time to the given local date at noon.
+inline void SetLocalDate(const std::string& path, int year, int month, int day) {
+    std::tm tm{};
+    tm.tm_year = year - 1900;
+    tm.tm_mon = month - 1;
+    tm.tm_mday = day;
+    tm.tm_hour = 12;
+    tm.tm_isdst = -1;
+    const std::time_t t = std::mktime(&tm);
+    const utimbuf times{t, t};
+    ASSERT_EQ(::utime(path.c_str(), &times), 0);
+}
 
 inline std::string ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

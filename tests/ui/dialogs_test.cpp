@@ -4,6 +4,7 @@
 #include "ui/chart_layer.h"
 #include "ui/confirm_dialog.h"
 #include "ui/prompts.h"
+#include "ui/qt_text.h"
 
 #include <functional>
 #include <gtest/gtest.h>
@@ -22,10 +23,6 @@
 
 namespace hrv {
 namespace {
-
-QString Q(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 int CentreX(const QPushButton* b) {
     return b->x() + b->width() / 2;

@@ -7,6 +7,7 @@
 #include "ui/chart_layer.h"
 #include "ui/panel_texts.h"
 #include "ui/progress_form.h"
+#include "ui/qt_text.h"
 
 #include <QAbstractBarSeries>
 #include <QAction>
@@ -38,10 +39,6 @@ const char kOther[] = "polar_rest_00-06min.rr"; // long enough, different result
 const char kShort[] = "nsrdb_short_5min.rr";    // 29873 ticks: too little data
 const char kGoodPpg[] = "bidmc01_110-470s.ppg"; // its pulses reach 300 s
 const char kShortPpg[] = "nk_resting5min.ppg";  // its pulses fall short of 300 s
-
-QString Q(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 bool ResultCommandsEnabled(const TFormMain& w) {
     return w.TB_Save->isEnabled() && w.TB_Print->isEnabled() && w.TB_Report->isEnabled();
