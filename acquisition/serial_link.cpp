@@ -1,7 +1,7 @@
 // The link's error and the names of the ports on this platform.
 #include "acquisition/serial_link.h"
 
-#include "ui/messages.h"
+#include "acquisition/link_messages.h"
 
 #include <cstdlib>
 

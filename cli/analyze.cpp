@@ -5,7 +5,7 @@
 #include "cli/table_output.h"
 #include "files/file_io.h"
 #include "files/fragment_load.h"
-#include "ui/messages.h"
+#include "presentation/messages.h"
 
 #include <memory>
 #include <optional>

@@ -3,7 +3,7 @@
 #include "files/file_io.h"
 #include "files/fragment_load.h"
 #include "files/paths.h"
-#include "ui/messages.h"
+#include "presentation/messages.h"
 
 #include <memory>
 #include <ostream>

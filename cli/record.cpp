@@ -7,7 +7,7 @@
 #include "files/file_io.h"
 #include "files/fragment_load.h"
 #include "files/rr_file.h"
-#include "ui/messages.h"
+#include "presentation/messages.h"
 
 #include <chrono>
 #include <csignal>

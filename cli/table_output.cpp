@@ -3,14 +3,14 @@
 
 #include "files/file_io.h"
 #include "files/paths.h"
-#include "ui/summary_table.h"
+#include "presentation/summary_table.h"
 
 #include <ostream>
 
 namespace hrv::cli {
 
 std::string FileIdentity(const std::string& path, const RegionalFormat& regional) {
-    return BaseNameOfPath(path) + " " + regional.shortDate(FileModificationTime(path));
+    return BaseNameOfPath(path) + " " + FileDateText(path, regional);
 }
 
 bool AppendAnalyzedRow(const std::string& table, const std::string& file, const FragmentData& f,

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "analysis/fragment_data.h"
-#include "cli/regional.h"
+#include "presentation/regional.h"
 
 #include <iosfwd>
 #include <string>

@@ -4,8 +4,8 @@
 set -euo pipefail
 
 RVX_PACKAGES=(
-    cmake ninja-build g++ pkg-config
-    qt6-base-dev libqt6opengl6-dev qt6-charts-dev qt6-serialport-dev
+    cmake ninja-build g++ pkg-config clang-format git
+    qt6-base-dev libqt6opengl6-dev qt6-charts-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     python3 poppler-utils fonts-dejavu-core xvfb xauth
 )

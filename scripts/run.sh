@@ -7,14 +7,15 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/deps.sh"
 rvx_install_deps
 
-build="$root/build-release"
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DHRV_BUILD_TESTS=OFF \
-      -DHRV_BUILD_BENCH=OFF >/dev/null
-cmake --build "$build" --parallel
+cd "$root"
+cmake --preset release >/dev/null
+cmake --build --preset release --parallel --target rvx rvx-cli rvx-print
+bin="$root/build-release/bin"
 
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
     # The program keeps its settings, summary table and Data folder in the current directory.
-    exec "$build/app/rvx" "$@"
+    cd - >/dev/null
+    exec "$bin/rvx" "$@"
 fi
 echo "No display: analysing the sample fragment $root/samples/nsrdb_long_00-06min.rr"
-exec "$build/cli/rvx-cli" analyze "$root/samples/nsrdb_long_00-06min.rr"
+exec "$bin/rvx-cli" analyze "$root/samples/nsrdb_long_00-06min.rr"

@@ -1,23 +1,24 @@
 #!/usr/bin/env bash
-# Builds everything with warnings as errors and runs every test; then builds the core with
-# AddressSanitizer and UndefinedBehaviorSanitizer and runs the core tests again under them.
+# Builds everything with warnings as errors and runs every test; checks the formatting; then
+# builds the core with AddressSanitizer and UndefinedBehaviorSanitizer and runs its tests again
+# under them. The builds are the presets of CMakePresets.json.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 # shellcheck source=scripts/deps.sh
 source "$root/scripts/deps.sh"
 rvx_install_deps
-
+cd "$root"
 jobs=$(nproc)
-export QT_QPA_PLATFORM=offscreen
+
+echo "== Formatting (clang-format)"
+git ls-files -- '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
 
 echo "== Full build and tests"
-cmake -S "$root" -B "$root/build-test" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHRV_WERROR=ON
-cmake --build "$root/build-test" --parallel "$jobs"
-ctest --test-dir "$root/build-test" --output-on-failure --parallel "$jobs" --timeout 600
+cmake --preset test
+cmake --build --preset test --parallel "$jobs"
+ctest --preset test --parallel "$jobs"
 
 echo "== Core under AddressSanitizer and UndefinedBehaviorSanitizer"
-cmake -S "$root" -B "$root/build-asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DHRV_SANITIZE=ON \
-      -DHRV_BUILD_GUI=OFF -DHRV_BUILD_BENCH=OFF -DHRV_WERROR=ON
-cmake --build "$root/build-asan" --parallel "$jobs"
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    ctest --test-dir "$root/build-asan" --output-on-failure --parallel "$jobs" --timeout 900
+cmake --preset asan
+cmake --build --preset asan --parallel "$jobs"
+ctest --preset asan --parallel "$jobs"

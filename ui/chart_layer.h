@@ -3,7 +3,7 @@
 // rectangle of any painter (screen, image or printer page).
 #pragma once
 
-#include "ui/chart_data.h"
+#include "presentation/chart_data.h"
 
 #include <vector>
 

@@ -4,18 +4,18 @@
 
 #include "analysis/pipeline.h"
 #include "files/file_io.h"
-#include "files/form_setup.h"
 #include "files/fragment_load.h"
 #include "files/paths.h"
 #include "files/rr_file.h"
 #include "files/settings_file.h"
+#include "presentation/messages.h"
+#include "presentation/panel_texts.h"
+#include "presentation/window_layout.h"
 #include "ui/chart_layer.h"
+#include "ui/form_setup.h"
 #include "ui/guarded_command.h"
-#include "ui/messages.h"
-#include "ui/panel_texts.h"
 #include "ui/progress_form.h"
 #include "ui/qt_text.h"
-#include "ui/window_layout.h"
 
 #include <QAction>
 #include <QCloseEvent>

@@ -1,14 +1,14 @@
 // The main window's output commands: printing, printer set-up, the summary table and batch
 // conversion.
-#include "ui/batch_convert.h"
+#include "presentation/batch_convert.h"
+#include "presentation/messages.h"
+#include "presentation/summary_table.h"
 #include "ui/chart_layer.h"
 #include "ui/form_main.h"
 #include "ui/guarded_command.h"
-#include "ui/messages.h"
 #include "ui/progress_form.h"
 #include "ui/qt_text.h"
 #include "ui/report.h"
-#include "ui/summary_table.h"
 
 #include <string>
 #include <string_view>

@@ -1,11 +1,11 @@
 // The main window's recording commands: Start, the 100-ms decoding step and the hand-over.
-#include "acquisition/rec_form.h"
 #include "acquisition/recording.h"
 #include "acquisition/stream_decoder.h"
+#include "presentation/messages.h"
 #include "ui/form_main.h"
 #include "ui/guarded_command.h"
-#include "ui/messages.h"
 #include "ui/qt_text.h"
+#include "ui/rec_form.h"
 
 #include <string_view>
 

@@ -2,9 +2,9 @@
 #include "ui/report.h"
 
 #include "files/file_io.h"
-#include "ui/chart_data.h"
+#include "presentation/chart_data.h"
+#include "presentation/messages.h"
 #include "ui/chart_layer.h"
-#include "ui/messages.h"
 
 #include <memory>
 #include <vector>

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "analysis/fragment_data.h"
-#include "ui/report_layout.h"
+#include "presentation/report_layout.h"
 
 #include <functional>
 #include <stdexcept>

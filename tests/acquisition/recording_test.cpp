@@ -2,7 +2,7 @@
 // scripted link.
 #include "acquisition/recording.h"
 #include "analysis/pipeline.h"
-#include "tests/acquisition/fake_serial_link.h"
+#include "tests/support/fake_serial_link.h"
 
 #include <gtest/gtest.h>
 #include <memory>

@@ -1,6 +1,6 @@
 // The termios serial link against real pseudo-terminals.
 #include "acquisition/posix_serial_link.h"
-#include "tests/acquisition/pty_support.h"
+#include "tests/support/pty_support.h"
 
 #include <gtest/gtest.h>
 #include <termios.h>

@@ -48,7 +48,7 @@ std::string WriteRr(const std::filesystem::path& dir, const std::string& name,
 }
 
 TEST(Cli, AnalyzePrintsOneObjectPerFileWithItsKeysInOrder) {
-    const auto dir = test::TempDir("cli-analyze");
+    const test::ScratchDir dir;
     const auto rhythm = test::ModulatedRhythm(80, 9, 10, 450);
     const std::string path = WriteRr(dir, "rest.rr", rhythm);
     const auto r = RunCli({"analyze", "--spectrum", path});
@@ -61,7 +61,7 @@ TEST(Cli, AnalyzePrintsOneObjectPerFileWithItsKeysInOrder) {
                             "ModeClass", "ModeCount", "AMo",   "MinClass", "MaxClass",      "VLF",
                             "LF",        "HF",        "Total", "LFnorm",   "HFnorm",        "LFHF",
                             "intervals", "Power"}) {
-        const auto at = line.find("\"" + std::string(key) + "\": ");
+        const auto at = line.find(std::string("\"").append(key).append("\": "));
         ASSERT_NE(at, std::string::npos) << key;
         EXPECT_GT(at, last) << key;
         last = at;
@@ -88,7 +88,7 @@ TEST(Cli, AnalyzePrintsOneObjectPerFileWithItsKeysInOrder) {
 }
 
 TEST(Cli, AFailingFileGivesItsMessageAndTheRunGoesOn) {
-    const auto dir = test::TempDir("cli-errors");
+    const test::ScratchDir dir;
     const std::string good = WriteRr(dir, "good.rr", test::Repeat(90, 400));
     const std::string shortRr = WriteRr(dir, "short.rr", test::Repeat(90, 300));
     const std::string tinyPpg = (dir / "tiny.ppg").string();
@@ -110,7 +110,7 @@ TEST(Cli, AFailingFileGivesItsMessageAndTheRunGoesOn) {
 }
 
 TEST(Cli, TheTypeOptionDecidesOverTheExtension) {
-    const auto dir = test::TempDir("cli-type");
+    const test::ScratchDir dir;
     const std::string path = WriteRr(dir, "rr-data.ppg", test::Repeat(90, 400));
     EXPECT_EQ(Field(RunCli({"analyze", path}).lines.at(0), "type"), "\"ppg\"");
     const auto r = RunCli({"analyze", "--type", "rr", path});
@@ -135,7 +135,7 @@ TEST(Cli, UsageErrors) {
 }
 
 TEST(Cli, ConvertReportsEachFileAndGoesOnAfterARejectedOne) {
-    const auto dir = test::TempDir("cli-convert");
+    const test::ScratchDir dir;
     std::vector<int> jumps;
     for (int s = 70; s < 2000; s += 70) {
         jumps.push_back(s);
@@ -158,7 +158,7 @@ TEST(Cli, ConvertReportsEachFileAndGoesOnAfterARejectedOne) {
 }
 
 TEST(Cli, MalformedTruncatedAndRandomFilesNeverCrash) {
-    const auto dir = test::TempDir("cli-random");
+    const test::ScratchDir dir;
     std::mt19937 rng(12345);
     cli::Args args{"analyze"};
     std::vector<std::string> paths;
@@ -172,7 +172,8 @@ TEST(Cli, MalformedTruncatedAndRandomFilesNeverCrash) {
             b = static_cast<std::uint8_t>(i % 3 == 0 ? 200 + rng() % 56 : rng());
         }
         const std::string path =
-            (dir / ("r" + std::to_string(i) + (i % 2 ? ".rr" : ".ppg"))).string();
+            (dir / std::string("r").append(std::to_string(i)).append(i % 2 ? ".rr" : ".ppg"))
+                .string();
         test::WriteBytes(path, bytes);
         args.push_back(path);
     }

@@ -19,7 +19,7 @@ std::vector<std::uint8_t> PulseTrain(int pulses, int period) {
 }
 
 TEST(FragmentLoad, AnRrFileOfMoreThan2000RecordsIsKeptWholeButAnalysedUpTo2000) {
-    const auto dir = test::TempDir("load-long-rr");
+    const test::ScratchDir dir;
     const std::string path = (dir / "long.rr").string();
     auto src = NewFragment();
     src->RrCount = 2500;
@@ -46,7 +46,7 @@ TEST(FragmentLoad, AnRrFileOfMoreThan2000RecordsIsKeptWholeButAnalysedUpTo2000) 
 }
 
 TEST(FragmentLoad, APpgFileOfMoreThan2000PulsesIsConvertedWhole) {
-    const auto dir = test::TempDir("load-long-ppg");
+    const test::ScratchDir dir;
     const std::string path = (dir / "many.ppg").string();
     test::WriteBytes(path, PulseTrain(2500, 40));
 
@@ -66,7 +66,7 @@ TEST(FragmentLoad, APpgFileOfMoreThan2000PulsesIsConvertedWhole) {
 }
 
 TEST(FragmentLoad, TheChosenFileTypeDecidesNotTheExtension) {
-    const auto dir = test::TempDir("load-kind");
+    const test::ScratchDir dir;
     const std::string ppgAsRr = (dir / "wave.rr").string();
     test::WriteBytes(ppgAsRr, PulseTrain(10, 60));
     auto f = NewFragment();
@@ -80,7 +80,7 @@ TEST(FragmentLoad, TheChosenFileTypeDecidesNotTheExtension) {
 }
 
 TEST(FragmentLoad, ARejectedPpgClearsTheSeriesAndKeepsThePreviousFragment) {
-    const auto dir = test::TempDir("load-rejected");
+    const test::ScratchDir dir;
     const std::string path = (dir / "tiny.ppg").string();
     test::WriteBytes(path, {231, 0, 5});
     auto f = NewFragment();
@@ -94,7 +94,8 @@ TEST(FragmentLoad, ARejectedPpgClearsTheSeriesAndKeepsThePreviousFragment) {
 }
 
 TEST(FragmentLoad, ConversionWritesBesideTheInputAndSkipsWhatItCannotName) {
-    const auto dir = test::TempDir("convert") / "folder.with.dots";
+    const test::ScratchDir scratch;
+    const auto dir = scratch / "folder.with.dots";
     std::filesystem::create_directories(dir);
     auto f = NewFragment();
     auto w = std::make_unique<PpgWorkspace>();

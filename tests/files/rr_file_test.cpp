@@ -46,7 +46,7 @@ TEST(RrFile, ReadingReplacesOnlyTheWordsRead) {
 }
 
 TEST(RrFile, WriteThenReadGivesTheSameWords) {
-    const auto dir = test::TempDir("rr-roundtrip");
+    const test::ScratchDir dir;
     const std::string path = (dir / "a b.rr").string();
     for (const int count : {0, 1, 2000, 40000}) {
         auto f = NewFragment();
@@ -69,12 +69,12 @@ TEST(RrFile, WriteThenReadGivesTheSameWords) {
 }
 
 TEST(RrFile, AFailedReadOrWriteRaisesTheFileErrorAndLeavesThingsAsTheyWere) {
-    const auto dir = test::TempDir("rr-errors");
+    const test::ScratchDir dir;
     auto f = NewFragment();
     f->RrCount = 5;
     EXPECT_THROW(ReadRrFile((dir / "missing.rr").string(), *f), FileIoError);
     EXPECT_EQ(f->RrCount, 5);
-    EXPECT_THROW(ReadRrFile(dir.string(), *f), FileIoError); // a folder, not a file
+    EXPECT_THROW(ReadRrFile(dir.path().string(), *f), FileIoError); // a folder, not a file
     EXPECT_THROW(WriteRrFile((dir / "no such folder" / "x.rr").string(), *f), FileIoError);
 
     // A write that fails leaves the previous file whole and no temporary file behind.
@@ -86,7 +86,7 @@ TEST(RrFile, AFailedReadOrWriteRaisesTheFileErrorAndLeavesThingsAsTheyWere) {
         EXPECT_NE(std::string(e.what()).find("impossible"), std::string::npos);
     }
     EXPECT_EQ(test::ReadBytes(path), (std::vector<std::uint8_t>{0, 0, 0, 80}));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir),
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
                             std::filesystem::directory_iterator()),
               1);
 }

@@ -1,5 +1,5 @@
 // The conversion of reals to text shown, printed and stored.
-#include "ui/format_fixed.h"
+#include "presentation/format_fixed.h"
 
 #include <cmath>
 #include <gtest/gtest.h>

@@ -36,8 +36,11 @@ public:
     ScratchDir(const ScratchDir&) = delete;
     ScratchDir& operator=(const ScratchDir&) = delete;
 
-    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+    // A path inside the folder; converts to std::string where one is wanted.
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
     const std::filesystem::path& path() const { return path_; }
+    operator const std::filesystem::path&() const { return path_; }
+    std::string string() const { return path_.string(); }
 
 private:
     std::filesystem::path path_;

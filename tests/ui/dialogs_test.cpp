@@ -1,8 +1,8 @@
 // The confirmation dialog, the setup dialog's controls, the file filters and the chart layer's
 // drawing into any painter.
-#include "files/form_setup.h"
 #include "ui/chart_layer.h"
 #include "ui/confirm_dialog.h"
+#include "ui/form_setup.h"
 #include "ui/prompts.h"
 #include "ui/qt_text.h"
 

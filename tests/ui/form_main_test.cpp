@@ -1,11 +1,11 @@
 // The main window driven through its commands: start-up and close with the settings file, Open,
 // Save, the analysis and its display, Setup and About.
-#include "files/form_setup.h"
 #include "files/rr_file.h"
 #include "files/settings_file.h"
+#include "presentation/panel_texts.h"
 #include "tests/ui/window_fixture.h"
 #include "ui/chart_layer.h"
-#include "ui/panel_texts.h"
+#include "ui/form_setup.h"
 #include "ui/progress_form.h"
 #include "ui/qt_text.h"
 
@@ -28,11 +28,11 @@
 namespace hrv {
 namespace {
 
-using test::ReadAll;
+using test::ReadBytes;
 using test::RussianDateOf;
 using test::SharedFile;
 using test::WindowTest;
-using test::WriteAll;
+using test::WriteBytes;
 
 const char kGood[] = "nsrdb_long_00-06min.rr";  // long enough for the analysis
 const char kOther[] = "polar_rest_00-06min.rr"; // long enough, different results
@@ -81,7 +81,7 @@ TEST_F(WindowTest, ClosingWritesTheFirstRunRecord) {
     std::vector<std::uint8_t> expect(176, 0);
     expect[162] = 1; // COM2
     expect[164] = 1; // 2400 baud
-    EXPECT_EQ(ReadAll(Settings()), expect);
+    EXPECT_EQ(ReadBytes(Settings()), expect);
 }
 
 TEST_F(WindowTest, ToolBarButtonsHintsAndOrder) {
@@ -142,9 +142,9 @@ TEST_F(WindowTest, SettingsFileGivesCaptionScaleAndFolders) {
     EXPECT_EQ(prompts_.openDialogs[0].Filter,
               Q("Файл кардиоинтервалов (*.rr)|*.rr|Файл фотоплетизмограммы (*.ppg)|*.ppg"));
 
-    const auto before = ReadAll(Settings());
+    const auto before = ReadBytes(Settings());
     w.close();
-    EXPECT_EQ(ReadAll(Settings()), before) << "the record goes back unchanged";
+    EXPECT_EQ(ReadBytes(Settings()), before) << "the record goes back unchanged";
 }
 
 TEST_F(WindowTest, EmptyFolderInTheFileGivesEmptyInitialFolders) {
@@ -167,7 +167,7 @@ TEST_F(WindowTest, UsbRecorderInTheFileIsNamedAtStartUp) {
 TEST_F(WindowTest, ShortSettingsFileGivesMessageThenFullDefaults) {
     std::vector<std::uint8_t> bytes(100, 0);
     bytes[0] = 5; // would be a DataDir of 5 characters
-    WriteAll(Settings(), bytes);
+    WriteBytes(Settings(), bytes);
     TFormMain& w = Start();
     EXPECT_EQ(prompts_.Texts(MessageKind::Plain),
               QStringList{Q("Ошибка чтения файла конфигурации. Будут установлены параметры "
@@ -176,7 +176,7 @@ TEST_F(WindowTest, ShortSettingsFileGivesMessageThenFullDefaults) {
     EXPECT_EQ(w.DeviceScale(), 10);
     EXPECT_EQ(w.OpenDialogData.InitialDir, QString::fromStdString(dir_ / "Data"));
     w.close();
-    EXPECT_EQ(ReadAll(Settings()), [] {
+    EXPECT_EQ(ReadBytes(Settings()), [] {
         std::vector<std::uint8_t> expect(176, 0);
         expect[162] = 1;
         expect[164] = 1;
@@ -343,7 +343,7 @@ TEST_F(WindowTest, TooLittleDataAfterSuccessKeepsOldDisplayAndStopsPrintAndRepor
 
     // Save writes the new intervals.
     Save(dir_ / "new.rr");
-    EXPECT_EQ(ReadAll(dir_ / "new.rr").size(), 2u + 2 * 337);
+    EXPECT_EQ(ReadBytes(dir_ / "new.rr").size(), 2u + 2 * 337);
 }
 
 TEST_F(WindowTest, SecondSuccessReplacesEveryChartAndPanel) {
@@ -371,7 +371,7 @@ TEST_F(WindowTest, RejectedPpgNamesTheFileButKeepsTheFragment) {
     const std::uint16_t word = fragment_->RrWords[10];
 
     const std::string bad = dir_ / "tiny.ppg";
-    WriteAll(bad, {231, 0}); // below the smallest accepted size
+    WriteBytes(bad, {231, 0}); // below the smallest accepted size
     Open(bad, 2);
     EXPECT_EQ(prompts_.Texts(MessageKind::Plain), QStringList{Q("Ошибка импорта данных")});
     EXPECT_EQ(w.L_Info->text(), Q("tiny ") + RussianDateOf(bad));
@@ -516,8 +516,8 @@ TEST_F(WindowTest, SaveReplacesSpacesInTheFileNameOnly) {
     const std::string written = folder + "/my_file.rr";
     ASSERT_TRUE(std::filesystem::exists(written));
     EXPECT_FALSE(std::filesystem::exists(folder + "/my file.rr"));
-    EXPECT_EQ(ReadAll(written), RrFileImage(*fragment_));
-    EXPECT_EQ(ReadAll(written).size(), 2u + 2 * 478);
+    EXPECT_EQ(ReadBytes(written), RrFileImage(*fragment_));
+    EXPECT_EQ(ReadBytes(written).size(), 2u + 2 * 478);
     EXPECT_EQ(fragment_->CurrentFileName, written);
     EXPECT_EQ(w.L_Info->text(), Q("my_file ") + RussianDateOf(written));
     EXPECT_EQ(ShortStringText(fragment_->Settings.DataDir), folder);
@@ -534,13 +534,13 @@ TEST_F(WindowTest, DecliningTheOverwriteLeavesFileLabelAndNameAlone) {
     TFormMain& w = Start();
     Open(SharedFile(kGood), 1);
     const std::string target = dir_ / "old_one.rr";
-    WriteAll(target, {1, 2, 3});
+    WriteBytes(target, {1, 2, 3});
     const QString label = w.L_Info->text();
 
     for (int answer : {kConfirmSecond, kConfirmThird}) {
         prompts_.confirmAnswers.push_back(answer);
         Save(dir_ / "old one.rr");
-        EXPECT_EQ(ReadAll(target), (std::vector<std::uint8_t>{1, 2, 3}));
+        EXPECT_EQ(ReadBytes(target), (std::vector<std::uint8_t>{1, 2, 3}));
         EXPECT_EQ(w.L_Info->text(), label);
         EXPECT_EQ(fragment_->CurrentFileName, SharedFile(kGood));
     }
@@ -558,10 +558,10 @@ TEST_F(WindowTest, AcceptedOverwriteWritesTheFile) {
     Start();
     Open(SharedFile(kGood), 1);
     const std::string target = dir_ / "old.rr";
-    WriteAll(target, {1, 2, 3});
+    WriteBytes(target, {1, 2, 3});
     prompts_.confirmAnswers.push_back(kConfirmFirst);
     Save(target);
-    EXPECT_EQ(ReadAll(target), RrFileImage(*fragment_));
+    EXPECT_EQ(ReadBytes(target), RrFileImage(*fragment_));
     EXPECT_EQ(fragment_->CurrentFileName, target);
 }
 
@@ -581,7 +581,7 @@ TEST_F(WindowTest, FailedSaveShowsTheErrorAndKeepsTheName) {
 TEST_F(WindowTest, SetupDialogChoosesTheSecondModelAtOnce) {
     TFormMain& w = Start();
     w.close(); // the settings file as start-up left it
-    const auto before = ReadAll(Settings());
+    const auto before = ReadBytes(Settings());
     prompts_.dialogScripts.push_back([](QDialog& d) {
         auto& setup = dynamic_cast<TFormSetup&>(d);
         EXPECT_EQ(setup.DeviceSelection(), 0);
@@ -600,7 +600,7 @@ TEST_F(WindowTest, SetupDialogChoosesTheSecondModelAtOnce) {
     EXPECT_EQ(fragment_->Settings.DeviceIndex, 1);
     EXPECT_EQ(fragment_->Settings.PortIndex, 2);
     EXPECT_EQ(fragment_->Settings.BaudIndex, 2);
-    EXPECT_EQ(ReadAll(Settings()), before) << "the file changes only at close";
+    EXPECT_EQ(ReadBytes(Settings()), before) << "the file changes only at close";
 }
 
 TEST_F(WindowTest, SetupCancelledChangesNothing) {

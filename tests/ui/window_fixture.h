@@ -2,8 +2,8 @@
 #pragma once
 
 #include "analysis/fragment_data.h"
-#include "tests/ui/ui_test_support.h"
-#include "ui/fake_prompts.h"
+#include "tests/support/fake_prompts.h"
+#include "tests/support/test_support.h"
 #include "ui/form_main.h"
 
 #include <filesystem>

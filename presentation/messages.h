@@ -1,0 +1,49 @@
+// The fixed texts the program shows (UTF-8 here; Windows-1251 only in files).
+#pragma once
+
+#include "acquisition/link_messages.h"
+
+#include <string>
+#include <string_view>
+
+namespace hrv::msg {
+
+inline constexpr std::string_view kTooLittleData = "Недостаточно данных для анализа";
+inline constexpr std::string_view kImportError = "Ошибка импорта данных";
+inline constexpr std::string_view kNoRecording = "Нет записи";
+inline constexpr std::string_view kNewRecording = "Новая запись";
+
+inline std::string FileNotFound(const std::string& path) {
+    return "Файл " + path + " не найден";
+}
+
+// Recording from the pulse sensor device.
+inline std::string SlotLimitWarning(int slots) {
+    return "Максимальное количество RR-интервалов в одном фрагменте : " + std::to_string(slots);
+}
+
+// Summary table "rvx.txt".
+inline constexpr std::string_view kRecordAdded = "Запись добавлена в файл rvx.txt";
+inline constexpr std::string_view kRecordAlreadySaved = "Запись уже сохранена в файле rvx.txt";
+
+// Batch conversion of PPG files.
+inline constexpr std::string_view kBatchCaption = "Пакетное преобразование *.ppg > *.rr";
+inline constexpr std::string_view kBatchWarning =
+    "Внимание! Все выбранные файлы *.ppg будут преобразованы в файлы *.rr";
+inline constexpr std::string_view kBatchContinue = "Продолжить";
+inline constexpr std::string_view kBatchCancel = "Отмена";
+inline constexpr std::string_view kBatchDoneOk = "Ok";
+inline std::string BatchConverted(int n) {
+    return "Преобразовано файлов: " + std::to_string(n);
+}
+
+// Printing.
+inline constexpr std::string_view kNoPrinter =
+    "Принтер не установлен. Выберите печать в файл PDF в окне «Настройка принтера».";
+inline constexpr std::string_view kPrintFailed = "Не удалось начать печать";
+
+// Settings file "rvxcfg.cfg".
+inline constexpr std::string_view kSettingsReadError =
+    "Ошибка чтения файла конфигурации. Будут установлены параметры \"по умолчанию\"";
+
+} // namespace hrv::msg

@@ -1,0 +1,20 @@
+// The arithmetic of the main window's layout.
+#include "presentation/window_layout.h"
+
+namespace hrv {
+
+MainLayout ComputeMainLayout(int mainPanelHeight, int clientWidth) {
+    MainLayout l;
+    const int h = mainPanelHeight;
+    const int q = clientWidth / 4; // truncating
+    l.panRgHeight = h / 3;
+    l.panHistoHeight = h / 3;
+    l.chartHistoWidth = 2 * q;
+    l.chartScaterWidth = q;
+    l.chartSpectrWidth = 2 * q;
+    l.chartDiagramWidth = q;
+    l.infoLeft = 5;
+    return l;
+}
+
+} // namespace hrv

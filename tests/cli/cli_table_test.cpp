@@ -1,0 +1,168 @@
+// rvx-cli analyze --table and the argument checks of rvx-cli print.
+#include "analysis/pipeline.h"
+#include "cli/commands.h"
+#include "cli/print_args.h"
+#include "cli/table_output.h"
+#include "files/cp1251.h"
+#include "files/fragment_load.h"
+#include "presentation/regional.h"
+#include "presentation/summary_table.h"
+#include "tests/support/test_support.h"
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <memory>
+#include <sstream>
+#include <utime.h>
+
+namespace hrv {
+namespace {
+
+using test::ReadBytes;
+using test::ScratchDir;
+using test::SetLocalDate;
+using test::WriteBytes;
+
+// The command line runs in the "C" locale whatever the caller's environment says.
+class CliTableTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* old = std::getenv("LC_ALL");
+        hadLcAll_ = old != nullptr;
+        oldLcAll_ = old != nullptr ? old : "";
+        ::setenv("LC_ALL", "C", 1);
+    }
+    void TearDown() override {
+        if (hadLcAll_) {
+            ::setenv("LC_ALL", oldLcAll_.c_str(), 1);
+        } else {
+            ::unsetenv("LC_ALL");
+        }
+    }
+
+    // An RR file long enough for the analysis, dated 8 December 2026.
+    std::string MakeRecording(const std::string& name) {
+        const std::string path = dir_ / name;
+        WriteBytes(path, test::RrImage(test::TwoBandRhythm(420, 80)));
+        SetLocalDate(path, 2026, 12, 8);
+        return path;
+    }
+
+    ScratchDir dir_;
+
+private:
+    bool hadLcAll_ = false;
+    std::string oldLcAll_;
+};
+
+TEST_F(CliTableTest, CLocaleHasPointAndMonthDayYear) {
+    const RegionalFormat r = UserRegionalFormat();
+    EXPECT_EQ(r.decimalSeparator, '.');
+    std::tm tm{};
+    tm.tm_year = 126;
+    tm.tm_mon = 11;
+    tm.tm_mday = 8;
+    tm.tm_hour = 12;
+    tm.tm_isdst = -1;
+    EXPECT_EQ(r.shortDate(std::mktime(&tm)), "12/08/26");
+}
+
+TEST_F(CliTableTest, IdentityIsBaseNameBlankAndDate) {
+    const std::string path = MakeRecording("pat 12.rr");
+    RegionalFormat r;
+    r.decimalSeparator = ',';
+    r.shortDate = [](std::int64_t) { return std::string("08.12.2026"); };
+    EXPECT_EQ(cli::FileIdentity(path, r), "pat 12 08.12.2026");
+}
+
+TEST_F(CliTableTest, AnalyzeAppendsOneRowPerFileAndRefusesDuplicates) {
+    const std::string a = MakeRecording("pat12.rr");
+    const std::string b = MakeRecording("at12.rr");
+    const std::string table = dir_ / "table.txt";
+    std::ostringstream out, err;
+    EXPECT_EQ(cli::Run({"analyze", "--table", table, a, b}, out, err), cli::kExitOk) << err.str();
+    EXPECT_EQ(err.str(), "");
+
+    // The same rows as the window's command writes for the analysed fragments.
+    std::string expected = Utf8ToCp1251(SummaryTableHeader()) + "\r\n";
+    for (const auto& [path, identity] :
+         {std::pair{a, std::string("pat12 12/08/26")}, {b, std::string("at12 12/08/26")}}) {
+        auto f = std::make_unique<FragmentData>();
+        auto w = std::make_unique<PpgWorkspace>();
+        ASSERT_EQ(LoadFragmentFile(path, FileKind::Rr, *f, *w), LoadResult::Loaded);
+        ASSERT_TRUE(AnalyseFragment(*f));
+        expected += Utf8ToCp1251(SummaryTableRow(identity, *f, '.')) + "\r\n";
+    }
+    EXPECT_EQ(ReadBytes<std::string>(table), expected);
+
+    // Again: both refused, reported on stderr, not an error; the JSON lines still come.
+    std::ostringstream out2, err2;
+    EXPECT_EQ(cli::Run({"analyze", "--table", table, a, b}, out2, err2), cli::kExitOk);
+    EXPECT_EQ(ReadBytes<std::string>(table), expected);
+    EXPECT_NE(err2.str().find("pat12 12/08/26"), std::string::npos) << err2.str();
+    EXPECT_NE(err2.str().find("at12 12/08/26"), std::string::npos) << err2.str();
+    EXPECT_EQ(out2.str(), out.str());
+}
+
+TEST_F(CliTableTest, FileThatFailsAddsNoRow) {
+    const std::string shortFile = dir_ / "short.rr";
+    WriteBytes(shortFile, test::RrImage(test::TwoBandRhythm(100, 80))); // 80 s: too little
+    const std::string table = dir_ / "table.txt";
+    std::ostringstream out, err;
+    EXPECT_EQ(cli::Run({"analyze", "--table", table, shortFile}, out, err), cli::kExitFailed);
+    EXPECT_FALSE(std::filesystem::exists(table));
+}
+
+TEST_F(CliTableTest, TableThatCannotBeWrittenIsAFailure) {
+    const std::string a = MakeRecording("pat12.rr");
+    const std::string table = dir_ / "table.txt";
+    std::filesystem::create_directory(table);
+    std::ostringstream out, err;
+    EXPECT_EQ(cli::Run({"analyze", "--table", table, a}, out, err), cli::kExitFailed);
+    EXPECT_NE(err.str().find(table), std::string::npos) << err.str();
+}
+
+TEST_F(CliTableTest, TableOptionNeedsAPath) {
+    std::ostringstream out, err;
+    EXPECT_EQ(cli::Run({"analyze", "x.rr", "--table"}, out, err), cli::kExitUsage);
+}
+
+struct PrintArgsCase {
+    const char* name;
+    cli::Args args;
+    bool ok;
+};
+
+class PrintArgs : public ::testing::TestWithParam<PrintArgsCase> {};
+
+TEST_P(PrintArgs, AreChecked) {
+    std::ostringstream err;
+    const auto parsed = cli::ParsePrint(GetParam().args, err);
+    EXPECT_EQ(parsed.has_value(), GetParam().ok) << err.str();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PrintArgs,
+    ::testing::Values(PrintArgsCase{"PdfAndFile", {"--pdf", "o.pdf", "a.rr"}, true},
+                      PrintArgsCase{"FileFirst", {"a.rr", "--pdf", "o.pdf"}, true},
+                      PrintArgsCase{"WithType", {"--type", "ppg", "--pdf", "o.pdf", "a"}, true},
+                      PrintArgsCase{"NoPdf", {"a.rr"}, false},
+                      PrintArgsCase{"PdfWithoutPath", {"a.rr", "--pdf"}, false},
+                      PrintArgsCase{"NoFile", {"--pdf", "o.pdf"}, false},
+                      PrintArgsCase{"TwoFiles", {"--pdf", "o.pdf", "a.rr", "b.rr"}, false},
+                      PrintArgsCase{"BadType", {"--type", "x", "--pdf", "o.pdf", "a"}, false},
+                      PrintArgsCase{"UnknownOption", {"--pdf", "o.pdf", "-q", "a"}, false}),
+    [](const ::testing::TestParamInfo<PrintArgsCase>& param) { return param.param.name; });
+
+TEST(PrintArgs, ParsedWords) {
+    std::ostringstream err;
+    const auto o = cli::ParsePrint({"--type", "ppg", "--pdf", "o.pdf", "a.x"}, err);
+    ASSERT_TRUE(o.has_value());
+    EXPECT_EQ(o->pdf, "o.pdf");
+    EXPECT_EQ(o->file, "a.x");
+    EXPECT_EQ(o->kind, FileKind::Ppg);
+}
+
+} // namespace
+} // namespace hrv

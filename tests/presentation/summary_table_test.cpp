@@ -1,0 +1,251 @@
+// The summary table "rvx.txt": header, record, duplicates, appending in one piece.
+#include "files/cp1251.h"
+#include "files/file_io.h"
+#include "presentation/summary_table.h"
+#include "tests/support/test_support.h"
+
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
+#include <memory>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace hrv {
+namespace {
+
+using test::ReadBytes;
+using test::ScratchDir;
+using test::WriteBytes;
+
+const std::string kCrLf = "\r\n";
+
+// Results with a known text form in every column.
+std::unique_ptr<FragmentData> KnownResults() {
+    auto f = std::make_unique<FragmentData>();
+    auto& t = f->TimeIndices;
+    t.SDNN = 45.678;
+    t.RMSSD = 0;
+    t.NN50 = 12;
+    t.pNN50 = 3.5; // not in the table: its NN50 column holds the count
+    t.HRVind = 7;
+    t.TINN = 260;
+    t.ModeClass = 78;
+    t.AMo = 45;
+    t.MinClass = 60;
+    t.MaxClass = 95;
+    t.HR = 77;
+    auto& s = f->SpectralIndices;
+    s.VLF = 1234.4;
+    s.LF = 2345.5;
+    s.HF = 1234567.0;
+    s.Total = 999.49;
+    s.LFnorm = 62.5;
+    s.HFnorm = 37.456;
+    s.LFHF = 1.25;
+    return f;
+}
+
+// The record of KnownResults, field by field, with `sep` as the decimal separator.
+std::string KnownRecord(const std::string& identity, char sep) {
+    const std::string d(1, sep);
+    return identity + "\t45" + d + "68\t0" + d + "00\t12" + d + "00\t7\t260\t780\t45\t350\t77\t" +
+           "1234\t2346\t1" + d + "23457E6\t999\t62" + d + "50\t37" + d + "46\t1" + d + "25";
+}
+
+std::string Cp(const std::string& utf8) {
+    return Utf8ToCp1251(utf8);
+}
+
+const std::string kHeaderUtf8 =
+    "Файл\tSDNN, мс\tRMSSD, мс\tNN50, мс\tHRVind\tTINN, мс\tModa, мс\tAMo, %\tDX, мс\t"
+    "HR, уд/мин\tVLF, мс2\tLF, мс2\tHF, мс2\tTotalPower, мс2\tLF norm, %\tHF norm, %\tLF/HF";
+
+TEST(SummaryTable, HeaderIsTheFixedLine) {
+    EXPECT_EQ(SummaryTableHeader(), kHeaderUtf8);
+    // 17 columns.
+    const std::string h = SummaryTableHeader();
+    EXPECT_EQ(std::count(h.begin(), h.end(), '\t'), 16);
+}
+
+TEST(SummaryTable, PathIsRvxTxtInTheProgramFolder) {
+    EXPECT_EQ(SummaryTablePath("/home/u/rvx"), "/home/u/rvx/rvx.txt");
+}
+
+TEST(SummaryTable, RecordFollowsTheColumnsWithTheGivenSeparator) {
+    const auto f = KnownResults();
+    for (const char sep : {'.', ','}) {
+        SCOPED_TRACE(sep);
+        EXPECT_EQ(SummaryTableRow("a b 08.12.2026", *f, sep), KnownRecord("a b 08.12.2026", sep));
+    }
+}
+
+TEST(SummaryTable, NoFileCreatesHeaderAndOneRecord) {
+    ScratchDir dir;
+    const auto f = KnownResults();
+    const std::string path = SummaryTablePath(dir.path().string());
+    EXPECT_EQ(AppendSummaryRow(path, "pat12 08.12.2026", *f, ','), SummaryAppend::Added);
+    EXPECT_EQ(ReadBytes<std::string>(path),
+              Cp(kHeaderUtf8) + kCrLf + KnownRecord("pat12 08.12.2026", ',') + kCrLf);
+}
+
+// What an existing table holds before the command, and what it holds after it.
+struct AppendCase {
+    const char* name;
+    std::string before;
+    std::string identity;
+    SummaryAppend result;
+    std::string after;
+};
+
+class SummaryTableAppend : public ::testing::TestWithParam<AppendCase> {};
+
+TEST_P(SummaryTableAppend, AppendsOrRefuses) {
+    const AppendCase& c = GetParam();
+    ScratchDir dir;
+    const std::string path = dir / "rvx.txt";
+    WriteBytes(path, c.before);
+    const auto f = KnownResults();
+    EXPECT_EQ(AppendSummaryRow(path, c.identity, *f, '.'), c.result);
+    EXPECT_EQ(ReadBytes<std::string>(path), c.after);
+}
+
+const std::string kRecordPat = KnownRecord("pat12 08.12.2026", '.');
+const std::string kRecordAt = KnownRecord("at12 08.12.2026", '.');
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SummaryTableAppend,
+    ::testing::Values(
+        // An empty file gets no header: the record becomes line 1.
+        AppendCase{"EmptyFile", "", "pat12 08.12.2026", SummaryAppend::Added, kRecordPat + kCrLf},
+        AppendCase{"HeaderOnly", Cp(kHeaderUtf8) + kCrLf, "pat12 08.12.2026", SummaryAppend::Added,
+                   Cp(kHeaderUtf8) + kCrLf + kRecordPat + kCrLf},
+        // The identity is compared with the whole first field, not found inside a longer one.
+        AppendCase{"ShorterIdentityIsNotRefused", Cp(kHeaderUtf8) + kCrLf + kRecordPat + kCrLf,
+                   "at12 08.12.2026", SummaryAppend::Added,
+                   Cp(kHeaderUtf8) + kCrLf + kRecordPat + kCrLf + kRecordAt + kCrLf},
+        AppendCase{"SameIdentityIsRefused", Cp(kHeaderUtf8) + kCrLf + kRecordPat + kCrLf,
+                   "pat12 08.12.2026", SummaryAppend::AlreadySaved,
+                   Cp(kHeaderUtf8) + kCrLf + kRecordPat + kCrLf},
+        // Text equal to the identity in a later field does not count.
+        AppendCase{"IdentityInALaterFieldIsNotADuplicate", "x\tpat12 08.12.2026\r\n",
+                   "pat12 08.12.2026", SummaryAppend::Added,
+                   "x\tpat12 08.12.2026\r\n" + kRecordPat + kCrLf},
+        // Comparison is case-sensitive.
+        AppendCase{"OtherCaseIsNotADuplicate", "PAT12 08.12.2026\r\n", "pat12 08.12.2026",
+                   SummaryAppend::Added, "PAT12 08.12.2026\r\n" + kRecordPat + kCrLf},
+        // A last line without its line end is finished before the record.
+        AppendCase{"LastLineWithoutLineEnd", Cp(kHeaderUtf8) + kCrLf + kRecordAt,
+                   "pat12 08.12.2026", SummaryAppend::Added,
+                   Cp(kHeaderUtf8) + kCrLf + kRecordAt + kCrLf + kRecordPat + kCrLf},
+        AppendCase{"LastLineEndsWithCarriageReturnOnly", kRecordAt + "\r", "pat12 08.12.2026",
+                   SummaryAppend::Added, kRecordAt + kCrLf + kRecordPat + kCrLf},
+        // Lines ended by LF alone (an edited table) are read all the same.
+        AppendCase{"LinesEndedByLineFeed", "a\nat12 08.12.2026\tx\n", "at12 08.12.2026",
+                   SummaryAppend::AlreadySaved, "a\nat12 08.12.2026\tx\n"},
+        // A line that is the identity alone (no tab) matches as well; so does a last line
+        // without its line end.
+        AppendCase{"WholeLineWithoutTab", "a\r\nat12 08.12.2026", "at12 08.12.2026",
+                   SummaryAppend::AlreadySaved, "a\r\nat12 08.12.2026"},
+        // The header line is tested like the others.
+        AppendCase{"HeaderFirstFieldCounts", Cp(kHeaderUtf8) + kCrLf, "Файл",
+                   SummaryAppend::AlreadySaved, Cp(kHeaderUtf8) + kCrLf},
+        // The identity of a recording, in Windows-1251 in the file.
+        AppendCase{"NewRecordingTwice", Cp("Новая запись") + "\t1\r\n", "Новая запись",
+                   SummaryAppend::AlreadySaved, Cp("Новая запись") + "\t1\r\n"}),
+    [](const ::testing::TestParamInfo<AppendCase>& param) { return param.param.name; });
+
+TEST(SummaryTable, TwoPressesForOneFragmentAddOneRecord) {
+    ScratchDir dir;
+    const std::string path = dir / "rvx.txt";
+    const auto f = KnownResults();
+    EXPECT_EQ(AppendSummaryRow(path, "Новая запись", *f, ','), SummaryAppend::Added);
+    const std::string once = ReadBytes<std::string>(path);
+    EXPECT_EQ(AppendSummaryRow(path, "Новая запись", *f, ','), SummaryAppend::AlreadySaved);
+    EXPECT_EQ(ReadBytes<std::string>(path), once);
+    EXPECT_EQ(once, Cp(kHeaderUtf8) + kCrLf + Cp(KnownRecord("Новая запись", ',')) + kCrLf);
+}
+
+TEST(SummaryTable, ReadOnlyFileGivesTheFileLayersErrorAndStaysAsItWas) {
+    ScratchDir dir;
+    const std::string path = dir / "rvx.txt";
+    const std::string before = Cp(kHeaderUtf8) + kCrLf + kRecordAt + kCrLf;
+    WriteBytes(path, before);
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read |
+                                           std::filesystem::perms::group_read |
+                                           std::filesystem::perms::others_read);
+    if (::access(path.c_str(), W_OK) == 0) {
+        GTEST_SKIP() << "this user may write read-only files (root)";
+    }
+    const auto f = KnownResults();
+    EXPECT_THROW(AppendSummaryRow(path, "pat12 08.12.2026", *f, '.'), FileIoError);
+    EXPECT_EQ(ReadBytes<std::string>(path), before);
+}
+
+TEST(SummaryTable, TableThatCannotBeCreatedGivesTheFileLayersError) {
+    ScratchDir dir;
+    // A folder where the table should be: it can be neither read as a table nor replaced.
+    const std::string path = dir / "rvx.txt";
+    std::filesystem::create_directory(path);
+    const auto f = KnownResults();
+    EXPECT_THROW(AppendSummaryRow(path, "pat12 08.12.2026", *f, '.'), FileIoError);
+    EXPECT_TRUE(std::filesystem::is_directory(path));
+    EXPECT_TRUE(std::filesystem::is_empty(path));
+}
+
+// Sets the largest file this process may write, and restores the old limit on the way out.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &old_);
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN); // the write then fails with EFBIG
+        rlimit lim = old_;
+        lim.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &lim);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit old_{};
+    void (*oldHandler_)(int) = nullptr;
+};
+
+TEST(SummaryTable, FailedAppendLeavesNoPartialRecord) {
+    ScratchDir dir;
+    const std::string path = dir / "rvx.txt";
+    const std::string before = Cp(kHeaderUtf8) + kCrLf + kRecordAt; // last line without CR LF
+    WriteBytes(path, before);
+    const auto f = KnownResults();
+    {
+        // Room for the line end and a few bytes of the record, not for all of it.
+        const FileSizeLimit limit(before.size() + 10);
+        EXPECT_THROW(AppendSummaryRow(path, "pat12 08.12.2026", *f, '.'), FileIoError);
+    }
+    EXPECT_EQ(ReadBytes<std::string>(path), before);
+    // Afterwards the record goes in whole.
+    EXPECT_EQ(AppendSummaryRow(path, "pat12 08.12.2026", *f, '.'), SummaryAppend::Added);
+    EXPECT_EQ(ReadBytes<std::string>(path), before + kCrLf + kRecordPat + kCrLf);
+}
+
+TEST(SummaryTable, FailedCreationLeavesNoTable) {
+    ScratchDir dir;
+    const std::string path = dir / "rvx.txt";
+    const auto f = KnownResults();
+    {
+        const FileSizeLimit limit(20); // less than the header
+        EXPECT_THROW(AppendSummaryRow(path, "pat12 08.12.2026", *f, '.'), FileIoError);
+    }
+    // No empty table is left behind, which would later be taken as one without its header.
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                            std::filesystem::directory_iterator()),
+              0);
+}
+
+} // namespace
+} // namespace hrv

@@ -1,0 +1,122 @@
+// The recording dialog on its own: layout, looks, labels, abort and its keys.
+#include "tests/support/fake_serial_link.h"
+#include "ui/rec_form.h"
+
+#include <gtest/gtest.h>
+#include <memory>
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+
+namespace hrv {
+namespace {
+
+using test::FakeSerialLink;
+
+class RecFormTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto link = std::make_unique<FakeSerialLink>();
+        link_ = link.get();
+        form_.SetLink(std::move(link));
+        f_->Settings.PortIndex = 1;
+        f_->Settings.BaudIndex = 1;
+    }
+    std::unique_ptr<FragmentData> f_ = std::make_unique<FragmentData>();
+    TRecForm form_{*f_};
+    FakeSerialLink* link_ = nullptr;
+};
+
+TEST_F(RecFormTest, CreatedInTheRecordingLookWithEmptyLabels) {
+    EXPECT_EQ(form_.objectName(), QStringLiteral("RecForm"));
+    EXPECT_EQ(form_.windowTitle(), QStringLiteral("Идет запись..."));
+    EXPECT_EQ(form_.size(), QSize(472, 134));
+    EXPECT_EQ(form_.PB_Rec->minimum(), 0);
+    EXPECT_EQ(form_.PB_Rec->maximum(), 33000);
+    EXPECT_TRUE(form_.Label2->text().isEmpty());
+    EXPECT_TRUE(form_.Label3->text().isEmpty());
+    EXPECT_EQ(form_.Label1->text(), QStringLiteral("Запись 5-минутного фрагмента завершена"));
+    EXPECT_EQ(form_.Button1->text(), QStringLiteral("Прервать"));
+    EXPECT_EQ(form_.Button2->text(), QStringLiteral("ОК"));
+    EXPECT_TRUE(form_.Recording());
+    EXPECT_FALSE(form_.windowFlags() & Qt::WindowCloseButtonHint);
+}
+
+TEST_F(RecFormTest, ComponentsSitWhereTheDesignPutsThem) {
+    const struct {
+        QWidget* widget;
+        QRect where;
+    } table[] = {{form_.PB_Rec, {32, 25, 409, 19}},
+                 {form_.Button1, {32, 80, 75, 25}},
+                 {form_.Button2, {368, 80, 75, 25}}};
+    for (const auto& row : table) {
+        EXPECT_EQ(row.widget->geometry(), row.where) << row.widget->objectName().toStdString();
+    }
+    EXPECT_EQ(form_.Label1->pos(), QPoint(89, 42));
+    EXPECT_EQ(form_.Label2->pos(), QPoint(137, 80));
+    EXPECT_EQ(form_.Label3->pos(), QPoint(233, 80));
+}
+
+TEST_F(RecFormTest, VisSwitchesBetweenTheTwoLooks) {
+    form_.ShowProgress(85, 85);
+    form_.ShowStatusText(QStringLiteral("Нет пульса"));
+    for (bool recording : {false, true, false}) {
+        form_.Vis(recording);
+        EXPECT_EQ(form_.PB_Rec->isVisibleTo(&form_), recording);
+        EXPECT_EQ(form_.Button1->isVisibleTo(&form_), recording);
+        EXPECT_EQ(form_.Label1->isVisibleTo(&form_), !recording);
+        EXPECT_EQ(form_.Button2->isVisibleTo(&form_), !recording);
+        EXPECT_EQ(form_.Recording(), recording);
+        EXPECT_EQ(form_.Label2->text(), QStringLiteral("RR : 850 мс")); // kept
+        EXPECT_EQ(form_.Label3->text(), QStringLiteral("Нет пульса"));
+    }
+}
+
+TEST_F(RecFormTest, ProgressLabelsAndTheirReset) {
+    form_.ShowProgress(33100, 100); // past the bar's end: the bar stands full
+    EXPECT_EQ(form_.PB_Rec->value(), 33000);
+    EXPECT_EQ(form_.Label2->text(), QStringLiteral("RR : 1000 мс"));
+    form_.ShowStatusText(QStringLiteral("Ограничение"));
+    EXPECT_EQ(form_.Label3->palette().color(QPalette::WindowText), QColor(Qt::black));
+    form_.ClearProgress();
+    EXPECT_EQ(form_.PB_Rec->value(), 0);
+    EXPECT_TRUE(form_.Label2->text().isEmpty());
+    EXPECT_TRUE(form_.Label3->text().isEmpty());
+}
+
+TEST_F(RecFormTest, AbortButtonEndsTheRecordingAndCancels) {
+    ASSERT_TRUE(form_.Session().Start(f_->Settings, 10));
+    form_.show();
+    QTest::mouseClick(form_.Button1, Qt::LeftButton);
+    EXPECT_FALSE(form_.Session().Active());
+    EXPECT_FALSE(link_->opened);
+    EXPECT_EQ(form_.result(), QDialog::Rejected);
+    EXPECT_FALSE(form_.isVisible());
+}
+
+TEST_F(RecFormTest, EscapeAbortsWhileRecordingAndConfirmsWhenFinished) {
+    ASSERT_TRUE(form_.Session().Start(f_->Settings, 10));
+    form_.show();
+    QTest::keyClick(&form_, Qt::Key_Escape);
+    EXPECT_FALSE(form_.Session().Active());
+    EXPECT_FALSE(link_->opened);
+    EXPECT_EQ(form_.result(), QDialog::Rejected);
+
+    form_.Vis(false);
+    form_.show();
+    QTest::keyClick(&form_, Qt::Key_Escape);
+    EXPECT_EQ(form_.result(), QDialog::Accepted);
+    EXPECT_FALSE(form_.isVisible());
+}
+
+TEST_F(RecFormTest, OkButtonConfirms) {
+    form_.Vis(false);
+    form_.show();
+    QTest::mouseClick(form_.Button2, Qt::LeftButton);
+    EXPECT_EQ(form_.result(), QDialog::Accepted);
+}
+
+} // namespace
+} // namespace hrv

@@ -1,0 +1,337 @@
+// A recording through the main window: Start, the timer's decoding steps (driven by the test,
+// not waited for), the stop rules, the hand-over to the analysis and the dialog's looks.
+#include "analysis/pipeline.h"
+#include "files/fragment_load.h"
+#include "tests/support/fake_serial_link.h"
+#include "tests/support/pty_support.h"
+#include "tests/ui/window_fixture.h"
+#include "ui/rec_form.h"
+
+#include <functional>
+#include <memory>
+
+#include <QFrame>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+
+namespace hrv {
+namespace {
+
+using test::AddGroup;
+using test::DevSim;
+using test::FakeSerialLink;
+using test::ScopedEnv;
+using test::SharedFile;
+
+const char kGood[] = "nsrdb_long_00-06min.rr";
+
+class RecordWindowTest : public test::WindowTest {
+protected:
+    TFormMain& StartWindow() {
+        TFormMain& w = Start();
+        rec_ = qobject_cast<TRecForm*>(w.RecForm);
+        EXPECT_NE(rec_, nullptr);
+        return w;
+    }
+    // Gives the recording dialog a scripted link with these bytes.
+    FakeSerialLink& UseFake(std::vector<std::uint8_t> bytes) {
+        auto link = std::make_unique<FakeSerialLink>();
+        link->bytes = std::move(bytes);
+        FakeSerialLink& ref = *link;
+        rec_->SetLink(std::move(link));
+        return ref;
+    }
+    // The next recording dialog: ticks until the recording ends (at most `limit`), then
+    // `then` looks at it and gives the dialog's result.
+    void WhenShown(int limit, std::function<int(TRecForm&)> then) {
+        prompts_.dialogScripts.push_back([this, limit, then](QDialog& d) {
+            auto& rec = dynamic_cast<TRecForm&>(d);
+            for (int i = 0; i < limit && rec.Session().Active(); ++i) {
+                window_->Timer1Timer();
+            }
+            ticksRun_ = rec.Session().Decoder().RecIndex();
+            return then(rec);
+        });
+    }
+
+    TRecForm* rec_ = nullptr;
+    int ticksRun_ = 0;
+};
+
+std::vector<std::uint8_t> Groups(int count, std::uint8_t interval) {
+    std::vector<std::uint8_t> bytes;
+    for (int i = 0; i < count; ++i) {
+        AddGroup(bytes, interval);
+    }
+    return bytes;
+}
+
+TEST_F(RecordWindowTest, RecordingFromTheSimulatorGivesTheFilesIntervalsAndIndices) {
+    HRV_NEED_SHARED(kGood);
+    const std::string source = SharedFile(kGood);
+    DevSim sim({"--speed", "0", "--once", "--junk", "9,250", "--status", "1:1", source});
+    ASSERT_FALSE(sim.Path().empty());
+    const ScopedEnv port("RVX_COM2", sim.Path()); // the first run's port is COM2
+    TFormMain& w = StartWindow();
+
+    bool finishedLook = false;
+    QString label2;
+    int bar = -1;
+    WhenShown(10000, [&](TRecForm& rec) {
+        finishedLook = !rec.Recording();
+        label2 = rec.Label2->text();
+        bar = rec.PB_Rec->value();
+        EXPECT_TRUE(rec.Label1->isVisibleTo(&rec));
+        return QDialog::Accepted;
+    });
+    w.TB_StartClick();
+
+    ASSERT_EQ(prompts_.dialogsShown.size(), 1u);
+    EXPECT_EQ(prompts_.dialogsShown[0], QStringLiteral("RecForm"));
+    for (const auto& m : prompts_.messages) {
+        ADD_FAILURE() << "message: " << m.text.toStdString();
+    }
+    EXPECT_TRUE(finishedLook);
+    EXPECT_FALSE(rec_->Session().Active());
+    EXPECT_FALSE(rec_->Session().Link().ComOpened());
+    EXPECT_TRUE(sim.WaitExit(std::chrono::seconds(10))) << "the port was not closed";
+
+    // The fragment is the file's first intervals, up to the one past 330 s.
+    auto file = std::make_unique<FragmentData>();
+    PpgWorkspace work;
+    ASSERT_EQ(LoadFragmentFile(source, FileKind::Rr, *file, work), LoadResult::Loaded);
+    ASSERT_GT(fragment_->RrCount, 300);
+    for (int k = 1; k <= fragment_->RrCount; ++k) {
+        ASSERT_EQ(fragment_->RrWords[k], file->RrWords[k]) << k;
+        ASSERT_EQ(fragment_->AnalysisSeries[k], file->RrTicks[k]) << k;
+    }
+    EXPECT_EQ(fragment_->AnalysisSeries[fragment_->RrCount + 1], 0);
+    const int last = fragment_->RrTicks[fragment_->RrCount];
+    EXPECT_EQ(label2, QStringLiteral("RR : ") + QString::number(last * 10) + QStringLiteral(" мс"));
+    EXPECT_EQ(bar, 33000); // past the end: full
+
+    ASSERT_TRUE(AnalyseFragment(*file));
+    EXPECT_EQ(fragment_->FragmentCount, file->FragmentCount);
+    EXPECT_EQ(fragment_->TimeIndices.HR, file->TimeIndices.HR);
+    EXPECT_EQ(fragment_->TimeIndices.SDNN, file->TimeIndices.SDNN);
+    EXPECT_EQ(fragment_->TimeIndices.RMSSD, file->TimeIndices.RMSSD);
+    EXPECT_EQ(fragment_->TimeIndices.AMo, file->TimeIndices.AMo);
+    EXPECT_EQ(fragment_->SpectralIndices.LF, file->SpectralIndices.LF);
+    EXPECT_EQ(fragment_->SpectralIndices.HF, file->SpectralIndices.HF);
+
+    EXPECT_EQ(w.L_Info->text(), QStringLiteral("Новая запись"));
+    EXPECT_FALSE(w.P_Main->isHidden());
+    EXPECT_TRUE(w.TB_Save->isEnabled());
+    EXPECT_TRUE(w.TB_Print->isEnabled());
+    EXPECT_TRUE(w.TB_Report->isEnabled());
+    EXPECT_TRUE(fragment_->CurrentFileName.empty()); // a recording names no file
+}
+
+TEST_F(RecordWindowTest, StatusAndIntervalLabelsFollowTheStream) {
+    StartWindow();
+    for (const auto& [scale, ms] : {std::pair{10, 850}, std::pair{8, 680}}) {
+        window_->SetDeviceScale(scale);
+        UseFake({7, 200, 3, 0, 90, 0, 85, 112});
+        QString status;
+        QString interval;
+        int bar = -1;
+        WhenShown(8, [&](TRecForm& rec) {
+            status = rec.Label3->text();
+            interval = rec.Label2->text();
+            bar = rec.PB_Rec->value();
+            rec.Button1Click();
+            return QDialog::Rejected;
+        });
+        window_->TB_StartClick();
+        EXPECT_EQ(status, QStringLiteral("")) << "status 0 of the interval group";
+        EXPECT_EQ(interval, QStringLiteral("RR : ") + QString::number(ms) + QStringLiteral(" мс"));
+        EXPECT_EQ(bar, ms / 10);
+        EXPECT_EQ(fragment_->RrAux[1], 12);
+    }
+}
+
+TEST_F(RecordWindowTest, DeviceStatusIsShownInLabel3) {
+    StartWindow();
+    UseFake({7, 2, 0, 0, 5, 0, 0});
+    QStringList seen;
+    prompts_.dialogScripts.push_back([&](QDialog& d) {
+        auto& rec = dynamic_cast<TRecForm&>(d);
+        for (int i = 0; i < 7; ++i) {
+            window_->Timer1Timer();
+            seen << rec.Label3->text();
+        }
+        rec.Button1Click();
+        return int(QDialog::Rejected);
+    });
+    window_->TB_StartClick();
+    const QStringList expected = {QString(),
+                                  QStringLiteral("Нет пациента"),
+                                  QStringLiteral("Нет пациента"),
+                                  QStringLiteral("Нет пациента"),
+                                  QStringLiteral("Отказ датчика"),
+                                  QStringLiteral("Отказ датчика"),
+                                  QStringLiteral("Отказ датчика")};
+    EXPECT_EQ(seen, expected);
+}
+
+TEST_F(RecordWindowTest, BrokenStreamShowsTheReadErrorAndClosesTheDialog) {
+    TFormMain& w = StartWindow();
+    FakeSerialLink& link = UseFake({0, 85, 112, 0, 85, 99, 0, 85, 112});
+    fragment_->RrCount = 7;
+    WhenShown(100, [&](TRecForm& rec) {
+        EXPECT_EQ(rec.result(), QDialog::Rejected);
+        return rec.result();
+    });
+    w.TB_StartClick();
+    ASSERT_EQ(prompts_.messages.size(), 1u);
+    EXPECT_EQ(prompts_.messages[0].kind, MessageKind::Plain);
+    EXPECT_EQ(prompts_.messages[0].text, QStringLiteral("Ошибка чтения COM-порта"));
+    EXPECT_EQ(ticksRun_, 2);
+    EXPECT_EQ(link.next, 6u); // nothing read after the broken group
+    EXPECT_FALSE(link.opened);
+    EXPECT_EQ(fragment_->RrCount, 7);
+    EXPECT_TRUE(w.P_Main->isHidden());
+    EXPECT_EQ(w.L_Info->text(), QStringLiteral("Нет записи"));
+}
+
+TEST_F(RecordWindowTest, SlotLimitWarnsThenAnalyses) {
+    TFormMain& w = StartWindow();
+    UseFake(Groups(2100, 16)); // 1999 * 16 ticks: below the time limit, above 300 s
+    bool finishedLook = false;
+    WhenShown(7000, [&](TRecForm& rec) {
+        finishedLook = !rec.Recording();
+        return QDialog::Accepted;
+    });
+    w.TB_StartClick();
+    ASSERT_EQ(prompts_.messages.size(), 1u);
+    EXPECT_EQ(prompts_.messages[0].kind, MessageKind::Warning);
+    EXPECT_EQ(prompts_.messages[0].text,
+              QStringLiteral("Максимальное количество RR-интервалов в одном фрагменте : 2000"));
+    EXPECT_EQ(fragment_->RrCount, 2000);
+    EXPECT_EQ(fragment_->RrTicks[2000], 0);
+    EXPECT_TRUE(finishedLook);
+    EXPECT_FALSE(w.P_Main->isHidden());
+}
+
+TEST_F(RecordWindowTest, RejectedAnalysisKeepsTheRecordingLookAndStopsPrintAndReport) {
+    HRV_NEED_SHARED(kGood);
+    TFormMain& w = StartWindow();
+    Open(SharedFile(kGood), 1);
+    ASSERT_TRUE(w.TB_Print->isEnabled());
+    const int hr = fragment_->TimeIndices.HR;
+    UseFake(Groups(2100, 10)); // 1999 * 10 ticks: the slot limit, too little for the analysis
+    bool recordingLook = false;
+    WhenShown(7000, [&](TRecForm& rec) {
+        recordingLook = rec.Recording();
+        rec.Button1Click(); // the user closes it with "Прервать"
+        return QDialog::Rejected;
+    });
+    w.TB_StartClick();
+    ASSERT_EQ(prompts_.messages.size(), 2u);
+    EXPECT_EQ(prompts_.messages[1].text, QStringLiteral("Недостаточно данных для анализа"));
+    EXPECT_TRUE(recordingLook);
+    EXPECT_EQ(w.L_Info->text(), QStringLiteral("Новая запись"));
+    EXPECT_EQ(fragment_->RrCount, 2000);
+    EXPECT_EQ(fragment_->TimeIndices.HR, hr); // the old results stay on screen
+    EXPECT_FALSE(w.P_Main->isHidden());
+    EXPECT_TRUE(w.TB_Save->isEnabled());
+    EXPECT_FALSE(w.TB_Print->isEnabled());
+    EXPECT_FALSE(w.TB_Report->isEnabled());
+}
+
+TEST_F(RecordWindowTest, AbortLeavesThePreviousResults) {
+    HRV_NEED_SHARED(kGood);
+    TFormMain& w = StartWindow();
+    Open(SharedFile(kGood), 1);
+    const QString info = w.L_Info->text();
+    const std::int32_t count = fragment_->RrCount;
+    const std::uint16_t word = fragment_->RrWords[1];
+    FakeSerialLink& link = UseFake(Groups(50, 90));
+    prompts_.dialogScripts.push_back([&](QDialog& d) {
+        auto& rec = dynamic_cast<TRecForm&>(d);
+        for (int i = 0; i < 30; ++i) {
+            window_->Timer1Timer();
+        }
+        QTest::mouseClick(rec.Button1, Qt::LeftButton);
+        window_->Timer1Timer(); // a tick after the abort does nothing
+        return rec.result();
+    });
+    w.TB_StartClick();
+    EXPECT_EQ(link.next, 30u);
+    EXPECT_FALSE(link.opened);
+    EXPECT_TRUE(prompts_.messages.empty());
+    EXPECT_EQ(w.L_Info->text(), info);
+    EXPECT_EQ(fragment_->RrCount, count);
+    EXPECT_EQ(fragment_->RrWords[1], word);
+    EXPECT_EQ(fragment_->RrTicks[1], 90); // the partial recording is in the slots
+    EXPECT_TRUE(w.TB_Print->isEnabled());
+}
+
+TEST_F(RecordWindowTest, DialogClosedAnyOtherWayStillEndsTheRecording) {
+    TFormMain& w = StartWindow();
+    FakeSerialLink& link = UseFake(Groups(50, 90));
+    prompts_.dialogScripts.push_back([](QDialog&) { return int(QDialog::Accepted); });
+    w.TB_StartClick();
+    EXPECT_FALSE(rec_->Session().Active());
+    EXPECT_FALSE(link.opened);
+}
+
+TEST_F(RecordWindowTest, EachStartClearsTheBarAndLabels) {
+    TFormMain& w = StartWindow();
+    UseFake({3, 0, 0, 0, 85, 112});
+    WhenShown(6, [](TRecForm& rec) {
+        rec.Button1Click();
+        return QDialog::Rejected;
+    });
+    w.TB_StartClick();
+    ASSERT_FALSE(rec_->Label2->text().isEmpty());
+    UseFake({});
+    WhenShown(0, [](TRecForm& rec) {
+        EXPECT_EQ(rec.PB_Rec->value(), 0);
+        EXPECT_TRUE(rec.Label2->text().isEmpty());
+        EXPECT_TRUE(rec.Label3->text().isEmpty());
+        EXPECT_TRUE(rec.Recording());
+        rec.Button1Click();
+        return QDialog::Rejected;
+    });
+    w.TB_StartClick();
+    EXPECT_EQ(prompts_.dialogsShown.size(), 2u);
+}
+
+struct SetupFailure {
+    int port;
+    int baud;
+    const char* failAt;
+};
+
+class RecordWindowSetup : public RecordWindowTest,
+                          public ::testing::WithParamInterface<SetupFailure> {};
+
+TEST_P(RecordWindowSetup, FailureShowsTheErrorAndNoDialog) {
+    TFormMain& w = StartWindow();
+    FakeSerialLink& link = UseFake({});
+    link.failAt = GetParam().failAt;
+    fragment_->Settings.PortIndex = static_cast<std::uint8_t>(GetParam().port);
+    fragment_->Settings.BaudIndex = GetParam().baud;
+    w.TB_StartClick();
+    EXPECT_TRUE(prompts_.dialogsShown.empty());
+    ASSERT_EQ(prompts_.messages.size(), 1u);
+    EXPECT_EQ(prompts_.messages[0].kind, MessageKind::Error);
+    EXPECT_EQ(prompts_.messages[0].text, QStringLiteral("Ошибка инициализации COM"));
+    EXPECT_FALSE(link.opened);
+    EXPECT_FALSE(rec_->Session().Active());
+    window_->Timer1Timer();
+    EXPECT_EQ(link.reads, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Failures, RecordWindowSetup,
+                         ::testing::Values(SetupFailure{3, 1, ""}, SetupFailure{4, 1, ""},
+                                           SetupFailure{1, -1, ""}, SetupFailure{1, 4, ""},
+                                           SetupFailure{1, 1, "open"},
+                                           SetupFailure{1, 1, "timeouts"}));
+
+} // namespace
+} // namespace hrv
