@@ -1,11 +1,10 @@
 // rvx-cli analyze: the analysis of stored fragments as JSON Lines.
-#include "analysis/pipeline.h"
 #include "cli/commands.h"
 #include "cli/json_writer.h"
 #include "cli/table_output.h"
 #include "files/file_io.h"
 #include "files/fragment_load.h"
-#include "presentation/messages.h"
+#include "presentation/open_fragment.h"
 
 #include <memory>
 #include <optional>
@@ -69,20 +68,11 @@ bool TakeTypeOption(const Args& args, std::size_t& i, std::optional<FileKind>& k
 }
 
 std::string AnalyseFile(const std::string& path, FileKind kind, FragmentData& f, PpgWorkspace& w) {
-    if (!FileExists(path)) {
-        return msg::FileNotFound(path);
-    }
     try {
-        if (LoadFragmentFile(path, kind, f, w) == LoadResult::ImportError) {
-            return std::string(msg::kImportError);
-        }
-        if (!AnalyseFragment(f)) {
-            return std::string(msg::kTooLittleData);
-        }
+        return OpenStatusText(OpenFragment(path, kind, f, w), path);
     } catch (const FileIoError& e) {
         return e.what();
     }
-    return {};
 }
 
 std::string ResultLine(const std::string& path, FileKind kind, const FragmentData& f,

@@ -1,8 +1,6 @@
 // rvx-cli convert: PPG files to RR files beside them, without dialogs.
 #include "cli/commands.h"
-#include "files/file_io.h"
-#include "files/fragment_load.h"
-#include "files/paths.h"
+#include "presentation/batch_convert.h"
 #include "presentation/messages.h"
 
 #include <memory>
@@ -19,25 +17,21 @@ int Convert(const Args& args, std::ostream& out, std::ostream& err) {
     auto f = std::make_unique<FragmentData>();
     auto workspace = std::make_unique<PpgWorkspace>();
     bool anyFailed = false;
-    for (const std::string& path : args) {
-        try {
-            switch (ConvertPpgToRr(path, *f, *workspace)) {
-            case ConvertResult::Written:
-                out << path << " -> " << RrPathForPpg(path) << ": интервалов " << f->RrCount
-                    << '\n';
-                break;
-            case ConvertResult::ImportError:
-            case ConvertResult::SamePath:
-                anyFailed = true;
-                out << path << ": " << msg::kImportError << '\n';
-                break;
-            }
-        } catch (const FileIoError& e) {
-            anyFailed = true;
-            out << path << ": " << e.what() << '\n';
-        }
-        out.flush();
-    }
+    // The window's batch loop; every file is reported, and a failure does not end the run.
+    BatchHooks hooks;
+    hooks.written = [&](const std::string& path, const std::string& rrPath) {
+        out << path << " -> " << rrPath << ": интервалов " << f->RrCount << '\n';
+    };
+    hooks.importError = [&](const std::string& path) {
+        anyFailed = true;
+        out << path << ": " << msg::kImportError << '\n';
+    };
+    hooks.ioError = [&](const std::string& path, const std::string& error) {
+        anyFailed = true;
+        out << path << ": " << error << '\n';
+    };
+    hooks.done = [&](int) { out.flush(); };
+    BatchConvert(args, *f, *workspace, hooks);
     return anyFailed ? kExitFailed : kExitOk;
 }
 

@@ -5,6 +5,8 @@
 #include "files/file_io.h"
 
 #include <algorithm>
+#include <array>
+#include <string_view>
 
 namespace hrv {
 
@@ -40,10 +42,30 @@ std::int32_t GetInt32(std::span<const std::uint8_t, kSettingsRecordSize> in, std
     return static_cast<std::int32_t>(u);
 }
 
-// Device model 0 and the defaults of a run without a usable file.
-constexpr std::int32_t kDefaultScale = 10;
-constexpr std::int32_t kSecondModelScale = 8;
+constexpr std::int32_t kDefaultScale =
+    10; // the interval scale of device model 0 and the USB recorder
 constexpr std::uint8_t kUsbPort = 3;
+constexpr int kUsbDevice = 2;
+
+// The device models by DeviceIndex: the interval scale and the window caption. The caption is
+// spelt one way at start-up and another after the setup dialog, as the program has always
+// shown them.
+struct DeviceModel {
+    std::int32_t scale;
+    std::string_view startupCaption;
+    std::string_view setupCaption;
+};
+constexpr std::array<DeviceModel, 3> kDeviceModels{{
+    {kDefaultScale, "Тарин-07", "ТАРИН-07"},
+    {8, "Вира-005", "ВИРА-05"},
+    {kDefaultScale, "USB регистратор", "USB регистратор"}, // the USB recorder
+}};
+
+const DeviceModel* DeviceModelOf(std::int32_t deviceIndex) {
+    return deviceIndex >= 0 && deviceIndex < static_cast<std::int32_t>(kDeviceModels.size())
+               ? &kDeviceModels[static_cast<std::size_t>(deviceIndex)]
+               : nullptr;
+}
 
 } // namespace
 
@@ -128,32 +150,16 @@ StartupSettings ApplyStartupSettings(SettingsReadStatus status, SettingsRecord& 
         // Never half-read fields: the whole record is the first run's.
         out.readError = true;
         s = DefaultSettings();
-        out.deviceScale = kDefaultScale;
-        out.caption = "Тарин-07";
         break;
     case SettingsReadStatus::Missing:
         s.DeviceIndex = 0;
         s.PortIndex = 1;
         s.BaudIndex = 1;
-        out.deviceScale = kDefaultScale;
-        out.caption = "Тарин-07";
         break;
     }
-    switch (s.DeviceIndex) {
-    case 0:
-        out.deviceScale = kDefaultScale;
-        out.caption = "Тарин-07";
-        break;
-    case 1:
-        out.deviceScale = kSecondModelScale;
-        out.caption = "Вира-005";
-        break;
-    case 2: // the USB recorder, as the setup dialog names it
-        out.deviceScale = kDefaultScale;
-        out.caption = "USB регистратор";
-        break;
-    default:
-        break;
+    if (const DeviceModel* model = DeviceModelOf(s.DeviceIndex)) {
+        out.deviceScale = model->scale;
+        out.caption = std::string(model->startupCaption);
     }
     return out;
 }
@@ -176,20 +182,12 @@ SetupApplied ApplySetupResult(SettingsRecord& s, int device, int port, int baud)
     s.DeviceIndex = device;
     SetupApplied out;
     out.deviceScale = kDefaultScale;
-    switch (device) {
-    case 0:
-        out.caption = "ТАРИН-07";
-        break;
-    case 1:
-        out.deviceScale = kSecondModelScale;
-        out.caption = "ВИРА-05";
-        break;
-    case 2:
+    if (const DeviceModel* model = DeviceModelOf(device)) {
+        out.deviceScale = model->scale;
+        out.caption = std::string(model->setupCaption);
+    }
+    if (device == kUsbDevice) {
         s.PortIndex = kUsbPort;
-        out.caption = "USB регистратор";
-        break;
-    default:
-        break;
     }
     return out;
 }

@@ -117,4 +117,10 @@ std::string FormatFixed(double value, int decimals, char separator) {
     return out;
 }
 
+std::string IntegerText(std::int64_t value) {
+    char buf[24];
+    const auto r = std::to_chars(buf, buf + sizeof buf, value);
+    return std::string(buf, r.ptr);
+}
+
 } // namespace hrv

@@ -7,25 +7,15 @@
 
 namespace hrv {
 
-namespace {
-
-// Integers as plain decimal digits (the products are formed wide enough never to overflow).
-std::string Int(std::int64_t v) {
-    return std::to_string(v);
-}
-
-} // namespace
-
 std::string StatPanelText(const FragmentData& f, char separator) {
     const TimeIndicesData& t = f.TimeIndices;
-    const std::int64_t modaMs = static_cast<std::int64_t>(t.ModeClass) * 10;
-    const std::int64_t dxMs = (static_cast<std::int64_t>(t.MaxClass) - t.MinClass) * 10;
     return " SDNN\t" + FormatFixed(t.SDNN, 2, separator) + " мс\r\n" + " RMSSD\t" +
            FormatFixed(t.RMSSD, 2, separator) + " мс\r\n" + " pNN50\t" +
-           FormatFixed(t.pNN50, 2, separator) + " %\r\n" + " HRVind\t" + Int(t.HRVind) + "\r\n" +
-           " TINN\t" + Int(t.TINN) + " мс\r\n" + " HR\t" + Int(t.HR) + " уд/мин\r\n\r\n" +
-           " Moda\t" + Int(modaMs) + " мс\r\n" + " AMo\t" + Int(t.AMo) + " %\r\n" + " DX\t" +
-           Int(dxMs) + " мс\r\n" + " n\t" + Int(f.FragmentCount);
+           FormatFixed(t.pNN50, 2, separator) + " %\r\n" + " HRVind\t" + IntegerText(t.HRVind) +
+           "\r\n" + " TINN\t" + IntegerText(t.TINN) + " мс\r\n" + " HR\t" + IntegerText(t.HR) +
+           " уд/мин\r\n\r\n" + " Moda\t" + IntegerText(ModeMs(t)) + " мс\r\n" + " AMo\t" +
+           IntegerText(t.AMo) + " %\r\n" + " DX\t" + IntegerText(RangeMs(t)) + " мс\r\n" + " n\t" +
+           IntegerText(f.FragmentCount);
 }
 
 std::string SpecPanelText(const FragmentData& f, char separator) {

@@ -5,7 +5,6 @@
 #include "presentation/format_fixed.h"
 #include "presentation/messages.h"
 
-#include <charconv>
 #include <cstdint>
 
 namespace hrv {
@@ -22,12 +21,6 @@ constexpr std::string_view kMs2PerHzLatin = " м"
                                             "2/Гц"; // Latin c
 constexpr std::string_view kPercent = " %";
 constexpr std::string_view kBeatsPerMinute = " уд/мин";
-
-std::string IntegerText(std::int64_t value) {
-    char buf[24];
-    const auto r = std::to_chars(buf, buf + sizeof buf, value);
-    return std::string(buf, r.ptr);
-}
 
 std::string Cell(std::string_view label, const std::string& value, std::string_view unit = {}) {
     std::string text(label);
@@ -78,17 +71,15 @@ ReportCells ReportCellTexts(const FragmentData& f, char decimalSeparator) {
     const auto& t = f.TimeIndices;
     const auto& s = f.SpectralIndices;
     const auto real = [decimalSeparator](double v) { return FormatFixed(v, 2, decimalSeparator); };
-    // Classes are ticks; the page shows milliseconds.
-    const std::int64_t modeMs = std::int64_t{t.ModeClass} * 10;
-    const std::int64_t rangeMs = (std::int64_t{t.MaxClass} - t.MinClass) * 10;
     ReportCells c;
-    c[0] = {
-        Cell("SDNN ", real(t.SDNN), kMsCyrillic), Cell("Moda ", IntegerText(modeMs), kMsCyrillic),
-        Cell("Total ", real(s.Total), kMs2PerHzLatin), Cell("LF norm ", real(s.LFnorm), kPercent)};
+    c[0] = {Cell("SDNN ", real(t.SDNN), kMsCyrillic),
+            Cell("Moda ", IntegerText(ModeMs(t)), kMsCyrillic),
+            Cell("Total ", real(s.Total), kMs2PerHzLatin),
+            Cell("LF norm ", real(s.LFnorm), kPercent)};
     c[1] = {Cell("RMSSD ", real(t.RMSSD), kMsLatin), Cell("AMo ", IntegerText(t.AMo), kPercent),
             Cell("VLF ", real(s.VLF), kMs2PerHzLatin), Cell("HF norm ", real(s.HFnorm), kPercent)};
     // The cell labelled NN50 shows the percentage pNN50.
-    c[2] = {Cell("NN50 ", real(t.pNN50), kPercent), Cell("DX ", IntegerText(rangeMs), kMsLatin),
+    c[2] = {Cell("NN50 ", real(t.pNN50), kPercent), Cell("DX ", IntegerText(RangeMs(t)), kMsLatin),
             Cell("LF ", real(s.LF), kMs2PerHzLatin), Cell("LF/HF ", real(s.LFHF))};
     c[3] = {Cell("HRVind ", IntegerText(t.HRVind)), Cell("HR ", IntegerText(t.HR), kBeatsPerMinute),
             Cell("HF ", real(s.HF), kMs2PerHzLatin), std::string()};

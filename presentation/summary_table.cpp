@@ -16,12 +16,6 @@ namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
 
-std::string IntegerText(std::int64_t value) {
-    char buf[24];
-    const auto r = std::to_chars(buf, buf + sizeof buf, value);
-    return std::string(buf, r.ptr);
-}
-
 std::vector<std::uint8_t> Bytes(std::string_view text) {
     return std::vector<std::uint8_t>(text.begin(), text.end());
 }
@@ -45,27 +39,24 @@ std::string SummaryTableRow(std::string_view identity, const FragmentData& f,
     const auto real = [decimalSeparator](double v, int decimals) {
         return FormatFixed(v, decimals, decimalSeparator);
     };
-    // Classes are ticks (0..255); the table shows milliseconds.
-    const std::int64_t modeMs = std::int64_t{t.ModeClass} * 10;
-    const std::int64_t rangeMs = (std::int64_t{t.MaxClass} - t.MinClass) * 10;
     const std::string fields[] = {
-        std::string(identity), // Файл
-        real(t.SDNN, 2),       // SDNN, мс
-        real(t.RMSSD, 2),      // RMSSD, мс
-        real(t.NN50, 2),       // NN50: the count, not the percentage
-        IntegerText(t.HRVind), // HRVind
-        IntegerText(t.TINN),   // TINN, мс
-        IntegerText(modeMs),   // Moda, мс
-        IntegerText(t.AMo),    // AMo, %
-        IntegerText(rangeMs),  // DX, мс
-        IntegerText(t.HR),     // HR, уд/мин
-        real(s.VLF, 0),        // VLF, мс2
-        real(s.LF, 0),         // LF, мс2
-        real(s.HF, 0),         // HF, мс2
-        real(s.Total, 0),      // TotalPower, мс2
-        real(s.LFnorm, 2),     // LF norm, %
-        real(s.HFnorm, 2),     // HF norm, %
-        real(s.LFHF, 2),       // LF/HF
+        std::string(identity),   // Файл
+        real(t.SDNN, 2),         // SDNN, мс
+        real(t.RMSSD, 2),        // RMSSD, мс
+        real(t.NN50, 2),         // NN50: the count, not the percentage
+        IntegerText(t.HRVind),   // HRVind
+        IntegerText(t.TINN),     // TINN, мс
+        IntegerText(ModeMs(t)),  // Moda, мс
+        IntegerText(t.AMo),      // AMo, %
+        IntegerText(RangeMs(t)), // DX, мс
+        IntegerText(t.HR),       // HR, уд/мин
+        real(s.VLF, 0),          // VLF, мс2
+        real(s.LF, 0),           // LF, мс2
+        real(s.HF, 0),           // HF, мс2
+        real(s.Total, 0),        // TotalPower, мс2
+        real(s.LFnorm, 2),       // LF norm, %
+        real(s.HFnorm, 2),       // HF norm, %
+        real(s.LFHF, 2),         // LF/HF
     };
     std::string row = fields[0];
     for (std::size_t i = 1; i < std::size(fields); ++i) {

@@ -33,8 +33,10 @@ struct Recorder {
     std::vector<std::string> rejected;
     std::vector<int> done;
     BatchHooks Hooks() {
-        return {[this](const std::string& p) { rejected.push_back(p); },
-                [this](int i) { done.push_back(i); }};
+        BatchHooks hooks;
+        hooks.importError = [this](const std::string& p) { rejected.push_back(p); };
+        hooks.done = [this](int i) { done.push_back(i); };
+        return hooks;
     }
 };
 

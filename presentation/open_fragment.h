@@ -1,0 +1,33 @@
+// Opening a stored fragment as the Open command does: the file checked, loaded as its kind and
+// analysed. The window, rvx-cli analyze and rvx-print all take this one road.
+#pragma once
+
+#include "analysis/fragment_data.h"
+#include "analysis/spectrum.h"
+#include "files/fragment_load.h"
+
+#include <functional>
+#include <string>
+
+namespace hrv {
+
+enum class OpenStatus { Analysed, NotFound, ImportError, TooLittleData };
+
+struct OpenHooks {
+    // The file exists and is about to be loaded (the window names it on screen now).
+    std::function<void()> found;
+    // As AnalyseFragment's: once resampling has accepted the fragment, and after each bin.
+    std::function<void()> accepted;
+    ProgressFn progress;
+};
+
+// Checks that `path` is a file, loads it into `f` as `kind` and analyses it, running the hooks on
+// the way. A file that is rejected or too short leaves the results of the previous analysis in
+// `f`. FileIoError when the file layer fails.
+OpenStatus OpenFragment(const std::string& path, FileKind kind, FragmentData& f, PpgWorkspace& w,
+                        const OpenHooks& hooks = {});
+
+// The message the user is shown for a status other than Analysed.
+std::string OpenStatusText(OpenStatus status, const std::string& path);
+
+} // namespace hrv
