@@ -1,6 +1,7 @@
 // rvx-cli analyze: the analysis of stored fragments as JSON Lines.
 #include "cli/commands.h"
 #include "cli/json_writer.h"
+#include "cli/options.h"
 #include "cli/table_output.h"
 #include "files/file_io.h"
 #include "files/fragment_load.h"
@@ -23,30 +24,12 @@ struct AnalyzeOptions {
 
 std::optional<AnalyzeOptions> ParseAnalyze(const Args& args, std::ostream& err) {
     AnalyzeOptions o;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--spectrum") {
-            o.spectrum = true;
-        } else if (a == "--type") {
-            if (!TakeTypeOption(args, i, o.kind, "analyze", err)) {
-                return std::nullopt;
-            }
-        } else if (a == "--table") {
-            if (i + 1 >= args.size() || args[i + 1].empty()) {
-                err << "rvx-cli analyze: --table takes the path of the table\n";
-                return std::nullopt;
-            }
-            o.table = args[++i];
-        } else if (a == "--") {
-            o.files.insert(o.files.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1,
-                           args.end());
-            break;
-        } else if (a.size() > 1 && a[0] == '-') {
-            err << "rvx-cli analyze: unknown option " << a << "\n";
-            return std::nullopt;
-        } else {
-            o.files.push_back(a);
-        }
+    OptionParser parser("rvx-cli analyze", err);
+    parser.Flag("--spectrum", o.spectrum)
+        .Value("--type", "rr or ppg", TypeOption(o.kind))
+        .Text("--table", "the path of the table", o.table);
+    if (!parser.Parse(args, o.files)) {
+        return std::nullopt;
     }
     if (o.files.empty()) {
         err << "rvx-cli analyze: no file given\n";
@@ -57,14 +40,14 @@ std::optional<AnalyzeOptions> ParseAnalyze(const Args& args, std::ostream& err) 
 
 } // namespace
 
-bool TakeTypeOption(const Args& args, std::size_t& i, std::optional<FileKind>& kind,
-                    std::string_view command, std::ostream& err) {
-    if (i + 1 >= args.size() || (args[i + 1] != "rr" && args[i + 1] != "ppg")) {
-        err << "rvx-cli " << command << ": --type takes rr or ppg\n";
-        return false;
-    }
-    kind = args[++i] == "ppg" ? FileKind::Ppg : FileKind::Rr;
-    return true;
+std::function<bool(const std::string&)> TypeOption(std::optional<FileKind>& kind) {
+    return [&kind](const std::string& value) {
+        if (value != "rr" && value != "ppg") {
+            return false;
+        }
+        kind = value == "ppg" ? FileKind::Ppg : FileKind::Rr;
+        return true;
+    };
 }
 
 std::string AnalyseFile(const std::string& path, FileKind kind, FragmentData& f, PpgWorkspace& w) {

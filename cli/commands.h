@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -36,10 +37,8 @@ std::string ResultLine(const std::string& path, FileKind kind, const FragmentDat
 // layer's error).
 std::string AnalyseFile(const std::string& path, FileKind kind, FragmentData& f, PpgWorkspace& w);
 
-// At "--type" (args[i]): takes its value rr or ppg into `kind` and advances i past it; false, with
-// a message for `command` on err, when the value is missing or another word.
-bool TakeTypeOption(const Args& args, std::size_t& i, std::optional<FileKind>& kind,
-                    std::string_view command, std::ostream& err);
+// The value of "--type": rr or ppg into `kind` (for OptionParser::Value); false for another word.
+std::function<bool(const std::string&)> TypeOption(std::optional<FileKind>& kind);
 
 // Prints the usage text.
 void Usage(std::ostream& os);

@@ -1,6 +1,7 @@
 // rvx-cli print: the one-page report of a fragment as a PDF file. The drawing needs the window
 // libraries, which rvx-cli does not link, so the page is made by the helper program beside it,
 // with the same report code as the window's "Печать" button.
+#include "cli/options.h"
 #include "cli/print_args.h"
 
 #include <cerrno>
@@ -18,28 +19,11 @@ namespace hrv::cli {
 std::optional<PrintOptions> ParsePrint(const Args& args, std::ostream& err) {
     PrintOptions o;
     std::vector<std::string> files;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--pdf") {
-            if (i + 1 >= args.size() || args[i + 1].empty()) {
-                err << "rvx-cli print: --pdf takes the path of the PDF file\n";
-                return std::nullopt;
-            }
-            o.pdf = args[++i];
-        } else if (a == "--type") {
-            if (!TakeTypeOption(args, i, o.kind, "print", err)) {
-                return std::nullopt;
-            }
-        } else if (a == "--") {
-            files.insert(files.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1,
-                         args.end());
-            break;
-        } else if (a.size() > 1 && a[0] == '-') {
-            err << "rvx-cli print: unknown option " << a << "\n";
-            return std::nullopt;
-        } else {
-            files.push_back(a);
-        }
+    OptionParser parser("rvx-cli print", err);
+    parser.Text("--pdf", "the path of the PDF file", o.pdf)
+        .Value("--type", "rr or ppg", TypeOption(o.kind));
+    if (!parser.Parse(args, files)) {
+        return std::nullopt;
     }
     if (o.pdf.empty()) {
         err << "rvx-cli print: --pdf OUT.pdf is required\n";

@@ -4,6 +4,7 @@
 #include "acquisition/recording.h"
 #include "analysis/pipeline.h"
 #include "cli/commands.h"
+#include "cli/options.h"
 #include "files/file_io.h"
 #include "files/fragment_load.h"
 #include "files/rr_file.h"
@@ -33,47 +34,40 @@ struct RecordOptions {
 
 std::optional<RecordOptions> ParseRecord(const Args& args, std::ostream& err) {
     RecordOptions o;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        const bool hasValue = i + 1 < args.size();
-        const std::string value = hasValue ? args[i + 1] : std::string();
-        if (a == "--spectrum") {
-            o.spectrum = true;
-            continue;
-        }
-        if (!hasValue || (a != "--port" && a != "--baud" && a != "--device" && a != "--out")) {
-            err << "rvx-cli record: " << (hasValue ? "unknown option " : "missing value after ")
-                << a << "\n";
-            return std::nullopt;
-        }
-        ++i;
-        if (a == "--out") {
-            o.out = value;
-            continue;
-        }
-        bool found = false;
-        if (a == "--port") {
-            for (std::uint8_t p = 0; p < kUsbPortIndex; ++p) {
-                if (value == kComPortNames[p]) {
-                    o.portIndex = p;
-                    found = true;
-                }
-            }
-        } else if (a == "--baud") {
-            for (std::int32_t b = 0; b < kBaudCount; ++b) {
-                if (value == std::to_string(kComBaudRates[static_cast<std::size_t>(b)])) {
-                    o.baudIndex = b;
-                    found = true;
-                }
-            }
-        } else if (value == "0" || value == "1") {
-            o.deviceIndex = value == "1" ? 1 : 0;
-            found = true;
-        }
-        if (!found) {
-            err << "rvx-cli record: " << a << " does not take " << value << "\n";
-            return std::nullopt;
-        }
+    std::vector<std::string> operands;
+    OptionParser parser("rvx-cli record", err);
+    parser.Flag("--spectrum", o.spectrum)
+        .Text("--out", "the path of the RR file", o.out)
+        .Value("--port", "COM1, COM2 or COM3",
+               [&o](const std::string& v) {
+                   for (std::uint8_t p = 0; p < kUsbPortIndex; ++p) {
+                       if (v == kComPortNames[p]) {
+                           o.portIndex = p;
+                           return true;
+                       }
+                   }
+                   return false;
+               })
+        .Value("--baud", "600, 2400, 19200 or 38400",
+               [&o](const std::string& v) {
+                   for (std::int32_t b = 0; b < kBaudCount; ++b) {
+                       if (v == std::to_string(kComBaudRates[static_cast<std::size_t>(b)])) {
+                           o.baudIndex = b;
+                           return true;
+                       }
+                   }
+                   return false;
+               })
+        .Value("--device", "0 or 1", [&o](const std::string& v) {
+            o.deviceIndex = v == "1" ? 1 : 0;
+            return v == "0" || v == "1";
+        });
+    if (!parser.Parse(args, operands)) {
+        return std::nullopt;
+    }
+    if (!operands.empty()) {
+        err << "rvx-cli record: unexpected " << operands.front() << "\n";
+        return std::nullopt;
     }
     return o;
 }

@@ -1,6 +1,7 @@
 // rvx-devsim: the pulse sensor device played on a pseudo-terminal. It prints the terminal's path
 // as its first line, waits for a program to open it, then sends the device's byte stream at the
 // pace of the beats (or faster).
+#include "cli/options.h"
 #include "files/file_io.h"
 #include "tools/devsim/device_stream.h"
 
@@ -78,78 +79,74 @@ std::optional<int> ParseInt(const std::string& s, int low, int high) {
 
 std::optional<Options> Parse(int argc, char** argv) {
     Options o;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        const bool hasValue = i + 1 < argc;
-        const std::string value = hasValue ? argv[i + 1] : "";
-        if (a == "--help" || a == "-h") {
-            Usage(std::cout);
-            std::exit(0);
-        } else if (a == "--loop") {
-            o.loop = true;
-        } else if (a == "--once") {
-            o.once = true;
-        } else if (a == "--speed" && hasValue) {
-            try {
-                std::size_t used = 0;
-                o.speed = std::stod(value, &used);
-                if (used != value.size() || !(o.speed >= 0)) {
-                    return std::nullopt;
-                }
-            } catch (const std::exception&) {
-                return std::nullopt;
+    bool help = false;
+    const auto integer = [](int low, int high, auto store) {
+        return [=](const std::string& v) {
+            const auto n = ParseInt(v, low, high);
+            if (n) {
+                store(*n);
             }
-            ++i;
-        } else if (a == "--device" && hasValue) {
-            const auto v = ParseInt(value, 0, 1);
-            if (!v) {
-                return std::nullopt;
-            }
-            o.stream.deviceIndex = *v;
-            ++i;
-        } else if (a == "--generate" && hasValue) {
-            const auto v = ParseInt(value, 1, 100000);
-            if (!v) {
-                return std::nullopt;
-            }
-            o.generate = *v;
-            ++i;
-        } else if (a == "--junk" && hasValue) {
-            std::stringstream ss(value);
-            std::string item;
-            while (std::getline(ss, item, ',')) {
-                const auto v = ParseInt(item, 0, 255);
-                if (!v) {
-                    return std::nullopt;
-                }
-                o.stream.junk.push_back(static_cast<std::uint8_t>(*v));
-            }
-            ++i;
-        } else if (a == "--status" && hasValue) {
-            const auto colon = value.find(':');
-            const auto k = ParseInt(value.substr(0, colon), 1, 1000000);
-            const auto c = colon == std::string::npos ? std::nullopt
-                                                      : ParseInt(value.substr(colon + 1), 0, 255);
-            if (!k || !c) {
-                return std::nullopt;
-            }
-            o.stream.statusBefore[*k].push_back(static_cast<std::uint8_t>(*c));
-            ++i;
-        } else if (a == "--break" && hasValue) {
-            const auto v = ParseInt(value, 1, 1000000);
-            if (!v) {
-                return std::nullopt;
-            }
-            o.stream.breakAt = *v;
-            ++i;
-        } else if (!a.empty() && a[0] != '-' && o.file.empty()) {
-            o.file = a;
-        } else {
-            return std::nullopt;
-        }
+            return n.has_value();
+        };
+    };
+    hrv::cli::OptionParser parser("rvx-devsim", std::cerr);
+    parser.Flag("--help", help)
+        .Flag("-h", help)
+        .Flag("--loop", o.loop)
+        .Flag("--once", o.once)
+        .Value("--speed", "a number of times, 0 or more",
+               [&o](const std::string& v) {
+                   try {
+                       std::size_t used = 0;
+                       o.speed = std::stod(v, &used);
+                       return used == v.size() && o.speed >= 0;
+                   } catch (const std::exception&) {
+                       return false;
+                   }
+               })
+        .Value("--device", "0 or 1", integer(0, 1, [&o](int n) { o.stream.deviceIndex = n; }))
+        .Value("--generate", "a number of beats from 1 to 100000",
+               integer(1, 100000, [&o](int n) { o.generate = n; }))
+        .Value("--junk", "bytes 0..255 separated by commas",
+               [&o](const std::string& v) {
+                   std::stringstream ss(v);
+                   std::string item;
+                   while (std::getline(ss, item, ',')) {
+                       const auto b = ParseInt(item, 0, 255);
+                       if (!b) {
+                           return false;
+                       }
+                       o.stream.junk.push_back(static_cast<std::uint8_t>(*b));
+                   }
+                   return true;
+               })
+        .Value("--status", "K:C, a beat number and a status code 0..255",
+               [&o](const std::string& v) {
+                   const auto colon = v.find(':');
+                   const auto k = ParseInt(v.substr(0, colon), 1, 1000000);
+                   const auto c = colon == std::string::npos
+                                      ? std::nullopt
+                                      : ParseInt(v.substr(colon + 1), 0, 255);
+                   if (k && c) {
+                       o.stream.statusBefore[*k].push_back(static_cast<std::uint8_t>(*c));
+                   }
+                   return k && c;
+               })
+        .Value("--break", "a beat number",
+               integer(1, 1000000, [&o](int n) { o.stream.breakAt = n; }));
+    std::vector<std::string> files;
+    if (!parser.Parse(std::vector<std::string>(argv + 1, argv + argc), files)) {
+        return std::nullopt;
     }
-    if (o.file.empty() == (o.generate == 0)) {
+    if (help) {
+        Usage(std::cout);
+        std::exit(0);
+    }
+    if (files.size() > 1 || files.empty() == (o.generate == 0)) {
         return std::nullopt; // a file or --generate, not both
+    }
+    if (!files.empty()) {
+        o.file = files.front();
     }
     return o;
 }
