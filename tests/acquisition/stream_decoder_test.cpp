@@ -125,7 +125,12 @@ struct ThirdCase {
 };
 
 void PrintTo(const ThirdCase& c, std::ostream* os) {
-    *os << "Third" << int(c.third) << (c.broken ? "_Broken" : "_Aux") << int(c.aux);
+    *os << "Third" << int(c.third);
+    if (c.broken) {
+        *os << "_Broken";
+    } else {
+        *os << "_Aux" << int(c.aux);
+    }
 }
 
 class DecoderThird : public ::testing::TestWithParam<ThirdCase> {};
