@@ -3,9 +3,8 @@
 #include "ui/rec_form.h"
 
 #include <gtest/gtest.h>
-#include <initializer_list>
 #include <memory>
-#include <vector>
+#include <string>
 
 #include <QLabel>
 #include <QProgressBar>
@@ -51,23 +50,18 @@ TEST_F(RecFormTest, LongestTextsFitAndNoControlsOverlapInEitherLook) {
     form_.ShowStatusText(QStringLiteral("Отказ датчика"));
     for (const bool recording : {true, false}) {
         form_.Vis(recording);
-        std::vector<QWidget*> shown;
-        for (QWidget* w :
-             std::initializer_list<QWidget*>{form_.PB_Rec, form_.Button1, form_.Label1,
-                                             form_.Label2, form_.Label3, form_.Button2}) {
-            if (w->isVisibleTo(&form_)) {
-                shown.push_back(w);
-            }
-        }
-        for (std::size_t i = 0; i < shown.size(); ++i) {
-            const QString name = shown[i]->objectName();
-            EXPECT_TRUE(form_.rect().contains(shown[i]->geometry())) << name.toStdString();
+        QList<QWidget*> shown = form_.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+        shown.removeIf([this](const QWidget* w) { return !w->isVisibleTo(&form_); });
+        ASSERT_EQ(shown.size(), 4) << "bar or text, two labels and one button in each look";
+        for (qsizetype i = 0; i < shown.size(); ++i) {
+            const std::string name = shown[i]->objectName().toStdString();
+            EXPECT_TRUE(form_.rect().contains(shown[i]->geometry())) << name;
             if (qobject_cast<QLabel*>(shown[i]) != nullptr) { // its text is not cut off
-                EXPECT_LE(shown[i]->sizeHint().width(), shown[i]->width()) << name.toStdString();
+                EXPECT_LE(shown[i]->sizeHint().width(), shown[i]->width()) << name;
             }
-            for (std::size_t j = i + 1; j < shown.size(); ++j) {
+            for (qsizetype j = i + 1; j < shown.size(); ++j) {
                 EXPECT_FALSE(shown[i]->geometry().intersects(shown[j]->geometry()))
-                    << name.toStdString() << " / " << shown[j]->objectName().toStdString();
+                    << name << " / " << shown[j]->objectName().toStdString();
             }
         }
     }
