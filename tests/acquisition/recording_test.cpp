@@ -4,6 +4,7 @@
 #include "analysis/pipeline.h"
 #include "tests/support/fake_serial_link.h"
 
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
@@ -53,6 +54,10 @@ struct BadSettings {
     int baud;
 };
 
+void PrintTo(const BadSettings& c, std::ostream* os) {
+    *os << "Port" << c.port << "_Baud" << (c.baud < 0 ? "Minus" : "") << std::abs(c.baud);
+}
+
 class RecordingBadSettings : public RecordingTest,
                              public ::testing::WithParamInterface<BadSettings> {};
 
@@ -67,7 +72,8 @@ TEST_P(RecordingBadSettings, RefusedBeforeAnyPortIsTouched) {
 INSTANTIATE_TEST_SUITE_P(Settings, RecordingBadSettings,
                          ::testing::Values(BadSettings{4, 1}, BadSettings{255, 1},
                                            BadSettings{1, -1}, BadSettings{1, 4},
-                                           BadSettings{0, 1000}));
+                                           BadSettings{0, 1000}),
+                         ::testing::PrintToStringParamName());
 
 TEST_F(RecordingTest, ComErrorCarriesTheFixedText) {
     f_->Settings.BaudIndex = 7;
@@ -99,7 +105,8 @@ TEST_P(RecordingFailingStep, ClosesThePortAgain) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Steps, RecordingFailingStep,
-                         ::testing::Values("open", "state", "queues", "timeouts"));
+                         ::testing::Values("open", "state", "queues", "timeouts"),
+                         [](const auto& step) { return std::string(step.param); });
 
 TEST_F(RecordingTest, NoTickReadsWhileInactive) {
     link_.bytes = {0, 85, 112};
@@ -183,6 +190,10 @@ struct HandOverCase {
     bool analysed;
 };
 
+void PrintTo(const HandOverCase& c, std::ostream* os) {
+    *os << "RecIndex" << c.recIndex << (c.analysed ? "_Analysed" : "_NotAnalysed");
+}
+
 class HandOver : public ::testing::TestWithParam<HandOverCase> {};
 
 TEST_P(HandOver, PacksWordsAndSeries) {
@@ -207,7 +218,8 @@ TEST_P(HandOver, PacksWordsAndSeries) {
 
 INSTANTIATE_TEST_SUITE_P(Counts, HandOver,
                          ::testing::Values(HandOverCase{1, false}, HandOverCase{2, false},
-                                           HandOverCase{3, true}, HandOverCase{10, true}));
+                                           HandOverCase{3, true}, HandOverCase{10, true}),
+                         ::testing::PrintToStringParamName());
 
 } // namespace
 } // namespace hrv

@@ -74,7 +74,12 @@ TEST_F(PtyLinkTest, IndexAbove3IsRefusedAndTheOpenPortKept) {
 struct SpeedCase {
     std::int32_t baudIndex;
     speed_t speed;
+    int baud;
 };
+
+void PrintTo(const SpeedCase& c, std::ostream* os) {
+    *os << "Index" << c.baudIndex << "_" << c.baud << "Baud";
+}
 
 class PtyLinkSpeed : public PtyLinkTest, public ::testing::WithParamInterface<SpeedCase> {};
 
@@ -94,8 +99,10 @@ TEST_P(PtyLinkSpeed, LineFormatAndSpeed) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Speeds, PtyLinkSpeed,
-                         ::testing::Values(SpeedCase{0, B600}, SpeedCase{1, B2400},
-                                           SpeedCase{2, B19200}, SpeedCase{3, B38400}));
+                         ::testing::Values(SpeedCase{0, B600, 600}, SpeedCase{1, B2400, 2400},
+                                           SpeedCase{2, B19200, 19200},
+                                           SpeedCase{3, B38400, 38400}),
+                         ::testing::PrintToStringParamName());
 
 TEST_F(PtyLinkTest, BaudIndexOutOfRangeIsRefused) {
     link_.ComOpen(0);

@@ -69,15 +69,20 @@ TEST_F(DecoderTest, HuntingDropsBytesAboveFiveAndLocksOnAStatusByte) {
     EXPECT_EQ(d_.StreamState(), kExpectStatus);
 }
 
-TEST_F(DecoderTest, StateSequenceOfOneGroup) {
+TEST_F(DecoderTest, EachGroupShowsItsStatusThenStoresItsIntervalAndAux) {
+    // What the recording dialog sees byte by byte: S a status to show, I an interval stored, .
+    // nothing (the third byte, 112 or 113, is no status) though it completes the slot's aux.
     d_.Reset(10);
-    EXPECT_EQ(d_.StreamState(), kHunting);
-    const std::vector<std::pair<std::uint8_t, std::uint8_t>> byteAndState = {
-        {0, kExpectInterval}, {85, kExpectThird}, {112, kExpectStatus}, {0, kExpectInterval}};
-    for (const auto& [byte, state] : byteAndState) {
-        d_.Feed(byte);
-        EXPECT_EQ(d_.StreamState(), state) << "after byte " << int(byte);
+    std::string events;
+    for (const DecodeStep& step : FeedAll(d_, {0, 85, 112, 0, 90, 113}).steps) {
+        events += std::string(step.statusReceived ? "S" : "") + (step.intervalStored ? "I" : "");
+        events += step.statusReceived || step.intervalStored ? "" : ".";
     }
+    EXPECT_EQ(events, "SI.SI.");
+    EXPECT_EQ(f_->RrTicks[1], 85);
+    EXPECT_EQ(f_->RrAux[1], 12);
+    EXPECT_EQ(f_->RrTicks[2], 90);
+    EXPECT_EQ(f_->RrAux[2], 13);
 }
 
 struct ScaleCase {
@@ -85,6 +90,10 @@ struct ScaleCase {
     std::uint8_t byte;
     std::uint8_t ticks;
 };
+
+void PrintTo(const ScaleCase& c, std::ostream* os) {
+    *os << "Scale" << c.scale << "_Byte" << int(c.byte);
+}
 
 class DecoderScale : public ::testing::TestWithParam<ScaleCase> {};
 
@@ -106,13 +115,23 @@ INSTANTIATE_TEST_SUITE_P(Scales, DecoderScale,
                          ::testing::Values(ScaleCase{10, 85, 85}, ScaleCase{8, 85, 68},
                                            ScaleCase{8, 255, 204}, ScaleCase{8, 9, 7},
                                            ScaleCase{8, 0, 0}, ScaleCase{10, 255, 255},
-                                           ScaleCase{0, 85, 85})); // 0: before start-up
+                                           ScaleCase{0, 85, 85}), // 0: before start-up
+                         ::testing::PrintToStringParamName());
 
 struct ThirdCase {
     std::uint8_t third;
     bool broken;
     std::uint8_t aux;
 };
+
+void PrintTo(const ThirdCase& c, std::ostream* os) {
+    *os << "Third" << int(c.third);
+    if (c.broken) {
+        *os << "_Broken";
+    } else {
+        *os << "_Aux" << int(c.aux);
+    }
+}
 
 class DecoderThird : public ::testing::TestWithParam<ThirdCase> {};
 
@@ -135,7 +154,8 @@ TEST_P(DecoderThird, ThirdByteIsAuxPlus100OrBreaksTheStream) {
 INSTANTIATE_TEST_SUITE_P(Thirds, DecoderThird,
                          ::testing::Values(ThirdCase{99, true, 0}, ThirdCase{0, true, 0},
                                            ThirdCase{100, false, 0}, ThirdCase{112, false, 12},
-                                           ThirdCase{255, false, 155}));
+                                           ThirdCase{255, false, 155}),
+                         ::testing::PrintToStringParamName());
 
 TEST_F(DecoderTest, ThirdByteOfAStatusGroupIsNeverBroken) {
     d_.Reset(10);

@@ -10,16 +10,24 @@ using test::NewFragment;
 using test::Repeat;
 using test::SetIntervals;
 
-TEST(Pipeline, AStartedFragmentIsZero) {
-    auto f = NewFragment();
-    EXPECT_EQ(f->RrCount, 0);
-    EXPECT_EQ(f->FragmentCount, 0);
-    EXPECT_EQ(f->TimeIndices.SDNN, 0);
-    EXPECT_EQ(f->SpectralIndices.Total, 0);
-    EXPECT_TRUE(std::all_of(f->RrTicks.begin(), f->RrTicks.end(), [](auto v) { return v == 0; }));
-    EXPECT_TRUE(std::all_of(f->ResampleBuffer.begin(), f->ResampleBuffer.end(),
-                            [](double v) { return v == 0; }));
-    EXPECT_TRUE(f->CurrentFileName.empty());
+TEST(Pipeline, ResultsDoNotDependOnTheFragmentAnalysedBefore) {
+    // The programs keep one fragment for the whole run: a recording analysed after a longer,
+    // different one must show what it shows in a fresh fragment.
+    const auto rhythm = test::ModulatedRhythm(85, 6, 4, 420);
+    auto fresh = NewFragment();
+    SetIntervals(*fresh, rhythm);
+    ASSERT_TRUE(AnalyseFragment(*fresh));
+    auto reused = NewFragment();
+    SetIntervals(*reused, test::ModulatedRhythm(150, 40, 25, 1500));
+    ASSERT_TRUE(AnalyseFragment(*reused));
+    SetIntervals(*reused, rhythm);
+    ASSERT_TRUE(AnalyseFragment(*reused));
+    EXPECT_EQ(reused->FragmentCount, fresh->FragmentCount);
+    EXPECT_EQ(reused->Spectrum.Power, fresh->Spectrum.Power);
+    EXPECT_EQ(reused->SpectralIndices.Total, fresh->SpectralIndices.Total);
+    EXPECT_EQ(reused->Histogram, fresh->Histogram);
+    EXPECT_EQ(reused->ScatterMap, fresh->ScatterMap);
+    EXPECT_EQ(reused->TimeIndices.SDNN, fresh->TimeIndices.SDNN);
 }
 
 TEST(Pipeline, ExactlyThreeHundredSecondsSucceedsAndOneTickLessChangesNoResult) {

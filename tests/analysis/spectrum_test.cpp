@@ -4,6 +4,7 @@
 #include "tests/support/test_support.h"
 
 #include <algorithm>
+#include <cmath>
 #include <numbers>
 
 namespace hrv {
@@ -47,6 +48,13 @@ struct Tone {
     double SpectralIndicesData::*band;
 };
 
+// "Tone_0_25Hz_Bin75".
+void PrintTo(const Tone& t, std::ostream* os) {
+    const int hundredths = static_cast<int>(std::lround(t.hz * 100));
+    *os << "Tone_" << hundredths / 100 << '_' << (hundredths % 100 < 10 ? "0" : "")
+        << hundredths % 100 << "Hz_Bin" << t.bin;
+}
+
 class SpectrumTone : public ::testing::TestWithParam<Tone> {};
 
 TEST_P(SpectrumTone, ASinusoidalRhythmPutsItsPowerInItsBand) {
@@ -68,7 +76,8 @@ TEST_P(SpectrumTone, ASinusoidalRhythmPutsItsPowerInItsBand) {
 INSTANTIATE_TEST_SUITE_P(Bands, SpectrumTone,
                          ::testing::Values(Tone{0.1, 30, &SpectralIndicesData::LF},
                                            Tone{0.25, 75, &SpectralIndicesData::HF},
-                                           Tone{0.02, 6, &SpectralIndicesData::VLF}));
+                                           Tone{0.02, 6, &SpectralIndicesData::VLF}),
+                         ::testing::PrintToStringParamName());
 
 TEST(Spectrum, BinsOnABandEdgeBelongToTheUpperBand) {
     // One unit of power in a single bin shows which band sums it.
@@ -131,29 +140,25 @@ TEST(Spectrum, ReportsProgressOncePerBinInOrder) {
     }
 }
 
-TEST(Spectrum, BinIsTheWindowedDirectTransform) {
-    // An independent evaluation of one bin from the raw samples.
-    auto f = NewFragment();
-    FillSamples(*f, [](double t) { return 90 + 4 * std::sin(0.8 * t) + (t > 100 ? 3 : 0); });
-    std::vector<double> x(f->ResampleBuffer.begin(), f->ResampleBuffer.begin() + kSpectrumSamples);
-    ComputeSpectrum(*f);
-    double mean = 0;
-    for (const double v : x) {
-        mean += v;
-    }
-    mean /= kSpectrumSamples;
-    for (const int k : {1, 17, 150}) {
-        double c = 0;
-        double s = 0;
-        for (int j = 0; j < kSpectrumSamples; ++j) {
-            const double w = (42 - 50 * std::cos(2 * std::numbers::pi * j / 29999) +
-                              8 * std::cos(4 * std::numbers::pi * j / 29999)) /
-                             100;
-            const double theta = 6.283 * k / 300 * j / 100;
-            c += std::cos(theta) * w * (x[static_cast<std::size_t>(j)] - mean);
-            s += std::sin(theta) * w * (x[static_cast<std::size_t>(j)] - mean);
-        }
-        EXPECT_TRUE(NearRel(f->Spectrum.Power[k], (c * c + s * s) * 0.02 / 30000, 1e-9)) << k;
+TEST(Spectrum, ASinusoidOnABinPeaksThereWithItsAmplitude) {
+    // A sine of amplitude A at k/300 Hz: under the Blackman window (mean value 0.42) the
+    // one-sided periodogram of N samples dt apart holds (0.42 * A * N / 2)^2 * 2 * dt / N at bin
+    // k, and four bins away the window leaves next to nothing.
+    struct Case {
+        int bin;
+        double amplitude;
+    };
+    for (const Case c : {Case{17, 4}, Case{60, 1}, Case{150, 0.5}}) {
+        auto f = NewFragment();
+        FillSamples(*f, [&](double t) {
+            return 90 + c.amplitude * std::sin(2 * std::numbers::pi * c.bin / 300 * t);
+        });
+        ComputeSpectrum(*f);
+        const double n = kSpectrumSamples;
+        const double peak = std::pow(0.42 * c.amplitude * n / 2, 2) * 2 * 0.01 / n;
+        EXPECT_EQ(LargestBin(*f), c.bin);
+        EXPECT_TRUE(NearRel(f->Spectrum.Power[c.bin], peak, 1e-3)) << c.bin;
+        EXPECT_LT(f->Spectrum.Power[c.bin - 4], 1e-6 * peak) << c.bin;
     }
 }
 

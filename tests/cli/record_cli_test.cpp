@@ -7,6 +7,7 @@
 #include "tests/support/pty_support.h"
 
 #include <algorithm>
+#include <cctype>
 #include <condition_variable>
 #include <csignal>
 #include <filesystem>
@@ -96,8 +97,12 @@ struct PlayCase {
     int device;
 };
 
+// "nsrdb_long_00_06min_Model0": the file's name up to its extension, and the device model.
 void PrintTo(const PlayCase& c, std::ostream* os) {
-    *os << c.file << " model " << c.device;
+    for (const char* p = c.file; *p != '\0' && *p != '.'; ++p) {
+        *os << (std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_');
+    }
+    *os << "_Model" << c.device;
 }
 
 class RecordCliPlay : public RecordCliTest, public ::testing::WithParamInterface<PlayCase> {};
@@ -153,7 +158,8 @@ TEST_P(RecordCliPlay, RecordsTheIntervalsOfTheFilePlayed) {
 
 INSTANTIATE_TEST_SUITE_P(Files, RecordCliPlay,
                          ::testing::Values(PlayCase{"nsrdb_long_00-06min.rr", 0},
-                                           PlayCase{"polar_exercise_06-12min.rr", 1}));
+                                           PlayCase{"polar_exercise_06-12min.rr", 1}),
+                         ::testing::PrintToStringParamName());
 
 TEST_F(RecordCliTest, BrokenStreamEndsWithTheReadError) {
     DevSim sim({"--speed", "0", "--once", "--break", "5", "--generate", "20"});

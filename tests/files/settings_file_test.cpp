@@ -2,6 +2,7 @@
 #include "files/settings_file.h"
 #include "tests/support/test_support.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
@@ -149,6 +150,13 @@ struct StartupCase {
     bool expectError;
 };
 
+void PrintTo(const StartupCase& c, std::ostream* os) {
+    *os << (c.status == SettingsReadStatus::Read      ? "Read"
+            : c.status == SettingsReadStatus::Missing ? "Missing"
+                                                      : "Unreadable")
+        << "_Device" << (c.deviceIndex < 0 ? "Minus" : "") << std::abs(c.deviceIndex);
+}
+
 class StartupRules : public ::testing::TestWithParam<StartupCase> {};
 
 TEST_P(StartupRules, DeviceModelGivesScaleAndCaption) {
@@ -177,7 +185,8 @@ INSTANTIATE_TEST_SUITE_P(
                       StartupCase{SettingsReadStatus::Read, 7, 0, nullptr, true, false},
                       StartupCase{SettingsReadStatus::Read, -1, 0, nullptr, true, false},
                       StartupCase{SettingsReadStatus::Missing, 1, 10, "Тарин-07", false, false},
-                      StartupCase{SettingsReadStatus::Unreadable, 1, 10, "Тарин-07", false, true}));
+                      StartupCase{SettingsReadStatus::Unreadable, 1, 10, "Тарин-07", false, true}),
+    ::testing::PrintToStringParamName());
 
 TEST(StartupRulesRecord, MissingFileSetsDeviceComAndBaudOnly) {
     SettingsRecord s;

@@ -1,9 +1,13 @@
 // The chart contents ShowGraphics adds and the settings of the five charts.
+#include "analysis/pipeline.h"
 #include "presentation/chart_data.h"
+#include "tests/support/test_support.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
 #include <memory>
+#include <set>
+#include <utility>
 
 namespace hrv {
 namespace {
@@ -106,40 +110,35 @@ TEST(ChartData, ScatterShowsOnlySlots1To200) {
     EXPECT_DOUBLE_EQ(points[1].y, 0.8);
 }
 
-TEST(ChartData, ChartSettings) {
-    const struct {
-        ChartId id;
-        const char* name;
-        const char* title;
-        const char* bottom;
-        const char* left;
-        SeriesKind kind;
-    } table[] = {
-        {ChartId::Rhythmogram, "Chart_RG", "Ритмограмма", "Время, с", "NN, c", SeriesKind::Line},
-        {ChartId::Histogram, "Chart_Histo", "Гистограмма", "RR, с", "Количество NN",
-         SeriesKind::Area},
-        {ChartId::Scattergram, "Chart_Scater", "Скатерограмма", "NN i, с", "NN i-1, с",
-         SeriesKind::Points},
-        {ChartId::Spectrum, "Chart_Spectr", "Спектр", "Частота, Гц", "мс2/Гц  *1000",
-         SeriesKind::Area},
-        {ChartId::Components, "Chart_Diagram", "Компоненты спектра", " ", "%", SeriesKind::Bars},
-    };
-    for (const auto& c : table) {
-        const ChartSpec definition = ChartSpecOf(c.id);
-        EXPECT_EQ(definition.name, c.name);
-        EXPECT_EQ(definition.title, c.title);
-        EXPECT_EQ(definition.bottom.caption, c.bottom);
-        EXPECT_EQ(definition.left.caption, c.left);
-        EXPECT_EQ(definition.kind, c.kind);
+TEST(ChartData, EveryChartShowsAllItsPointsUnderItsOwnTitle) {
+    // A fast and a slow rhythm, analysed and charted: no value drawn may fall outside its chart's
+    // axes, labels stay few enough to read, and no two charts share a name or a title.
+    for (const int mean : {55, 160}) {
+        auto f = std::make_unique<FragmentData>();
+        test::SetIntervals(*f, test::TwoBandRhythm(40000 / mean, mean));
+        ASSERT_TRUE(AnalyseFragment(*f));
+        const std::pair<ChartId, std::vector<ChartPoint>> charts[] = {
+            {ChartId::Rhythmogram, RhythmogramPoints(*f)},
+            {ChartId::Histogram, HistogramPoints(*f)},
+            {ChartId::Scattergram, ScatterPoints(*f)},
+            {ChartId::Spectrum, SpectrumPoints(*f)},
+            {ChartId::Components, ComponentBars(*f)}};
+        std::set<std::string> names, titles;
+        for (const auto& [id, points] : charts) {
+            const ChartSpec chart = ChartSpecOf(id);
+            EXPECT_TRUE(names.insert(chart.name).second) << chart.name;
+            EXPECT_TRUE(!chart.title.empty() && titles.insert(chart.title).second) << chart.name;
+            const AxisRange x = ResolveAxis(chart.bottom, chart.kind, points, false);
+            const AxisRange y = ResolveAxis(chart.left, chart.kind, points, true);
+            EXPECT_LE((x.maximum - x.minimum) / x.step, 12) << chart.name;
+            EXPECT_LE((y.maximum - y.minimum) / y.step, 12) << chart.name;
+            for (const ChartPoint& p : points) { // empty histogram classes draw nothing
+                ASSERT_TRUE(p.y == 0 || (p.x >= x.minimum && p.x <= x.maximum && p.y >= y.minimum &&
+                                         p.y <= y.maximum))
+                    << chart.name << " mean " << mean << ": " << p.x << ", " << p.y;
+            }
+        }
     }
-    EXPECT_EQ(ChartSpecOf(ChartId::Rhythmogram).left.caption.back(), 'c') << "Latin c";
-    const ChartSpec rg = ChartSpecOf(ChartId::Rhythmogram);
-    EXPECT_FALSE(rg.left.automatic);
-    EXPECT_EQ(rg.left.maximum, 2.0);
-    EXPECT_EQ(rg.left.step, 0.5);
-    EXPECT_EQ(DecimalsOfLabelFormat(rg.left.labelFormat), 1);
-    EXPECT_FALSE(ChartSpecOf(ChartId::Spectrum).background.has_value());
-    EXPECT_EQ(ChartSpecOf(ChartId::Components).left.maximum, 110.0);
 }
 
 TEST(ChartAxes, FixedAxesKeepTheirRangeAndAutomaticOnesFollowThePoints) {

@@ -1,9 +1,11 @@
 // The conversion of reals to text shown, printed and stored.
 #include "presentation/format_fixed.h"
 
+#include <charconv>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
+#include <string_view>
 
 namespace hrv {
 namespace {
@@ -13,6 +15,16 @@ struct Case {
     int decimals;
     const char* text; // with '.' as the separator
 };
+
+// "m1p005_2dp": -1.005 to two decimals ('m' for the sign, 'p' for the point).
+void PrintTo(const Case& c, std::ostream* os) {
+    char buf[32];
+    const auto end = std::to_chars(buf, buf + sizeof buf, c.value).ptr;
+    for (const char ch : std::string_view(buf, static_cast<std::size_t>(end - buf))) {
+        *os << (ch == '.' ? "p" : ch == '-' ? "m" : ch == '+' ? "" : std::string(1, ch));
+    }
+    *os << '_' << c.decimals << "dp";
+}
 
 class FormatFixedCase : public ::testing::TestWithParam<Case> {};
 
@@ -41,7 +53,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{1234567.0, 0, "1.23457E6"}, Case{2000000, 0, "2E6"},
                       Case{-1234567.0, 2, "-1.23457E6"}, Case{1.5e300, 0, "1.5E300"},
                       Case{1e-300, 2, "0.00"}, Case{0.000123, 2, "0.00"},
-                      Case{12345.65, 2, "12345.60"}, Case{100.0, 2, "100.00"}, Case{3.0, 0, "3"}));
+                      Case{12345.65, 2, "12345.60"}, Case{100.0, 2, "100.00"}, Case{3.0, 0, "3"}),
+    ::testing::PrintToStringParamName());
 
 TEST(FormatFixed, NonFiniteValuesHaveAText) {
     EXPECT_EQ(FormatFixed(std::numeric_limits<double>::quiet_NaN(), 2, '.'), "NAN");

@@ -2,6 +2,7 @@
 #include "acquisition/stream_decoder.h"
 #include "tools/devsim/device_stream.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <memory>
 #include <vector>
@@ -49,12 +50,21 @@ Decoded Decode(const std::vector<std::uint8_t>& bytes, std::int32_t scale) {
     return out;
 }
 
-TEST(DeviceStream, IntervalBytesOfTheSecondModelReadBackExactly) {
+TEST(DeviceStream, EveryIntervalReadsBackThroughTheDecoderOfItsModel) {
+    // Each model's interval bytes, read as the program reads that model: every interval comes
+    // back exactly, except that the second model carries no more than 204 ticks.
+    std::vector<Beat> beats;
     for (int ticks = 0; ticks <= 255; ++ticks) {
-        const std::uint8_t b = devsim::IntervalByte(static_cast<std::uint8_t>(ticks), 1);
-        const int read = b * 8 / 10;
-        EXPECT_EQ(read, std::min(ticks, 204)) << ticks;
-        EXPECT_EQ(devsim::IntervalByte(static_cast<std::uint8_t>(ticks), 0), ticks);
+        beats.push_back({static_cast<std::uint8_t>(ticks), 0});
+    }
+    for (const int device : {0, 1}) {
+        StreamOptions o;
+        o.deviceIndex = device;
+        const Decoded d = Decode(BytesOf(DeviceStream(beats, o)), device == 1 ? 8 : 10);
+        ASSERT_EQ(d.beats.size(), beats.size()) << device;
+        for (int ticks = 0; ticks <= 255; ++ticks) {
+            EXPECT_EQ(d.beats[ticks].ticks, device == 1 ? std::min(ticks, 204) : ticks) << ticks;
+        }
     }
 }
 

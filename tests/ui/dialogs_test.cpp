@@ -11,11 +11,9 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QGroupBox>
 #include <QImage>
 #include <QPainter>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>
@@ -122,30 +120,6 @@ TEST(ConfirmDialog, LongTextWrapsAndTheDialogKeepsItsSize) {
     d.Setup(Q("c"), QString(400, QLatin1Char('w')), Q("a"), QString(), QString());
     EXPECT_EQ(d.size(), QSize(398, 197));
     EXPECT_EQ(d.Memo1->lineWrapMode(), QTextEdit::WidgetWidth);
-}
-
-TEST(SetupDialog, ControlsAsDesigned) {
-    TFormSetup d;
-    EXPECT_EQ(d.windowTitle(), Q("Параметры"));
-    EXPECT_EQ(d.size(), QSize(319, 347));
-    EXPECT_EQ(d.RG_Device->title(), Q("Устройство"));
-    EXPECT_EQ(d.RG_Port->title(), Q("COM порт"));
-    const auto devices = d.RG_Device->findChildren<QRadioButton*>();
-    const auto ports = d.RG_Port->findChildren<QRadioButton*>();
-    ASSERT_EQ(devices.size(), 2);
-    ASSERT_EQ(ports.size(), 3);
-    EXPECT_EQ(devices[0]->text(), Q("ТАРИН-07"));
-    EXPECT_EQ(devices[1]->text(), Q("ВИРА-005"));
-    EXPECT_EQ(ports[1]->text(), Q("COM 2 ")) << "with its trailing blank";
-    EXPECT_EQ(d.CB_Baud->count(), 3);
-    EXPECT_EQ(d.CB_Baud->itemText(2), Q("19200"));
-    EXPECT_EQ(d.Button1->text(), Q("OK"));
-    EXPECT_TRUE(d.Button1->isDefault());
-    EXPECT_EQ(d.Button2->text(), Q("Отмена"));
-    EXPECT_EQ(d.Button1->geometry(), QRect(48, 296, 75, 25));
-    EXPECT_EQ(d.Button2->geometry(), QRect(184, 296, 75, 25));
-    EXPECT_EQ(d.DeviceSelection(), 0);
-    EXPECT_EQ(d.PortSelection(), 1);
 }
 
 TEST(SetupDialog, SelectionsIncludingNone) {

@@ -13,12 +13,14 @@
 #include <QAction>
 #include <QAreaSeries>
 #include <QBarSet>
+#include <QComboBox>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineSeries>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QRadioButton>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
@@ -633,6 +635,35 @@ TEST_F(WindowTest, SetupKeeps38400AndTheUsbPortWhenNothingIsChosen) {
     EXPECT_EQ(fragment_->Settings.BaudIndex, 3);
     EXPECT_EQ(fragment_->Settings.PortIndex, 1);
     EXPECT_EQ(fragment_->Settings.DeviceIndex, 1);
+}
+
+TEST_F(WindowTest, SetupChoiceIsStoredAndShownAfterARestart) {
+    // The choice made in "Параметры" outlives the program: after a restart (a new window and
+    // fragment) the caption and the interval scale follow it, and the dialog opens showing it.
+    prompts_.dialogScripts.push_back([](QDialog& d) {
+        auto& setup = dynamic_cast<TFormSetup&>(d);
+        setup.SetDeviceSelection(1);
+        setup.SetPortSelection(2);
+        setup.SetBaudSelection(2);
+        return int(QDialog::Accepted);
+    });
+    Start().TB_SetupClick();
+    window_->close();
+    window_.reset();
+    fragment_ = std::make_unique<FragmentData>();
+    TFormMain& w = Start();
+    EXPECT_EQ(w.windowTitle(), Q("Вира-005"));
+    EXPECT_EQ(w.DeviceScale(), 8);
+    QStringList shown;
+    prompts_.dialogScripts.push_back([&shown](QDialog& d) {
+        for (const QRadioButton* button : d.findChildren<QRadioButton*>()) {
+            shown << (button->isChecked() ? button->text() : QString());
+        }
+        shown << dynamic_cast<TFormSetup&>(d).CB_Baud->currentText();
+        return int(QDialog::Rejected);
+    });
+    w.TB_SetupClick();
+    EXPECT_EQ(shown, (QStringList{{}, Q("ВИРА-005"), {}, {}, Q("COM 3"), Q("19200")}));
 }
 
 TEST_F(WindowTest, AboutBox) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <memory>
+#include <string>
 
 #include <QLabel>
 #include <QProgressBar>
@@ -44,19 +45,26 @@ TEST_F(RecFormTest, CreatedInTheRecordingLookWithEmptyLabels) {
     EXPECT_FALSE(form_.windowFlags() & Qt::WindowCloseButtonHint);
 }
 
-TEST_F(RecFormTest, ComponentsSitWhereTheDesignPutsThem) {
-    const struct {
-        QWidget* widget;
-        QRect where;
-    } table[] = {{form_.PB_Rec, {32, 25, 409, 19}},
-                 {form_.Button1, {32, 80, 75, 25}},
-                 {form_.Button2, {368, 80, 75, 25}}};
-    for (const auto& row : table) {
-        EXPECT_EQ(row.widget->geometry(), row.where) << row.widget->objectName().toStdString();
+TEST_F(RecFormTest, LongestTextsFitAndNoControlsOverlapInEitherLook) {
+    form_.ShowProgress(33000, 255); // the longest interval and the longest status text
+    form_.ShowStatusText(QStringLiteral("Отказ датчика"));
+    for (const bool recording : {true, false}) {
+        form_.Vis(recording);
+        QList<QWidget*> shown = form_.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+        shown.removeIf([this](const QWidget* w) { return !w->isVisibleTo(&form_); });
+        ASSERT_EQ(shown.size(), 4) << "bar or text, two labels and one button in each look";
+        for (qsizetype i = 0; i < shown.size(); ++i) {
+            const std::string name = shown[i]->objectName().toStdString();
+            EXPECT_TRUE(form_.rect().contains(shown[i]->geometry())) << name;
+            if (qobject_cast<QLabel*>(shown[i]) != nullptr) { // its text is not cut off
+                EXPECT_LE(shown[i]->sizeHint().width(), shown[i]->width()) << name;
+            }
+            for (qsizetype j = i + 1; j < shown.size(); ++j) {
+                EXPECT_FALSE(shown[i]->geometry().intersects(shown[j]->geometry()))
+                    << name << " / " << shown[j]->objectName().toStdString();
+            }
+        }
     }
-    EXPECT_EQ(form_.Label1->pos(), QPoint(89, 42));
-    EXPECT_EQ(form_.Label2->pos(), QPoint(137, 80));
-    EXPECT_EQ(form_.Label3->pos(), QPoint(233, 80));
 }
 
 TEST_F(RecFormTest, VisSwitchesBetweenTheTwoLooks) {

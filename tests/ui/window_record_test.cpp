@@ -7,6 +7,7 @@
 #include "tests/ui/window_fixture.h"
 #include "ui/rec_form.h"
 
+#include <cstdlib>
 #include <functional>
 #include <memory>
 
@@ -307,6 +308,13 @@ struct SetupFailure {
     const char* failAt;
 };
 
+void PrintTo(const SetupFailure& c, std::ostream* os) {
+    *os << "Port" << c.port << "_Baud" << (c.baud < 0 ? "Minus" : "") << std::abs(c.baud);
+    if (*c.failAt != '\0') {
+        *os << "_FailAt_" << c.failAt;
+    }
+}
+
 class RecordWindowSetup : public RecordWindowTest,
                           public ::testing::WithParamInterface<SetupFailure> {};
 
@@ -331,7 +339,8 @@ INSTANTIATE_TEST_SUITE_P(Failures, RecordWindowSetup,
                          ::testing::Values(SetupFailure{3, 1, ""}, SetupFailure{4, 1, ""},
                                            SetupFailure{1, -1, ""}, SetupFailure{1, 4, ""},
                                            SetupFailure{1, 1, "open"},
-                                           SetupFailure{1, 1, "timeouts"}));
+                                           SetupFailure{1, 1, "timeouts"}),
+                         ::testing::PrintToStringParamName());
 
 } // namespace
 } // namespace hrv
