@@ -1,0 +1,189 @@
+// A few worker threads shared by the analysis.
+#include "analysis/work_pool.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace hrv {
+
+namespace {
+
+constexpr int kMaxThreads = 64;
+constexpr int kMaxTasks = 256; // tasks handed to the workers in one batch
+
+std::atomic<int> requestedThreads{0};
+
+int DefaultThreads() {
+    if (const char* env = std::getenv("RVX_THREADS")) {
+        char* end = nullptr;
+        const long n = std::strtol(env, &end, 10);
+        if (end != env && *end == '\0' && n >= 1) {
+            return static_cast<int>(std::min<long>(n, kMaxThreads));
+        }
+    }
+    return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 64u));
+}
+
+// One batch of tasks. Lives on the caller's stack; the caller leaves only after every worker
+// taking part has let go of it.
+struct Batch {
+    int first = 0; // index of task 0 of the batch
+    int count = 0;
+    TaskRef task;
+    std::atomic<int> next{0};           // next task to take
+    std::array<bool, kMaxTasks> done{}; // guarded by the pool's mutex
+    int helpersLeft = 0;                // workers still holding the batch; guarded likewise
+};
+
+class Pool {
+public:
+    ~Pool() {
+        {
+            const std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        wake_.notify_all();
+        for (auto& t : threads_) {
+            t.join();
+        }
+    }
+
+    // Runs a batch with `helpers` workers, or alone when another caller holds the pool.
+    void Run(int first, int count, int helpers, TaskRef task, TaskRef finished) {
+        std::unique_lock busy(busy_, std::try_to_lock);
+        if (!busy.owns_lock() || helpers <= 0) {
+            for (int i = 0; i < count; ++i) {
+                task(first + i);
+                finished(first + i);
+            }
+            return;
+        }
+        Batch batch{.first = first, .count = count, .task = task};
+        Start(batch, helpers);
+        // However this call ends, the workers let go of the batch before it goes away.
+        struct Release {
+            Pool& pool;
+            Batch& batch;
+            ~Release() {
+                std::unique_lock lock(pool.mutex_);
+                pool.changed_.wait(lock, [this] { return batch.helpersLeft == 0; });
+                pool.batch_ = nullptr;
+            }
+        } release{*this, batch};
+
+        int reported = 0; // tasks whose `finished` has been called
+        const auto report = [&](bool wait) {
+            std::unique_lock lock(mutex_);
+            if (wait) {
+                changed_.wait(lock, [&] { return batch.done[static_cast<std::size_t>(reported)]; });
+            }
+            int ready = reported;
+            while (ready < count && batch.done[static_cast<std::size_t>(ready)]) {
+                ++ready;
+            }
+            lock.unlock();
+            for (; reported < ready; ++reported) {
+                finished(first + reported);
+            }
+        };
+        for (int i; (i = batch.next.fetch_add(1)) < count;) {
+            task(first + i);
+            MarkDone(batch, i);
+            report(false);
+        }
+        while (reported < count) {
+            report(true);
+        }
+    }
+
+private:
+    void Start(Batch& batch, int helpers) {
+        const std::lock_guard lock(mutex_);
+        while (static_cast<int>(threads_.size()) < helpers) {
+            threads_.emplace_back(
+                [this, index = static_cast<int>(threads_.size())] { Work(index); });
+        }
+        batch.helpersLeft = helpers;
+        helpers_ = helpers;
+        batch_ = &batch;
+        ++generation_;
+        wake_.notify_all();
+    }
+
+    void MarkDone(Batch& batch, int i) {
+        {
+            const std::lock_guard lock(mutex_);
+            batch.done[static_cast<std::size_t>(i)] = true;
+        }
+        changed_.notify_all();
+    }
+
+    void Work(int index) {
+        std::uint64_t seen = 0;
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [&] {
+                return stop_ || (batch_ != nullptr && generation_ != seen && index < helpers_);
+            });
+            if (stop_) {
+                return;
+            }
+            seen = generation_;
+            Batch& batch = *batch_;
+            lock.unlock();
+            for (int i; (i = batch.next.fetch_add(1)) < batch.count;) {
+                batch.task(batch.first + i);
+                MarkDone(batch, i);
+            }
+            lock.lock();
+            --batch.helpersLeft;
+            changed_.notify_all();
+        }
+    }
+
+    std::mutex busy_;  // held by the caller whose batch the workers run
+    std::mutex mutex_; // guards everything below and the batch's done flags and helpersLeft
+    std::condition_variable wake_;    // workers wait here for a batch
+    std::condition_variable changed_; // the caller waits here for tasks and workers
+    std::vector<std::thread> threads_;
+    Batch* batch_ = nullptr;
+    int helpers_ = 0; // workers 0..helpers_-1 take part in the current batch
+    std::uint64_t generation_ = 0;
+    bool stop_ = false;
+};
+
+Pool& ThePool() {
+    static Pool pool;
+    return pool;
+}
+
+} // namespace
+
+int AnalysisThreads() {
+    const int n = requestedThreads.load();
+    if (n > 0) {
+        return n;
+    }
+    static const int fallback = DefaultThreads();
+    return fallback;
+}
+
+void SetAnalysisThreads(int count) {
+    requestedThreads.store(std::clamp(count, 0, kMaxThreads));
+}
+
+void RunTasksInOrder(int count, TaskRef task, TaskRef finished) {
+    for (int first = 0; first < count; first += kMaxTasks) {
+        const int n = std::min(kMaxTasks, count - first);
+        ThePool().Run(first, n, std::min(AnalysisThreads(), n) - 1, task, finished);
+    }
+}
+
+} // namespace hrv
