@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -58,15 +59,14 @@ public:
     // Runs a batch with `helpers` workers, or alone when another caller holds the pool.
     void Run(int first, int count, int helpers, TaskRef task, TaskRef finished) {
         std::unique_lock busy(busy_, std::try_to_lock);
-        if (!busy.owns_lock() || helpers <= 0) {
+        Batch batch{.first = first, .count = count, .task = task};
+        if (!busy.owns_lock() || helpers <= 0 || !Start(batch, helpers)) {
             for (int i = 0; i < count; ++i) {
                 task(first + i);
                 finished(first + i);
             }
             return;
         }
-        Batch batch{.first = first, .count = count, .task = task};
-        Start(batch, helpers);
         // However this call ends, the workers let go of the batch before it goes away.
         struct Release {
             Pool& pool;
@@ -104,17 +104,27 @@ public:
     }
 
 private:
-    void Start(Batch& batch, int helpers) {
+    // Hands the batch to workers 0..helpers-1, making those that do not exist yet; false when
+    // not even one could be made.
+    bool Start(Batch& batch, int helpers) {
         const std::lock_guard lock(mutex_);
-        while (static_cast<int>(threads_.size()) < helpers) {
-            threads_.emplace_back(
-                [this, index = static_cast<int>(threads_.size())] { Work(index); });
+        try {
+            while (static_cast<int>(threads_.size()) < helpers) {
+                threads_.emplace_back(
+                    [this, index = static_cast<int>(threads_.size())] { Work(index); });
+            }
+        } catch (const std::system_error&) {
+            helpers = static_cast<int>(threads_.size()); // the system refused more threads
+            if (helpers == 0) {
+                return false;
+            }
         }
         batch.helpersLeft = helpers;
         helpers_ = helpers;
         batch_ = &batch;
         ++generation_;
         wake_.notify_all();
+        return true;
     }
 
     void MarkDone(Batch& batch, int i) {
