@@ -32,15 +32,15 @@ int DefaultThreads() {
     return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 64u));
 }
 
-// One batch of tasks. Lives on the caller's stack; the caller leaves only after every worker
-// taking part has let go of it.
+// One batch of tasks. Lives on the caller's stack; before leaving, the caller withdraws it from
+// workers that have not taken it up yet and waits for those that have to let go of it.
 struct Batch {
     int first = 0; // index of task 0 of the batch
     int count = 0;
     TaskRef task;
     std::atomic<int> next{0};           // next task to take
     std::array<bool, kMaxTasks> done{}; // guarded by the pool's mutex
-    int helpersLeft = 0;                // workers still holding the batch; guarded likewise
+    int holders = 0;                    // workers holding the batch; guarded likewise
 };
 
 class Pool {
@@ -67,14 +67,15 @@ public:
             }
             return;
         }
-        // However this call ends, the workers let go of the batch before it goes away.
+        // However this call ends, the workers let go of the batch before it goes away. A worker
+        // woken too late (a busy machine) no longer takes it up.
         struct Release {
             Pool& pool;
             Batch& batch;
             ~Release() {
                 std::unique_lock lock(pool.mutex_);
-                pool.changed_.wait(lock, [this] { return batch.helpersLeft == 0; });
                 pool.batch_ = nullptr;
+                pool.changed_.wait(lock, [this] { return batch.holders == 0; });
             }
         } release{*this, batch};
 
@@ -119,7 +120,6 @@ private:
                 return false;
             }
         }
-        batch.helpersLeft = helpers;
         helpers_ = helpers;
         batch_ = &batch;
         ++generation_;
@@ -147,19 +147,20 @@ private:
             }
             seen = generation_;
             Batch& batch = *batch_;
+            ++batch.holders;
             lock.unlock();
             for (int i; (i = batch.next.fetch_add(1)) < batch.count;) {
                 batch.task(batch.first + i);
                 MarkDone(batch, i);
             }
             lock.lock();
-            --batch.helpersLeft;
+            --batch.holders;
             changed_.notify_all();
         }
     }
 
     std::mutex busy_;  // held by the caller whose batch the workers run
-    std::mutex mutex_; // guards everything below and the batch's done flags and helpersLeft
+    std::mutex mutex_; // guards everything below and the batch's done flags and holders
     std::condition_variable wake_;    // workers wait here for a batch
     std::condition_variable changed_; // the caller waits here for tasks and workers
     std::vector<std::thread> threads_;
