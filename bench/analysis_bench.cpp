@@ -70,6 +70,23 @@ void BM_SpectrumOneCore(benchmark::State& state) {
 }
 BENCHMARK(BM_SpectrumOneCore)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The narrower vector paths on one core, where the processor has them.
+void BM_SpectrumOneCoreOnPath(benchmark::State& state) {
+    const auto path = static_cast<SpectrumPath>(state.range(0));
+    state.SetLabel(SpectrumPathName(path));
+    if (!UseSpectrumPath(path)) {
+        state.SkipWithError("not available on this processor");
+        return;
+    }
+    SpectrumOn(state, 1);
+    UseSpectrumPath(BestSpectrumPath());
+}
+BENCHMARK(BM_SpectrumOneCoreOnPath)
+    ->Arg(static_cast<int>(SpectrumPath::Avx2))
+    ->Arg(static_cast<int>(SpectrumPath::Portable))
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
 void BM_Spectrum(benchmark::State& state) {
     SpectrumOn(state, 0);
 }
