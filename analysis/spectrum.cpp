@@ -62,16 +62,12 @@ double BinPower(double c, double s) {
     return (c * c + s * s) * (kSampleStep * 2) / kSpectrumSamples;
 }
 
-bool HasAvx() {
 #if defined(HRV_X86_KERNELS)
+bool HasAvx() {
     static const bool avx = __builtin_cpu_supports("avx");
     return avx;
-#else
-    return false;
-#endif
 }
 
-#if defined(HRV_X86_KERNELS)
 __attribute__((target("avx"))) void ZeroUpperHalves() {
     __builtin_ia32_vzeroupper();
 }
