@@ -12,6 +12,10 @@
 #include <thread>
 #include <vector>
 
+#if defined(__linux__)
+#include <sched.h>
+#endif
+
 namespace hrv {
 
 namespace {
@@ -29,6 +33,14 @@ int DefaultThreads() {
             return static_cast<int>(std::min<long>(n, kMaxThreads));
         }
     }
+#if defined(__linux__)
+    // The processors this process may run on (a container or taskset may allow fewer than the
+    // machine has).
+    cpu_set_t allowed;
+    if (sched_getaffinity(0, sizeof allowed, &allowed) == 0) {
+        return std::clamp(CPU_COUNT(&allowed), 1, kMaxThreads);
+    }
+#endif
     return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 64u));
 }
 
@@ -159,9 +171,9 @@ private:
         }
     }
 
-    std::mutex busy_;  // held by the caller whose batch the workers run
-    std::mutex mutex_; // guards everything below and the batch's done flags and holders
-    std::condition_variable wake_;    // workers wait here for a batch
+    std::mutex busy_;              // held by the caller whose batch the workers run
+    std::mutex mutex_;             // guards everything below and the batch's done flags and holders
+    std::condition_variable wake_; // workers wait here for a batch
     std::condition_variable changed_; // the caller waits here for tasks and workers
     std::vector<std::thread> threads_;
     Batch* batch_ = nullptr;

@@ -7,8 +7,8 @@
 namespace hrv {
 
 // Threads an analysis uses, the calling one included: the last SetAnalysisThreads value when it
-// is positive, otherwise RVX_THREADS from the environment (1..64), otherwise the processor's
-// logical cores.
+// is positive, otherwise RVX_THREADS from the environment (1..64), otherwise the logical
+// processors the process may run on.
 int AnalysisThreads();
 
 // Fixes the number of threads (1..64) from now on; 0 returns to the default. Results never depend
