@@ -68,11 +68,16 @@ public:
         }
     }
 
-    // Runs a batch with `helpers` workers, or alone when another caller holds the pool.
+    // Runs a batch with `helpers` workers, or alone when another caller holds the pool (or this
+    // one does, from a `finished` that starts tasks of its own).
     void Run(int first, int count, int helpers, TaskRef task, TaskRef finished) {
-        std::unique_lock busy(busy_, std::try_to_lock);
+        thread_local bool holding = false;
+        std::unique_lock busy(busy_, std::defer_lock);
+        if (!holding && helpers > 0) {
+            busy.try_lock();
+        }
         Batch batch{.first = first, .count = count, .task = task};
-        if (!busy.owns_lock() || helpers <= 0 || !Start(batch, helpers)) {
+        if (!busy.owns_lock() || !Start(batch, helpers)) {
             for (int i = 0; i < count; ++i) {
                 task(first + i);
                 finished(first + i);
@@ -90,6 +95,10 @@ public:
                 pool.changed_.wait(lock, [this] { return batch.holders == 0; });
             }
         } release{*this, batch};
+        struct Holding {
+            Holding() { holding = true; }
+            ~Holding() { holding = false; }
+        } held;
 
         int reported = 0; // tasks whose `finished` has been called
         const auto report = [&](bool wait) {

@@ -211,5 +211,25 @@ TEST_F(FastSpectrum, AProgressHandlerThatThrowsLeavesTheNextAnalysisWorking) {
     EXPECT_GT(g->SpectralIndices.Total, 0);
 }
 
+TEST_F(FastSpectrum, AnAnalysisStartedFromAProgressHandlerRunsToo) {
+    // As a window handling its events inside the progress handler might start one.
+    SetAnalysisThreads(2);
+    auto outer = NewFragment();
+    SetIntervals(*outer, test::ModulatedRhythm(75, 8, 4, 600));
+    auto inner = NewFragment();
+    SetIntervals(*inner, test::ModulatedRhythm(95, 6, 9, 500));
+    auto innerAlone = std::make_unique<FragmentData>(*inner);
+    auto outerAlone = std::make_unique<FragmentData>(*outer);
+    ASSERT_TRUE(AnalyseFragment(*innerAlone));
+    ASSERT_TRUE(AnalyseFragment(*outerAlone));
+    ASSERT_TRUE(AnalyseFragment(*outer, [&](int k) {
+        if (k == 10) {
+            EXPECT_TRUE(AnalyseFragment(*inner));
+        }
+    }));
+    EXPECT_EQ(inner->Spectrum.Power, innerAlone->Spectrum.Power);
+    EXPECT_EQ(outer->Spectrum.Power, outerAlone->Spectrum.Power);
+}
+
 } // namespace
 } // namespace hrv
