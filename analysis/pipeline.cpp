@@ -8,6 +8,8 @@ namespace hrv {
 
 bool AnalyseFragment(FragmentData& f, const ProgressFn& progress,
                      const std::function<void()>& accepted) {
+    // Plain arithmetic throughout: start with clean vector registers, whatever ran before.
+    ClearUpperVectorState();
     if (!Resample(f, 1)) {
         return false;
     }
@@ -15,6 +17,7 @@ bool AnalyseFragment(FragmentData& f, const ProgressFn& progress,
         accepted();
     }
     ComputeSpectrum(f, progress);
+    ClearUpperVectorState();
     ComputeStatistics(f);
     return true;
 }

@@ -1,6 +1,12 @@
 // Power spectrum of the first 300 s of the rhythmogram and the frequency-domain indices.
 #include "analysis/spectrum.h"
 
+#include "analysis/spectrum_kernels.h"
+#include "analysis/work_pool.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
 #include <cmath>
 #include <numbers>
 
@@ -14,7 +20,27 @@ constexpr double kLfLowEdge = 0.04;                      // Hz
 constexpr double kHfLowEdge = 0.15;                      // Hz
 constexpr double kHfHighEdge = 0.4;                      // Hz, upper edge of HF and Total
 
-void RemoveMeanAndWindow(double* x) {
+// The Blackman window at sample j, times 100; zero at both ends.
+double WindowFactor(int j) {
+    constexpr double twoPi = 2 * std::numbers::pi;
+    constexpr double fourPi = 4 * std::numbers::pi;
+    const double w1 = std::cos(j * twoPi / kWindowDenominator);
+    const double w2 = std::cos(j * fourPi / kWindowDenominator);
+    return (42 - 50 * w1) + 8 * w2;
+}
+
+// The window factors of every sample, evaluated once for the run: the same values as evaluating
+// them again for each analysis.
+struct WindowTable {
+    std::array<double, kSpectrumSamples> factor;
+    WindowTable() {
+        for (int j = 0; j < kSpectrumSamples; ++j) {
+            factor[static_cast<std::size_t>(j)] = WindowFactor(j);
+        }
+    }
+};
+
+template <class Factor> void RemoveMeanAndWindow(double* x, Factor&& factor) {
     double sum = 0;
     for (int j = 0; j < kSpectrumSamples; ++j) {
         sum += x[j];
@@ -23,22 +49,73 @@ void RemoveMeanAndWindow(double* x) {
     for (int j = 0; j < kSpectrumSamples; ++j) {
         x[j] -= mean;
     }
-    // Blackman window, zero at both ends.
-    constexpr double twoPi = 2 * std::numbers::pi;
-    constexpr double fourPi = 4 * std::numbers::pi;
     for (int j = 0; j < kSpectrumSamples; ++j) {
-        const double w1 = std::cos(j * twoPi / kWindowDenominator);
-        const double w2 = std::cos(j * fourPi / kWindowDenominator);
-        x[j] = ((42 - 50 * w1) + 8 * w2) * x[j] / 100;
+        x[j] = factor(j) * x[j] / 100;
     }
 }
+
+double BinStep(int k) {
+    return k * kAngleFactor * kBinSpacing;
+}
+
+double BinPower(double c, double s) {
+    return (c * c + s * s) * (kSampleStep * 2) / kSpectrumSamples;
+}
+
+#if defined(HRV_X86_KERNELS)
+bool HasAvx() {
+    static const bool avx = __builtin_cpu_supports("avx");
+    return avx;
+}
+
+__attribute__((target("avx"))) void ZeroUpperHalves() {
+    __builtin_ia32_vzeroupper();
+}
+#endif
+
+struct PathInfo {
+    kernels::BinSumsFn sums;
+    int lanes;
+};
+
+PathInfo Info(SpectrumPath path) {
+    switch (path) {
+#if defined(HRV_X86_KERNELS)
+    case SpectrumPath::Avx512:
+        return {kernels::BinSumsAvx512, kernels::kAvx512Lanes};
+    case SpectrumPath::Avx2:
+        return {kernels::BinSumsAvx2, kernels::kAvx2Lanes};
+#endif
+    default:
+        return {kernels::BinSumsPortable, kernels::kPortableLanes};
+    }
+}
+
+bool Available(SpectrumPath path) {
+#if defined(HRV_X86_KERNELS)
+    __builtin_cpu_init();
+    switch (path) {
+    case SpectrumPath::Avx512:
+        return __builtin_cpu_supports("avx512f");
+    case SpectrumPath::Avx2:
+        return __builtin_cpu_supports("avx2");
+    case SpectrumPath::Portable:
+        return true;
+    }
+    return false;
+#else
+    return path == SpectrumPath::Portable;
+#endif
+}
+
+std::atomic<int> chosenPath{-1}; // a SpectrumPath, or -1 for the best one
 
 } // namespace
 
 void ComputeSpectrumBin(const double* x, int k, double& cosSum, double& sinSum, double& power) {
     // Each angle is evaluated directly, multiplied left to right: no recurrence, so every bin and
     // every sample stands alone.
-    const double step = k * kAngleFactor * kBinSpacing;
+    const double step = BinStep(k);
     double c = 0;
     double s = 0;
     for (int j = 0; j < kSpectrumSamples; ++j) {
@@ -48,22 +125,101 @@ void ComputeSpectrumBin(const double* x, int k, double& cosSum, double& sinSum, 
     }
     cosSum = c;
     sinSum = s;
-    power = (c * c + s * s) * (kSampleStep * 2) / kSpectrumSamples;
+    power = BinPower(c, s);
 }
 
-void ComputeSpectrum(FragmentData& f, const ProgressFn& progress) {
+void ComputeSpectrumReference(FragmentData& f) {
     double* x = f.ResampleBuffer.data();
-    RemoveMeanAndWindow(x);
-
+    RemoveMeanAndWindow(x, WindowFactor);
     auto& sp = f.Spectrum;
     for (int k = 1; k <= kBinCount; ++k) {
         ComputeSpectrumBin(x, k, sp.CosSum[k], sp.SinSum[k], sp.Power[k]);
-        if (progress) {
-            progress(k);
-        }
     }
+    f.SpectralIndices = ComputeSpectralIndices(sp);
+}
+
+void ComputeSpectrum(FragmentData& f, const ProgressFn& progress) {
+    ClearUpperVectorState();
+    static const WindowTable window;
+    double* x = f.ResampleBuffer.data();
+    RemoveMeanAndWindow(x, [](int j) { return window.factor[static_cast<std::size_t>(j)]; });
+
+    // Bins 1..150 in groups of as many bins as the path's vectors hold; each group is one task.
+    // The lanes past bin 150 of the last group repeat bin 150 and are dropped.
+    const PathInfo path = Info(ActiveSpectrumPath());
+    const int groups = (kBinCount + path.lanes - 1) / path.lanes;
+    auto& sp = f.Spectrum;
+    RunTasksInOrder(
+        groups,
+        [&](int g) {
+            ClearUpperVectorState();
+            constexpr int kMaxLanes = kernels::kAvx512Lanes;
+            std::array<double, kMaxLanes> steps{};
+            std::array<double, kMaxLanes> cosSums{};
+            std::array<double, kMaxLanes> sinSums{};
+            const int first = 1 + g * path.lanes;
+            for (int i = 0; i < path.lanes; ++i) {
+                steps[static_cast<std::size_t>(i)] = BinStep(std::min(first + i, kBinCount));
+            }
+            path.sums(x, kSpectrumSamples, kSampleStep, steps.data(), cosSums.data(),
+                      sinSums.data());
+            for (int i = 0; i < path.lanes && first + i <= kBinCount; ++i) {
+                const auto k = static_cast<std::size_t>(first + i);
+                const double c = cosSums[static_cast<std::size_t>(i)];
+                const double s = sinSums[static_cast<std::size_t>(i)];
+                sp.CosSum[k] = c;
+                sp.SinSum[k] = s;
+                sp.Power[k] = BinPower(c, s);
+            }
+        },
+        [&](int g) {
+            const int first = 1 + g * path.lanes;
+            for (int k = first; progress && k < first + path.lanes && k <= kBinCount; ++k) {
+                progress(k);
+            }
+        });
 
     f.SpectralIndices = ComputeSpectralIndices(sp);
+}
+
+SpectrumPath BestSpectrumPath() {
+    static const SpectrumPath best = Available(SpectrumPath::Avx512) ? SpectrumPath::Avx512
+                                     : Available(SpectrumPath::Avx2) ? SpectrumPath::Avx2
+                                                                     : SpectrumPath::Portable;
+    return best;
+}
+
+SpectrumPath ActiveSpectrumPath() {
+    const int chosen = chosenPath.load();
+    return chosen < 0 ? BestSpectrumPath() : static_cast<SpectrumPath>(chosen);
+}
+
+bool UseSpectrumPath(SpectrumPath path) {
+    if (!Available(path)) {
+        return false;
+    }
+    chosenPath.store(static_cast<int>(path));
+    return true;
+}
+
+const char* SpectrumPathName(SpectrumPath path) {
+    switch (path) {
+    case SpectrumPath::Avx512:
+        return "avx512";
+    case SpectrumPath::Avx2:
+        return "avx2";
+    case SpectrumPath::Portable:
+        break;
+    }
+    return "portable";
+}
+
+void ClearUpperVectorState() {
+#if defined(HRV_X86_KERNELS)
+    if (HasAvx()) {
+        ZeroUpperHalves();
+    }
+#endif
 }
 
 SpectralIndicesData ComputeSpectralIndices(const SpectrumData& sp) {

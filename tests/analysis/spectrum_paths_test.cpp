@@ -1,0 +1,235 @@
+// The fast spectrum against its literal evaluation, on every vector path and thread count.
+#include "analysis/pipeline.h"
+#include "analysis/resampling.h"
+#include "analysis/time_stats.h"
+#include "analysis/work_pool.h"
+#include "files/fragment_load.h"
+#include "tests/support/test_support.h"
+
+#include <algorithm>
+#include <numeric>
+#include <stdexcept>
+#include <thread>
+
+namespace hrv {
+namespace {
+
+using test::NewFragment;
+using test::Repeat;
+using test::SetIntervals;
+
+// Every test leaves the default threads and vector path behind it.
+class FastSpectrum : public ::testing::Test {
+protected:
+    void TearDown() override {
+        SetAnalysisThreads(0);
+        UseSpectrumPath(BestSpectrumPath());
+    }
+
+    static std::vector<SpectrumPath> PathsHere() {
+        std::vector<SpectrumPath> paths;
+        for (const auto p : {SpectrumPath::Portable, SpectrumPath::Avx2, SpectrumPath::Avx512}) {
+            if (UseSpectrumPath(p)) {
+                paths.push_back(p);
+            }
+        }
+        return paths;
+    }
+
+    // Within 1e-12 of `expected`, or of `floor` times `scale` when `expected` is smaller still.
+    static ::testing::AssertionResult Close(double actual, double expected, double floor,
+                                            double scale) {
+        if (std::fabs(actual - expected) <= 1e-12 * std::max(std::fabs(expected), floor * scale)) {
+            return ::testing::AssertionSuccess();
+        }
+        return ::testing::AssertionFailure() << actual << " differs from " << expected;
+    }
+
+    // The whole analysis of `input`, fast and literal, on every path: reals agree within 1e-12
+    // (bins and bands below `floor` of the power: within 1e-12 of that floor), integers exactly.
+    static void ExpectMatchesLiteral(const FragmentData& input, const std::string& what,
+                                     double floor = 0) {
+        auto literal = std::make_unique<FragmentData>(input);
+        ASSERT_TRUE(Resample(*literal, 1)) << what;
+        ComputeSpectrumReference(*literal);
+        ComputeStatistics(*literal);
+        const auto& p = literal->Spectrum.Power;
+        const double peak = *std::max_element(p.begin() + 1, p.end());
+        const auto& b = literal->SpectralIndices;
+        for (const auto path : PathsHere()) {
+            SCOPED_TRACE(what + " " + SpectrumPathName(path));
+            UseSpectrumPath(path);
+            auto fast = std::make_unique<FragmentData>(input);
+            ASSERT_TRUE(AnalyseFragment(*fast));
+            for (int k = 1; k <= kBinCount; ++k) {
+                ASSERT_TRUE(Close(fast->Spectrum.Power[k], p[k], floor, peak)) << k;
+            }
+            const auto& a = fast->SpectralIndices;
+            EXPECT_TRUE(Close(a.VLF, b.VLF, floor, b.Total));
+            EXPECT_TRUE(Close(a.LF, b.LF, floor, b.Total));
+            EXPECT_TRUE(Close(a.HF, b.HF, floor, b.Total));
+            EXPECT_TRUE(Close(a.Total, b.Total, floor, b.Total));
+            EXPECT_TRUE(Close(a.LFnorm, b.LFnorm, floor, 100));
+            EXPECT_TRUE(Close(a.HFnorm, b.HFnorm, floor, 100));
+            EXPECT_TRUE(Close(a.LFHF, b.LFHF, floor, 1));
+            EXPECT_EQ(fast->FragmentCount, literal->FragmentCount);
+            const auto& t = fast->TimeIndices;
+            const auto& u = literal->TimeIndices;
+            EXPECT_EQ(std::tie(t.ModeClass, t.ModeCount, t.AMo, t.HRVind, t.TINN, t.HR, t.MinClass,
+                               t.MaxClass),
+                      std::tie(u.ModeClass, u.ModeCount, u.AMo, u.HRVind, u.TINN, u.HR, u.MinClass,
+                               u.MaxClass));
+        }
+    }
+};
+
+TEST_F(FastSpectrum, RealRecordingsMatchTheLiteralEvaluation) {
+    const std::string dir = test::SharedData();
+    if (dir.empty()) {
+        GTEST_SKIP() << "no recordings beside the project";
+    }
+    int analysed = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        if (entry.path().extension() != ".rr") {
+            continue;
+        }
+        auto f = NewFragment();
+        auto w = std::make_unique<PpgWorkspace>();
+        ASSERT_EQ(LoadFragmentFile(entry.path().string(), FileKind::Rr, *f, *w),
+                  LoadResult::Loaded);
+        auto probe = std::make_unique<FragmentData>(*f);
+        if (Resample(*probe, 1)) {
+            ExpectMatchesLiteral(*f, entry.path().filename().string());
+            ++analysed;
+        }
+    }
+    EXPECT_GE(analysed, 5);
+}
+
+TEST_F(FastSpectrum, EdgeFragmentsMatchTheLiteralEvaluation) {
+    // 16 ticks is the shortest constant interval that fills 300 s within the 2000 intervals a
+    // fragment holds; 255 is the longest interval there is.
+    std::vector<int> alternating;
+    for (int i = 0; i < 300; ++i) {
+        alternating.push_back(i % 2 ? 255 : 16);
+    }
+    for (const auto& ticks : {Repeat(16, 2000), Repeat(255, 200), Repeat(80, 400), alternating,
+                              test::Concat({Repeat(255, 60), Repeat(16, 1900)})}) {
+        auto f = NewFragment();
+        SetIntervals(*f, ticks);
+        // Alternating 16 and 255 ticks leaves bins of 1e-14 of the peak, from sums that cancel
+        // almost completely: there the literal sums' own rounding (1e-10 of the bin against an
+        // exact evaluation) outweighs 1e-12 of it, so bins and bands below 1e-9 of the power are
+        // held to 1e-12 of that.
+        ExpectMatchesLiteral(*f, std::to_string(ticks.front()) + "/" + std::to_string(ticks[1]),
+                             1e-9);
+    }
+}
+
+TEST_F(FastSpectrum, EveryPathAndThreadCountGivesTheSameBits) {
+    auto input = NewFragment();
+    SetIntervals(*input, test::ModulatedRhythm(85, 12, 7, 600));
+    std::unique_ptr<FragmentData> first;
+    for (const auto path : PathsHere()) {
+        for (const int threads : {1, 2, 5}) {
+            UseSpectrumPath(path);
+            SetAnalysisThreads(threads);
+            auto f = std::make_unique<FragmentData>(*input);
+            ASSERT_TRUE(AnalyseFragment(*f));
+            if (!first) {
+                first = std::move(f);
+                continue;
+            }
+            SCOPED_TRACE(std::string(SpectrumPathName(path)) + " " + std::to_string(threads));
+            EXPECT_EQ(f->Spectrum.Power, first->Spectrum.Power);
+            EXPECT_EQ(f->Spectrum.CosSum, first->Spectrum.CosSum);
+            EXPECT_EQ(f->Spectrum.SinSum, first->Spectrum.SinSum);
+            EXPECT_EQ(f->SpectralIndices.LFHF, first->SpectralIndices.LFHF);
+        }
+    }
+}
+
+TEST_F(FastSpectrum, ProgressComesInBinOrderFromTheCallingThread) {
+    SetAnalysisThreads(4);
+    for (const auto path : PathsHere()) {
+        UseSpectrumPath(path);
+        auto f = NewFragment();
+        SetIntervals(*f, test::ModulatedRhythm(70, 9, 5, 700));
+        std::vector<int> seen;
+        const auto caller = std::this_thread::get_id();
+        ASSERT_TRUE(AnalyseFragment(*f, [&](int k) {
+            EXPECT_EQ(std::this_thread::get_id(), caller);
+            seen.push_back(k);
+        }));
+        std::vector<int> expected(kBinCount);
+        std::iota(expected.begin(), expected.end(), 1);
+        EXPECT_EQ(seen, expected) << SpectrumPathName(path);
+    }
+}
+
+TEST_F(FastSpectrum, AnalysesOnSeveralThreadsAtOnceGiveTheirOwnResults) {
+    // As a tool analysing several files side by side would run them.
+    std::vector<std::unique_ptr<FragmentData>> inputs;
+    std::vector<std::unique_ptr<FragmentData>> alone;
+    for (int i = 0; i < 3; ++i) {
+        inputs.push_back(NewFragment());
+        SetIntervals(*inputs.back(), test::ModulatedRhythm(60 + 20 * i, 5 + i, 3 + i, 700));
+        alone.push_back(std::make_unique<FragmentData>(*inputs.back()));
+        ASSERT_TRUE(AnalyseFragment(*alone.back()));
+    }
+    std::vector<std::unique_ptr<FragmentData>> together(3);
+    std::vector<std::thread> threads;
+    for (std::size_t i = 0; i < 3; ++i) {
+        threads.emplace_back([&, i] {
+            for (int round = 0; round < 3; ++round) {
+                together[i] = std::make_unique<FragmentData>(*inputs[i]);
+                AnalyseFragment(*together[i]);
+            }
+        });
+    }
+    for (auto& t : threads) {
+        t.join();
+    }
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(together[i]->Spectrum.Power, alone[i]->Spectrum.Power) << i;
+    }
+}
+
+TEST_F(FastSpectrum, AProgressHandlerThatThrowsLeavesTheNextAnalysisWorking) {
+    SetAnalysisThreads(3);
+    auto f = NewFragment();
+    SetIntervals(*f, test::ModulatedRhythm(90, 10, 6, 500));
+    auto g = std::make_unique<FragmentData>(*f);
+    EXPECT_THROW(AnalyseFragment(*f,
+                                 [](int k) {
+                                     if (k == 20) {
+                                         throw std::runtime_error("cancelled");
+                                     }
+                                 }),
+                 std::runtime_error);
+    ASSERT_TRUE(AnalyseFragment(*g));
+    EXPECT_GT(g->SpectralIndices.Total, 0);
+}
+
+TEST_F(FastSpectrum, AnAnalysisStartedFromAProgressHandlerRunsToo) {
+    // As a window handling its events inside the progress handler might start one.
+    SetAnalysisThreads(2);
+    auto outer = NewFragment();
+    SetIntervals(*outer, test::ModulatedRhythm(75, 8, 4, 600));
+    auto inner = NewFragment();
+    SetIntervals(*inner, test::ModulatedRhythm(95, 6, 9, 500));
+    auto innerAlone = std::make_unique<FragmentData>(*inner);
+    auto outerAlone = std::make_unique<FragmentData>(*outer);
+    ASSERT_TRUE(AnalyseFragment(*innerAlone));
+    ASSERT_TRUE(AnalyseFragment(*outerAlone));
+    ASSERT_TRUE(AnalyseFragment(*outer, [&](int k) {
+        if (k == 10) {
+            EXPECT_TRUE(AnalyseFragment(*inner));
+        }
+    }));
+    EXPECT_EQ(inner->Spectrum.Power, innerAlone->Spectrum.Power);
+    EXPECT_EQ(outer->Spectrum.Power, outerAlone->Spectrum.Power);
+}
+
+} // namespace
+} // namespace hrv
