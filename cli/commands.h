@@ -41,6 +41,10 @@ std::string AnalyseFile(const std::string& path, FileKind kind, FragmentData& f,
 bool TakeTypeOption(const Args& args, std::size_t& i, std::optional<FileKind>& kind,
                     std::string_view command, std::ostream& err);
 
+// Flushes `out`; false, with a message on `err`, when it cannot be written (a full disk, a closed
+// pipe): the command must then end with a failure.
+bool OutputWritten(std::ostream& out, std::ostream& err);
+
 // Prints the usage text.
 void Usage(std::ostream& os);
 

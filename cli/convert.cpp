@@ -36,7 +36,9 @@ int Convert(const Args& args, std::ostream& out, std::ostream& err) {
             anyFailed = true;
             out << path << ": " << e.what() << '\n';
         }
-        out.flush();
+        if (!OutputWritten(out, err)) {
+            return kExitFailed;
+        }
     }
     return anyFailed ? kExitFailed : kExitOk;
 }
