@@ -331,7 +331,7 @@ void WriteFileAtomic(const std::string& path, std::span<const std::uint8_t> byte
                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         BY_HANDLE_FILE_INFORMATION info{};
         if (h.ok() && ::GetFileInformationByHandle(h.get(), &info) && info.nNumberOfLinks > 1) {
-            throw FileIoError(Message(what, path, "у файла есть другие имена (жёсткие ссылки)"));
+            throw FileIoError(Message(what, path, "у файла есть другие имена — жёсткие ссылки"));
         }
     }
     std::string temp;
@@ -748,7 +748,7 @@ void WriteFileAtomic(const std::string& path, std::span<const std::uint8_t> byte
     if (exists && old.st_nlink > 1) {
         // Renaming over it would leave the other names with the old contents; writing in place
         // would lose both on a failure. Neither is done.
-        throw FileIoError(Message(what, path, "у файла есть другие имена (жёсткие ссылки)"));
+        throw FileIoError(Message(what, path, "у файла есть другие имена — жёсткие ссылки"));
     }
     std::string temp;
     Fd fd = CreateTempIn(FolderOf(target), exists ? (old.st_mode & 07777) : 0666, temp);
