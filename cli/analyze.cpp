@@ -132,7 +132,9 @@ int Analyze(const Args& args, std::ostream& out, std::ostream& err) {
             anyFailed = true;
             out << ErrorLine(path, kind, error) << '\n';
         }
-        out.flush();
+        if (!OutputWritten(out, err)) {
+            return kExitFailed;
+        }
     }
     return anyFailed ? kExitFailed : kExitOk;
 }

@@ -40,6 +40,10 @@ std::string AnalyseFile(const std::string& path, FileKind kind, FragmentData& f,
 // The value of "--type": rr or ppg into `kind` (for OptionParser::Value); false for another word.
 std::function<bool(const std::string&)> TypeOption(std::optional<FileKind>& kind);
 
+// Flushes `out`; false, with a message on `err`, when it cannot be written (a full disk, a closed
+// pipe): the command must then end with a failure.
+bool OutputWritten(std::ostream& out, std::ostream& err);
+
 // Prints the usage text.
 void Usage(std::ostream& os);
 

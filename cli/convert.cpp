@@ -30,8 +30,18 @@ int Convert(const Args& args, std::ostream& out, std::ostream& err) {
         anyFailed = true;
         out << path << ": " << error << '\n';
     };
-    hooks.done = [&](int) { out.flush(); };
-    BatchConvert(args, *f, *workspace, hooks);
+    // Output that cannot be written ends the run: nobody would learn what was converted.
+    struct OutputLost {};
+    hooks.done = [&](int) {
+        if (!OutputWritten(out, err)) {
+            throw OutputLost{};
+        }
+    };
+    try {
+        BatchConvert(args, *f, *workspace, hooks);
+    } catch (const OutputLost&) {
+        return kExitFailed;
+    }
     return anyFailed ? kExitFailed : kExitOk;
 }
 

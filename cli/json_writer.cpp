@@ -1,6 +1,8 @@
 // A small JSON Lines writer: one object per line, keys in the order written.
 #include "cli/json_writer.h"
 
+#include "files/cp1251.h"
+
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -8,8 +10,25 @@
 namespace hrv {
 
 std::string JsonObject::Quote(std::string_view s) {
+    static constexpr char kHex[] = "0123456789abcdef";
     std::string out = "\"";
-    for (const char ch : s) {
+    for (std::size_t i = 0; i < s.size();) {
+        const std::size_t start = i;
+        if (!NextUtf8(s, i)) {
+            // A byte outside well-formed UTF-8 (a file name in another encoding): byte 0xXY is
+            // written as U+EFXY, a private-use character, so the line stays valid UTF-8 and the
+            // byte can be told and restored.
+            const auto b = static_cast<unsigned char>(s[start]);
+            out += "\\uef";
+            out += kHex[b >> 4];
+            out += kHex[b & 15];
+            continue;
+        }
+        if (i - start > 1) {
+            out.append(s.substr(start, i - start));
+            continue;
+        }
+        const char ch = s[start];
         const auto c = static_cast<unsigned char>(ch);
         switch (c) {
         case '"':
@@ -29,7 +48,6 @@ std::string JsonObject::Quote(std::string_view s) {
             break;
         default:
             if (c < 0x20) {
-                static constexpr char kHex[] = "0123456789abcdef";
                 out += "\\u00";
                 out += kHex[c >> 4];
                 out += kHex[c & 15];

@@ -1,6 +1,8 @@
 // rvx-cli: the usage text and the dispatch of the subcommands.
 #include "cli/commands.h"
 
+#include <cerrno>
+#include <cstring>
 #include <ostream>
 
 namespace hrv::cli {
@@ -36,10 +38,31 @@ void Usage(std::ostream& os) {
           "      (exit status 1). On Linux COM1..COM3 are /dev/ttyS0..2 unless RVX_COM1..\n"
           "      RVX_COM3 name another device (e.g. the pseudo-terminal of rvx-devsim).\n"
           "  rvx-cli --help\n"
-          "Exit status: 0 all files done, 1 some file failed, 2 usage error.\n";
+          "JSON strings are UTF-8; a byte of a path that is not part of well-formed UTF-8\n"
+          "(a name in another encoding) is written as the character U+EF00 + the byte\n"
+          "(\\uef80..\\uefff), so each line stays valid UTF-8 and the name can be restored.\n"
+          "Exit status: 0 all files done, 1 some file failed or the standard output could\n"
+          "not be written (a message on stderr), 2 usage error.\n";
 }
 
-int Run(const Args& args, std::ostream& out, std::ostream& err) {
+bool OutputWritten(std::ostream& out, std::ostream& err) {
+    errno = 0;
+    out.flush();
+    if (out) {
+        return true;
+    }
+    const int why = errno;
+    err << "rvx-cli: the standard output cannot be written";
+    if (why != 0) {
+        err << " (" << std::strerror(why) << ")";
+    }
+    err << "; what it should hold is lost\n";
+    return false;
+}
+
+namespace {
+
+int Dispatch(const Args& args, std::ostream& out, std::ostream& err) {
     if (args.empty()) {
         Usage(err);
         return kExitUsage;
@@ -65,6 +88,19 @@ int Run(const Args& args, std::ostream& out, std::ostream& err) {
     err << "rvx-cli: unknown command " << command << "\n";
     Usage(err);
     return kExitUsage;
+}
+
+} // namespace
+
+int Run(const Args& args, std::ostream& out, std::ostream& err) {
+    const int status = Dispatch(args, out, err);
+    if (!out && status != kExitOk) {
+        return status; // the command has ended on it and said so
+    }
+    if (!OutputWritten(out, err)) {
+        return status == kExitUsage ? kExitUsage : kExitFailed;
+    }
+    return status;
 }
 
 } // namespace hrv::cli

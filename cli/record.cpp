@@ -171,7 +171,12 @@ int Record(const Args& args, std::ostream& out, std::ostream& err) {
     out << ResultLine(options->out.empty() ? port : options->out, FileKind::Rr, *f,
                       options->spectrum)
         << '\n';
-    out.flush();
+    if (!OutputWritten(out, err)) {
+        if (options->out.empty()) {
+            err << "rvx-cli record: the recording is lost (no --out file was given)\n";
+        }
+        return kExitFailed;
+    }
     return kExitOk;
 }
 

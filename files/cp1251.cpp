@@ -23,49 +23,78 @@ inline constexpr std::array<char16_t, 128> kCp1251High = {
     0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F,
 };
 
+} // namespace
+
 void AppendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {
         out += static_cast<char>(c);
     } else if (c < 0x800) {
         out += static_cast<char>(0xC0 | (c >> 6));
         out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
+    } else if (c < 0x10000) {
         out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
         out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (c & 0x3F));
     }
 }
 
-// Decodes one UTF-8 sequence at `i`, advancing it; malformed input yields U+FFFD.
-char32_t NextCodePoint(std::string_view s, std::size_t& i) {
-    const auto b0 = static_cast<std::uint8_t>(s[i++]);
+std::optional<char32_t> NextUtf8(std::string_view text, std::size_t& i) {
+    const std::size_t start = i++;
+    const auto b0 = static_cast<std::uint8_t>(text[start]);
     if (b0 < 0x80) {
         return b0;
     }
     int extra = 0;
     char32_t c = 0;
-    if ((b0 & 0xE0) == 0xC0) {
+    char32_t least = 0; // the smallest value that needs this many bytes
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
         extra = 1;
         c = b0 & 0x1F;
+        least = 0x80;
     } else if ((b0 & 0xF0) == 0xE0) {
         extra = 2;
         c = b0 & 0x0F;
-    } else if ((b0 & 0xF8) == 0xF0) {
+        least = 0x800;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
         extra = 3;
         c = b0 & 0x07;
+        least = 0x10000;
     } else {
-        return 0xFFFD;
+        return std::nullopt; // a continuation byte, C0/C1 (always overlong) or F5..FF
     }
-    for (int k = 0; k < extra; ++k) {
-        if (i >= s.size() || (static_cast<std::uint8_t>(s[i]) & 0xC0) != 0x80) {
-            return 0xFFFD;
+    if (text.size() - start <= static_cast<std::size_t>(extra)) {
+        return std::nullopt;
+    }
+    for (int k = 1; k <= extra; ++k) {
+        const auto b = static_cast<std::uint8_t>(text[start + static_cast<std::size_t>(k)]);
+        if ((b & 0xC0) != 0x80) {
+            return std::nullopt;
         }
-        c = (c << 6) | (static_cast<std::uint8_t>(s[i++]) & 0x3F);
+        c = (c << 6) | (b & 0x3F);
     }
+    if (c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+        return std::nullopt;
+    }
+    i = start + 1 + static_cast<std::size_t>(extra);
     return c;
 }
 
-} // namespace
+std::optional<char> Cp1251Byte(char32_t c) {
+    if (c < 0x80) {
+        return static_cast<char>(c);
+    }
+    for (std::size_t k = 0; k < kCp1251High.size(); ++k) {
+        if (kCp1251High[k] == c) {
+            return static_cast<char>(0x80 + k);
+        }
+    }
+    return std::nullopt;
+}
 
 std::string Cp1251ToUtf8(std::string_view bytes) {
     std::string out;
@@ -82,19 +111,8 @@ std::string Utf8ToCp1251(std::string_view text) {
     out.reserve(text.size());
     std::size_t i = 0;
     while (i < text.size()) {
-        const char32_t c = NextCodePoint(text, i);
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-            continue;
-        }
-        char byte = '?';
-        for (std::size_t k = 0; k < kCp1251High.size(); ++k) {
-            if (kCp1251High[k] == c) {
-                byte = static_cast<char>(0x80 + k);
-                break;
-            }
-        }
-        out += byte;
+        const std::optional<char32_t> c = NextUtf8(text, i);
+        out += c ? Cp1251Byte(*c).value_or('?') : '?';
     }
     return out;
 }

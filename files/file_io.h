@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -17,18 +18,53 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// True when `path` names a regular file (through symbolic links).
 bool FileExists(const std::string& path);
 
-// Reads at most `limit` bytes from the start of the file. Throws FileIoError.
+// The message for a path that FileExists refused: "Файл PATH не найден" when nothing is there;
+// otherwise what the path is (a folder, a device, a FIFO) or why it cannot be looked at (a name
+// too long, no permission), in the file layer's "Ошибка ввода-вывода: ..." form.
+std::string MissingFileMessage(const std::string& path);
+
+// Reads at most `limit` bytes from the start of the file. A folder, FIFO or device is refused
+// before it is opened, so a reader never waits on one. Throws FileIoError.
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path, std::size_t limit);
 
-// Replaces the file at `path` with `bytes` atomically: the bytes go to a temporary file in the same
-// folder, which is flushed and then renamed over the old one, so a failure leaves the previous
-// file intact. Throws FileIoError.
+// Replaces the file at `path` with `bytes` atomically: the bytes go to a temporary file beside
+// the file, which is flushed and then renamed over the old one, so a failure leaves the previous
+// file intact. A symbolic link is written through to its final target; the old file's mode (and
+// owner, where the process may set it) is kept; a new file gets 0666 less the umask. A target
+// that is not a regular file (a folder, FIFO or device) and a file with more than one hard link
+// (whose other names would keep the old contents) are refused. Throws FileIoError.
 void WriteFileAtomic(const std::string& path, std::span<const std::uint8_t> bytes);
 
-// Appends `bytes` to the file at `path` (created when missing) in one piece: when the write fails,
-// the file is cut back to its previous length. Throws FileIoError.
+// Creates the file at `path` with `bytes` as its whole contents, only when nothing is there: the
+// file appears whole or not at all (readers and appenders never see it part-written). False,
+// with nothing changed, when the file exists already. Throws FileIoError.
+bool CreateFileExclusive(const std::string& path, std::span<const std::uint8_t> bytes);
+
+// An existing file held open for reading and appending under an exclusive advisory lock
+// (flock / LockFileEx) that every appender of the file takes, so reading it and appending to it
+// are one step for all others. Appends go to the end whatever others wrote before (O_APPEND /
+// FILE_APPEND_DATA).
+class LockedAppendFile {
+public:
+    // Opens and locks the file at `path`; nullptr when no file is there. A file that may be read
+    // but not written is opened all the same: Append then fails with the reason. Throws
+    // FileIoError (a folder, FIFO or device is refused without waiting on it).
+    static std::unique_ptr<LockedAppendFile> Open(const std::string& path);
+    virtual ~LockedAppendFile() = default;
+
+    // Reads the next bytes from the start of the file on; 0 at its end. Throws FileIoError.
+    virtual std::size_t Read(std::span<std::uint8_t> buffer) = 0;
+    // Appends `bytes` in one piece and flushes them. When that fails, the bytes this call wrote
+    // are removed again if no one else appended since; otherwise they are left. Throws
+    // FileIoError.
+    virtual void Append(std::span<const std::uint8_t> bytes) = 0;
+};
+
+// Appends `bytes` to the file at `path` (created when missing) in one piece under the appenders'
+// lock: when the write fails, the bytes it wrote are removed again. Throws FileIoError.
 void AppendFileBytes(const std::string& path, std::span<const std::uint8_t> bytes);
 
 // Modification time of an existing file as seconds since 1970 (UTC). Throws FileIoError.

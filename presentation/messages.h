@@ -2,6 +2,7 @@
 #pragma once
 
 #include "acquisition/link_messages.h"
+#include "files/file_io.h"
 
 #include <string>
 #include <string_view>
@@ -13,8 +14,10 @@ inline constexpr std::string_view kImportError = "Ошибка импорта д
 inline constexpr std::string_view kNoRecording = "Нет записи";
 inline constexpr std::string_view kNewRecording = "Новая запись";
 
+// "Файл PATH не найден", or what the path is when something other than a file is there (a
+// folder, a FIFO, a device, a name too long).
 inline std::string FileNotFound(const std::string& path) {
-    return "Файл " + path + " не найден";
+    return MissingFileMessage(path);
 }
 
 // Recording from the pulse sensor device.

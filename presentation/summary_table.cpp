@@ -5,9 +5,8 @@
 #include "files/file_io.h"
 #include "presentation/format_fixed.h"
 
-#include <algorithm>
+#include <array>
 #include <charconv>
-#include <limits>
 #include <vector>
 
 namespace hrv {
@@ -19,6 +18,88 @@ constexpr std::string_view kLineEnd = "\r\n";
 std::vector<std::uint8_t> Bytes(std::string_view text) {
     return std::vector<std::uint8_t>(text.begin(), text.end());
 }
+
+bool IsUtf8(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (!NextUtf8(text, i)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Finds lines whose first field is `wanted` in a table fed to it piece by piece.
+class FirstFieldMatcher {
+public:
+    explicit FirstFieldMatcher(std::string wanted) : wanted_(std::move(wanted)) {}
+
+    void Feed(std::span<const std::uint8_t> bytes) {
+        for (const std::uint8_t b : bytes) {
+            Take(b);
+        }
+    }
+    // True once a line with the identity has been seen (the last line counts without its end).
+    bool Found() {
+        if (inLine_ && inField_) {
+            EndField(); // a last line without its line end; a CR before the end is not text
+            inLine_ = false;
+        }
+        return found_;
+    }
+
+private:
+    void Take(std::uint8_t b) {
+        if (b == '\n') {
+            if (inField_) {
+                EndField();
+            }
+            inField_ = true;
+            inLine_ = false;
+            pendingCr_ = false;
+            matched_ = 0;
+            mismatch_ = false;
+            return;
+        }
+        inLine_ = true;
+        if (!inField_) {
+            return;
+        }
+        if (pendingCr_) {
+            pendingCr_ = false;
+            Compare('\r'); // a CR inside the field, not the start of its line end
+        }
+        if (b == '\t') {
+            EndField();
+            inField_ = false;
+        } else if (b == '\r') {
+            pendingCr_ = true;
+        } else {
+            Compare(b);
+        }
+    }
+    void Compare(std::uint8_t b) {
+        if (!mismatch_ && matched_ < wanted_.size() &&
+            static_cast<std::uint8_t>(wanted_[matched_]) == b) {
+            ++matched_;
+        } else {
+            mismatch_ = true;
+        }
+    }
+    void EndField() {
+        if (!mismatch_ && matched_ == wanted_.size()) {
+            found_ = true;
+        }
+    }
+
+    std::string wanted_;
+    std::size_t matched_ = 0;
+    bool mismatch_ = false;
+    bool inField_ = true;
+    bool inLine_ = false;
+    bool pendingCr_ = false;
+    bool found_ = false;
+};
 
 } // namespace
 
@@ -32,6 +113,21 @@ std::string SummaryTableHeader() {
            "LF/HF";
 }
 
+std::string SummaryTableIdentity(std::string_view identity) {
+    std::string out;
+    std::size_t i = 0;
+    while (i < identity.size()) {
+        const char32_t c = NextUtf8(identity, i).value_or(U'\uFFFD');
+        const bool escapeIntroducer = c == '&' && i < identity.size() && identity[i] == '#';
+        if (c < 0x20 || c == 0x7F || escapeIntroducer || !Cp1251Byte(c)) {
+            out += "&#" + IntegerText(static_cast<std::int64_t>(c)) + ";";
+        } else {
+            AppendUtf8(out, c);
+        }
+    }
+    return out;
+}
+
 std::string SummaryTableRow(std::string_view identity, const FragmentData& f,
                             char decimalSeparator) {
     const auto& t = f.TimeIndices;
@@ -40,23 +136,23 @@ std::string SummaryTableRow(std::string_view identity, const FragmentData& f,
         return FormatFixed(v, decimals, decimalSeparator);
     };
     const std::string fields[] = {
-        std::string(identity),   // Файл
-        real(t.SDNN, 2),         // SDNN, мс
-        real(t.RMSSD, 2),        // RMSSD, мс
-        real(t.NN50, 2),         // NN50: the count, not the percentage
-        IntegerText(t.HRVind),   // HRVind
-        IntegerText(t.TINN),     // TINN, мс
-        IntegerText(ModeMs(t)),  // Moda, мс
-        IntegerText(t.AMo),      // AMo, %
-        IntegerText(RangeMs(t)), // DX, мс
-        IntegerText(t.HR),       // HR, уд/мин
-        real(s.VLF, 0),          // VLF, мс2
-        real(s.LF, 0),           // LF, мс2
-        real(s.HF, 0),           // HF, мс2
-        real(s.Total, 0),        // TotalPower, мс2
-        real(s.LFnorm, 2),       // LF norm, %
-        real(s.HFnorm, 2),       // HF norm, %
-        real(s.LFHF, 2),         // LF/HF
+        SummaryTableIdentity(identity), // Файл
+        real(t.SDNN, 2),                // SDNN, мс
+        real(t.RMSSD, 2),               // RMSSD, мс
+        real(t.NN50, 2),                // NN50: the count, not the percentage
+        IntegerText(t.HRVind),          // HRVind
+        IntegerText(t.TINN),            // TINN, мс
+        IntegerText(ModeMs(t)),         // Moda, мс
+        IntegerText(t.AMo),             // AMo, %
+        IntegerText(RangeMs(t)),        // DX, мс
+        IntegerText(t.HR),              // HR, уд/мин
+        real(s.VLF, 0),                 // VLF, мс2
+        real(s.LF, 0),                  // LF, мс2
+        real(s.HF, 0),                  // HF, мс2
+        real(s.Total, 0),               // TotalPower, мс2
+        real(s.LFnorm, 2),              // LF norm, %
+        real(s.HFnorm, 2),              // HF norm, %
+        real(s.LFHF, 2),                // LF/HF
     };
     std::string row = fields[0];
     for (std::size_t i = 1; i < std::size(fields); ++i) {
@@ -67,45 +163,51 @@ std::string SummaryTableRow(std::string_view identity, const FragmentData& f,
 }
 
 bool SummaryTableHasIdentity(std::span<const std::uint8_t> table, std::string_view identity) {
-    const std::vector<std::uint8_t> wanted = Bytes(Utf8ToCp1251(identity));
-    auto start = table.begin();
-    while (start != table.end()) {
-        const auto end = std::find(start, table.end(), std::uint8_t{'\n'});
-        auto lineEnd = end;
-        if (lineEnd != start && *(lineEnd - 1) == '\r') {
-            --lineEnd;
-        }
-        const auto fieldEnd = std::find(start, lineEnd, std::uint8_t{'\t'});
-        if (std::equal(start, fieldEnd, wanted.begin(), wanted.end())) {
-            return true;
-        }
-        start = end == table.end() ? end : end + 1;
-    }
-    return false;
+    FirstFieldMatcher matcher(Utf8ToCp1251(SummaryTableIdentity(identity)));
+    matcher.Feed(table);
+    return matcher.Found();
 }
 
 SummaryAppend AppendSummaryRow(const std::string& path, std::string_view identity,
                                const FragmentData& f, char decimalSeparator) {
-    const std::string record = SummaryTableRow(identity, f, decimalSeparator);
-    if (!FileExists(path)) {
-        const std::string image = Utf8ToCp1251(SummaryTableHeader() + std::string(kLineEnd) +
-                                               record + std::string(kLineEnd));
-        WriteFileAtomic(path, Bytes(image));
+    if (!IsUtf8(identity)) {
+        throw FileIoError("Ошибка ввода-вывода: не удалось записать файл " + path +
+                          " (имя записи не является текстом UTF-8)");
+    }
+    const std::string record = Utf8ToCp1251(SummaryTableRow(identity, f, decimalSeparator));
+    // A table created meanwhile by another program is then appended to; the attempts end when a
+    // table keeps vanishing, which the file layer reports.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const auto table = LockedAppendFile::Open(path);
+        if (!table) {
+            const std::string image = Utf8ToCp1251(SummaryTableHeader()) + std::string(kLineEnd) +
+                                      record + std::string(kLineEnd);
+            if (CreateFileExclusive(path, Bytes(image))) {
+                return SummaryAppend::Added;
+            }
+            continue;
+        }
+        FirstFieldMatcher matcher(Utf8ToCp1251(SummaryTableIdentity(identity)));
+        std::array<std::uint8_t, 65536> buffer{};
+        std::uint8_t last = '\n'; // an empty table needs no line end first
+        for (std::size_t n; (n = table->Read(buffer)) > 0;) {
+            matcher.Feed(std::span(buffer.data(), n));
+            last = buffer[n - 1];
+        }
+        if (matcher.Found()) {
+            return SummaryAppend::AlreadySaved;
+        }
+        std::string piece;
+        if (last != '\n') {
+            // The last line was left without its line end: finish it so the record starts a line.
+            piece = last == '\r' ? "\n" : std::string(kLineEnd);
+        }
+        piece += record + std::string(kLineEnd);
+        table->Append(Bytes(piece));
         return SummaryAppend::Added;
     }
-    const std::vector<std::uint8_t> table =
-        ReadFileBytes(path, std::numeric_limits<std::size_t>::max());
-    if (SummaryTableHasIdentity(table, identity)) {
-        return SummaryAppend::AlreadySaved;
-    }
-    std::string piece;
-    if (!table.empty() && table.back() != '\n') {
-        // The last line was left without its line end: finish it so the record starts a line.
-        piece = table.back() == '\r' ? "\n" : std::string(kLineEnd);
-    }
-    piece += Utf8ToCp1251(record) + std::string(kLineEnd);
-    AppendFileBytes(path, Bytes(piece));
-    return SummaryAppend::Added;
+    throw FileIoError("Ошибка ввода-вывода: не удалось записать файл " + path +
+                      " (файл удаляется и создаётся снова)");
 }
 
 } // namespace hrv

@@ -19,13 +19,22 @@ std::string SummaryTablePath(const std::string& appDir);
 // The header line (UTF-8, without its line end).
 std::string SummaryTableHeader();
 
-// The record of the fragment's results: `identity` and the 16 indices joined by tabs (UTF-8,
-// without its line end). Reals carry `decimalSeparator`; integers are plain digits.
+// The identity as the table's first field (UTF-8): each character that Windows-1251 cannot hold,
+// each control character (tab, line breaks) and the '&' of a "&#" in the name is written as
+// "&#N;" with N its decimal code point ("Hélène" gives "H&#233;l&#232;ne"), so a row is always one
+// line of 17 fields and two different identities never give the same field. Bytes that are not
+// well-formed UTF-8 become U+FFFD first (AppendSummaryRow refuses such an identity).
+std::string SummaryTableIdentity(std::string_view identity);
+
+// The record of the fragment's results: SummaryTableIdentity(identity) and the 16 indices joined
+// by tabs (UTF-8, without its line end). Reals carry `decimalSeparator`; integers are plain
+// digits.
 std::string SummaryTableRow(std::string_view identity, const FragmentData& f,
                             char decimalSeparator);
 
 // True when a line of the table (its Windows-1251 bytes) has `identity` (UTF-8) as its first
-// field, the text before the first tab. Lines end with LF or CR LF; the header counts as a line.
+// field (in its SummaryTableIdentity form), the text before the first tab. Lines end with LF or
+// CR LF; the header counts as a line.
 bool SummaryTableHasIdentity(std::span<const std::uint8_t> table, std::string_view identity);
 
 enum class SummaryAppend { Added, AlreadySaved };
@@ -33,8 +42,10 @@ enum class SummaryAppend { Added, AlreadySaved };
 // The "В отчет" command on the file at `path`: refuses an identity the table holds already;
 // otherwise appends the record with its CR LF in one piece (after a CR LF that ends a last line
 // left without one). A missing file is created with the header and the record together, so a
-// failure never leaves a table without its header. FileIoError when the file layer fails; the
-// file is then as it was.
+// failure never leaves a table without its header. The duplicate test and the append are one
+// step under the table's lock (any number of programs may add to one table at once), and the
+// table is read line by line in constant memory. FileIoError when the file layer fails (the file
+// is then as it was) or the identity is not well-formed UTF-8.
 SummaryAppend AppendSummaryRow(const std::string& path, std::string_view identity,
                                const FragmentData& f, char decimalSeparator);
 

@@ -32,6 +32,11 @@ TEST(Cp1251, CharactersWithoutAByteBecomeQuestionMarks) {
     EXPECT_EQ(Utf8ToCp1251("\xFF"
                            "x"),
               "?x"); // malformed UTF-8
+    // Overlong forms of '/' and 'А', a surrogate and a cut sequence are no characters.
+    EXPECT_EQ(Utf8ToCp1251("\xC0\xAF"), "??");
+    EXPECT_EQ(Utf8ToCp1251("\xE0\x84\x90"), "???");
+    EXPECT_EQ(Utf8ToCp1251("\xED\xA0\x80"), "???");
+    EXPECT_EQ(Utf8ToCp1251("\xD0"), "?");
 }
 
 } // namespace

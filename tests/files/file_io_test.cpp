@@ -1,0 +1,137 @@
+// The file layer against what a path may really be: links, FIFOs, devices, folders, hard links,
+// private files and the longest names.
+#include "files/file_io.h"
+#include "tests/support/test_support.h"
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+namespace hrv {
+namespace {
+
+using test::ReadBytes;
+using test::ScratchDir;
+using test::WriteBytes;
+
+std::vector<std::uint8_t> Image(const std::string& text) {
+    return std::vector<std::uint8_t>(text.begin(), text.end());
+}
+
+mode_t ModeOf(const std::string& path) {
+    struct stat st {};
+    ::lstat(path.c_str(), &st);
+    return st.st_mode;
+}
+
+// The message of the FileIoError `write` throws, or "<none>".
+template <class F> std::string ErrorOf(F&& write) {
+    try {
+        write();
+    } catch (const FileIoError& e) {
+        return e.what();
+    }
+    return "<none>";
+}
+
+std::size_t EntriesIn(const ScratchDir& dir) {
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(dir.path()),
+                                                  std::filesystem::directory_iterator()));
+}
+
+TEST(FileIo, AtomicWriteGoesThroughLinksAndKeepsTheMode) {
+    ScratchDir dir;
+    const std::string real = dir / "real.rr";
+    WriteBytes(real, "old");
+    ::chmod(real.c_str(), 0600); // a patient's file made private
+    std::filesystem::create_symlink("real.rr", dir / "link.rr");
+    WriteFileAtomic(dir / "link.rr", Image("new"));
+    EXPECT_TRUE(S_ISLNK(ModeOf(dir / "link.rr")));
+    EXPECT_EQ(ReadBytes<std::string>(real), "new");
+    EXPECT_EQ(ModeOf(real) & 07777, 0600u);
+
+    // A link to a file not yet there creates that file; a new file follows the umask.
+    std::filesystem::create_symlink("made.rr", dir / "dangling.rr");
+    const mode_t oldMask = ::umask(027);
+    WriteFileAtomic(dir / "dangling.rr", Image("x"));
+    WriteFileAtomic(dir / "plain.rr", Image("y"));
+    ::umask(oldMask);
+    EXPECT_EQ(ReadBytes<std::string>(dir / "made.rr"), "x");
+    EXPECT_EQ(ModeOf(dir / "made.rr") & 07777, 0640u);
+    EXPECT_EQ(ModeOf(dir / "plain.rr") & 07777, 0640u);
+    EXPECT_EQ(EntriesIn(dir), 5u); // no temporary file left behind
+}
+
+TEST(FileIo, AtomicWriteRefusesWhatIsNotOneRegularFile) {
+    ScratchDir dir;
+    const std::string fifo = dir / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    std::filesystem::create_symlink("fifo", dir / "to_fifo");
+    const std::string folder = dir / "folder";
+    std::filesystem::create_directory(folder);
+    EXPECT_NE(ErrorOf([&] { WriteFileAtomic(fifo, Image("x")); }).find(fifo + " (является каналом"),
+              std::string::npos);
+    EXPECT_NE(ErrorOf([&] { WriteFileAtomic(dir / "to_fifo", Image("x")); }).find("FIFO"),
+              std::string::npos);
+    EXPECT_NE(ErrorOf([&] { WriteFileAtomic(folder, Image("x")); }).find("является каталогом"),
+              std::string::npos);
+    EXPECT_TRUE(S_ISFIFO(ModeOf(fifo)));
+    EXPECT_TRUE(S_ISLNK(ModeOf(dir / "to_fifo")));
+    EXPECT_TRUE(S_ISDIR(ModeOf(folder)));
+
+    const std::string device = dir / "null";
+    if (::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) {
+        EXPECT_NE(ErrorOf([&] { WriteFileAtomic(device, Image("x")); }).find("устройством"),
+                  std::string::npos);
+        EXPECT_TRUE(S_ISCHR(ModeOf(device)));
+    }
+
+    // Two names of one file: neither is split from the other nor changed.
+    const std::string a = dir / "a.rr";
+    WriteBytes(a, "old");
+    std::filesystem::create_hard_link(a, dir / "b.rr");
+    EXPECT_NE(ErrorOf([&] { WriteFileAtomic(a, Image("new")); }).find("жёсткие ссылки"),
+              std::string::npos);
+    EXPECT_EQ(ReadBytes<std::string>(a), "old");
+    EXPECT_EQ(std::filesystem::hard_link_count(a), 2u);
+}
+
+TEST(FileIo, TheLongestNameIsWrittenAndALongerOneSaysSo) {
+    ScratchDir dir;
+    const std::string longest = dir / (std::string(252, 'n') + ".rr");
+    WriteFileAtomic(longest, Image("x"));
+    EXPECT_EQ(ReadBytes<std::string>(longest), "x");
+    AppendFileBytes(longest, Image("y"));
+    EXPECT_EQ(ReadBytes<std::string>(longest), "xy");
+    const std::string tooLong = dir / (std::string(256, 'n') + ".rr");
+    EXPECT_NE(
+        ErrorOf([&] { WriteFileAtomic(tooLong, Image("x")); }).find("(слишком длинное имя файла)"),
+        std::string::npos);
+}
+
+TEST(FileIo, ReadersRefuseSpecialFilesBeforeOpeningThem) {
+    ScratchDir dir;
+    const std::string fifo = dir / "fifo.ppg";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    const std::string folder = dir / "folder.rr";
+    std::filesystem::create_directory(folder);
+    const std::string missing = dir / "none.rr";
+    const std::string tooLong = dir / (std::string(300, 'n') + ".rr");
+    struct Case {
+        std::string path;
+        std::string says;
+    };
+    for (const Case& c : {Case{fifo, fifo + " (является каналом FIFO"},
+                          Case{folder, folder + " (является каталогом)"},
+                          Case{"/dev/null", "/dev/null (является устройством"},
+                          Case{tooLong, "(слишком длинное имя файла)"}}) {
+        SCOPED_TRACE(c.path);
+        EXPECT_FALSE(FileExists(c.path));
+        // A FIFO with no writer would block an open for reading for ever.
+        EXPECT_NE(ErrorOf([&] { ReadFileBytes(c.path, 100); }).find(c.says), std::string::npos);
+        EXPECT_NE(MissingFileMessage(c.path).find(c.says), std::string::npos);
+    }
+    EXPECT_EQ(MissingFileMessage(missing), "Файл " + missing + " не найден");
+}
+
+} // namespace
+} // namespace hrv
