@@ -101,6 +101,46 @@ std::vector<std::uint8_t> ReadFileBytes(const std::string& path, std::size_t lim
     return bytes;
 }
 
+void ReadFileInto(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& buffer) {
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) {
+        Fail("не удалось открыть файл", path, errno);
+    }
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) {
+        Fail("не удалось прочитать файл", path, errno);
+    }
+    if (S_ISDIR(st.st_mode)) {
+        Fail("не удалось прочитать файл", path, EISDIR);
+    }
+    // resize() within the capacity allocates nothing: a buffer used for every open grows to the
+    // largest file once.
+    const auto expected = static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 0);
+    buffer.resize(std::min(expected, limit));
+    std::size_t got = 0;
+    for (;;) {
+        if (got == buffer.size()) {
+            if (got >= limit) {
+                break;
+            }
+            // The file may be longer than its size said (or a device): read on in steps.
+            buffer.resize(std::min(limit, got + 65536));
+        }
+        const ssize_t r = ::read(fd.get(), buffer.data() + got, buffer.size() - got);
+        if (r < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            Fail("не удалось прочитать файл", path, errno);
+        }
+        if (r == 0) {
+            break;
+        }
+        got += static_cast<std::size_t>(r);
+    }
+    buffer.resize(got);
+}
+
 void WriteFileAtomic(const std::string& path, std::span<const std::uint8_t> bytes) {
     std::string temp = path + ".tmpXXXXXX";
     Fd fd(::mkstemp(temp.data()));
