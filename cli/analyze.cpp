@@ -2,14 +2,17 @@
 #include "analysis/pipeline.h"
 #include "cli/commands.h"
 #include "cli/json_writer.h"
+#include "cli/ordered_map.h"
 #include "cli/table_output.h"
 #include "files/file_io.h"
 #include "files/fragment_load.h"
 #include "presentation/messages.h"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <thread>
 
 namespace hrv::cli {
 
@@ -136,31 +139,68 @@ std::string ErrorLine(const std::string& path, FileKind kind, std::string_view e
 
 } // namespace
 
+namespace {
+
+// What one thread of `analyze` keeps from file to file: one fragment and one workspace.
+struct AnalyzeWorker {
+    std::unique_ptr<FragmentData> fragment = std::make_unique<FragmentData>();
+    std::unique_ptr<PpgWorkspace> workspace = std::make_unique<PpgWorkspace>();
+};
+
+// One file's outcome: its printed line and, when it was analysed, the fragment that holds it.
+struct AnalyzedFile {
+    std::string line;
+    const FragmentData* fragment = nullptr; // null when the file failed; read only with a table
+};
+
+// Threads for `count` files: one per hardware thread, never more than files. One file is
+// analysed on the calling thread, with no thread started.
+unsigned AnalyzeThreads(std::size_t count) {
+    const unsigned hardware = std::max(1u, std::thread::hardware_concurrency());
+    return static_cast<unsigned>(std::min<std::size_t>(hardware, count));
+}
+
+} // namespace
+
 int Analyze(const Args& args, std::ostream& out, std::ostream& err) {
     const auto options = ParseAnalyze(args, err);
     if (!options) {
         Usage(err);
         return kExitUsage;
     }
-    auto workspace = std::make_unique<PpgWorkspace>();
-    const RegionalFormat regional = UserRegionalFormat();
+    // The user's regional settings only for the table's dates and decimal separator.
+    std::optional<RegionalFormat> regional;
+    if (options->table) {
+        regional = UserRegionalFormat();
+    }
+    const auto& files = options->files;
     bool anyFailed = false;
-    for (const std::string& path : options->files) {
-        const FileKind kind = options->kind.value_or(KindFromExtension(path));
-        // Each file is analysed on a fragment of its own, so no file's result depends on another.
-        auto f = std::make_unique<FragmentData>();
-        const std::string error = AnalyseFile(path, kind, *f, *workspace);
-        if (error.empty()) {
-            out << ResultLine(path, kind, *f, options->spectrum) << '\n';
-            if (options->table && !AppendAnalyzedRow(*options->table, path, *f, regional, err)) {
+    // The files are analysed on several threads, each on a fragment of its own (a file's result
+    // depends on no other file), and printed here in the order given. A table row is appended
+    // here too, in order, from the fragment its thread holds until the row is written.
+    OrderedMap<AnalyzedFile>(
+        files.size(), AnalyzeThreads(files.size()), options->table.has_value(),
+        [] { return AnalyzeWorker(); },
+        [&](AnalyzeWorker& w, std::size_t i) {
+            const std::string& path = files[i];
+            const FileKind kind = options->kind.value_or(KindFromExtension(path));
+            const std::string error = AnalyseFile(path, kind, *w.fragment, *w.workspace);
+            if (!error.empty()) {
+                return AnalyzedFile{ErrorLine(path, kind, error), nullptr};
+            }
+            return AnalyzedFile{ResultLine(path, kind, *w.fragment, options->spectrum),
+                                w.fragment.get()};
+        },
+        [&](std::size_t i, AnalyzedFile&& r) {
+            out << r.line << '\n';
+            if (r.fragment == nullptr) {
+                anyFailed = true;
+            } else if (options->table &&
+                       !AppendAnalyzedRow(*options->table, files[i], *r.fragment, *regional, err)) {
                 anyFailed = true;
             }
-        } else {
-            anyFailed = true;
-            out << ErrorLine(path, kind, error) << '\n';
-        }
-        out.flush();
-    }
+            out.flush();
+        });
     return anyFailed ? kExitFailed : kExitOk;
 }
 
