@@ -137,10 +137,6 @@ std::string ErrorLine(const std::string& path, FileKind kind, std::string_view e
         .Line();
 }
 
-} // namespace
-
-namespace {
-
 // What one thread of `analyze` keeps from file to file: one fragment and one workspace.
 struct AnalyzeWorker {
     std::unique_ptr<FragmentData> fragment = std::make_unique<FragmentData>();
@@ -156,6 +152,9 @@ struct AnalyzedFile {
 // Threads for `count` files: one per hardware thread, never more than files. One file is
 // analysed on the calling thread, with no thread started.
 unsigned AnalyzeThreads(std::size_t count) {
+    if (count <= 1) {
+        return 1;
+    }
     const unsigned hardware = std::max(1u, std::thread::hardware_concurrency());
     return static_cast<unsigned>(std::min<std::size_t>(hardware, count));
 }
