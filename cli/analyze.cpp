@@ -2,6 +2,7 @@
 #include "analysis/pipeline.h"
 #include "cli/commands.h"
 #include "cli/json_writer.h"
+#include "cli/large_pages.h"
 #include "cli/ordered_map.h"
 #include "cli/table_output.h"
 #include "files/file_io.h"
@@ -137,10 +138,11 @@ std::string ErrorLine(const std::string& path, FileKind kind, std::string_view e
         .Line();
 }
 
-// What one thread of `analyze` keeps from file to file: one fragment and one workspace.
+// What one thread of `analyze` keeps from file to file: one fragment and one workspace (whose
+// buffer every file is read into), about 5.4 MB together, made once on large pages.
 struct AnalyzeWorker {
-    std::unique_ptr<FragmentData> fragment = std::make_unique<FragmentData>();
-    std::unique_ptr<PpgWorkspace> workspace = std::make_unique<PpgWorkspace>();
+    FragmentData fragment;
+    PpgWorkspace workspace;
 };
 
 // One file's outcome: its printed line and, when it was analysed, the fragment that holds it.
@@ -179,16 +181,16 @@ int Analyze(const Args& args, std::ostream& out, std::ostream& err) {
     // here too, in order, from the fragment its thread holds until the row is written.
     OrderedMap<AnalyzedFile>(
         files.size(), AnalyzeThreads(files.size()), options->table.has_value(),
-        [] { return AnalyzeWorker(); },
-        [&](AnalyzeWorker& w, std::size_t i) {
+        [] { return MakeOnLargePages<AnalyzeWorker>(); },
+        [&](LargePagePtr<AnalyzeWorker>& w, std::size_t i) {
             const std::string& path = files[i];
             const FileKind kind = options->kind.value_or(KindFromExtension(path));
-            const std::string error = AnalyseFile(path, kind, *w.fragment, *w.workspace);
+            const std::string error = AnalyseFile(path, kind, w->fragment, w->workspace);
             if (!error.empty()) {
                 return AnalyzedFile{ErrorLine(path, kind, error), nullptr};
             }
-            return AnalyzedFile{ResultLine(path, kind, *w.fragment, options->spectrum),
-                                w.fragment.get()};
+            return AnalyzedFile{ResultLine(path, kind, w->fragment, options->spectrum),
+                                &w->fragment};
         },
         [&](std::size_t i, AnalyzedFile&& r) {
             out << r.line << '\n';
