@@ -1,15 +1,20 @@
 // rvx-cli analyze: the analysis of stored fragments as JSON Lines.
+#include "analysis/work_pool.h"
 #include "cli/commands.h"
 #include "cli/json_writer.h"
+#include "cli/large_pages.h"
 #include "cli/options.h"
+#include "cli/ordered_map.h"
 #include "cli/table_output.h"
 #include "files/file_io.h"
 #include "files/fragment_load.h"
 #include "presentation/open_fragment.h"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <thread>
 
 namespace hrv::cli {
 
@@ -107,6 +112,32 @@ std::string ErrorLine(const std::string& path, FileKind kind, std::string_view e
         .Line();
 }
 
+// What one thread of `analyze` keeps from file to file: one fragment and one workspace (whose
+// buffer every file is read into), about 5.4 MB together, made once on large pages.
+struct AnalyzeWorker {
+    FragmentData fragment;
+    PpgWorkspace workspace;
+};
+
+// One file's outcome: its printed line and, when it was analysed, the fragment that holds it.
+struct AnalyzedFile {
+    std::string line;
+    const FragmentData* fragment = nullptr; // null when the file failed; read only with a table
+};
+
+// Threads for `count` files: one per hardware thread, never more than files. One file is
+// analysed on the calling thread, with no thread started.
+unsigned AnalyzeThreads(std::size_t count) {
+    if (count <= 1) {
+        return 1;
+    }
+    const auto cores = static_cast<std::size_t>(std::max(1, AnalysisThreads()));
+    return static_cast<unsigned>(std::min(cores, count));
+}
+
+// Standard output that cannot be written ends the run.
+struct OutputLost {};
+
 } // namespace
 
 int Analyze(const Args& args, std::ostream& out, std::ostream& err) {
@@ -115,26 +146,54 @@ int Analyze(const Args& args, std::ostream& out, std::ostream& err) {
         Usage(err);
         return kExitUsage;
     }
-    auto workspace = std::make_unique<PpgWorkspace>();
-    const RegionalFormat regional = UserRegionalFormat();
+    // The user's regional settings only for the table's dates and decimal separator.
+    std::optional<RegionalFormat> regional;
+    if (options->table) {
+        regional = UserRegionalFormat();
+    }
+    const auto& files = options->files;
     bool anyFailed = false;
-    for (const std::string& path : options->files) {
-        const FileKind kind = options->kind.value_or(KindFromExtension(path));
-        // Each file is analysed on a fragment of its own, so no file's result depends on another.
-        auto f = std::make_unique<FragmentData>();
-        const std::string error = AnalyseFile(path, kind, *f, *workspace);
-        if (error.empty()) {
-            out << ResultLine(path, kind, *f, options->spectrum) << '\n';
-            if (options->table && !AppendAnalyzedRow(*options->table, path, *f, regional, err)) {
-                anyFailed = true;
-            }
-        } else {
-            anyFailed = true;
-            out << ErrorLine(path, kind, error) << '\n';
-        }
-        if (!OutputWritten(out, err)) {
-            return kExitFailed;
-        }
+    // The files are analysed on several threads, each on a fragment of its own (a file's result
+    // depends on no other file), and printed here in the order given. A table row is appended
+    // here too, in order, from the fragment its thread holds until the row is written.
+    // Several files: one analysis per core, each on one thread; one file: its bins spread over
+    // the cores.
+    const unsigned threads = AnalyzeThreads(files.size());
+    struct RestoreAnalysisThreads {
+        int count = AnalysisThreads();
+        ~RestoreAnalysisThreads() { SetAnalysisThreads(count); }
+    } restore;
+    if (threads > 1) {
+        SetAnalysisThreads(1);
+    }
+    try {
+        OrderedMap<AnalyzedFile>(
+            files.size(), threads, options->table.has_value(),
+            [] { return MakeOnLargePages<AnalyzeWorker>(); },
+            [&](LargePagePtr<AnalyzeWorker>& w, std::size_t i) {
+                const std::string& path = files[i];
+                const FileKind kind = options->kind.value_or(KindFromExtension(path));
+                const std::string error = AnalyseFile(path, kind, w->fragment, w->workspace);
+                if (!error.empty()) {
+                    return AnalyzedFile{ErrorLine(path, kind, error), nullptr};
+                }
+                return AnalyzedFile{ResultLine(path, kind, w->fragment, options->spectrum),
+                                    &w->fragment};
+            },
+            [&](std::size_t i, AnalyzedFile&& r) {
+                out << r.line << '\n';
+                if (r.fragment == nullptr) {
+                    anyFailed = true;
+                } else if (options->table && !AppendAnalyzedRow(*options->table, files[i],
+                                                                *r.fragment, *regional, err)) {
+                    anyFailed = true;
+                }
+                if (!OutputWritten(out, err)) {
+                    throw OutputLost{};
+                }
+            });
+    } catch (const OutputLost&) {
+        return kExitFailed;
     }
     return anyFailed ? kExitFailed : kExitOk;
 }

@@ -277,7 +277,7 @@ std::string MissingFileMessage(const std::string& path) {
     return "Файл " + path + " не найден";
 }
 
-std::vector<std::uint8_t> ReadFileBytes(const std::string& path, std::size_t limit) {
+void ReadFileInto(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& bytes) {
     const std::string what = "не удалось открыть файл";
     DWORD err = 0;
     const std::string kind = KindOf(Wide(path), err);
@@ -293,7 +293,7 @@ std::vector<std::uint8_t> ReadFileBytes(const std::string& path, std::size_t lim
         throw FileIoError(
             Message(what, path, "является устройством или каналом, а не обычным файлом"));
     }
-    std::vector<std::uint8_t> bytes;
+    bytes.clear();
     std::size_t got = 0;
     for (;;) {
         if (got == bytes.size()) {
@@ -313,7 +313,6 @@ std::vector<std::uint8_t> ReadFileBytes(const std::string& path, std::size_t lim
         got += r;
     }
     bytes.resize(got);
-    return bytes;
 }
 
 void WriteFileAtomic(const std::string& path, std::span<const std::uint8_t> bytes) {
@@ -697,7 +696,7 @@ std::string MissingFileMessage(const std::string& path) {
     return Message("не удалось открыть файл", path, KindText(st.st_mode));
 }
 
-std::vector<std::uint8_t> ReadFileBytes(const std::string& path, std::size_t limit) {
+void ReadFileInto(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& bytes) {
     Fd fd = OpenRegular(path, O_RDONLY, "не удалось открыть файл");
     if (fd.get() < 0) {
         Fail("не удалось открыть файл", path, errno);
@@ -706,7 +705,8 @@ std::vector<std::uint8_t> ReadFileBytes(const std::string& path, std::size_t lim
     if (::fstat(fd.get(), &st) != 0) {
         Fail("не удалось прочитать файл", path, errno);
     }
-    std::vector<std::uint8_t> bytes;
+    // resize() within the capacity allocates nothing: a buffer used for every open grows to the
+    // largest file once.
     const auto expected = static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 0);
     bytes.resize(std::min(expected, limit));
     std::size_t got = 0;
@@ -731,7 +731,6 @@ std::vector<std::uint8_t> ReadFileBytes(const std::string& path, std::size_t lim
         got += static_cast<std::size_t>(r);
     }
     bytes.resize(got);
-    return bytes;
 }
 
 void WriteFileAtomic(const std::string& path, std::span<const std::uint8_t> bytes) {
@@ -894,6 +893,12 @@ void AppendFileBytes(const std::string& path, std::span<const std::uint8_t> byte
     }
     throw FileIoError("Ошибка ввода-вывода: не удалось записать файл " + path +
                       " (файл удаляется и создаётся снова)");
+}
+
+std::vector<std::uint8_t> ReadFileBytes(const std::string& path, std::size_t limit) {
+    std::vector<std::uint8_t> bytes;
+    ReadFileInto(path, limit, bytes);
+    return bytes;
 }
 
 } // namespace hrv

@@ -30,6 +30,11 @@ std::string MissingFileMessage(const std::string& path);
 // before it is opened, so a reader never waits on one. Throws FileIoError.
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path, std::size_t limit);
 
+// The same into `buffer`, which then holds exactly the bytes read. Its capacity is kept, so a
+// buffer reused for every open allocates only when a file is larger than all before. Throws
+// FileIoError (the buffer's contents are then unspecified).
+void ReadFileInto(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& buffer);
+
 // Replaces the file at `path` with `bytes` atomically: the bytes go to a temporary file beside
 // the file, which is flushed and then renamed over the old one, so a failure leaves the previous
 // file intact. A symbolic link is written through to its final target; the old file's mode (and

@@ -41,7 +41,7 @@ void TakePulses(const PpgWorkspace& w, FragmentData& f) {
 LoadResult LoadFragmentFile(const std::string& path, FileKind kind, FragmentData& f,
                             PpgWorkspace& w) {
     if (kind == FileKind::Rr) {
-        ReadRrFile(path, f);
+        ReadRrFile(path, f, w.FileImage);
         TakeRrWords(f);
         return LoadResult::Loaded;
     }

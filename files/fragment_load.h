@@ -27,7 +27,8 @@ enum class LoadResult { Loaded, ImportError };
 // Loads the file into the fragment as the given kind (the kind decides, not the extension), as
 // the Open command does before the analysis. A rejected PPG file gives ImportError with
 // AnalysisSeries cleared and the rest of the fragment unchanged. FileIoError when the file layer
-// fails. The caller has checked that the file exists.
+// fails. The caller has checked that the file exists. Either kind of file is read into
+// w.FileImage, so a workspace kept from open to open makes the reading allocate nothing.
 LoadResult LoadFragmentFile(const std::string& path, FileKind kind, FragmentData& f,
                             PpgWorkspace& w);
 

@@ -92,7 +92,8 @@ bool DecodePpgBytes(std::span<const std::uint8_t> bytes, PpgWorkspace& w) {
 }
 
 bool DecodePpgFile(const std::string& path, PpgWorkspace& w) {
-    return DecodePpgBytes(ReadFileBytes(path, kPpgReadLimit), w);
+    ReadFileInto(path, kPpgReadLimit, w.FileImage);
+    return DecodePpgBytes(w.FileImage, w);
 }
 
 } // namespace hrv

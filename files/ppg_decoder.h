@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace hrv {
 
@@ -17,12 +18,15 @@ inline constexpr int kPulseCapacity = 100000;         // intervals held
 inline constexpr std::uint8_t kSyncSample = 231;
 
 // The decoder's working state, fixed size and reused for every file (about 0.5 MB: never on the
-// stack). Channel B is carried in the frames but never used, so it is not kept.
+// stack). Channel B is carried in the frames but never used, so it is not kept. FileImage is the
+// one buffer every open reads its file into (RR files too): it keeps its capacity, so opening
+// files allocates nothing once it has grown to the largest.
 struct PpgWorkspace {
     std::array<std::uint8_t, kPpgFrameCapacity + 1> ChannelA{};    // frames 1..F
     std::int32_t FrameCount = 0;                                   // F
     std::array<std::uint8_t, kPulseCapacity + 1> PulseIntervals{}; // ticks, positions 1..PulseCount
     std::int32_t PulseCount = 0;
+    std::vector<std::uint8_t> FileImage; // the bytes of the file read last
 };
 
 // Whether an interval (ticks) between two candidate beats is kept, given the previous interval:
@@ -34,7 +38,7 @@ bool PulseAccepted(std::int32_t interval, std::int32_t previous);
 // holds PulseCount intervals and zeros after them.
 bool DecodePpgBytes(std::span<const std::uint8_t> bytes, PpgWorkspace& w);
 
-// Reads the file (FileIoError when it cannot be read) and decodes it.
+// Reads the file into w.FileImage (FileIoError when it cannot be read) and decodes it.
 bool DecodePpgFile(const std::string& path, PpgWorkspace& w);
 
 } // namespace hrv

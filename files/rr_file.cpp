@@ -32,6 +32,11 @@ void ReadRrFile(const std::string& path, FragmentData& f) {
     ParseRrBytes(ReadFileBytes(path, kRrHeaderBytes + kRrDataLimit), f);
 }
 
+void ReadRrFile(const std::string& path, FragmentData& f, std::vector<std::uint8_t>& buffer) {
+    ReadFileInto(path, kRrHeaderBytes + kRrDataLimit, buffer);
+    ParseRrBytes(buffer, f);
+}
+
 void WriteRrFile(const std::string& path, const FragmentData& f) {
     WriteFileAtomic(path, RrFileImage(f));
 }

@@ -23,6 +23,8 @@ std::vector<std::uint8_t> RrFileImage(const FragmentData& f);
 
 // Read and write an RR file; FileIoError when the file layer fails (RrCount is then unchanged).
 void ReadRrFile(const std::string& path, FragmentData& f);
+// The same reading through `buffer` (see ReadFileInto), for a caller that opens many files.
+void ReadRrFile(const std::string& path, FragmentData& f, std::vector<std::uint8_t>& buffer);
 void WriteRrFile(const std::string& path, const FragmentData& f);
 
 } // namespace hrv

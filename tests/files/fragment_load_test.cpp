@@ -127,5 +127,23 @@ TEST(FragmentLoad, ConversionWritesBesideTheInputAndSkipsWhatItCannotName) {
     EXPECT_THROW(ConvertPpgToRr((dir / "missing.ppg").string(), *f, *w), FileIoError);
 }
 
+TEST(FragmentLoad, OneWorkspaceOpensALargeThenASmallFileWithoutItsBytesAndWithoutAllocating) {
+    const test::ScratchDir dir;
+    const std::string large = (dir / "large.ppg").string();
+    test::WriteBytes(large, PulseTrain(300, 60));
+    const std::string small = (dir / "small.rr").string();
+    test::WriteBytes(small, test::RrImage({70, 80, 90}));
+    auto f = NewFragment();
+    auto w = std::make_unique<PpgWorkspace>();
+    ASSERT_EQ(LoadFragmentFile(large, FileKind::Ppg, *f, *w), LoadResult::Loaded);
+    const std::uint8_t* buffer = w->FileImage.data();
+    ASSERT_EQ(LoadFragmentFile(small, FileKind::Rr, *f, *w), LoadResult::Loaded);
+    EXPECT_EQ(f->RrCount, 3); // nothing of the larger file's bytes is taken for intervals
+    EXPECT_EQ(f->RrTicks[3], 90);
+    ASSERT_EQ(LoadFragmentFile(large, FileKind::Ppg, *f, *w), LoadResult::Loaded);
+    EXPECT_EQ(f->RrCount, 300);
+    EXPECT_EQ(w->FileImage.data(), buffer);
+}
+
 } // namespace
 } // namespace hrv
