@@ -3,6 +3,7 @@
 #include "cli/commands.h"
 #include "cli/json_writer.h"
 #include "cli/table_output.h"
+#include "cli/text_output.h"
 #include "files/file_io.h"
 #include "files/fragment_load.h"
 #include "presentation/messages.h"
@@ -18,6 +19,7 @@ namespace {
 struct AnalyzeOptions {
     std::optional<FileKind> kind; // --type; otherwise by extension
     bool spectrum = false;
+    bool text = false;                // --format text: the panels' lines instead of JSON
     std::optional<std::string> table; // --table: the summary table the rows go to
     std::vector<std::string> files;
 };
@@ -32,6 +34,12 @@ std::optional<AnalyzeOptions> ParseAnalyze(const Args& args, std::ostream& err) 
             if (!TakeTypeOption(args, i, o.kind, "analyze", err)) {
                 return std::nullopt;
             }
+        } else if (a == "--format") {
+            if (i + 1 >= args.size() || (args[i + 1] != "json" && args[i + 1] != "text")) {
+                err << "rvx-cli analyze: --format takes json or text\n";
+                return std::nullopt;
+            }
+            o.text = args[++i] == "text";
         } else if (a == "--table") {
             if (i + 1 >= args.size() || args[i + 1].empty()) {
                 err << "rvx-cli analyze: --table takes the path of the table\n";
@@ -60,12 +68,19 @@ std::optional<AnalyzeOptions> ParseAnalyze(const Args& args, std::ostream& err) 
 
 bool TakeTypeOption(const Args& args, std::size_t& i, std::optional<FileKind>& kind,
                     std::string_view command, std::ostream& err) {
-    if (i + 1 >= args.size() || (args[i + 1] != "rr" && args[i + 1] != "ppg")) {
-        err << "rvx-cli " << command << ": --type takes rr or ppg\n";
-        return false;
+    for (const FileKind k : {FileKind::Rr, FileKind::Ppg, FileKind::Txt}) {
+        if (i + 1 < args.size() && args[i + 1] == TypeName(k)) {
+            kind = k;
+            ++i;
+            return true;
+        }
     }
-    kind = args[++i] == "ppg" ? FileKind::Ppg : FileKind::Rr;
-    return true;
+    err << "rvx-cli " << command << ": --type takes rr, ppg or txt\n";
+    return false;
+}
+
+std::string_view TypeName(FileKind kind) {
+    return kind == FileKind::Ppg ? "ppg" : kind == FileKind::Txt ? "txt" : "rr";
 }
 
 std::string AnalyseFile(const std::string& path, FileKind kind, FragmentData& f, PpgWorkspace& w) {
@@ -92,7 +107,7 @@ std::string ResultLine(const std::string& path, FileKind kind, const FragmentDat
     const int held = std::min(f.RrCount, kRrCapacity);
     JsonObject j;
     j.Str("file", path)
-        .Str("type", kind == FileKind::Ppg ? "ppg" : "rr")
+        .Str("type", TypeName(kind))
         .Bool("ok", true)
         .Int("RrCount", f.RrCount)
         .Int("FragmentCount", f.FragmentCount)
@@ -128,7 +143,7 @@ namespace {
 std::string ErrorLine(const std::string& path, FileKind kind, std::string_view error) {
     return JsonObject()
         .Str("file", path)
-        .Str("type", kind == FileKind::Ppg ? "ppg" : "rr")
+        .Str("type", TypeName(kind))
         .Bool("ok", false)
         .Str("error", error)
         .Line();
@@ -150,14 +165,17 @@ int Analyze(const Args& args, std::ostream& out, std::ostream& err) {
         // Each file is analysed on a fragment of its own, so no file's result depends on another.
         auto f = std::make_unique<FragmentData>();
         const std::string error = AnalyseFile(path, kind, *f, *workspace);
-        if (error.empty()) {
-            out << ResultLine(path, kind, *f, options->spectrum) << '\n';
-            if (options->table && !AppendAnalyzedRow(*options->table, path, *f, regional, err)) {
-                anyFailed = true;
-            }
+        if (options->text) {
+            out << TextResult(path, *f, error, regional.decimalSeparator);
         } else {
+            out << (error.empty() ? ResultLine(path, kind, *f, options->spectrum)
+                                  : ErrorLine(path, kind, error))
+                << '\n';
+        }
+        if (!error.empty()) {
             anyFailed = true;
-            out << ErrorLine(path, kind, error) << '\n';
+        } else if (options->table && !AppendAnalyzedRow(*options->table, path, *f, regional, err)) {
+            anyFailed = true;
         }
         out.flush();
     }

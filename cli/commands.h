@@ -36,10 +36,13 @@ std::string ResultLine(const std::string& path, FileKind kind, const FragmentDat
 // layer's error).
 std::string AnalyseFile(const std::string& path, FileKind kind, FragmentData& f, PpgWorkspace& w);
 
-// At "--type" (args[i]): takes its value rr or ppg into `kind` and advances i past it; false, with
-// a message for `command` on err, when the value is missing or another word.
+// At "--type" (args[i]): takes its value rr, ppg or txt into `kind` and advances i past it;
+// false, with a message for `command` on err, when the value is missing or another word.
 bool TakeTypeOption(const Args& args, std::size_t& i, std::optional<FileKind>& kind,
                     std::string_view command, std::ostream& err);
+
+// The word of a file kind in --type and in the JSON "type": rr, ppg or txt.
+std::string_view TypeName(FileKind kind);
 
 // Prints the usage text.
 void Usage(std::ostream& os);
