@@ -1,9 +1,8 @@
 // The user's regional settings from the locale names of the environment.
 #include "presentation/regional.h"
+#include "tests/support/test_support.h"
 
-#include <cstdlib>
 #include <ctime>
-#include <gtest/gtest.h>
 
 namespace hrv {
 namespace {
@@ -48,30 +47,17 @@ TEST(Regional, DateAndSeparatorComeFromTheirOwnCategories) {
     EXPECT_EQ(r.shortDate(Noon(2027, 3, 5)), "05/03/2027");
     EXPECT_EQ(r.decimalSeparator, ',');
 
-    const char* saved[] = {std::getenv("LC_ALL"), std::getenv("LC_TIME"), std::getenv("LC_NUMERIC"),
-                           std::getenv("LANG")};
-    const std::string keep[] = {saved[0] ? saved[0] : "", saved[1] ? saved[1] : "",
-                                saved[2] ? saved[2] : "", saved[3] ? saved[3] : ""};
-    ::unsetenv("LC_ALL");
-    ::setenv("LANG", "ru_RU.UTF-8", 1);
-    ::setenv("LC_TIME", "en_US.UTF-8", 1);
-    ::unsetenv("LC_NUMERIC");
+    const test::ScopedEnv lcAll("LC_ALL", nullptr);
+    const test::ScopedEnv lang("LANG", "ru_RU.UTF-8");
+    const test::ScopedEnv lcTime("LC_TIME", "en_US.UTF-8");
+    const test::ScopedEnv lcNumeric("LC_NUMERIC", nullptr);
     RegionalFormat env = UserRegionalFormat();
     EXPECT_EQ(env.shortDate(Noon(2027, 3, 5)), "3/5/27"); // LC_TIME before LANG
     EXPECT_EQ(env.decimalSeparator, ',');                 // LANG
-    ::setenv("LC_ALL", "C", 1);                           // before everything
+    const test::ScopedEnv cAll("LC_ALL", "C");            // before everything
     env = UserRegionalFormat();
     EXPECT_EQ(env.shortDate(Noon(2027, 3, 5)), "03/05/27");
     EXPECT_EQ(env.decimalSeparator, '.');
-
-    const char* names[] = {"LC_ALL", "LC_TIME", "LC_NUMERIC", "LANG"};
-    for (int i = 0; i < 4; ++i) {
-        if (saved[i] != nullptr) {
-            ::setenv(names[i], keep[i].c_str(), 1);
-        } else {
-            ::unsetenv(names[i]);
-        }
-    }
 }
 
 } // namespace
