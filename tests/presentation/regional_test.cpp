@@ -47,10 +47,10 @@ TEST(Regional, DateAndSeparatorComeFromTheirOwnCategories) {
     EXPECT_EQ(r.shortDate(Noon(2027, 3, 5)), "05/03/2027");
     EXPECT_EQ(r.decimalSeparator, ',');
 
-    const test::ScopedEnv lcAll("LC_ALL", nullptr);
+    const test::ScopedEnv lcAll("LC_ALL", "");
     const test::ScopedEnv lang("LANG", "ru_RU.UTF-8");
     const test::ScopedEnv lcTime("LC_TIME", "en_US.UTF-8");
-    const test::ScopedEnv lcNumeric("LC_NUMERIC", nullptr);
+    const test::ScopedEnv lcNumeric("LC_NUMERIC", "");
     RegionalFormat env = UserRegionalFormat();
     EXPECT_EQ(env.shortDate(Noon(2027, 3, 5)), "3/5/27"); // LC_TIME before LANG
     EXPECT_EQ(env.decimalSeparator, ',');                 // LANG

@@ -176,31 +176,29 @@ inline std::string PulseWaveImage(int frames, int period) {
     return bytes;
 }
 
-// Sets (or, with nullptr, removes) an environment variable for the life of the object.
+// Sets an environment variable for the life of the object (an empty value is as good as none
+// for the locale variables).
 class ScopedEnv {
 public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        const char* old = std::getenv(name);
-        had_ = old != nullptr;
-        old_ = had_ ? old : "";
-        if (value != nullptr) {
-            ::setenv(name, value, 1);
-        } else {
-            ::unsetenv(name);
+    ScopedEnv(const char* name, const std::string& value) : name_(name) {
+        if (const char* old = std::getenv(name)) {
+            had_ = true;
+            old_ = old;
         }
-    }
-    ~ScopedEnv() {
-        if (had_) {
-            ::setenv(name_.c_str(), old_.c_str(), 1);
-        } else {
-            ::unsetenv(name_.c_str());
-        }
+        ::setenv(name, value.c_str(), 1);
     }
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
+    ~ScopedEnv() {
+        if (had_) {
+            ::setenv(name_, old_.c_str(), 1);
+        } else {
+            ::unsetenv(name_);
+        }
+    }
 
 private:
-    std::string name_;
+    const char* name_;
     bool had_ = false;
     std::string old_;
 };
