@@ -6,6 +6,7 @@
 #include "cli/options.h"
 #include "cli/ordered_map.h"
 #include "cli/table_output.h"
+#include "cli/text_output.h"
 #include "files/file_io.h"
 #include "files/fragment_load.h"
 #include "presentation/open_fragment.h"
@@ -23,6 +24,7 @@ namespace {
 struct AnalyzeOptions {
     std::optional<FileKind> kind; // --type; otherwise by extension
     bool spectrum = false;
+    bool text = false;                // --format text: the panels' lines instead of JSON
     std::optional<std::string> table; // --table: the summary table the rows go to
     std::vector<std::string> files;
 };
@@ -31,7 +33,12 @@ std::optional<AnalyzeOptions> ParseAnalyze(const Args& args, std::ostream& err) 
     AnalyzeOptions o;
     OptionParser parser("rvx-cli analyze", err);
     parser.Flag("--spectrum", o.spectrum)
-        .Value("--type", "rr or ppg", TypeOption(o.kind))
+        .Value("--type", "rr, ppg or txt", TypeOption(o.kind))
+        .Value("--format", "json or text",
+               [&o](const std::string& v) {
+                   o.text = v == "text";
+                   return v == "json" || v == "text";
+               })
         .Text("--table", "the path of the table", o.table);
     if (!parser.Parse(args, o.files)) {
         return std::nullopt;
@@ -47,12 +54,18 @@ std::optional<AnalyzeOptions> ParseAnalyze(const Args& args, std::ostream& err) 
 
 std::function<bool(const std::string&)> TypeOption(std::optional<FileKind>& kind) {
     return [&kind](const std::string& value) {
-        if (value != "rr" && value != "ppg") {
-            return false;
+        for (const FileKind k : {FileKind::Rr, FileKind::Ppg, FileKind::Txt}) {
+            if (value == TypeName(k)) {
+                kind = k;
+                return true;
+            }
         }
-        kind = value == "ppg" ? FileKind::Ppg : FileKind::Rr;
-        return true;
+        return false;
     };
+}
+
+std::string_view TypeName(FileKind kind) {
+    return kind == FileKind::Ppg ? "ppg" : kind == FileKind::Txt ? "txt" : "rr";
 }
 
 std::string AnalyseFile(const std::string& path, FileKind kind, FragmentData& f, PpgWorkspace& w) {
@@ -70,7 +83,7 @@ std::string ResultLine(const std::string& path, FileKind kind, const FragmentDat
     const int held = std::min(f.RrCount, kRrCapacity);
     JsonObject j;
     j.Str("file", path)
-        .Str("type", kind == FileKind::Ppg ? "ppg" : "rr")
+        .Str("type", TypeName(kind))
         .Bool("ok", true)
         .Int("RrCount", f.RrCount)
         .Int("FragmentCount", f.FragmentCount)
@@ -106,7 +119,7 @@ namespace {
 std::string ErrorLine(const std::string& path, FileKind kind, std::string_view error) {
     return JsonObject()
         .Str("file", path)
-        .Str("type", kind == FileKind::Ppg ? "ppg" : "rr")
+        .Str("type", TypeName(kind))
         .Bool("ok", false)
         .Str("error", error)
         .Line();
@@ -146,11 +159,12 @@ int Analyze(const Args& args, std::ostream& out, std::ostream& err) {
         Usage(err);
         return kExitUsage;
     }
-    // The user's regional settings only for the table's dates and decimal separator.
+    // The user's regional settings only for the table's dates and the text's decimal separator.
     std::optional<RegionalFormat> regional;
-    if (options->table) {
+    if (options->table || options->text) {
         regional = UserRegionalFormat();
     }
+    const char separator = regional ? regional->decimalSeparator : '.';
     const auto& files = options->files;
     bool anyFailed = false;
     // The files are analysed on several threads, each on a fragment of its own (a file's result
@@ -174,14 +188,18 @@ int Analyze(const Args& args, std::ostream& out, std::ostream& err) {
                 const std::string& path = files[i];
                 const FileKind kind = options->kind.value_or(KindFromExtension(path));
                 const std::string error = AnalyseFile(path, kind, w->fragment, w->workspace);
-                if (!error.empty()) {
-                    return AnalyzedFile{ErrorLine(path, kind, error), nullptr};
+                const FragmentData* analysed = error.empty() ? &w->fragment : nullptr;
+                if (options->text) {
+                    return AnalyzedFile{TextResult(path, w->fragment, error, separator), analysed};
                 }
-                return AnalyzedFile{ResultLine(path, kind, w->fragment, options->spectrum),
-                                    &w->fragment};
+                return AnalyzedFile{(error.empty()
+                                         ? ResultLine(path, kind, w->fragment, options->spectrum)
+                                         : ErrorLine(path, kind, error)) +
+                                        '\n',
+                                    analysed};
             },
             [&](std::size_t i, AnalyzedFile&& r) {
-                out << r.line << '\n';
+                out << r.line;
                 if (r.fragment == nullptr) {
                     anyFailed = true;
                 } else if (options->table && !AppendAnalyzedRow(*options->table, files[i],

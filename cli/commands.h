@@ -37,12 +37,15 @@ std::string ResultLine(const std::string& path, FileKind kind, const FragmentDat
 // layer's error).
 std::string AnalyseFile(const std::string& path, FileKind kind, FragmentData& f, PpgWorkspace& w);
 
-// The value of "--type": rr or ppg into `kind` (for OptionParser::Value); false for another word.
+// The value of "--type": rr, ppg or txt into `kind` (for OptionParser::Value); false for another word.
 std::function<bool(const std::string&)> TypeOption(std::optional<FileKind>& kind);
 
 // Flushes `out`; false, with a message on `err`, when it cannot be written (a full disk, a closed
 // pipe): the command must then end with a failure.
 bool OutputWritten(std::ostream& out, std::ostream& err);
+
+// The word of a file kind in --type and in the JSON "type": rr, ppg or txt.
+std::string_view TypeName(FileKind kind);
 
 // Prints the usage text.
 void Usage(std::ostream& os);

@@ -4,15 +4,20 @@
 #include "cli/options.h"
 #include "cli/print_args.h"
 
+#include <ostream>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <cerrno>
 #include <cstring>
-#include <ostream>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
 
 extern char** environ;
+#endif
 
 namespace hrv::cli {
 
@@ -39,6 +44,105 @@ std::optional<PrintOptions> ParsePrint(const Args& args, std::ostream& err) {
 
 namespace {
 
+#ifdef _WIN32
+
+constexpr const char* kProgramSuffix = ".exe";
+
+std::wstring Wide(const std::string& utf8) {
+    if (utf8.empty()) {
+        return std::wstring();
+    }
+    const int n =
+        ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
+    return out;
+}
+
+std::string Utf8(const std::wstring& wide) {
+    if (wide.empty()) {
+        return std::string();
+    }
+    const int n = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                        nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n,
+                          nullptr, nullptr);
+    return out;
+}
+
+// The folder of the running program.
+std::string OwnDirectory() {
+    std::wstring buf(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = ::GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
+        if (n == 0) {
+            return std::string();
+        }
+        if (n < buf.size()) {
+            buf.resize(n);
+            break;
+        }
+        buf.resize(buf.size() * 2); // the path was cut
+    }
+    const auto slash = buf.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::string() : Utf8(buf.substr(0, slash));
+}
+
+bool IsProgram(const std::string& path) {
+    const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// One word of a command line as the C runtime of the started program splits it again.
+std::wstring Quoted(const std::wstring& word) {
+    if (!word.empty() && word.find_first_of(L" \t\n\v\"") == std::wstring::npos) {
+        return word;
+    }
+    std::wstring out = L"\"";
+    std::size_t backslashes = 0;
+    for (const wchar_t c : word) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        // Backslashes before a quote are doubled, and the quote escaped; others stand as they are.
+        out.append(c == L'"' ? 2 * backslashes + 1 : backslashes, L'\\');
+        backslashes = 0;
+        out += c;
+    }
+    out.append(2 * backslashes, L'\\'); // before the closing quote
+    return out + L"\"";
+}
+
+// Runs the program with the words and waits for it: its exit status, or -1 (reported on err)
+// when it cannot be started.
+int RunProgram(const std::string& program, const Args& args, std::ostream& err) {
+    std::wstring commandLine = Quoted(Wide(program));
+    for (const std::string& a : args) {
+        commandLine += L" " + Quoted(Wide(a));
+    }
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(Wide(program).c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                          nullptr, nullptr, &startup, &process)) {
+        err << "rvx-cli print: cannot run " << program << " (Windows error " << ::GetLastError()
+            << ")\n";
+        return -1;
+    }
+    ::CloseHandle(process.hThread);
+    ::WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD status = 0;
+    const bool ok = ::GetExitCodeProcess(process.hProcess, &status) != 0;
+    ::CloseHandle(process.hProcess);
+    return ok ? static_cast<int>(status) : -1;
+}
+
+#else
+
+constexpr const char* kProgramSuffix = "";
+
 // The folder of the running program, from the link the kernel keeps for it.
 std::string OwnDirectory() {
     std::vector<char> buf(4096);
@@ -51,6 +155,38 @@ std::string OwnDirectory() {
     return slash == std::string::npos ? std::string() : exe.substr(0, slash);
 }
 
+bool IsProgram(const std::string& path) {
+    return ::access(path.c_str(), X_OK) == 0;
+}
+
+// Runs the program with the words and waits for it: its exit status, or -1 (reported on err)
+// when it cannot be started or waited for.
+int RunProgram(const std::string& program, const Args& args, std::ostream& err) {
+    std::vector<std::string> words{program};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& w : words) {
+        argv.push_back(w.data());
+    }
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    const int rc = ::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ);
+    if (rc != 0) {
+        err << "rvx-cli print: cannot run " << program << " (" << std::strerror(rc) << ")\n";
+        return -1;
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) {
+            err << "rvx-cli print: " << std::strerror(errno) << "\n";
+            return -1;
+        }
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+#endif
+
 } // namespace
 
 int Print(const Args& args, std::ostream& out, std::ostream& err) {
@@ -58,35 +194,16 @@ int Print(const Args& args, std::ostream& out, std::ostream& err) {
         Usage(err);
         return kExitUsage;
     }
-    const std::string helper = OwnDirectory() + "/" + kPrintHelperName;
-    if (::access(helper.c_str(), X_OK) != 0) {
+    const std::string helper = OwnDirectory() + "/" + kPrintHelperName + kProgramSuffix;
+    if (!IsProgram(helper)) {
         err << "rvx-cli print: " << helper
             << " is missing: this build has no printing (it was built without Qt)\n";
         return kExitFailed;
     }
-    std::vector<std::string> words{helper};
-    words.insert(words.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& w : words) {
-        argv.push_back(w.data());
-    }
-    argv.push_back(nullptr);
     out.flush();
     err.flush();
-    pid_t pid = 0;
-    const int rc = ::posix_spawn(&pid, helper.c_str(), nullptr, nullptr, argv.data(), environ);
-    if (rc != 0) {
-        err << "rvx-cli print: cannot run " << helper << " (" << std::strerror(rc) << ")\n";
-        return kExitFailed;
-    }
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) {
-            err << "rvx-cli print: " << std::strerror(errno) << "\n";
-            return kExitFailed;
-        }
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : kExitFailed;
+    const int status = RunProgram(helper, args, err);
+    return status < 0 ? kExitFailed : status;
 }
 
 } // namespace hrv::cli

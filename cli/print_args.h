@@ -19,7 +19,7 @@ struct PrintOptions {
     std::string file;             // the fragment printed
 };
 
-// Parses "--pdf OUT.pdf [--type rr|ppg] FILE"; reports what is wrong on `err`.
+// Parses "--pdf OUT.pdf [--type rr|ppg|txt] FILE"; reports what is wrong on `err`.
 std::optional<PrintOptions> ParsePrint(const Args& args, std::ostream& err);
 
 } // namespace hrv::cli

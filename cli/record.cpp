@@ -80,6 +80,16 @@ void OnInterrupt(int) {
 // Ctrl+C aborts the recording instead of ending the program, while this object lives.
 class InterruptGuard {
 public:
+#ifdef _WIN32
+    // The console runs the handler on a thread of its own; the reads wait at most their timeout.
+    InterruptGuard() {
+        gInterrupted = 0;
+        old_ = std::signal(SIGINT, OnInterrupt);
+    }
+    ~InterruptGuard() {
+        std::signal(SIGINT, old_);
+    }
+#else
     InterruptGuard() {
         gInterrupted = 0;
         struct sigaction sa {};
@@ -87,12 +97,19 @@ public:
         ::sigemptyset(&sa.sa_mask);
         ::sigaction(SIGINT, &sa, &old_);
     }
+    ~InterruptGuard() {
+        ::sigaction(SIGINT, &old_, nullptr);
+    }
+#endif
     InterruptGuard(const InterruptGuard&) = delete;
     InterruptGuard& operator=(const InterruptGuard&) = delete;
-    ~InterruptGuard() { ::sigaction(SIGINT, &old_, nullptr); }
 
 private:
+#ifdef _WIN32
+    void (*old_)(int) = SIG_DFL;
+#else
     struct sigaction old_ {};
+#endif
 };
 
 } // namespace

@@ -3,13 +3,18 @@
 
 #include "files/paths.h"
 #include "files/rr_file.h"
+#include "files/rr_text.h"
 
 #include <algorithm>
 
 namespace hrv {
 
 FileKind KindFromExtension(const std::string& path) {
-    return ExtensionOfPath(path) == "ppg" ? FileKind::Ppg : FileKind::Rr;
+    const std::string extension = ExtensionOfPath(path);
+    if (extension == "ppg") {
+        return FileKind::Ppg;
+    }
+    return extension == "txt" || extension == "csv" ? FileKind::Txt : FileKind::Rr;
 }
 
 void TakeRrWords(FragmentData& f) {
@@ -42,6 +47,11 @@ LoadResult LoadFragmentFile(const std::string& path, FileKind kind, FragmentData
                             PpgWorkspace& w) {
     if (kind == FileKind::Rr) {
         ReadRrFile(path, f, w.FileImage);
+        TakeRrWords(f);
+        return LoadResult::Loaded;
+    }
+    if (kind == FileKind::Txt) {
+        ReadRrText(path, f);
         TakeRrWords(f);
         return LoadResult::Loaded;
     }

@@ -8,9 +8,10 @@
 
 namespace hrv {
 
-enum class FileKind { Rr = 1, Ppg = 2 }; // the open dialog's file types
+enum class FileKind { Rr = 1, Ppg = 2, Txt = 3 }; // the open dialog's file types (Txt: RR list)
 
-// The kind a file's extension suggests: ".ppg" gives Ppg, anything else Rr.
+// The kind a file's extension suggests: ".ppg" gives Ppg, ".txt" and ".csv" Txt, anything else
+// Rr.
 FileKind KindFromExtension(const std::string& path);
 
 // After RrWords and RrCount were filled from a file: clears AnalysisSeries and copies the first
@@ -26,8 +27,9 @@ enum class LoadResult { Loaded, ImportError };
 
 // Loads the file into the fragment as the given kind (the kind decides, not the extension), as
 // the Open command does before the analysis. A rejected PPG file gives ImportError with
-// AnalysisSeries cleared and the rest of the fragment unchanged. FileIoError when the file layer
-// fails. The caller has checked that the file exists. Either kind of file is read into
+// AnalysisSeries cleared and the rest of the fragment unchanged; a rejected RR list throws
+// RrTextError (files/rr_text.h) with the fragment unchanged. FileIoError when the file layer
+// fails. The caller has checked that the file exists. Every kind of file is read into
 // w.FileImage, so a workspace kept from open to open makes the reading allocate nothing.
 LoadResult LoadFragmentFile(const std::string& path, FileKind kind, FragmentData& f,
                             PpgWorkspace& w);

@@ -1,10 +1,12 @@
-// The user's regional settings as the command-line tool sees them: the decimal separator and the
-// short date format of the environment's locale (LC_ALL, LC_NUMERIC, LC_TIME, LANG).
+// The user's regional settings: the decimal separator and the short date format, taken from the
+// locale names of the environment (LC_ALL, LC_NUMERIC, LC_TIME, LANG) and one table of regional
+// data. The window and rvx-cli both use them, so both write the same dates and numbers.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace hrv {
 
@@ -14,9 +16,18 @@ struct RegionalFormat {
     std::function<std::string(std::int64_t)> shortDate;
 };
 
-// The environment's settings; the "C" locale's when the environment names none or an unknown one.
-// The process's global locale is left as it is.
+// The settings of the locales named as the environment names them ("ru_RU.UTF-8", "de_CH",
+// "uk", "C"): the date from `timeLocale`, the separator from `numericLocale`. A name the table
+// does not know gives the "C" locale's values (the point, month/day/year as 12/08/26).
+RegionalFormat RegionalFormatOf(std::string_view timeLocale, std::string_view numericLocale);
+
+// The settings of the environment: LC_ALL, else LC_TIME and LC_NUMERIC, else LANG, else "C".
+// Whether the C library has the locale installed does not matter.
 RegionalFormat UserRegionalFormat();
+
+// A date written with a short date pattern: d / dd the day, M / MM the month, yy / yyyy the
+// year (the doubled letter pads to two digits); every other character stands as it is.
+std::string FormatDate(std::string_view pattern, int year, int month, int day);
 
 // The modification date of an existing file as the regional short date. Throws FileIoError.
 std::string FileDateText(const std::string& path, const RegionalFormat& regional);

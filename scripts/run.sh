@@ -18,4 +18,4 @@ if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
     exec "$bin/rvx" "$@"
 fi
 echo "No display: analysing the sample fragment $root/samples/nsrdb_long_00-06min.rr"
-exec "$bin/rvx-cli" analyze "$root/samples/nsrdb_long_00-06min.rr"
+exec "$bin/rvx-cli" analyze --format text "$root/samples/nsrdb_long_00-06min.rr"

@@ -10,6 +10,7 @@
 #include "files/settings_file.h"
 #include "presentation/messages.h"
 #include "presentation/panel_texts.h"
+#include "presentation/regional.h"
 #include "presentation/window_layout.h"
 #include "ui/chart_layer.h"
 #include "ui/form_setup.h"
@@ -19,13 +20,11 @@
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QDateTime>
 #include <QDir>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLocale>
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QScreen>
@@ -50,7 +49,8 @@ constexpr int kInitialHeight = 491;
 
 const QString kRrFilter = QStringLiteral("Файл кардиоинтервалов (*.rr)|*.rr");
 const QString kOpenFilter =
-    QStringLiteral("Файл кардиоинтервалов (*.rr)|*.rr|Файл фотоплетизмограммы (*.ppg)|*.ppg");
+    QStringLiteral("Файл кардиоинтервалов (*.rr)|*.rr|Файл фотоплетизмограммы (*.ppg)|*.ppg|"
+                   "Список RR-интервалов (*.txt *.csv)|*.txt;*.csv");
 const QString kBatchFilter = QStringLiteral("Файл фотоплетизмограммы (*.ppg)|*.ppg");
 const QString kAboutText =
     QStringLiteral("RVX\rВариационный анализ ритма сердца\r(5-минутный фрагмент)\rВерсия 1.1 COM");
@@ -309,8 +309,7 @@ std::string TFormMain::SettingsPath() const {
 }
 
 std::string TFormMain::FileDateText(const std::string& path) {
-    const QDateTime modified = QDateTime::fromSecsSinceEpoch(FileModificationTime(path));
-    return QLocale::system().toString(modified.date(), QLocale::ShortFormat).toStdString();
+    return hrv::FileDateText(path, UserRegionalFormat());
 }
 
 QPrinter& TFormMain::Printer() {
@@ -432,8 +431,9 @@ void TFormMain::TB_OpenClick() {
         // printing and the summary table wait for the new file's analysis.
         SetResultCommandsEnabled(TB_Save->isEnabled(), false);
 
-        const FileKind kind =
-            fileType == static_cast<int>(FileKind::Ppg) ? FileKind::Ppg : FileKind::Rr;
+        const FileKind kind = fileType == static_cast<int>(FileKind::Ppg)   ? FileKind::Ppg
+                              : fileType == static_cast<int>(FileKind::Txt) ? FileKind::Txt
+                                                                            : FileKind::Rr;
         if (LoadFragmentFile(path, kind, f, *ppgWork_) == LoadResult::ImportError) {
             prompts_.Message(this, Q(msg::kImportError));
             return;

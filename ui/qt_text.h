@@ -12,8 +12,8 @@ inline QString Q(std::string_view utf8) {
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
-// The user's decimal separator as FormatFixed takes it ('.' when it is not a single ASCII
-// character).
+// The user's decimal separator as FormatFixed takes it, from the same regional data as rvx-cli's
+// (presentation/regional.h).
 char RegionalSeparator();
 
 } // namespace hrv

@@ -1,6 +1,8 @@
 // Pseudo-terminals and the device simulator for the tests of the serial link and the recording.
 #pragma once
 
+#include "tests/support/test_support.h"
+
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -51,32 +53,6 @@ public:
 private:
     int master_ = -1;
     std::string slave_;
-};
-
-// Sets an environment variable for the life of the object.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) {
-            had_ = true;
-            old_ = old;
-        }
-        ::setenv(name, value.c_str(), 1);
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-    ~ScopedEnv() {
-        if (had_) {
-            ::setenv(name_, old_.c_str(), 1);
-        } else {
-            ::unsetenv(name_);
-        }
-    }
-
-private:
-    const char* name_;
-    bool had_ = false;
-    std::string old_;
 };
 
 // rvx-devsim as a child process; its first line (the terminal's path) is read at start. The

@@ -142,7 +142,8 @@ TEST_F(WindowTest, SettingsFileGivesCaptionScaleAndFolders) {
     EXPECT_EQ(prompts_.openDialogs[0].InitialDir, Q("/records/пациенты"));
     EXPECT_EQ(prompts_.openDialogs[0].DefaultExt, Q("rr"));
     EXPECT_EQ(prompts_.openDialogs[0].Filter,
-              Q("Файл кардиоинтервалов (*.rr)|*.rr|Файл фотоплетизмограммы (*.ppg)|*.ppg"));
+              Q("Файл кардиоинтервалов (*.rr)|*.rr|Файл фотоплетизмограммы (*.ppg)|*.ppg|"
+                "Список RR-интервалов (*.txt *.csv)|*.txt;*.csv"));
 
     const auto before = ReadBytes(Settings());
     w.close();

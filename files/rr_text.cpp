@@ -1,0 +1,206 @@
+// The RR list: a text file of RR intervals in milliseconds.
+#include "files/rr_text.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace hrv {
+
+namespace {
+
+constexpr std::size_t kTextLimit = 16 * 1024 * 1024; // bytes; far beyond 40,000 intervals
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// A character of a line of numbers: digits, decimal marks and separators.
+bool IsNumberChar(char c) {
+    return IsDigit(c) || c == '.' || c == ',' || c == ';' || IsBlank(c);
+}
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && IsBlank(s.front())) {
+        s.remove_prefix(1);
+    }
+    while (!s.empty() && IsBlank(s.back())) {
+        s.remove_suffix(1);
+    }
+    return s;
+}
+
+// The lines of the text without their ends (LF, CR LF or CR), after a UTF-8 byte order mark.
+std::vector<std::string_view> Lines(std::string_view text) {
+    if (text.starts_with("\xEF\xBB\xBF")) {
+        text.remove_prefix(3);
+    }
+    std::vector<std::string_view> lines;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' || text[i] == '\r') {
+            lines.push_back(text.substr(start, i - start));
+            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+                ++i;
+            }
+            start = i + 1;
+        }
+    }
+    if (start < text.size()) {
+        lines.push_back(text.substr(start));
+    }
+    return lines;
+}
+
+bool HasDigit(std::string_view line) {
+    return std::any_of(line.begin(), line.end(), IsDigit);
+}
+
+bool IsNumberLine(std::string_view line) {
+    return HasDigit(line) && std::all_of(line.begin(), line.end(), IsNumberChar);
+}
+
+// Whether commas separate intervals in this list rather than mark decimals (see rr_text.h).
+bool CommasSeparate(const std::vector<std::string_view>& lines) {
+    for (const std::string_view raw : lines) {
+        const std::string_view line = Trim(raw);
+        if (!IsNumberLine(line)) {
+            continue;
+        }
+        if (line.find('.') != std::string_view::npos) {
+            return true;
+        }
+        const auto commas = std::count(line.begin(), line.end(), ',');
+        if (commas >= 2 && line.find_first_of("; \t") == std::string_view::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The fields of a line of numbers: split at semicolons, blanks, tabs and separating commas.
+std::vector<std::string_view> Fields(std::string_view line, bool commasSeparate) {
+    std::vector<std::string_view> fields;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= line.size(); ++i) {
+        bool separator = i == line.size() || line[i] == ';' || IsBlank(line[i]);
+        if (!separator && line[i] == ',') {
+            const bool decimal = !commasSeparate && i > 0 && IsDigit(line[i - 1]) &&
+                                 i + 1 < line.size() && IsDigit(line[i + 1]);
+            separator = !decimal;
+        }
+        if (separator) {
+            if (i > start) {
+                fields.push_back(line.substr(start, i - start));
+            }
+            start = i + 1;
+        }
+    }
+    return fields;
+}
+
+enum class FieldResult { Ticks, NotANumber, OutOfRange };
+
+// Milliseconds as written (digits, with one decimal mark and digits after it) to 10 ms ticks,
+// rounded to nearest with ties to even, exactly.
+FieldResult FieldTicks(std::string_view field, bool commasSeparate, int& ticks) {
+    const std::size_t mark = field.find_first_of(commasSeparate ? "." : ".,");
+    const std::string_view whole = field.substr(0, mark);
+    const std::string_view fraction =
+        mark == std::string_view::npos ? std::string_view() : field.substr(mark + 1);
+    const bool digitsOnly = std::all_of(whole.begin(), whole.end(), IsDigit) &&
+                            std::all_of(fraction.begin(), fraction.end(), IsDigit);
+    if (whole.empty() || !digitsOnly || (mark != std::string_view::npos && fraction.empty())) {
+        return FieldResult::NotANumber;
+    }
+    const std::string_view significant =
+        whole.substr(std::min(whole.find_first_not_of('0'), whole.size()));
+    if (significant.size() > 5) {
+        return FieldResult::OutOfRange; // 100 s or more
+    }
+    int ms = 0;
+    for (const char c : significant) {
+        ms = ms * 10 + (c - '0');
+    }
+    ticks = ms / 10;
+    const int lastDigit = ms % 10;
+    const bool fractionNonZero =
+        std::any_of(fraction.begin(), fraction.end(), [](char c) { return c != '0'; });
+    if (lastDigit > 5 || (lastDigit == 5 && (fractionNonZero || ticks % 2 == 1))) {
+        ++ticks;
+    }
+    return ticks >= 1 && ticks <= 255 ? FieldResult::Ticks : FieldResult::OutOfRange;
+}
+
+RrTextResult Rejected(int line, std::string error) {
+    RrTextResult r;
+    r.errorLine = line;
+    r.error = std::move(error);
+    return r;
+}
+
+} // namespace
+
+RrTextResult ParseRrText(std::string_view text) {
+    const std::vector<std::string_view> lines = Lines(text);
+    const bool commasSeparate = CommasSeparate(lines);
+    RrTextResult result;
+    for (std::size_t n = 0; n < lines.size(); ++n) {
+        const int lineNumber = static_cast<int>(n) + 1;
+        const std::string_view line = Trim(lines[n]);
+        if (!HasDigit(line)) {
+            continue; // blank, or a rule of dashes
+        }
+        if (!IsNumberLine(line)) {
+            if (result.ticks.empty() && std::any_of(line.begin(), line.end(), [](char c) {
+                    return !IsNumberChar(c) && (std::isalpha(static_cast<unsigned char>(c)) ||
+                                                static_cast<unsigned char>(c) >= 0x80);
+                })) {
+                continue; // a header line
+            }
+            return Rejected(lineNumber, "«" + std::string(line) + "» не является числом");
+        }
+        for (const std::string_view field : Fields(line, commasSeparate)) {
+            int ticks = 0;
+            switch (FieldTicks(field, commasSeparate, ticks)) {
+            case FieldResult::Ticks:
+                result.ticks.push_back(static_cast<std::uint8_t>(ticks));
+                break;
+            case FieldResult::NotANumber:
+                return Rejected(lineNumber, "«" + std::string(field) + "» не является числом");
+            case FieldResult::OutOfRange:
+                return Rejected(lineNumber, "интервал " + std::string(field) +
+                                                " мс вне пределов от 10 до 2550 мс");
+            }
+        }
+    }
+    if (result.ticks.empty()) {
+        return Rejected(0, "нет RR-интервалов");
+    }
+    return result;
+}
+
+void ReadRrText(const std::string& path, FragmentData& f) {
+    const std::vector<std::uint8_t> bytes = ReadFileBytes(path, kTextLimit + 1);
+    if (bytes.size() > kTextLimit) {
+        throw RrTextError("Файл " + path + ": слишком большой для списка RR-интервалов");
+    }
+    const RrTextResult list =
+        ParseRrText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    if (!list.error.empty()) {
+        const std::string where =
+            list.errorLine > 0 ? ", строка " + std::to_string(list.errorLine) : std::string();
+        throw RrTextError("Файл " + path + where + ": " + list.error);
+    }
+    const auto count = static_cast<int>(std::min<std::size_t>(list.ticks.size(), kWordCapacity));
+    for (int k = 1; k <= count; ++k) {
+        f.RrWords[k] =
+            static_cast<std::uint16_t>(list.ticks[static_cast<std::size_t>(k - 1)] * 256);
+    }
+    f.RrCount = count;
+}
+
+} // namespace hrv

@@ -1,0 +1,43 @@
+// The RR list: a text file of RR intervals in milliseconds, as chest straps and other HRV
+// programs export them.
+//
+// One interval per line, or several on a line separated by semicolons, tabs, blanks or commas;
+// integers or decimals with a point or a comma. Blank lines and lines holding no digit are
+// skipped, and so are the header lines before the first interval (lines with a letter). A comma
+// between two digits is a decimal comma, unless some line of numbers has a point, or has two or
+// more commas and no semicolon, tab or blank: then, as every other comma, it separates
+// intervals. Each interval becomes 10 ms ticks rounded to nearest, ties to even (805 ms gives
+// 80 ticks, 815 ms 82); it must give 1 to 255 ticks.
+#pragma once
+
+#include "analysis/fragment_data.h"
+#include "files/file_io.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace hrv {
+
+struct RrTextResult {
+    std::vector<std::uint8_t> ticks; // the intervals in file order
+    int errorLine = 0;               // the line (from 1) that rejects the list; 0 when read
+    std::string error;               // why, in the program's words; empty when read
+};
+
+// Reads the text of an RR list. A list with no interval is rejected (errorLine 0 names no line).
+RrTextResult ParseRrText(std::string_view text);
+
+// A list that cannot be taken: the message names the file and the line.
+class RrTextError : public FileIoError {
+public:
+    using FileIoError::FileIoError;
+};
+
+// Reads the RR list at `path` into RrWords (ticks * 256, aux 0; the first 40,000, as an RR file)
+// and RrCount, as ReadRrFile does. A rejected list throws RrTextError and leaves the fragment as
+// it was; FileIoError when the file layer fails.
+void ReadRrText(const std::string& path, FragmentData& f);
+
+} // namespace hrv

@@ -1,0 +1,91 @@
+// rvx-cli analyze on RR lists, and its text form for a person at a terminal.
+#include "analysis/pipeline.h"
+#include "cli/commands.h"
+#include "files/fragment_load.h"
+#include "files/rr_file.h"
+#include "presentation/format_fixed.h"
+#include "tests/support/test_support.h"
+
+#include <sstream>
+
+namespace hrv {
+namespace {
+
+std::vector<std::string> RunLines(const cli::Args& args, int expectedStatus) {
+    std::ostringstream out, err;
+    EXPECT_EQ(cli::Run(args, out, err), expectedStatus) << err.str();
+    std::vector<std::string> lines;
+    std::istringstream in(out.str());
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// The JSON line from "ok" on: the results without the file's name and type.
+std::string Results(const std::string& line) {
+    return line.substr(line.find("\"ok\""));
+}
+
+TEST(CliRrList, AListAndTheRrFileSavedFromItGiveTheSameResults) {
+    const test::ScratchDir dir;
+    const std::string list = dir / "polar export.txt";
+    std::string text = "Phone RR export\r\nRR interval (ms)\r\n";
+    const auto rhythm = test::TwoBandRhythm(420, 80);
+    for (std::size_t i = 0; i < rhythm.size(); ++i) {
+        // Off the tick by up to 4 ms and as a decimal now and then: the nearest tick is the same.
+        text += std::to_string(rhythm[i] * 10 + static_cast<int>(i % 9) - 4) +
+                (i % 5 == 0 ? ".4" : "") + "\r\n";
+    }
+    test::WriteBytes(list, text);
+    const auto fromList = RunLines({"analyze", list}, cli::kExitOk);
+    ASSERT_EQ(fromList.size(), 1u);
+    EXPECT_NE(fromList[0].find("\"type\": \"txt\""), std::string::npos) << fromList[0];
+
+    // Save after the open writes an ordinary RR file of the same intervals.
+    auto f = test::NewFragment();
+    auto w = std::make_unique<PpgWorkspace>();
+    ASSERT_EQ(LoadFragmentFile(list, FileKind::Txt, *f, *w), LoadResult::Loaded);
+    const std::string rr = dir / "saved.rr";
+    WriteRrFile(rr, *f);
+    EXPECT_EQ(test::ReadBytes<std::string>(rr), test::RrImage(rhythm));
+    const auto fromRr = RunLines({"analyze", rr}, cli::kExitOk);
+    ASSERT_EQ(fromRr.size(), 1u);
+    EXPECT_EQ(Results(fromList[0]), Results(fromRr[0]));
+
+    // A list named otherwise is read as one when the type says so.
+    const std::string named = dir / "list.dat";
+    test::WriteBytes(named, text);
+    EXPECT_EQ(Results(RunLines({"analyze", "--type", "txt", named}, cli::kExitOk).at(0)),
+              Results(fromRr[0]));
+}
+
+TEST(CliTextFormat, PrintsThePanelsWithTheLocaleSeparator) {
+    const test::ScratchDir dir;
+    const std::string good = dir / "pat12.rr";
+    const std::string missing = dir / "missing.rr";
+    test::WriteBytes(good, test::RrImage(test::TwoBandRhythm(420, 80)));
+    auto f = test::NewFragment();
+    auto w = std::make_unique<PpgWorkspace>();
+    ASSERT_EQ(LoadFragmentFile(good, FileKind::Rr, *f, *w), LoadResult::Loaded);
+    ASSERT_TRUE(AnalyseFragment(*f));
+
+    const test::ScopedEnv russian("LC_ALL", "ru_RU.UTF-8");
+    const auto lines = RunLines({"analyze", "--format", "text", good, missing}, cli::kExitFailed);
+    // The name, eleven lines of the time-domain panel (one empty), an empty line, eight of the
+    // spectral panel (one empty), an empty line; then the missing file's name and message.
+    ASSERT_EQ(lines.size(), 1u + 11 + 1 + 8 + 1 + 3);
+    EXPECT_EQ(lines[0], good);
+    EXPECT_EQ(lines[1], " SDNN     " + FormatFixed(f->TimeIndices.SDNN, 2, ',') + " мс");
+    EXPECT_EQ(lines[6], " HR       " + std::to_string(f->TimeIndices.HR) + " уд/мин");
+    EXPECT_EQ(lines[7], "");
+    EXPECT_EQ(lines[12], "");
+    EXPECT_EQ(lines[13], " VLF      " + FormatFixed(f->SpectralIndices.VLF, 0, ',') + " мс2");
+    EXPECT_EQ(lines[20], " LF/HF    " + FormatFixed(f->SpectralIndices.LFHF, 2, ','));
+    EXPECT_EQ(lines[22], missing);
+    EXPECT_EQ(lines[23], "Файл " + missing + " не найден");
+    RunLines({"analyze", "--format", "csv", good}, cli::kExitUsage);
+}
+
+} // namespace
+} // namespace hrv
