@@ -36,6 +36,7 @@ void Usage(std::ostream& os) {
           "      (exit status 1). On Linux COM1..COM3 are /dev/ttyS0..2 unless RVX_COM1..\n"
           "      RVX_COM3 name another device (e.g. the pseudo-terminal of rvx-devsim).\n"
           "  rvx-cli --help\n"
+          "  rvx-cli --version\n"
           "Exit status: 0 all files done, 1 some file failed, 2 usage error.\n";
 }
 
@@ -48,6 +49,10 @@ int Run(const Args& args, std::ostream& out, std::ostream& err) {
     const Args rest(args.begin() + 1, args.end());
     if (command == "--help" || command == "-h" || command == "help") {
         Usage(out);
+        return kExitOk;
+    }
+    if (command == "--version") {
+        out << "rvx-cli " << RVX_VERSION << "\n";
         return kExitOk;
     }
     if (command == "analyze") {
