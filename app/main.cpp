@@ -24,6 +24,7 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("RVX"));
+    QApplication::setDesktopFileName(QStringLiteral("rvx")); // the menu entry's icon and name
     hrv::QtPrompts prompts;
     if (userFolder) {
         const std::string error =
