@@ -55,6 +55,10 @@ int PrintToPdf(const hrv::cli::PrintOptions& o) {
 
 int main(int argc, char** argv) {
     const hrv::cli::Args args(argv + 1, argv + argc);
+    if (args.size() == 1 && args[0] == "--version") {
+        std::cout << "rvx-print " << RVX_VERSION << "\n";
+        return hrv::cli::kExitOk;
+    }
     const auto options = hrv::cli::ParsePrint(args, std::cerr);
     if (!options) {
         hrv::cli::Usage(std::cerr);

@@ -42,6 +42,7 @@ void Usage(std::ostream& os) {
           "      (exit status 1). On Linux COM1..COM3 are /dev/ttyS0..2 unless RVX_COM1..\n"
           "      RVX_COM3 name another device (e.g. the pseudo-terminal of rvx-devsim).\n"
           "  rvx-cli --help\n"
+          "  rvx-cli --version\n"
           "JSON strings are UTF-8; a byte of a path that is not part of well-formed UTF-8\n"
           "(a name in another encoding) is written as the character U+EF00 + the byte\n"
           "(\\uef80..\\uefff), so each line stays valid UTF-8 and the name can be restored.\n"
@@ -75,6 +76,10 @@ int Dispatch(const Args& args, std::ostream& out, std::ostream& err) {
     const Args rest(args.begin() + 1, args.end());
     if (command == "--help" || command == "-h" || command == "help") {
         Usage(out);
+        return kExitOk;
+    }
+    if (command == "--version") {
+        out << "rvx-cli " << RVX_VERSION << "\n";
         return kExitOk;
     }
     if (command == "analyze") {

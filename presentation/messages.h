@@ -49,4 +49,11 @@ inline constexpr std::string_view kPrintFailed = "Не удалось начат
 inline constexpr std::string_view kSettingsReadError =
     "Ошибка чтения файла конфигурации. Будут установлены параметры \"по умолчанию\"";
 
+// The per-user folder of the window started from the desktop menu.
+inline std::string UserFolderFailed(const std::string& folder, const std::string& reason,
+                                    const std::string& current) {
+    return "Не удалось создать рабочую папку " + folder + " (" + reason +
+           "). Настройки, таблица rvx.txt и папка Data будут в папке " + current;
+}
+
 } // namespace hrv::msg

@@ -9,6 +9,7 @@ RVX_PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     python3 poppler-utils fonts-dejavu-core xvfb xauth
     g++-mingw-w64-x86-64-posix
+    dpkg-dev file desktop-file-utils appstream
 )
 
 rvx_missing_packages() {

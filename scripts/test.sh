@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds everything with warnings as errors and runs every test; checks the formatting; then
 # builds the core with AddressSanitizer and UndefinedBehaviorSanitizer and runs its tests again
-# under them; and cross-compiles the core and rvx-cli for Windows with MinGW-w64. The builds are
-# the presets of CMakePresets.json.
+# under them; cross-compiles the core and rvx-cli for Windows with MinGW-w64; last builds the
+# installed programs in Release, makes the Debian package and checks an installation of it. The
+# builds are the presets of CMakePresets.json.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 # shellcheck source=scripts/deps.sh
@@ -39,3 +40,31 @@ if command -v wine >/dev/null 2>&1; then
 else
     echo "wine is not installed: $exe is built, not run"
 fi
+
+echo "== Release build, Debian package and an installation"
+cmake --preset release
+cmake --build --preset release --parallel "$jobs" --target rvx rvx-cli rvx-print rvx-devsim
+rm -f build-release/rvx_*.deb
+(cd build-release && cpack -G DEB)
+deb=$(echo build-release/rvx_*.deb)
+dpkg-deb -I "$deb"
+version=$(dpkg-deb -f "$deb" Version)
+stage=$(mktemp -d)
+trap 'rm -rf "$stage"' EXIT
+cmake --install build-release --prefix "$stage/prefix" >/dev/null
+dpkg-deb -x "$deb" "$stage/deb"
+for prefix in "$stage/prefix" "$stage/deb/usr"; do
+    for program in rvx rvx-cli rvx-print rvx-devsim; do
+        answer=$("$prefix/bin/$program" --version) # no display needed
+        [ "$answer" = "$program $version" ] || { echo "$program --version: $answer"; exit 1; }
+    done
+    result=$("$prefix/bin/rvx-cli" analyze samples/nsrdb_long_00-06min.rr)
+    [[ "$result" == *'"ok": true'* ]] || { echo "rvx-cli analyze: $result"; exit 1; }
+done
+"$stage/prefix/bin/rvx-cli" print --pdf "$stage/report.pdf" samples/nsrdb_long_00-06min.rr
+[[ "$(pdftotext "$stage/report.pdf" -)" == *SDNN* ]] || { echo "report without SDNN"; exit 1; }
+desktop-file-validate "$stage/deb/usr/share/applications/rvx.desktop"
+metainfo=$(echo "$stage"/deb/usr/share/metainfo/*.metainfo.xml)
+appstreamcli validate --no-net "$metainfo"
+grep -q "<release version=\"$version\"" "$metainfo"
+echo "Installed and checked: $(basename "$deb"), $(stat -c %s "$deb") bytes"

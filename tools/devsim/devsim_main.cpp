@@ -217,6 +217,10 @@ void Serve(int master, const std::vector<Chunk>& chunks, const Options& o) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::string(argv[1]) == "--version") {
+        std::cout << "rvx-devsim " << RVX_VERSION << "\n";
+        return 0;
+    }
     const auto options = Parse(argc, argv);
     if (!options) {
         Usage(std::cerr);
