@@ -3,12 +3,14 @@
 #include "analysis/fragment_data.h"
 #include "ui/form_main.h"
 #include "ui/prompts.h"
+#include "ui/qt_translations.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("RVX"));
+    hrv::InstallQtTranslations(); // without them the framework's dialogs stay in English
     hrv::QtPrompts prompts;
     hrv::TFormMain window(hrv::Fragment(), prompts);
     window.showMaximized();

@@ -5,6 +5,7 @@
 
 #include "presentation/chart_data.h"
 
+#include <memory>
 #include <vector>
 
 #include <QChartView>
@@ -15,6 +16,8 @@
 class QPainter;
 
 namespace hrv {
+
+class ChartContent;
 
 class ChartWidget : public QChartView {
     Q_OBJECT
@@ -53,9 +56,13 @@ protected:
 
 private:
     void ScheduleFlush();
+    // Makes the chart's texts as small as needed (within limits) for its captions to be whole.
+    void FitFonts();
 
     ChartSpec spec_;
+    std::unique_ptr<ChartContent> content_; // the chart's axes and series, made once
     std::vector<ChartPoint> points_;
+    int fontsSmaller_ = 0; // pixels the texts are smaller than designed
     bool dirty_ = false;
     bool flushQueued_ = false;
 };
