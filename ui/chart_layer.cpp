@@ -102,7 +102,7 @@ bool CaptionsWhole(const QChart& chart) {
             bars != nullptr && bars->count() > 0) {
             const QFontMetricsF labels(axis->labelsFont());
             for (const QString& label : bars->categories()) {
-                if (labels.horizontalAdvance(label) + 4 > plot.width() / bars->count()) {
+                if (labels.horizontalAdvance(label) + 12 > plot.width() / bars->count()) {
                     return false;
                 }
             }
@@ -121,8 +121,14 @@ void TuneValueAxis(QValueAxis& axis, const AxisSpec& definition, SeriesKind kind
             static_cast<int>(extent / (vertical ? kPixelsPerLabelY : kPixelsPerLabelX)), 2, 10);
     }
     const AxisRange r = ResolveAxis(definition, kind, points, vertical, wanted);
-    axis.setRange(r.minimum, r.maximum);
+    // Qt makes the labels of each new range or step at once: a new range under the old step
+    // could ask for thousands (0 … 300 s in steps of 0.2). The range changes under a step as
+    // wide as the range.
     axis.setTickType(QValueAxis::TicksDynamic);
+    if (axis.min() != r.minimum || axis.max() != r.maximum) {
+        axis.setTickInterval(std::max({r.step, r.maximum - r.minimum, axis.max() - axis.min()}));
+        axis.setRange(r.minimum, r.maximum);
+    }
     axis.setTickAnchor(definition.automatic ? 0.0 : r.minimum);
     axis.setTickInterval(r.step);
     int decimals = DecimalsOfLabelFormat(definition.labelFormat);
@@ -267,17 +273,26 @@ private:
         const std::vector<Run> runs = ColourRuns(points);
         for (std::size_t i = 0; i < runs.size(); ++i) {
             QXYSeries& line = RunSeries(i);
+            // Points replaced while the series is in the chart are taken one by one by the
+            // chart (seconds for the rhythmogram): the series leaves the chart meanwhile.
+            chart_.removeSeries(series_[i]);
             line.replace(RunPoints(points, runs[i]));
+            Attach(series_[i]);
             const QColor color = ToQColor(runs[i].color);
+            // Colours are set only when they change: each setting redraws the whole series.
             if (auto* area = qobject_cast<QAreaSeries*>(series_[i])) {
-                area->setBrush(color);
-                area->setPen(spec_.outline ? QPen(color) : QPen(Qt::NoPen));
-            } else {
+                if (area->brush().color() != color || area->brush().style() != Qt::SolidPattern) {
+                    area->setBrush(color);
+                    area->setPen(spec_.outline ? QPen(color) : QPen(Qt::NoPen));
+                }
+            } else if (line.pen().color() != color) {
                 QPen pen(color);
                 pen.setWidth(1);
                 line.setPen(pen);
             }
-            series_[i]->setVisible(true);
+            if (!series_[i]->isVisible()) {
+                series_[i]->setVisible(true);
+            }
         }
         HideFrom(runs.size());
     }
@@ -302,7 +317,9 @@ private:
             scatter->setColor(color);
             scatter->setBorderColor(spec_.outline ? color : QColor(Qt::transparent));
             scatter->setPen(spec_.outline ? QPen(color) : QPen(Qt::NoPen));
+            chart_.removeSeries(scatter);
             scatter->replace(list);
+            Attach(scatter);
             scatter->setVisible(true);
             ++i;
         }
@@ -441,7 +458,12 @@ void ChartWidget::resizeEvent(QResizeEvent* event) {
 }
 
 void ChartWidget::FitFonts() {
-    // Smaller texts, down to a readable least, until every caption is whole at this size.
+    // Smaller texts, down to a readable least, until every caption is whole at this size; once
+    // per size (the new fonts may make Qt resize the chart again to the same size).
+    if (size() == fittedSize_) {
+        return;
+    }
+    fittedSize_ = size();
     QChart& c = *chart();
     for (int smaller = 0; smaller <= kMostSmaller; ++smaller) {
         if (smaller != fontsSmaller_) {

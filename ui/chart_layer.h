@@ -11,6 +11,7 @@
 #include <QChartView>
 #include <QColor>
 #include <QRectF>
+#include <QSize>
 #include <QString>
 
 class QPainter;
@@ -63,6 +64,7 @@ private:
     std::unique_ptr<ChartContent> content_; // the chart's axes and series, made once
     std::vector<ChartPoint> points_;
     int fontsSmaller_ = 0; // pixels the texts are smaller than designed
+    QSize fittedSize_;     // the size FitFonts last fitted the texts to
     bool dirty_ = false;
     bool flushQueued_ = false;
 };
