@@ -47,6 +47,11 @@ void TProgressForm::SetPosition(int position) {
     ProgressBar1->setValue(position);
     if (isVisible() && (position - lastPainted_ >= kPaintEvery || position < lastPainted_ ||
                         position >= ProgressBar1->maximum())) {
+        if (windowHandle() != nullptr && !windowHandle()->isExposed()) {
+            // A busy window system may map the dialog late: its expose is taken here.
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            repaint();
+        }
         ProgressBar1->repaint();
         lastPainted_ = position;
     }
