@@ -6,6 +6,7 @@
 #include "ui/form_main.h"
 #include "ui/prompts.h"
 #include "ui/qt_text.h"
+#include "ui/qt_translations.h"
 
 #include <cstring>
 #include <iostream>
@@ -25,6 +26,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("RVX"));
     QApplication::setDesktopFileName(QStringLiteral("rvx")); // the menu entry's icon and name
+    hrv::InstallQtTranslations(); // without them the framework's dialogs stay in English
     hrv::QtPrompts prompts;
     if (userFolder) {
         const std::string error =

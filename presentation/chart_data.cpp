@@ -208,8 +208,10 @@ AxisRange ResolveAxis(const AxisSpec& axis, SeriesKind kind, const std::vector<C
             lo = 0;
             hi = 1;
         } else if (lo == hi) {
-            lo -= 1;
-            hi += 1;
+            // A constant series: the axis runs from 0 to twice the value (0 to 1 for zeros), so
+            // nothing is drawn beyond the zero line.
+            hi = lo == 0 ? 1 : std::max(2 * lo, 0.0);
+            lo = std::min(2 * lo, 0.0);
         }
         r.minimum = lo;
         r.maximum = hi;

@@ -88,7 +88,8 @@ struct AxisRange {
 };
 
 // The range of an axis: fixed axes as set; automatic ones span the points' values (x for the
-// bottom axis, y for the left one), with 0 included for areas and bars. A step of 0 is replaced
+// bottom axis, y for the left one), with 0 included for areas and bars; a constant value c spans
+// 0 … 2c (0 … 1 for zeros), so no area reaches beyond the zero line. A step of 0 is replaced
 // by a round one (1, 2 or 5 times a power of ten) giving about `labelsWanted` labels.
 AxisRange ResolveAxis(const AxisSpec& axis, SeriesKind kind, const std::vector<ChartPoint>& points,
                       bool vertical, int labelsWanted = 6);

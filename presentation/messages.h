@@ -43,6 +43,9 @@ inline std::string BatchConverted(int n) {
 // Printing.
 inline constexpr std::string_view kNoPrinter =
     "Принтер не установлен. Выберите печать в файл PDF в окне «Настройка принтера».";
+inline constexpr std::string_view kNoPrinterSavePdf =
+    "Принтер не установлен. Страницу можно сохранить в файл PDF.";
+inline constexpr std::string_view kPdfFilter = "Документ PDF (*.pdf)|*.pdf";
 inline constexpr std::string_view kPrintFailed = "Не удалось начать печать";
 
 // Settings file "rvxcfg.cfg".

@@ -7,7 +7,7 @@ RVX_PACKAGES=(
     cmake ninja-build g++ pkg-config clang-format git
     qt6-base-dev libqt6opengl6-dev qt6-charts-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    python3 poppler-utils fonts-dejavu-core xvfb xauth
+    python3 poppler-utils fonts-dejavu-core xvfb xauth qt6-translations-l10n
     g++-mingw-w64-x86-64-posix
     dpkg-dev file desktop-file-utils appstream
 )

@@ -12,6 +12,7 @@
 #include <QBarCategoryAxis>
 #include <QBarSet>
 #include <QFont>
+#include <QFontMetricsF>
 #include <QGraphicsLayout>
 #include <QGraphicsScene>
 #include <QLineSeries>
@@ -34,6 +35,7 @@ constexpr int kPixelsPerLabelX = 70; // room a label of the bottom axis needs
 constexpr int kPixelsPerLabelY = 28; // room a label of the left axis needs
 constexpr int kTitlePixels = 12;     // chart titles
 constexpr int kAxisPixels = 10;      // axis labels and captions: small, so narrow charts keep them
+constexpr int kMostSmaller = 3;      // pixels the texts of a small chart may lose to fit
 
 QFont FontOfPixels(QFont font, int pixels, bool bold) {
     font.setPixelSize(pixels);
@@ -81,9 +83,32 @@ QList<QPointF> RunPoints(const std::vector<ChartPoint>& points, const Run& run) 
     return out;
 }
 
-void SetAxisFonts(QAbstractAxis& axis) {
-    axis.setLabelsFont(FontOfPixels(axis.labelsFont(), kAxisPixels, false));
-    axis.setTitleFont(FontOfPixels(axis.titleFont(), kAxisPixels, true));
+void SetAxisFonts(QAbstractAxis& axis, int pixels = kAxisPixels) {
+    axis.setLabelsFont(FontOfPixels(axis.labelsFont(), pixels, false));
+    axis.setTitleFont(FontOfPixels(axis.titleFont(), pixels, true));
+}
+
+// Whether the captions of both axes and the text labels of a bar chart are shown whole: Qt cuts
+// each to the plot's height (left), the plot's width (bottom) or the width of one bar.
+bool CaptionsWhole(const QChart& chart) {
+    const QRectF plot = chart.plotArea();
+    for (QAbstractAxis* axis : chart.axes()) {
+        const QFontMetricsF title(axis->titleFont());
+        const double room = axis->orientation() == Qt::Vertical ? plot.height() : plot.width();
+        if (title.horizontalAdvance(axis->titleText()) + 2 > room) {
+            return false;
+        }
+        if (auto* bars = qobject_cast<QBarCategoryAxis*>(axis);
+            bars != nullptr && bars->count() > 0) {
+            const QFontMetricsF labels(axis->labelsFont());
+            for (const QString& label : bars->categories()) {
+                if (labels.horizontalAdvance(label) + 12 > plot.width() / bars->count()) {
+                    return false;
+                }
+            }
+        }
+    }
+    return true;
 }
 
 // Sets the range and the label step of a value axis for a chart of `size` pixels.
@@ -96,8 +121,14 @@ void TuneValueAxis(QValueAxis& axis, const AxisSpec& definition, SeriesKind kind
             static_cast<int>(extent / (vertical ? kPixelsPerLabelY : kPixelsPerLabelX)), 2, 10);
     }
     const AxisRange r = ResolveAxis(definition, kind, points, vertical, wanted);
-    axis.setRange(r.minimum, r.maximum);
+    // Qt makes the labels of each new range or step at once: a new range under the old step
+    // could ask for thousands (0 … 300 s in steps of 0.2). The range changes under a step as
+    // wide as the range.
     axis.setTickType(QValueAxis::TicksDynamic);
+    if (axis.min() != r.minimum || axis.max() != r.maximum) {
+        axis.setTickInterval(std::max({r.step, r.maximum - r.minimum, axis.max() - axis.min()}));
+        axis.setRange(r.minimum, r.maximum);
+    }
     axis.setTickAnchor(definition.automatic ? 0.0 : r.minimum);
     axis.setTickInterval(r.step);
     int decimals = DecimalsOfLabelFormat(definition.labelFormat);
@@ -107,32 +138,6 @@ void TuneValueAxis(QValueAxis& axis, const AxisSpec& definition, SeriesKind kind
     }
     // Localized numbers: the user's decimal separator and digit grouping.
     axis.setLabelFormat(QStringLiteral("%.") + QString::number(decimals) + QStringLiteral("f"));
-}
-
-QValueAxis* MakeValueAxis(const AxisSpec& definition, SeriesKind kind,
-                          const std::vector<ChartPoint>& points, bool vertical,
-                          const QSizeF& size) {
-    auto* axis = new QValueAxis;
-    TuneValueAxis(*axis, definition, kind, points, vertical, size);
-    axis->setTitleText(Text(definition.caption));
-    axis->setGridLineVisible(true);
-    SetAxisFonts(*axis);
-    return axis;
-}
-
-void AddSeries(QChart& chart, QAbstractSeries* series, QAbstractAxis* x, QAbstractAxis* y) {
-    chart.addSeries(series);
-    series->attachAxis(x);
-    series->attachAxis(y);
-}
-
-void ApplyMargins(QChart& chart, const ChartSpec& definition, const QSizeF& size) {
-    auto pct = [](double percent, double extent) {
-        return kBaseMargin + static_cast<int>(percent * extent / 100);
-    };
-    chart.setMargins(QMargins(
-        pct(definition.marginLeft, size.width()), pct(definition.marginTop, size.height()),
-        pct(definition.marginRight, size.width()), pct(definition.marginBottom, size.height())));
 }
 
 void ConfigureChart(QChart& chart, const ChartSpec& definition) {
@@ -151,120 +156,230 @@ void ConfigureChart(QChart& chart, const ChartSpec& definition) {
     chart.setLocale(QLocale::system());
 }
 
-// Replaces the chart's series and axes by the ones of `points`, each series filled in one step
-// before it joins the chart.
-void FillChart(QChart& chart, const ChartSpec& definition, const std::vector<ChartPoint>& points,
-               const QSizeF& size) {
-    chart.removeAllSeries();
-    const auto oldAxes = chart.axes();
-    for (QAbstractAxis* axis : oldAxes) {
-        chart.removeAxis(axis);
-        delete axis;
+void ApplyMargins(QChart& chart, const ChartSpec& definition, const QSizeF& size) {
+    auto pct = [](double percent, double extent) {
+        return kBaseMargin + static_cast<int>(percent * extent / 100);
+    };
+    chart.setMargins(QMargins(
+        pct(definition.marginLeft, size.width()), pct(definition.marginTop, size.height()),
+        pct(definition.marginRight, size.width()), pct(definition.marginBottom, size.height())));
+}
+
+} // namespace
+
+// The axes and series of one chart, made once and refilled: each series gets its points in one
+// step, series not needed for the new points are emptied and hidden, and no chart object is
+// made again unless the points need more colours than ever before.
+class ChartContent {
+public:
+    ChartContent(QChart& chart, const ChartSpec& definition) : chart_(chart), spec_(definition) {
+        if (spec_.bottom.textLabels) {
+            auto* categories = new QBarCategoryAxis;
+            categories->setTitleText(Text(spec_.bottom.caption));
+            x_ = categories;
+        } else {
+            auto* axis = new QValueAxis;
+            axis->setTitleText(Text(spec_.bottom.caption));
+            axis->setTickType(QValueAxis::TicksDynamic);
+            x_ = axis;
+        }
+        y_ = new QValueAxis;
+        y_->setTitleText(Text(spec_.left.caption));
+        y_->setTickType(QValueAxis::TicksDynamic);
+        for (QAbstractAxis* axis : {x_, static_cast<QAbstractAxis*>(y_)}) {
+            axis->setGridLineVisible(true);
+            SetAxisFonts(*axis);
+        }
+        chart_.addAxis(x_, Qt::AlignBottom);
+        chart_.addAxis(y_, Qt::AlignLeft);
+        if (spec_.kind == SeriesKind::Bars) {
+            bars_ = new QStackedBarSeries;
+            bars_->setName(Text(spec_.seriesName));
+            bars_->setLabelsVisible(false); // no marks
+            Attach(bars_);
+        }
     }
 
-    QAbstractAxis* xAxis = nullptr;
-    if (definition.bottom.textLabels) {
-        auto* categories = new QBarCategoryAxis;
-        for (const ChartPoint& p : points) {
-            categories->append(Text(p.label));
-        }
-        categories->setTitleText(Text(definition.bottom.caption));
-        SetAxisFonts(*categories);
-        xAxis = categories;
-    } else {
-        xAxis = MakeValueAxis(definition.bottom, definition.kind, points, false, size);
-    }
-    QAbstractAxis* yAxis = MakeValueAxis(definition.left, definition.kind, points, true, size);
-    chart.addAxis(xAxis, Qt::AlignBottom);
-    chart.addAxis(yAxis, Qt::AlignLeft);
+    QAbstractAxis& X() { return *x_; }
+    QValueAxis& Y() { return *y_; }
 
-    switch (definition.kind) {
-    case SeriesKind::Line:
-        for (const Run& run : ColourRuns(points)) {
-            auto* line = new QLineSeries;
-            line->setName(Text(definition.seriesName));
-            line->replace(RunPoints(points, run));
-            QPen pen(ToQColor(run.color));
-            pen.setWidth(1);
-            line->setPen(pen);
-            AddSeries(chart, line, xAxis, yAxis);
+    void Fill(const std::vector<ChartPoint>& points, const QSizeF& size) {
+        Retune(points, size);
+        switch (spec_.kind) {
+        case SeriesKind::Line:
+        case SeriesKind::Area:
+            FillRuns(points);
+            break;
+        case SeriesKind::Points:
+            FillPoints(points);
+            break;
+        case SeriesKind::Bars:
+            FillBars(points);
+            break;
         }
-        break;
-    case SeriesKind::Area:
-        for (const Run& run : ColourRuns(points)) {
-            auto* upper = new QLineSeries;
-            upper->replace(RunPoints(points, run));
-            auto* area = new QAreaSeries(upper);
-            upper->setParent(area);
-            area->setName(Text(definition.seriesName));
-            area->setBrush(ToQColor(run.color));
-            area->setPen(definition.outline ? QPen(ToQColor(run.color)) : QPen(Qt::NoPen));
-            AddSeries(chart, area, xAxis, yAxis);
+    }
+
+    // Label steps (and ranges) for `points` at a chart of `size` pixels.
+    void Retune(const std::vector<ChartPoint>& points, const QSizeF& size) {
+        if (auto* x = qobject_cast<QValueAxis*>(x_)) {
+            TuneValueAxis(*x, spec_.bottom, spec_.kind, points, false, size);
         }
-        break;
-    case SeriesKind::Points: {
+        TuneValueAxis(*y_, spec_.left, spec_.kind, points, true, size);
+    }
+
+private:
+    void Attach(QAbstractSeries* series) {
+        chart_.addSeries(series);
+        series->attachAxis(x_);
+        series->attachAxis(y_);
+    }
+
+    // The line (upper line of an area) of series i, made when first needed.
+    QXYSeries& RunSeries(std::size_t i) {
+        while (series_.size() <= i) {
+            if (spec_.kind == SeriesKind::Area) {
+                auto* upper = new QLineSeries;
+                auto* area = new QAreaSeries(upper);
+                upper->setParent(area);
+                area->setName(Text(spec_.seriesName));
+                Attach(area);
+                series_.push_back(area);
+            } else {
+                auto* line = new QLineSeries;
+                line->setName(Text(spec_.seriesName));
+                Attach(line);
+                series_.push_back(line);
+            }
+        }
+        if (auto* area = qobject_cast<QAreaSeries*>(series_[i])) {
+            return *area->upperSeries();
+        }
+        return *static_cast<QXYSeries*>(series_[i]);
+    }
+
+    void HideFrom(std::size_t used) {
+        for (std::size_t i = used; i < series_.size(); ++i) {
+            QAbstractSeries* series = series_[i];
+            if (auto* area = qobject_cast<QAreaSeries*>(series)) {
+                area->upperSeries()->clear();
+            } else {
+                static_cast<QXYSeries*>(series)->clear();
+            }
+            series->setVisible(false);
+        }
+    }
+
+    void FillRuns(const std::vector<ChartPoint>& points) {
+        const std::vector<Run> runs = ColourRuns(points);
+        for (std::size_t i = 0; i < runs.size(); ++i) {
+            QXYSeries& line = RunSeries(i);
+            // Points replaced while the series is in the chart are taken one by one by the
+            // chart (seconds for the rhythmogram): the series leaves the chart meanwhile.
+            chart_.removeSeries(series_[i]);
+            line.replace(RunPoints(points, runs[i]));
+            Attach(series_[i]);
+            const QColor color = ToQColor(runs[i].color);
+            // Colours are set only when they change: each setting redraws the whole series.
+            if (auto* area = qobject_cast<QAreaSeries*>(series_[i])) {
+                if (area->brush().color() != color || area->brush().style() != Qt::SolidPattern) {
+                    area->setBrush(color);
+                    area->setPen(spec_.outline ? QPen(color) : QPen(Qt::NoPen));
+                }
+            } else if (line.pen().color() != color) {
+                QPen pen(color);
+                pen.setWidth(1);
+                line.setPen(pen);
+            }
+            if (!series_[i]->isVisible()) {
+                series_[i]->setVisible(true);
+            }
+        }
+        HideFrom(runs.size());
+    }
+
+    void FillPoints(const std::vector<ChartPoint>& points) {
         std::map<Rgb, QList<QPointF>, RgbLess> byColour;
         for (const ChartPoint& p : points) {
             byColour[p.color].append(QPointF(p.x, p.y));
         }
-        for (auto& [color, list] : byColour) {
-            auto* scatter = new QScatterSeries;
-            scatter->setName(Text(definition.seriesName));
-            scatter->setMarkerShape(QScatterSeries::MarkerShapeCircle);
-            scatter->setMarkerSize(definition.markerSize);
-            scatter->setColor(ToQColor(color));
-            scatter->setBorderColor(definition.outline ? ToQColor(color) : QColor(Qt::transparent));
-            scatter->setPen(definition.outline ? QPen(ToQColor(color)) : QPen(Qt::NoPen));
+        std::size_t i = 0;
+        for (auto& [rgb, list] : byColour) {
+            if (series_.size() <= i) {
+                auto* scatter = new QScatterSeries;
+                scatter->setName(Text(spec_.seriesName));
+                scatter->setMarkerShape(QScatterSeries::MarkerShapeCircle);
+                scatter->setMarkerSize(spec_.markerSize);
+                Attach(scatter);
+                series_.push_back(scatter);
+            }
+            auto* scatter = static_cast<QScatterSeries*>(series_[i]);
+            const QColor color = ToQColor(rgb);
+            scatter->setColor(color);
+            scatter->setBorderColor(spec_.outline ? color : QColor(Qt::transparent));
+            scatter->setPen(spec_.outline ? QPen(color) : QPen(Qt::NoPen));
+            chart_.removeSeries(scatter);
             scatter->replace(list);
-            AddSeries(chart, scatter, xAxis, yAxis);
+            Attach(scatter);
+            scatter->setVisible(true);
+            ++i;
         }
-        break;
+        HideFrom(i);
     }
-    case SeriesKind::Bars: {
-        // One stacked set per colour, holding the bars of that colour and zeros elsewhere, so
-        // each bar is drawn in its own colour.
-        std::map<Rgb, QBarSet*, RgbLess> sets;
-        auto* bars = new QStackedBarSeries;
-        bars->setName(Text(definition.seriesName));
+
+    // One stacked set per colour, holding the bars of that colour and zeros elsewhere, so each
+    // bar is drawn in its own colour.
+    void FillBars(const std::vector<ChartPoint>& points) {
+        QStringList labels;
         for (const ChartPoint& p : points) {
-            if (sets.find(p.color) == sets.end()) {
-                auto* set = new QBarSet(Text(definition.seriesName));
-                set->setColor(ToQColor(p.color));
-                set->setBorderColor(definition.outline ? QColor(Qt::black) : ToQColor(p.color));
-                sets[p.color] = set;
+            labels.append(Text(p.label));
+        }
+        auto* categories = static_cast<QBarCategoryAxis*>(x_);
+        if (categories->categories() != labels) {
+            categories->setCategories(labels);
+        }
+        std::vector<Rgb> colours;
+        for (const ChartPoint& p : points) {
+            if (std::find(colours.begin(), colours.end(), p.color) == colours.end()) {
+                colours.push_back(p.color);
             }
         }
-        for (auto& [color, set] : sets) {
+        while (sets_.size() < colours.size()) {
+            auto* set = new QBarSet(Text(spec_.seriesName));
+            bars_->append(set);
+            sets_.push_back(set);
+        }
+        for (std::size_t i = 0; i < sets_.size(); ++i) {
+            QBarSet& set = *sets_[i];
             QList<qreal> values;
-            for (const ChartPoint& p : points) {
-                values.append(p.color == color ? p.y : 0.0);
+            if (i < colours.size()) {
+                const QColor color = ToQColor(colours[i]);
+                set.setColor(color);
+                set.setBorderColor(spec_.outline ? QColor(Qt::black) : color);
+                for (const ChartPoint& p : points) {
+                    values.append(p.color == colours[i] ? p.y : 0.0);
+                }
             }
-            set->append(values);
-            bars->append(set);
+            if (set.count() == values.size()) {
+                for (int k = 0; k < set.count(); ++k) {
+                    if (set.at(k) != values[k]) {
+                        set.replace(k, values[k]);
+                    }
+                }
+            } else {
+                set.remove(0, set.count());
+                set.append(values);
+            }
         }
-        bars->setLabelsVisible(false); // no marks
-        AddSeries(chart, bars, xAxis, yAxis);
-        break;
     }
-    }
-}
 
-// Label steps for a new size of the chart.
-void RetuneAxes(QChart& chart, const ChartSpec& definition, const std::vector<ChartPoint>& points,
-                const QSizeF& size) {
-    for (QAbstractAxis* a : chart.axes(Qt::Horizontal)) {
-        if (auto* axis = qobject_cast<QValueAxis*>(a)) {
-            TuneValueAxis(*axis, definition.bottom, definition.kind, points, false, size);
-        }
-    }
-    for (QAbstractAxis* a : chart.axes(Qt::Vertical)) {
-        if (auto* axis = qobject_cast<QValueAxis*>(a)) {
-            TuneValueAxis(*axis, definition.left, definition.kind, points, true, size);
-        }
-    }
-}
-
-} // namespace
+    QChart& chart_;
+    const ChartSpec& spec_;
+    QAbstractAxis* x_ = nullptr;
+    QValueAxis* y_ = nullptr;
+    std::vector<QAbstractSeries*> series_; // lines, areas or scatters, in use first
+    QStackedBarSeries* bars_ = nullptr;
+    std::vector<QBarSet*> sets_;
+};
 
 QColor ToQColor(Rgb c) {
     return QColor(c.r, c.g, c.b);
@@ -281,7 +396,8 @@ ChartWidget::ChartWidget(ChartSpec definition, QWidget* parent)
     setRubberBand(QChartView::NoRubberBand); // no mouse zooming
     setFrameShape(QFrame::NoFrame);
     ConfigureChart(*chart(), spec_);
-    FillChart(*chart(), spec_, points_, QSizeF(size()));
+    content_ = std::make_unique<ChartContent>(*chart(), spec_);
+    content_->Fill(points_, QSizeF(size()));
 }
 
 ChartWidget::~ChartWidget() = default;
@@ -312,7 +428,7 @@ void ChartWidget::Flush() {
         return;
     }
     dirty_ = false;
-    FillChart(*chart(), spec_, points_, QSizeF(size()));
+    content_->Fill(points_, QSizeF(size()));
 }
 
 void ChartWidget::ScheduleFlush() {
@@ -336,8 +452,32 @@ void ChartWidget::Draw(QPainter& painter, const QRectF& rect) const {
 
 void ChartWidget::resizeEvent(QResizeEvent* event) {
     ApplyMargins(*chart(), spec_, QSizeF(size()));
-    RetuneAxes(*chart(), spec_, points_, QSizeF(size()));
+    content_->Retune(points_, QSizeF(size()));
     QChartView::resizeEvent(event);
+    FitFonts();
+}
+
+void ChartWidget::FitFonts() {
+    // Smaller texts, down to a readable least, until every caption is whole at this size; once
+    // per size (the new fonts may make Qt resize the chart again to the same size).
+    if (size() == fittedSize_) {
+        return;
+    }
+    fittedSize_ = size();
+    QChart& c = *chart();
+    for (int smaller = 0; smaller <= kMostSmaller; ++smaller) {
+        if (smaller != fontsSmaller_) {
+            c.setTitleFont(FontOfPixels(c.titleFont(), kTitlePixels - smaller, false));
+            for (QAbstractAxis* axis : c.axes()) {
+                SetAxisFonts(*axis, kAxisPixels - smaller);
+            }
+            fontsSmaller_ = smaller;
+            c.layout()->activate();
+        }
+        if (CaptionsWhole(c)) {
+            return;
+        }
+    }
 }
 
 void DrawChart(QPainter& painter, const QRectF& rect, const ChartSpec& definition,
@@ -356,7 +496,7 @@ void DrawChart(QPainter& painter, const QRectF& rect, const ChartSpec& definitio
     auto* chart = new QChart; // owned by the scene
     scene.addItem(chart);
     ConfigureChart(*chart, definition);
-    FillChart(*chart, definition, points, logical);
+    ChartContent(*chart, definition).Fill(points, logical);
     ApplyMargins(*chart, definition, logical);
     chart->setGeometry(QRectF(QPointF(0, 0), logical));
     chart->layout()->activate();

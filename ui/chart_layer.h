@@ -5,16 +5,20 @@
 
 #include "presentation/chart_data.h"
 
+#include <memory>
 #include <vector>
 
 #include <QChartView>
 #include <QColor>
 #include <QRectF>
+#include <QSize>
 #include <QString>
 
 class QPainter;
 
 namespace hrv {
+
+class ChartContent;
 
 class ChartWidget : public QChartView {
     Q_OBJECT
@@ -53,9 +57,14 @@ protected:
 
 private:
     void ScheduleFlush();
+    // Makes the chart's texts as small as needed (within limits) for its captions to be whole.
+    void FitFonts();
 
     ChartSpec spec_;
+    std::unique_ptr<ChartContent> content_; // the chart's axes and series, made once
     std::vector<ChartPoint> points_;
+    int fontsSmaller_ = 0; // pixels the texts are smaller than designed
+    QSize fittedSize_;     // the size FitFonts last fitted the texts to
     bool dirty_ = false;
     bool flushQueued_ = false;
 };

@@ -29,7 +29,8 @@ QPushButton* MakeButton(QWidget* parent, const QString& text, const QString& nam
 } // namespace
 
 TMyMessageForm::TMyMessageForm(QWidget* owner)
-    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                         Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("MyMessageForm"));
     setFixedSize(kClientWidth, kClientHeight);
 

@@ -18,22 +18,36 @@
 #include "ui/progress_form.h"
 #include "ui/qt_text.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <QAction>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFontInfo>
+#include <QFontMetricsF>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QIcon>
+#include <QImage>
 #include <QLabel>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+// The tool bar's bundled pictures live in the hrv_ui library's resources.
+static void InitToolBarPictures() {
+    Q_INIT_RESOURCE(icons);
+}
 
 namespace hrv {
 
@@ -46,6 +60,7 @@ constexpr int kInfoTop = 5;
 constexpr int kStatusBarHeight = 19;
 constexpr int kInitialWidth = 741;
 constexpr int kInitialHeight = 491;
+constexpr int kSmallestMemoPixels = 9; // result panels: below this a panel scrolls instead
 
 const QString kRrFilter = QStringLiteral("Файл кардиоинтервалов (*.rr)|*.rr");
 const QString kOpenFilter =
@@ -77,8 +92,84 @@ QBoxLayout* Tight(QBoxLayout* layout, int margin = 0) {
     return layout;
 }
 
+// The picture as a disabled button shows it: grey, and paler than any enabled picture.
+QPixmap Greyed(const QPixmap& picture) {
+    QImage image = picture.toImage().convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb c = image.pixel(x, y);
+            const int grey = 128 + qGray(c) / 2;
+            image.setPixel(x, y, qRgba(grey, grey, grey, qAlpha(c) * 2 / 5));
+        }
+    }
+    QPixmap out = QPixmap::fromImage(image);
+    out.setDevicePixelRatio(picture.devicePixelRatio());
+    return out;
+}
+
+// A tool bar picture: the desktop icon theme's `themeName`, or the bundled one, with a grey
+// picture for the disabled button.
+QIcon ToolBarIcon(const char* themeName, const char* bundled) {
+    const QIcon source =
+        QIcon::fromTheme(QString::fromLatin1(themeName),
+                         QIcon(QStringLiteral(":/icons/") + QString::fromLatin1(bundled)));
+    QIcon icon;
+    for (const int size : {16, 32}) {
+        const QPixmap picture = source.pixmap(QSize(size, size));
+        if (!picture.isNull()) {
+            icon.addPixmap(picture, QIcon::Normal);
+            icon.addPixmap(Greyed(picture), QIcon::Disabled);
+        }
+    }
+    return icon;
+}
+
+// The largest font, up to the window's own, in which every line of a result panel fits its box;
+// where none does, the smallest, and the box scrolls.
+void FitMemoFont(QPlainTextEdit& memo) {
+    const QStringList lines = memo.toPlainText().split(QLatin1Char('\n'));
+    const QSize room = memo.viewport()->size();
+    const double margin = 2 * memo.document()->documentMargin() + 1;
+    const double tab = memo.tabStopDistance();
+    const int largest =
+        QFontInfo(memo.parentWidget() != nullptr ? memo.parentWidget()->font() : memo.font())
+            .pixelSize();
+    QFont font = memo.font();
+    for (int pixels = largest; pixels >= kSmallestMemoPixels; --pixels) {
+        font.setPixelSize(pixels);
+        const QFontMetricsF metrics(font);
+        double widest = 0;
+        for (const QString& line : lines) {
+            // " label<TAB>value unit": the value starts at the label's next tab stop.
+            const qsizetype at = line.indexOf(QLatin1Char('\t'));
+            const double label = metrics.horizontalAdvance(at < 0 ? line : line.left(at));
+            const double value = at < 0 ? 0 : metrics.horizontalAdvance(line.mid(at + 1));
+            widest = std::max(widest, at < 0 ? label : (std::floor(label / tab) + 1) * tab + value);
+        }
+        if (static_cast<double>(lines.size()) * metrics.height() + margin <= room.height() &&
+            widest + margin <= room.width()) {
+            break;
+        }
+    }
+    if (QFontInfo(memo.font()).pixelSize() != font.pixelSize()) {
+        memo.setFont(font);
+    }
+}
+
+// A result panel that keeps its font fitted to its box.
+class ResultMemo : public QPlainTextEdit {
+public:
+    using QPlainTextEdit::QPlainTextEdit;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QPlainTextEdit::resizeEvent(event);
+        FitMemoFont(*this);
+    }
+};
+
 QPlainTextEdit* MakeMemo(QWidget* parent, const QString& name) {
-    auto* memo = new QPlainTextEdit(parent);
+    auto* memo = new ResultMemo(parent);
     memo->setObjectName(name);
     memo->setReadOnly(true);
     memo->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
@@ -95,7 +186,11 @@ TFormMain::TFormMain(FragmentData& fragment, Prompts& prompts, QWidget* parent)
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(QStringLiteral("FormMain"));
     setWindowIcon(style()->standardIcon(QStyle::SP_ComputerIcon));
+    InitToolBarPictures();
     resize(kInitialWidth, kInitialHeight);
+    // Set here, the smallest size stays the start size: the widths FormResize fixes for a larger
+    // window (maximised) do not raise it.
+    setMinimumSize(kInitialWidth, kInitialHeight);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         move(screen->availableGeometry().center() - rect().center());
     }
@@ -139,50 +234,51 @@ void TFormMain::BuildToolBar() {
         QAction* a = ToolBar1->addSeparator();
         a->setObjectName(QString::fromLatin1(name));
     };
-    auto button = [this](const char* name, const QString& hint, QStyle::StandardPixmap picture,
+    auto button = [this](const char* name, const QString& hint, const QIcon& picture,
                          void (TFormMain::*handler)()) {
         auto* b = new QToolButton(ToolBar1);
         b->setObjectName(QString::fromLatin1(name));
         b->setToolTip(hint);
-        b->setIcon(style()->standardIcon(picture));
+        b->setIcon(picture);
         b->setAutoRaise(true);
         connect(b, &QToolButton::clicked, this, [this, handler] { Guarded(handler); });
         return b;
     };
 
     separator("ToolButton2");
-    TB_Open = button("TB_Open", QStringLiteral("Открыть файл"), QStyle::SP_DialogOpenButton,
-                     &TFormMain::TB_OpenClick);
+    TB_Open = button("TB_Open", QStringLiteral("Открыть файл"),
+                     ToolBarIcon("document-open", "open.png"), &TFormMain::TB_OpenClick);
     ToolBar1->addWidget(TB_Open);
-    TB_Save = button("TB_Save", QStringLiteral("Сохранить файл"), QStyle::SP_DialogSaveButton,
-                     &TFormMain::TB_SaveClick);
+    TB_Save = button("TB_Save", QStringLiteral("Сохранить файл"),
+                     ToolBarIcon("document-save", "save.png"), &TFormMain::TB_SaveClick);
     ToolBar1->addWidget(TB_Save);
     separator("ToolButton6");
-    TB_Start = button("TB_Start", QStringLiteral("Начать запись"), QStyle::SP_MediaPlay,
-                      &TFormMain::TB_StartClick);
+    TB_Start = button("TB_Start", QStringLiteral("Начать запись"),
+                      ToolBarIcon("media-record", "record.png"), &TFormMain::TB_StartClick);
     ToolBar1->addWidget(TB_Start);
     separator("ToolButton1");
-    TB_Setup = button("TB_Setup", QStringLiteral("Параметры"), QStyle::SP_FileDialogDetailedView,
-                      &TFormMain::TB_SetupClick);
+    TB_Setup = button("TB_Setup", QStringLiteral("Параметры"),
+                      ToolBarIcon("preferences-system", "settings.png"), &TFormMain::TB_SetupClick);
     ToolBar1->addWidget(TB_Setup);
     separator("ToolButton5");
-    TB_Print = button("TB_Print", QStringLiteral("Печать"), QStyle::SP_FileIcon,
-                      &TFormMain::TB_PrintClick);
+    TB_Print = button("TB_Print", QStringLiteral("Печать"),
+                      ToolBarIcon("document-print", "print.png"), &TFormMain::TB_PrintClick);
     ToolBar1->addWidget(TB_Print);
     ToolButton4 = button("ToolButton4", QStringLiteral("Настройка принтера"),
-                         QStyle::SP_FileDialogInfoView, &TFormMain::ToolButton4Click);
+                         ToolBarIcon("document-page-setup", "printer_setup.png"),
+                         &TFormMain::ToolButton4Click);
     ToolBar1->addWidget(ToolButton4);
     separator("ToolButton3");
-    TB_Report = button("TB_Report", QStringLiteral("В отчет"), QStyle::SP_FileDialogListView,
-                       &TFormMain::TB_ReportClick);
+    TB_Report = button("TB_Report", QStringLiteral("В отчет"),
+                       ToolBarIcon("list-add", "add_to_table.png"), &TFormMain::TB_ReportClick);
     ToolBar1->addWidget(TB_Report);
     separator("ToolButton8");
-    TB_Help = button("TB_Help", QStringLiteral("О программе"), QStyle::SP_MessageBoxInformation,
-                     &TFormMain::TB_HelpClick);
+    TB_Help = button("TB_Help", QStringLiteral("О программе"),
+                     ToolBarIcon("help-about", "about.png"), &TFormMain::TB_HelpClick);
     ToolBar1->addWidget(TB_Help);
     separator("ToolButton10");
     TB_Batch = button("TB_Batch", QStringLiteral("Пакетное преобразование *.ppg > *.rr"),
-                      QStyle::SP_BrowserReload, &TFormMain::TB_BatchClick);
+                      style()->standardIcon(QStyle::SP_BrowserReload), &TFormMain::TB_BatchClick);
     TB_BatchAction = ToolBar1->addWidget(TB_Batch);
     TB_BatchAction->setObjectName(QStringLiteral("TB_BatchAction"));
     // Created hidden and disabled; nothing shows it.
@@ -212,9 +308,10 @@ void TFormMain::BuildPanels() {
 
     const auto memoScrollBars = [] {
         const QScreen* screen = QGuiApplication::primaryScreen();
+        // On wide screens a scroll bar only where even the smallest font leaves lines out.
         return screen != nullptr && MemosNeedScrollBars(screen->geometry().width())
                    ? Qt::ScrollBarAlwaysOn
-                   : Qt::ScrollBarAlwaysOff;
+                   : Qt::ScrollBarAsNeeded;
     }();
 
     Pan_RG = MakePanel(P_Main, QStringLiteral("Pan_RG"), false);
@@ -380,6 +477,7 @@ bool TFormMain::RunAnalysis(std::function<void()> action) {
             ProgressForm->Begin(0, kBinCount);
         });
     if (!analysed) {
+        ClearResults();
         prompts_.Message(this, Q(msg::kTooLittleData));
         return false;
     }
@@ -400,6 +498,16 @@ void TFormMain::ShowGraphics() {
     const char separator = RegionalSeparator();
     Memo_StatDig->setPlainText(MemoText(StatPanelText(f, separator)));
     Memo_SpecDig->setPlainText(MemoText(SpecPanelText(f, separator)));
+    FitMemoFont(*Memo_StatDig);
+    FitMemoFont(*Memo_SpecDig);
+}
+
+void TFormMain::ClearResults() {
+    for (ChartWidget* chart : {Chart_RG, Chart_Spectr, Chart_Diagram, Chart_Histo, Chart_Scater}) {
+        chart->SetPoints({});
+    }
+    Memo_StatDig->clear();
+    Memo_SpecDig->clear();
 }
 
 void TFormMain::TB_OpenClick() {
@@ -435,6 +543,7 @@ void TFormMain::TB_OpenClick() {
                               : fileType == static_cast<int>(FileKind::Txt) ? FileKind::Txt
                                                                             : FileKind::Rr;
         if (LoadFragmentFile(path, kind, f, *ppgWork_) == LoadResult::ImportError) {
+            ClearResults();
             prompts_.Message(this, Q(msg::kImportError));
             return;
         }

@@ -5,6 +5,7 @@
 #include "analysis/fragment_data.h"
 #include "files/ppg_decoder.h"
 #include "ui/prompts.h"
+#include "ui/report.h"
 
 #include <cstdint>
 #include <functional>
@@ -61,12 +62,15 @@ public:
     void ShowDeviceStatus(std::uint8_t code);
 
     // The analysis of the fragment with its display. Resamples; when there is too little data
-    // shows the message and changes nothing on screen (returns false). Otherwise runs `action`,
+    // empties the charts and panels and shows the message (returns false). Otherwise runs `action`,
     // computes the spectrum under the progress dialog and the statistics, fills the charts and
     // panels, shows P_Main, lays it out and enables Save, Print and Report (returns true).
     bool RunAnalysis(std::function<void()> action = {});
     // Fills the five charts and the two panels from the fragment.
     void ShowGraphics();
+    // Empties the five charts and the two panels: no results of an earlier fragment stay on
+    // screen once a newer one has failed.
+    void ClearResults();
     // Recomputes the panel heights and chart widths from the window's size.
     void FormResize();
     // Writes the settings file (an error is shown; the window closes all the same).
@@ -141,6 +145,8 @@ private:
     // Runs a handler from a click or tick inside GuardedCommand.
     void Guarded(void (TFormMain::*handler)());
     void SetResultCommandsEnabled(bool save, bool printAndReport);
+    // Offers to save the report page as a PDF file (no printer installed).
+    void SavePdf(const ReportOptions& options);
 
     FragmentData& fragment_;
     Prompts& prompts_;

@@ -1,5 +1,7 @@
 // The main window's output commands: printing, printer set-up, the summary table and batch
 // conversion.
+#include "files/file_io.h"
+#include "files/paths.h"
 #include "presentation/batch_convert.h"
 #include "presentation/messages.h"
 #include "presentation/summary_table.h"
@@ -16,6 +18,8 @@
 
 #include <QLabel>
 #include <QLocale>
+#include <QPageLayout>
+#include <QPageSize>
 #include <QPainter>
 #include <QPrinter>
 #include <QString>
@@ -34,8 +38,44 @@ void TFormMain::TB_PrintClick() {
                                             Chart_Diagram}; // in the order of ReportChart
             widgets[static_cast<int>(chart)]->Draw(painter, rect);
         };
+        if (!PrinterAvailable(Printer())) {
+            // The message first, then the page can go to a PDF file at once.
+            prompts_.ShowMessage(this, MessageKind::Warning, Q(msg::kNoPrinterSavePdf));
+            SavePdf(options);
+            return;
+        }
         PrintReport(Printer(), fragment_, options);
     });
+}
+
+void TFormMain::SavePdf(const ReportOptions& options) {
+    FileDialogState dialog;
+    dialog.Filter = Q(msg::kPdfFilter);
+    dialog.DefaultExt = QStringLiteral("pdf");
+    dialog.InitialDir = SaveDialogData.InitialDir;
+    // Named after the fragment's file, or after the program for a new recording.
+    const bool named =
+        !fragment_.CurrentFileName.empty() && L_Info->text() != Q(msg::kNewRecording);
+    dialog.FileName = (named ? QString::fromStdString(BaseNameOfPath(fragment_.CurrentFileName))
+                             : QStringLiteral("rvx")) +
+                      QStringLiteral(".pdf");
+    const FileChoice choice = prompts_.SaveFile(this, dialog);
+    if (!choice.Chosen()) {
+        return;
+    }
+    if (FileExists(choice.path.toStdString()) &&
+        prompts_.Confirm(
+            this, QStringLiteral("Подтверждение"),
+            QStringLiteral("Файл ") + choice.path + QStringLiteral(" существует. Переписать?"),
+            QStringLiteral("Переписать"), QStringLiteral("Отменить"), QString()) != kConfirmFirst) {
+        return;
+    }
+    QPrinter pdf(QPrinter::HighResolution);
+    pdf.setOutputFormat(QPrinter::PdfFormat);
+    pdf.setPageSize(QPageSize(QPageSize::A4));
+    pdf.setPageOrientation(QPageLayout::Portrait);
+    pdf.setOutputFileName(choice.path);
+    PrintReport(pdf, fragment_, options);
 }
 
 void TFormMain::ToolButton4Click() {

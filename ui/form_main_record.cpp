@@ -92,7 +92,10 @@ void TFormMain::Stop() {
     // L_Info names the new recording while the results still describe the previous fragment:
     // printing and the summary table wait for the recording's analysis.
     SetResultCommandsEnabled(TB_Save->isEnabled(), false);
-    RunAnalysis([rec] { rec->Vis(false); });
+    RunAnalysis([rec] {
+        rec->Vis(false);
+        rec->repaint(); // the finished look stays on screen while the analysis runs
+    });
 }
 
 void TFormMain::ShowDeviceStatus(std::uint8_t code) {

@@ -39,6 +39,14 @@ void PrepareFileDialog(QFileDialog& dlg, const FileDialogState& state) {
     if (!state.DefaultExt.isEmpty()) {
         dlg.setDefaultSuffix(state.DefaultExt);
     }
+    if (!state.FileName.isEmpty()) {
+        dlg.selectFile(state.FileName);
+    }
+#ifndef Q_OS_WIN
+    // The same dialog everywhere, in the language of the installed translations (a desktop's
+    // own dialog would check itself that an opened file exists, with its own words).
+    dlg.setOption(QFileDialog::DontUseNativeDialog);
+#endif
 }
 
 FileChoice ChoiceOf(const QFileDialog& dlg) {
@@ -105,7 +113,7 @@ int QtPrompts::Confirm(QWidget* owner, const QString& caption, const QString& te
 FileChoice QtPrompts::OpenFile(QWidget* parent, const FileDialogState& dialog) {
     QFileDialog dlg(parent);
     dlg.setAcceptMode(QFileDialog::AcceptOpen);
-    dlg.setFileMode(QFileDialog::ExistingFile);
+    dlg.setFileMode(QFileDialog::AnyFile); // a missing file is the Open command's message
     PrepareFileDialog(dlg, dialog);
     return dlg.exec() == QDialog::Accepted ? ChoiceOf(dlg) : FileChoice{};
 }

@@ -25,6 +25,7 @@ struct FileDialogState {
     int FilterIndex = 1; // file type preselected, from 1 (0 is taken as 1)
     QString InitialDir;  // empty: the dialog's own choice
     QString DefaultExt;  // without the dot; empty: none
+    QString FileName;    // the name proposed in InitialDir; empty: none
 };
 
 // What the user chose in a file dialog; an empty path means the dialog was cancelled.
@@ -51,7 +52,8 @@ public:
     virtual int Confirm(QWidget* owner, const QString& caption, const QString& text,
                         const QString& first, const QString& second, const QString& third) = 0;
 
-    // Single-selection open dialog.
+    // Single-selection open dialog. It returns any name typed, also of a file that does not
+    // exist: the commands check that themselves.
     virtual FileChoice OpenFile(QWidget* parent, const FileDialogState& dialog) = 0;
     // Save dialog; it never asks about overwriting itself (the commands do).
     virtual FileChoice SaveFile(QWidget* parent, const FileDialogState& dialog) = 0;

@@ -31,8 +31,9 @@ TRecForm::TRecForm(FragmentData& fragment, QWidget* parent)
       session_(std::make_unique<RecordingSession>(fragment_, *link_)) {
     setObjectName(QStringLiteral("RecForm"));
     setWindowTitle(QStringLiteral("Идет запись..."));
-    // A dialog border without border icons.
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    // A title and a close box only (closing is "Прервать" or "ОК", as Esc).
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
     setFixedSize(kClientWidth, kClientHeight);
     QFont f = font();
     f.setPixelSize(kFontPixels);

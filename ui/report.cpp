@@ -123,6 +123,13 @@ QByteArray ReportPdf(const QPageLayout& layout, int resolution, const FragmentDa
     return bytes;
 }
 
+bool PrinterAvailable(const QPrinter& printer) {
+    if (printer.outputFormat() == QPrinter::PdfFormat) {
+        return !printer.outputFileName().isEmpty();
+    }
+    return !printer.printerName().isEmpty() && !QPrinterInfo::availablePrinters().isEmpty();
+}
+
 void PrintReport(QPrinter& printer, const FragmentData& f, const ReportOptions& options) {
     if (printer.outputFormat() == QPrinter::PdfFormat) {
         // Printing to a file: no file name means no printer was chosen at all.

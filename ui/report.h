@@ -43,6 +43,9 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// Whether `printer` can print: a PDF printer with its file, or an installed printer.
+bool PrinterAvailable(const QPrinter& printer);
+
 // Prints the page on `printer` as one job. A printer set to PDF output writes its file in one
 // piece (nothing is left of a failed write). PrintError when no printer is available or the job
 // cannot start (nothing is printed then); FileIoError when the PDF file cannot be written.

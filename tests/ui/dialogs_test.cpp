@@ -63,12 +63,14 @@ TEST(ConfirmDialog, OneButtonCentred) {
     EXPECT_TRUE(d.Button3->isHidden());
 }
 
-TEST(ConfirmDialog, NoDefaultButtonAndNoCloseBox) {
+TEST(ConfirmDialog, NoDefaultButtonAndOnlyACloseBox) {
     TMyMessageForm d;
     d.Setup(Q("c"), Q("t"), Q("a"), Q("b"), QString());
     EXPECT_FALSE(d.Button1->isDefault());
     EXPECT_FALSE(d.Button2->isDefault());
-    EXPECT_FALSE(d.windowFlags() & Qt::WindowCloseButtonHint);
+    // Without the close box the window system is told nothing and shows every border icon.
+    EXPECT_TRUE(d.windowFlags() & Qt::WindowCloseButtonHint);
+    EXPECT_FALSE(d.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
 }
 
 // Runs the dialog modally; `act` runs once it is shown and closes it.

@@ -16,6 +16,7 @@
 #include <memory>
 #include <utime.h>
 
+#include <QDir>
 #include <QLabel>
 #include <QPrinter>
 #include <QProgressBar>
@@ -176,16 +177,25 @@ TEST_F(OutputCommands, PrintAfterARecordingLeavesTheFileNameOut) {
     EXPECT_GE(FindText(lines, "SDNN ").line, 0);
 }
 
-TEST_F(OutputCommands, PrintWithoutAPrinterShowsAnErrorAndPrintsNothing) {
+TEST_F(OutputCommands, PrintWithoutAPrinterOffersAPdfFileAtOnce) {
     OpenRecording("pat12.rr");
     QPrinter& printer = window_->Printer();
     if (printer.outputFormat() == QPrinter::NativeFormat && !printer.printerName().isEmpty()) {
         GTEST_SKIP() << "this machine has a printer";
     }
+    // Declined: nothing is written.
     window_->TB_PrintClick();
     ASSERT_EQ(prompts_.messages.size(), 1u);
-    EXPECT_EQ(prompts_.messages[0].kind, MessageKind::Error);
-    EXPECT_EQ(prompts_.messages[0].text, Q(msg::kNoPrinter));
+    EXPECT_EQ(prompts_.messages[0].text, Q(msg::kNoPrinterSavePdf));
+    ASSERT_EQ(prompts_.saveDialogs.size(), 1u) << "the save dialog follows the message";
+    EXPECT_EQ(prompts_.saveDialogs[0].FileName, Q("pat12.pdf"));
+    EXPECT_EQ(prompts_.saveDialogs[0].InitialDir, QDir::currentPath() + Q("/Data"));
+
+    const std::string pdf = dir_ / "Data/pat12.pdf";
+    prompts_.saveAnswers.push_back({QString::fromStdString(pdf), 1});
+    window_->TB_PrintClick();
+    EXPECT_EQ(prompts_.messages.size(), 2u);
+    EXPECT_EQ(ReadBytes<std::string>(pdf).substr(0, 5), "%PDF-");
 }
 
 TEST_F(OutputCommands, PrinterSetupRunsThePrintDialog) {

@@ -26,6 +26,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QXYSeries>
 
 namespace hrv {
 namespace {
@@ -73,7 +74,7 @@ TEST_F(WindowTest, FirstStartWithoutSettingsFile) {
     const bool narrow = QGuiApplication::primaryScreen()->geometry().width() < 800;
     for (const QPlainTextEdit* memo : {w.Memo_StatDig, w.Memo_SpecDig}) {
         EXPECT_EQ(memo->verticalScrollBarPolicy(),
-                  narrow ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+                  narrow ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAsNeeded);
         EXPECT_TRUE(memo->isReadOnly());
     }
 }
@@ -322,26 +323,37 @@ TEST_F(WindowTest, TooLittleDataBeforeAnySuccessKeepsTheResultAreaHidden) {
     EXPECT_EQ(fragment_->RrCount, 337);
 }
 
-TEST_F(WindowTest, TooLittleDataAfterSuccessKeepsOldDisplayAndStopsPrintAndReport) {
+TEST_F(WindowTest, TooLittleDataAfterSuccessEmptiesTheDisplayAndStopsPrintAndReport) {
     HRV_NEED_SHARED(kGood);
     HRV_NEED_SHARED(kShort);
     TFormMain& w = Start();
     Open(SharedFile(kGood), 1);
-    const auto oldRg = w.Chart_RG->Points();
-    const QString oldStat = w.Memo_StatDig->toPlainText();
-    const std::uint16_t oldCount = fragment_->FragmentCount;
-
     Open(SharedFile(kShort), 1);
     EXPECT_EQ(prompts_.Texts(MessageKind::Plain),
               QStringList{Q("Недостаточно данных для анализа")});
-    EXPECT_FALSE(w.P_Main->isHidden());
-    EXPECT_EQ(w.Memo_StatDig->toPlainText(), oldStat);
-    ASSERT_EQ(w.Chart_RG->Points().size(), oldRg.size());
-    EXPECT_EQ(w.Chart_RG->Points()[500].y, oldRg[500].y);
-    EXPECT_EQ(fragment_->FragmentCount, oldCount);
+    EXPECT_EQ(w.L_Info->text(), Q("nsrdb_short_5min ") + RussianDateOf(SharedFile(kShort)));
+    // No result of the previous file stays under the new name.
+    for (ChartWidget* chart :
+         {w.Chart_RG, w.Chart_Histo, w.Chart_Scater, w.Chart_Spectr, w.Chart_Diagram}) {
+        int shown = 0;
+        for (QAbstractSeries* series : chart->chart()->series()) {
+            if (auto* xy = qobject_cast<QXYSeries*>(series)) {
+                shown += static_cast<int>(xy->count());
+            } else if (auto* area = qobject_cast<QAreaSeries*>(series)) {
+                shown += static_cast<int>(area->upperSeries()->count());
+            } else if (auto* bars = qobject_cast<QAbstractBarSeries*>(series)) {
+                for (QBarSet* set : bars->barSets()) {
+                    shown += static_cast<int>(set->count());
+                }
+            }
+        }
+        EXPECT_EQ(shown, 0) << chart->objectName().toStdString();
+    }
+    EXPECT_TRUE(w.Memo_StatDig->toPlainText().isEmpty());
+    EXPECT_TRUE(w.Memo_SpecDig->toPlainText().isEmpty());
     EXPECT_EQ(fragment_->RrCount, 337) << "the new intervals are loaded";
     EXPECT_TRUE(w.TB_Save->isEnabled());
-    EXPECT_FALSE(w.TB_Print->isEnabled()) << "old results must not print under the new name";
+    EXPECT_FALSE(w.TB_Print->isEnabled());
     EXPECT_FALSE(w.TB_Report->isEnabled());
 
     // Save writes the new intervals.
@@ -383,6 +395,8 @@ TEST_F(WindowTest, RejectedPpgNamesTheFileButKeepsTheFragment) {
     EXPECT_EQ(fragment_->RrCount, count);
     EXPECT_EQ(fragment_->RrWords[10], word);
     EXPECT_EQ(fragment_->AnalysisSeries[1], 0) << "cleared before decoding";
+    EXPECT_TRUE(w.Chart_RG->Points().empty()) << "no results under the rejected file's name";
+    EXPECT_TRUE(w.Memo_StatDig->toPlainText().isEmpty());
     EXPECT_FALSE(w.TB_Print->isEnabled());
     EXPECT_TRUE(w.TB_Save->isEnabled());
 }

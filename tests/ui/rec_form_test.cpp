@@ -42,7 +42,9 @@ TEST_F(RecFormTest, CreatedInTheRecordingLookWithEmptyLabels) {
     EXPECT_EQ(form_.Button1->text(), QStringLiteral("Прервать"));
     EXPECT_EQ(form_.Button2->text(), QStringLiteral("ОК"));
     EXPECT_TRUE(form_.Recording());
-    EXPECT_FALSE(form_.windowFlags() & Qt::WindowCloseButtonHint);
+    EXPECT_TRUE(form_.windowFlags() & Qt::WindowCloseButtonHint);
+    EXPECT_FALSE(form_.windowFlags() &
+                 (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
 }
 
 TEST_F(RecFormTest, LongestTextsFitAndNoControlsOverlapInEitherLook) {
