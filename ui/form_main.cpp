@@ -9,6 +9,7 @@
 #include "files/rr_file.h"
 #include "files/settings_file.h"
 #include "presentation/messages.h"
+#include "presentation/open_fragment.h"
 #include "presentation/panel_texts.h"
 #include "presentation/regional.h"
 #include "presentation/window_layout.h"
@@ -456,26 +457,24 @@ void TFormMain::FormClose() {
     GuardedCommand(this, prompts_, [this] { WriteSettings(SettingsPath(), fragment_.Settings); });
 }
 
-bool TFormMain::RunAnalysis(std::function<void()> action) {
-    struct CloseProgress {
-        TProgressForm* form;
-        ~CloseProgress() { form->Finish(); }
-    } closeProgress{ProgressForm};
+OpenHooks TFormMain::AnalysisHooks(std::function<void()> action) {
+    OpenHooks hooks;
+    hooks.accepted = [this, action = std::move(action)] {
+        if (action) {
+            action();
+        }
+        ProgressForm->Begin(0, kBinCount);
+    };
+    hooks.progress = [this](int bin) {
+        ProgressForm->SetPosition(bin);
+        if (bin >= kBinCount) {
+            ProgressForm->Finish(); // the spectrum is done
+        }
+    };
+    return hooks;
+}
 
-    const bool analysed = AnalyseFragment(
-        fragment_,
-        [this](int bin) {
-            ProgressForm->SetPosition(bin);
-            if (bin >= kBinCount) {
-                ProgressForm->Finish(); // the spectrum is done
-            }
-        },
-        [this, &action] {
-            if (action) {
-                action();
-            }
-            ProgressForm->Begin(0, kBinCount);
-        });
+bool TFormMain::ShowAnalysis(bool analysed) {
     if (!analysed) {
         ClearResults();
         prompts_.Message(this, Q(msg::kTooLittleData));
@@ -486,6 +485,12 @@ bool TFormMain::RunAnalysis(std::function<void()> action) {
     FormResize();
     SetResultCommandsEnabled(true, true);
     return true;
+}
+
+bool TFormMain::RunAnalysis(std::function<void()> action) {
+    const ProgressClosed closed(*ProgressForm);
+    const OpenHooks hooks = AnalysisHooks(std::move(action));
+    return ShowAnalysis(AnalyseFragment(fragment_, hooks.progress, hooks.accepted));
 }
 
 void TFormMain::ShowGraphics() {
@@ -519,35 +524,40 @@ void TFormMain::TB_OpenClick() {
             return;
         }
         const std::string path = choice.path.toStdString();
-        if (!FileExists(path)) {
-            prompts_.Message(this, Q(msg::FileNotFound(path)));
-            return;
-        }
-        const std::string date = FileDateText(path);
-        f.CurrentFileName = path;
-        f.CurrentFileDate = date;
-
-        const std::string folder = DirectoryOfPath(path);
-        OpenDialogData.InitialDir = QString::fromStdString(folder);
-        SetShortString(f.Settings.DataDir, folder);
         const int fileType = choice.filterIndex >= 1 ? choice.filterIndex : 1;
-        f.Settings.FilterIndex = fileType;
-        OpenDialogData.FilterIndex = fileType;
-
-        L_Info->setText(QString::fromStdString(BaseNameOfPath(f.CurrentFileName) + " " + date));
-        // L_Info now names the new file while the results still describe the previous one:
-        // printing and the summary table wait for the new file's analysis.
-        SetResultCommandsEnabled(TB_Save->isEnabled(), false);
-
         const FileKind kind = fileType == static_cast<int>(FileKind::Ppg)   ? FileKind::Ppg
                               : fileType == static_cast<int>(FileKind::Txt) ? FileKind::Txt
                                                                             : FileKind::Rr;
-        if (LoadFragmentFile(path, kind, f, *ppgWork_) == LoadResult::ImportError) {
+        OpenHooks hooks = AnalysisHooks();
+        hooks.found = [&] {
+            const std::string date = FileDateText(path);
+            f.CurrentFileName = path;
+            f.CurrentFileDate = date;
+            const std::string folder = DirectoryOfPath(path);
+            OpenDialogData.InitialDir = QString::fromStdString(folder);
+            SetShortString(f.Settings.DataDir, folder);
+            f.Settings.FilterIndex = fileType;
+            OpenDialogData.FilterIndex = fileType;
+            L_Info->setText(QString::fromStdString(BaseNameOfPath(path) + " " + date));
+            // L_Info now names the new file while the results still describe the previous one:
+            // printing and the summary table wait for the new file's analysis.
+            SetResultCommandsEnabled(TB_Save->isEnabled(), false);
+        };
+        const ProgressClosed closed(*ProgressForm);
+        const OpenStatus status = OpenFragment(path, kind, f, *ppgWork_, hooks);
+        switch (status) {
+        case OpenStatus::NotFound:
+            prompts_.Message(this, Q(OpenStatusText(status, path)));
+            break;
+        case OpenStatus::ImportError:
             ClearResults();
-            prompts_.Message(this, Q(msg::kImportError));
-            return;
+            prompts_.Message(this, Q(OpenStatusText(status, path)));
+            break;
+        case OpenStatus::TooLittleData:
+        case OpenStatus::Analysed:
+            ShowAnalysis(status == OpenStatus::Analysed);
+            break;
         }
-        RunAnalysis();
     });
 }
 

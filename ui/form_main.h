@@ -4,6 +4,7 @@
 
 #include "analysis/fragment_data.h"
 #include "files/ppg_decoder.h"
+#include "presentation/open_fragment.h"
 #include "ui/prompts.h"
 #include "ui/report.h"
 
@@ -66,6 +67,12 @@ public:
     // computes the spectrum under the progress dialog and the statistics, fills the charts and
     // panels, shows P_Main, lays it out and enables Save, Print and Report (returns true).
     bool RunAnalysis(std::function<void()> action = {});
+    // The hooks of the analysis under the progress dialog: `action` once the resampling has
+    // accepted the fragment, then the dialog shown and moved bin by bin.
+    OpenHooks AnalysisHooks(std::function<void()> action = {});
+    // After an analysis: the results shown and Save, Print and Report enabled; or, when there was
+    // too little data, the display emptied and the message shown (false).
+    bool ShowAnalysis(bool analysed);
     // Fills the five charts and the two panels from the fragment.
     void ShowGraphics();
     // Empties the five charts and the two panels: no results of an earlier fragment stay on

@@ -112,10 +112,7 @@ void TFormMain::TB_BatchClick() {
         ProgressForm->Begin(0, n - 1);
         {
             // Closed however the batch ends, before any message about its end is shown.
-            struct CloseProgress {
-                TProgressForm* form;
-                ~CloseProgress() { form->Finish(); }
-            } closeProgress{ProgressForm};
+            const ProgressClosed closed(*ProgressForm);
             BatchHooks hooks;
             hooks.importError = [this](const std::string&) {
                 prompts_.Message(this, Q(msg::kImportError));

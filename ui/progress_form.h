@@ -37,4 +37,16 @@ private:
     int lastPainted_ = 0;
 };
 
+// Closes the progress dialog however the work under it ends, before any message about its end.
+class ProgressClosed {
+public:
+    explicit ProgressClosed(TProgressForm& form) : form_(form) {}
+    ~ProgressClosed() { form_.Finish(); }
+    ProgressClosed(const ProgressClosed&) = delete;
+    ProgressClosed& operator=(const ProgressClosed&) = delete;
+
+private:
+    TProgressForm& form_;
+};
+
 } // namespace hrv
