@@ -9,6 +9,7 @@
 #include "files/rr_file.h"
 #include "presentation/messages.h"
 
+#include <charconv>
 #include <chrono>
 #include <csignal>
 #include <memory>
@@ -29,7 +30,10 @@ struct RecordOptions {
     int deviceIndex = 0;        // the first device model
     std::string out;
     bool spectrum = false;
+    int silenceSeconds = 10; // the recording ends when nothing comes for this long (0: never)
 };
+
+constexpr int kMaxSilenceSeconds = 3600;
 
 std::optional<RecordOptions> ParseRecord(const Args& args, std::ostream& err) {
     RecordOptions o;
@@ -41,7 +45,8 @@ std::optional<RecordOptions> ParseRecord(const Args& args, std::ostream& err) {
             o.spectrum = true;
             continue;
         }
-        if (!hasValue || (a != "--port" && a != "--baud" && a != "--device" && a != "--out")) {
+        if (!hasValue || (a != "--port" && a != "--baud" && a != "--device" && a != "--out" &&
+                          a != "--silence")) {
             err << "rvx-cli record: " << (hasValue ? "unknown option " : "missing value after ")
                 << a << "\n";
             return std::nullopt;
@@ -52,7 +57,14 @@ std::optional<RecordOptions> ParseRecord(const Args& args, std::ostream& err) {
             continue;
         }
         bool found = false;
-        if (a == "--port") {
+        if (a == "--silence") {
+            int seconds = -1;
+            const auto [end, ec] =
+                std::from_chars(value.data(), value.data() + value.size(), seconds);
+            found = ec == std::errc() && end == value.data() + value.size() && seconds >= 0 &&
+                    seconds <= kMaxSilenceSeconds;
+            o.silenceSeconds = seconds;
+        } else if (a == "--port") {
             for (std::uint8_t p = 0; p < kUsbPortIndex; ++p) {
                 if (value == kComPortNames[p]) {
                     o.portIndex = p;
@@ -133,6 +145,8 @@ int Record(const Args& args, std::ostream& out, std::ostream& err) {
 
     std::string lastStatus;
     RecordingEnd end = RecordingEnd::None;
+    const auto silenceLimit = std::chrono::seconds(options->silenceSeconds);
+    auto lastByte = std::chrono::steady_clock::now();
     while (end == RecordingEnd::None) {
         if (gInterrupted != 0) {
             session.Abort();
@@ -149,12 +163,22 @@ int Record(const Args& args, std::ostream& out, std::ostream& err) {
             lastStatus = text;
         }
         end = tick.step.end;
-        if (!tick.byteRead) {
-            // A read that failed at once (a port gone away) must not spin.
+        if (tick.byteRead) {
+            lastByte = std::chrono::steady_clock::now();
+        } else if (end == RecordingEnd::None) {
+            if (options->silenceSeconds > 0 &&
+                std::chrono::steady_clock::now() - lastByte >= silenceLimit) {
+                session.Abort();
+                err << "rvx-cli record: " << msg::kComReadError << ": nothing received from "
+                    << port << " for " << options->silenceSeconds << " s\n";
+                return kExitFailed;
+            }
+            // A read that returned at once must not spin.
             std::this_thread::sleep_until(started + kIdleStep);
         }
     }
     if (end == RecordingEnd::Broken) {
+        // A broken stream, or the device hung up, went away or failed to read.
         err << "rvx-cli record: " << msg::kComReadError << "\n";
         return kExitFailed;
     }
