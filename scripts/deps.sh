@@ -8,6 +8,7 @@ RVX_PACKAGES=(
     qt6-base-dev libqt6opengl6-dev qt6-charts-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     python3 poppler-utils fonts-dejavu-core xvfb xauth
+    clang-14 libclang-rt-14-dev
 )
 
 rvx_missing_packages() {
