@@ -193,7 +193,7 @@ TEST_F(RecordCliTest, SimulatorKilledMidStreamEndsWithTheReadError) {
 }
 
 TEST_F(RecordCliTest, SilentDeviceEndsAfterTheSilenceTime) {
-    DevSim sim({"--speed", "0", "--generate", "3"}); // three beats, then nothing
+    DevSim sim({"--speed", "0", "--once", "--generate", "3"}); // three beats, then nothing
     ASSERT_FALSE(sim.Path().empty());
     const ScopedEnv port("RVX_COM2", sim.Path());
     CliResult rec;
