@@ -111,14 +111,34 @@ std::optional<std::uint8_t> PosixSerialLink::ComReadByte() {
         return std::nullopt;
     }
     pollfd p{fd_, POLLIN, 0};
-    if (::poll(&p, 1, kReadByteTimeoutMs) <= 0 || (p.revents & POLLIN) == 0) {
-        return std::nullopt; // time-out, interrupted, hang-up or error
+    const int ready = ::poll(&p, 1, kReadByteTimeoutMs);
+    if (ready < 0) {
+        if (errno != EINTR) {
+            ComClose(); // the descriptor itself is unusable
+        }
+        return std::nullopt; // an interrupted wait is a time-out
     }
-    std::uint8_t byte = 0;
-    if (::read(fd_, &byte, 1) != 1) {
+    if (ready == 0) {
+        return std::nullopt; // time-out
+    }
+    if ((p.revents & POLLIN) == 0) {
+        ComClose(); // POLLHUP, POLLERR or POLLNVAL alone: the device is gone
         return std::nullopt;
     }
-    return byte;
+    std::uint8_t byte = 0;
+    const ssize_t got = ::read(fd_, &byte, 1);
+    if (got == 1) {
+        return byte;
+    }
+    if (got < 0 && (errno == EAGAIN || errno == EINTR)) {
+        return std::nullopt;
+    }
+    // EIO and the like, or nothing although poll() said there was: a hung-up terminal reads 0.
+    // Without a hang-up an empty read is taken as a time-out.
+    if (got < 0 || (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+        ComClose();
+    }
+    return std::nullopt;
 }
 
 void PosixSerialLink::ComClose() {

@@ -54,6 +54,9 @@ RecordingTick RecordingSession::Tick() {
         RecordingTick tick;
         if (decoder_.TimeLimitReached()) {
             tick.step.end = RecordingEnd::TimeLimit;
+        } else if (!link_.ComOpened()) {
+            // The read failed and closed the port: the device hung up or went away.
+            tick.step.end = RecordingEnd::Broken;
         }
         return Finish(tick);
     }

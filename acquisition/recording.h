@@ -36,7 +36,9 @@ public:
     bool Start(const SettingsRecord& settings, std::int32_t deviceScale);
 
     // One tick: nothing when inactive. Otherwise reads one byte (waiting at most 510 ms) and
-    // decodes it. Every end clears Active before returning; Broken also closes the port. The
+    // decodes it; a read that failed and closed the port (a hang-up, a device gone, an I/O
+    // error) ends the recording as Broken, the read failure. Every end clears Active before
+    // returning; Broken also closes the port. The
     // caller then shows what it has to and, for SlotLimit and TimeLimit, calls Stop().
     RecordingTick Tick();
 

@@ -52,8 +52,9 @@ public:
     virtual void ComSetQueues(std::int32_t inputBytes, std::int32_t outputBytes) = 0;
     // Applies the read time-outs above. ComError when no port is open.
     virtual void ComSetTimeouts() = 0;
-    // One byte, or nothing after at most 510 ms; nothing at once when the port is closed or the
-    // read fails.
+    // One byte, or nothing after at most 510 ms; nothing at once when the port is closed. A
+    // read that fails (the device hung up or went away, an I/O error) closes the port and
+    // gives nothing: ComOpened() is false afterwards, which tells a failure from a time-out.
     virtual std::optional<std::uint8_t> ComReadByte() = 0;
     // Closes the port if it is open; always leaves the link closed.
     virtual void ComClose() = 0;

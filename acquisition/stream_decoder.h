@@ -24,7 +24,7 @@ inline constexpr std::uint8_t kHunting = 10;
 // How a step of the decoder ended the recording.
 enum class RecordingEnd {
     None,      // the recording goes on
-    Broken,    // a third byte below 100 in an interval group: the stream is broken
+    Broken,    // a third byte below 100 in an interval group (or the link failed): a read error
     SlotLimit, // 1999 groups complete: RecIndex reached 2000
     TimeLimit, // the stored intervals add up to more than 33000 ticks
 };

@@ -79,9 +79,13 @@ public:
         }
         std::uint8_t byte = 0;
         DWORD count = 0;
-        ::ReadFile(handle_, &byte, 1, &count, nullptr); // a failure leaves count 0
-        if (count != 1) {
+        if (::ReadFile(handle_, &byte, 1, &count, nullptr) == 0) {
+            // The device went away (an unplugged USB adapter) or the read failed.
+            ComClose();
             return std::nullopt;
+        }
+        if (count != 1) {
+            return std::nullopt; // time-out
         }
         return byte;
     }

@@ -10,6 +10,7 @@
 #include "files/rr_file.h"
 #include "presentation/messages.h"
 
+#include <charconv>
 #include <chrono>
 #include <csignal>
 #include <memory>
@@ -30,7 +31,10 @@ struct RecordOptions {
     int deviceIndex = 0;        // the first device model
     std::string out;
     bool spectrum = false;
+    int silenceSeconds = 10; // the recording ends when nothing comes for this long (0: never)
 };
+
+constexpr int kMaxSilenceSeconds = 3600;
 
 std::optional<RecordOptions> ParseRecord(const Args& args, std::ostream& err) {
     RecordOptions o;
@@ -58,9 +62,17 @@ std::optional<RecordOptions> ParseRecord(const Args& args, std::ostream& err) {
                    }
                    return false;
                })
-        .Value("--device", "0 or 1", [&o](const std::string& v) {
-            o.deviceIndex = v == "1" ? 1 : 0;
-            return v == "0" || v == "1";
+        .Value("--device", "0 or 1",
+               [&o](const std::string& v) {
+                   o.deviceIndex = v == "1" ? 1 : 0;
+                   return v == "0" || v == "1";
+               })
+        .Value("--silence", "a number of seconds from 0 to 3600", [&o](const std::string& v) {
+            int seconds = -1;
+            const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), seconds);
+            o.silenceSeconds = seconds;
+            return ec == std::errc() && end == v.data() + v.size() && seconds >= 0 &&
+                   seconds <= kMaxSilenceSeconds;
         });
     if (!parser.Parse(args, operands)) {
         return std::nullopt;
@@ -144,6 +156,8 @@ int Record(const Args& args, std::ostream& out, std::ostream& err) {
 
     std::string lastStatus;
     RecordingEnd end = RecordingEnd::None;
+    const auto silenceLimit = std::chrono::seconds(options->silenceSeconds);
+    auto lastByte = std::chrono::steady_clock::now();
     while (end == RecordingEnd::None) {
         if (gInterrupted != 0) {
             session.Abort();
@@ -160,12 +174,22 @@ int Record(const Args& args, std::ostream& out, std::ostream& err) {
             lastStatus = text;
         }
         end = tick.step.end;
-        if (!tick.byteRead) {
-            // A read that failed at once (a port gone away) must not spin.
+        if (tick.byteRead) {
+            lastByte = std::chrono::steady_clock::now();
+        } else if (end == RecordingEnd::None) {
+            if (options->silenceSeconds > 0 &&
+                std::chrono::steady_clock::now() - lastByte >= silenceLimit) {
+                session.Abort();
+                err << "rvx-cli record: " << msg::kComReadError << ": nothing received from "
+                    << port << " for " << options->silenceSeconds << " s\n";
+                return kExitFailed;
+            }
+            // A read that returned at once must not spin.
             std::this_thread::sleep_until(started + kIdleStep);
         }
     }
     if (end == RecordingEnd::Broken) {
+        // A broken stream, or the device hung up, went away or failed to read.
         err << "rvx-cli record: " << msg::kComReadError << "\n";
         return kExitFailed;
     }

@@ -10,6 +10,7 @@ RVX_PACKAGES=(
     python3 poppler-utils fonts-dejavu-core xvfb xauth qt6-translations-l10n
     g++-mingw-w64-x86-64-posix
     dpkg-dev file desktop-file-utils appstream
+    clang-14 libclang-rt-14-dev
 )
 
 rvx_missing_packages() {

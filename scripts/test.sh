@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds everything with warnings as errors and runs every test; checks the formatting; then
-# builds the core with AddressSanitizer and UndefinedBehaviorSanitizer and runs its tests again
-# under them; cross-compiles the core and rvx-cli for Windows with MinGW-w64; last builds the
-# installed programs in Release, makes the Debian package and checks an installation of it. The
-# builds are the presets of CMakePresets.json.
+# builds everything, the window and its tests included, with AddressSanitizer and
+# UndefinedBehaviorSanitizer and runs the tests again under them; runs each fuzz target (clang's
+# libFuzzer) for a short while; cross-compiles the core and rvx-cli for Windows with MinGW-w64;
+# last builds the installed programs in Release, makes the Debian package and checks an
+# installation of it. The builds are the presets of CMakePresets.json and fuzz/build.sh.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 # shellcheck source=scripts/deps.sh
@@ -20,10 +21,13 @@ cmake --preset test
 cmake --build --preset test --parallel "$jobs"
 ctest --preset test --parallel "$jobs"
 
-echo "== Core under AddressSanitizer and UndefinedBehaviorSanitizer"
+echo "== Everything under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake --preset asan
 cmake --build --preset asan --parallel "$jobs"
 ctest --preset asan --parallel "$jobs"
+
+echo "== Fuzz targets, a short run each"
+RVX_FUZZ_STRICT_ROWS=1 RVX_FUZZ_STRICT_JSON_UTF8=1 RVX_FUZZ_SECONDS=10 fuzz/run.sh 20000
 
 echo "== Windows cross-build of the core and rvx-cli (MinGW-w64)"
 cmake --preset windows

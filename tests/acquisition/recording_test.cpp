@@ -131,6 +131,15 @@ TEST_F(RecordingTest, BrokenStreamClosesThePortAndEnds) {
     EXPECT_EQ(link_.next, 6u);
 }
 
+TEST_F(RecordingTest, ADeviceThatGoesAwayEndsTheRecordingAsAReadFailure) {
+    link_.bytes = {0, 85, 112, 0, 85};
+    link_.hangUpAtEnd = true;
+    ASSERT_TRUE(session_.Start(f_->Settings, 10));
+    EXPECT_EQ(RunTicks(100), RecordingEnd::Broken);
+    EXPECT_FALSE(session_.Active());
+    EXPECT_EQ(link_.reads, 6); // the first failed read ends it
+}
+
 TEST_F(RecordingTest, TimeLimitHandsOverAndTheAnalysisAcceptsIt) {
     for (int i = 0; i < 400; ++i) {
         AddGroup(link_.bytes, 100, 5);

@@ -118,6 +118,7 @@ TEST_F(PtyLinkTest, ReadsBytesAsTheyAreAndNothingWithoutData) {
     link_.ComSetState(1);
     link_.ComSetTimeouts();
     EXPECT_EQ(link_.ComReadByte(), std::nullopt); // gives up after its time-out
+    EXPECT_TRUE(link_.ComOpened());               // a time-out is no failure
     // Bytes the terminal would translate in its default mode pass unchanged.
     pty_.Send({0, 3, 13, 17, 19, 255});
     for (int expected : {0, 3, 13, 17, 19, 255}) {
@@ -139,6 +140,18 @@ TEST_F(PtyLinkTest, BytesSentBeforeTheOpenAreNotRead) {
     link_.ComSetTimeouts();
     pty_.Send({4});
     EXPECT_EQ(link_.ComReadByte(), std::optional<std::uint8_t>(4));
+}
+
+TEST_F(PtyLinkTest, AHangUpIsAFailedReadThatClosesThePort) {
+    link_.ComOpen(0);
+    link_.ComSetState(1);
+    link_.ComSetTimeouts();
+    pty_.Send({42});
+    EXPECT_EQ(link_.ComReadByte(), std::optional<std::uint8_t>(42));
+    pty_.HangUp();
+    EXPECT_EQ(link_.ComReadByte(), std::nullopt);
+    EXPECT_FALSE(link_.ComOpened());
+    EXPECT_EQ(link_.ComReadByte(), std::nullopt);
 }
 
 TEST_F(PtyLinkTest, CloseTwiceAndReadAfterClose) {

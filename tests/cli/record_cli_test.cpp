@@ -176,6 +176,45 @@ TEST_F(RecordCliTest, BrokenStreamEndsWithTheReadError) {
     EXPECT_FALSE(std::filesystem::exists(out_));
 }
 
+TEST_F(RecordCliTest, SimulatorKilledMidStreamEndsWithTheReadError) {
+    DevSim sim({"--speed", "2", "--generate", "500"});
+    ASSERT_FALSE(sim.Path().empty());
+    const ScopedEnv port("RVX_COM2", sim.Path());
+    std::thread killer([&sim] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        sim.Kill();
+    });
+    CliResult rec;
+    {
+        // Without the silence rule only the hang-up can end it before the watchdog's abort.
+        const Watchdog watchdog(std::chrono::seconds(20));
+        rec = RunCli({"record", "--silence", "0", "--out", out_.string()});
+    }
+    killer.join();
+    EXPECT_EQ(rec.status, cli::kExitFailed);
+    EXPECT_NE(rec.err.find(std::string(msg::kComReadError)), std::string::npos) << rec.err;
+    EXPECT_EQ(rec.err.find("aborted"), std::string::npos) << rec.err;
+    EXPECT_TRUE(rec.out.empty());
+    EXPECT_FALSE(std::filesystem::exists(out_));
+}
+
+TEST_F(RecordCliTest, SilentDeviceEndsAfterTheSilenceTime) {
+    DevSim sim({"--speed", "0", "--once", "--generate", "3"}); // three beats, then nothing
+    ASSERT_FALSE(sim.Path().empty());
+    const ScopedEnv port("RVX_COM2", sim.Path());
+    CliResult rec;
+    {
+        const Watchdog watchdog(std::chrono::seconds(20));
+        rec = RunCli({"record", "--silence", "1", "--out", out_.string()});
+    }
+    EXPECT_EQ(rec.status, cli::kExitFailed);
+    EXPECT_NE(rec.err.find(std::string(msg::kComReadError) + ": nothing received from COM2"),
+              std::string::npos)
+        << rec.err;
+    EXPECT_TRUE(rec.out.empty());
+    EXPECT_FALSE(std::filesystem::exists(out_));
+}
+
 TEST_F(RecordCliTest, MissingPortGivesTheInitialisationError) {
     const ScopedEnv port("RVX_COM1", "/nonexistent/rvx-port");
     const CliResult rec = RunCli({"record", "--port", "COM1"});
@@ -188,6 +227,8 @@ TEST_F(RecordCliTest, WordsNotUnderstood) {
                                                         {"record", "--baud", "9600"},
                                                         {"record", "--device", "2"},
                                                         {"record", "--out"},
+                                                        {"record", "--silence", "-1"},
+                                                        {"record", "--silence", "2s"},
                                                         {"record", "--colour", "red"}}) {
         EXPECT_EQ(RunCli(args).status, cli::kExitUsage) << args.back();
     }

@@ -18,6 +18,7 @@ public:
     std::string failAt;             // a call name ("open", "state", ...) that throws ComError
     bool opened = false;
     int reads = 0;
+    bool hangUpAtEnd = false; // after the last byte the device goes away: the read fails
 
     void ComOpen(std::uint8_t portIndex) override {
         calls.push_back("open " + std::to_string(portIndex));
@@ -49,6 +50,9 @@ public:
     }
     std::optional<std::uint8_t> ComReadByte() override {
         ++reads;
+        if (opened && next >= bytes.size() && hangUpAtEnd) {
+            ComClose(); // a failed read closes the port
+        }
         if (!opened || next >= bytes.size()) {
             return std::nullopt;
         }

@@ -38,9 +38,12 @@ public:
     }
     Pty(const Pty&) = delete;
     Pty& operator=(const Pty&) = delete;
-    ~Pty() {
+    ~Pty() { HangUp(); }
+    // Closes the master side, as a device that goes away: the slave hangs up.
+    void HangUp() {
         if (master_ >= 0) {
             ::close(master_);
+            master_ = -1;
         }
     }
     bool Ok() const { return master_ >= 0 && !slave_.empty(); }
@@ -99,6 +102,15 @@ public:
         }
     }
     const std::string& Path() const { return path_; }
+
+    // Kills the simulator at once, as a device that goes away mid-stream.
+    void Kill() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, &status_, 0);
+            pid_ = -1;
+        }
+    }
 
     // Waits up to `limit` for the simulator to end by itself; true when it has.
     bool WaitExit(std::chrono::milliseconds limit) {

@@ -198,6 +198,34 @@ TEST_F(RecordWindowTest, BrokenStreamShowsTheReadErrorAndClosesTheDialog) {
     EXPECT_EQ(w.L_Info->text(), QStringLiteral("Нет записи"));
 }
 
+TEST_F(RecordWindowTest, SimulatorKilledMidStreamShowsTheReadErrorAndClosesTheDialog) {
+    DevSim sim({"--speed", "0", "--generate", "500"});
+    ASSERT_FALSE(sim.Path().empty());
+    const ScopedEnv port("RVX_COM2", sim.Path());
+    TFormMain& w = StartWindow();
+    int ticksAfterKill = 0;
+    prompts_.dialogScripts.push_back([&](QDialog& d) {
+        auto& rec = dynamic_cast<TRecForm&>(d);
+        for (int i = 0; i < 30 && rec.Session().Active(); ++i) {
+            w.Timer1Timer();
+        }
+        EXPECT_TRUE(rec.Session().Active());
+        sim.Kill();
+        while (ticksAfterKill < 20 && rec.Session().Active()) {
+            w.Timer1Timer();
+            ++ticksAfterKill;
+        }
+        return rec.result();
+    });
+    w.TB_StartClick();
+    ASSERT_EQ(prompts_.messages.size(), 1u);
+    EXPECT_EQ(prompts_.messages[0].text, QStringLiteral("Ошибка чтения COM-порта"));
+    EXPECT_EQ(ticksAfterKill, 1); // the first read after the hang-up ends it
+    EXPECT_EQ(rec_->result(), QDialog::Rejected);
+    EXPECT_FALSE(rec_->Session().Link().ComOpened());
+    EXPECT_EQ(w.L_Info->text(), QStringLiteral("Нет записи"));
+}
+
 TEST_F(RecordWindowTest, SlotLimitWarnsThenAnalyses) {
     TFormMain& w = StartWindow();
     UseFake(Groups(2100, 16)); // 1999 * 16 ticks: below the time limit, above 300 s
