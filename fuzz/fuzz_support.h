@@ -63,11 +63,4 @@ inline bool ValidUtf8(std::string_view text) {
     return true;
 }
 
-// Whether a check that waits for a fix elsewhere is switched on: the environment variable
-// `name` set to 1.
-inline bool Enabled(const char* name) {
-    const char* v = std::getenv(name);
-    return v != nullptr && v[0] == '1';
-}
-
 } // namespace hrv::fuzz

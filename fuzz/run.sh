@@ -3,9 +3,7 @@
 # inputs, every target). Each starts from its seed corpus fuzz/corpus/TARGET; the inputs it
 # finds go to build-fuzz/corpus/TARGET, a finding (crash, failed invariant, leak) to
 # build-fuzz/findings/ and stops the script with a non-zero status. RVX_FUZZ_SECONDS caps each
-# target's time as well. RVX_FUZZ_STRICT_ROWS=1 and RVX_FUZZ_STRICT_JSON_UTF8=1 turn on the
-# checks that a table row never holds a tab or line break of a file name and that a JSON line is
-# valid UTF-8 for any path.
+# target's time as well.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 runs=${1:-10000}
