@@ -37,7 +37,8 @@ std::string ResultLine(const std::string& path, FileKind kind, const FragmentDat
 // layer's error).
 std::string AnalyseFile(const std::string& path, FileKind kind, FragmentData& f, PpgWorkspace& w);
 
-// The value of "--type": rr, ppg or txt into `kind` (for OptionParser::Value); false for another word.
+// The value of "--type": rr, ppg or txt into `kind` (for OptionParser::Value); false for another
+// word.
 std::function<bool(const std::string&)> TypeOption(std::optional<FileKind>& kind);
 
 // Flushes `out`; false, with a message on `err`, when it cannot be written (a full disk, a closed
