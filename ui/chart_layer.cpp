@@ -176,6 +176,8 @@ public:
         if (spec_.bottom.textLabels) {
             auto* categories = new QBarCategoryAxis;
             categories->setTitleText(Text(spec_.bottom.caption));
+            // The bar labels are short words: drawn whole, never cut to "To…" in a narrow chart.
+            categories->setTruncateLabels(false);
             x_ = categories;
         } else {
             auto* axis = new QValueAxis;
