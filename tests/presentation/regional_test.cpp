@@ -6,22 +6,13 @@
 namespace hrv {
 namespace {
 
-std::int64_t Noon(int year, int month, int day) {
-    std::tm tm{};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = month - 1;
-    tm.tm_mday = day;
-    tm.tm_hour = 12;
-    tm.tm_isdst = -1;
-    return std::mktime(&tm);
-}
-
 TEST(Regional, NamesAsTheEnvironmentGivesThemAndTheCLocalesValuesOtherwise) {
-    EXPECT_EQ(RegionalFormatOf("de_DE.UTF-8@euro", "de_CH").shortDate(Noon(2027, 3, 5)),
+    EXPECT_EQ(RegionalFormatOf("de_DE.UTF-8@euro", "de_CH").shortDate(test::LocalNoon(2027, 3, 5)),
               "05.03.27");
     EXPECT_EQ(RegionalFormatOf("de_DE.UTF-8@euro", "de_CH").decimalSeparator, '.');
     for (const char* name : {"C.UTF-8", "POSIX", "", "xx_YY.UTF-8"}) {
-        EXPECT_EQ(RegionalFormatOf(name, name).shortDate(Noon(2026, 12, 8)), "12/08/26") << name;
+        EXPECT_EQ(RegionalFormatOf(name, name).shortDate(test::LocalNoon(2026, 12, 8)), "12/08/26")
+            << name;
         EXPECT_EQ(RegionalFormatOf(name, name).decimalSeparator, '.') << name;
     }
 }
@@ -31,10 +22,10 @@ TEST(Regional, LcAllThenTheCategoryThenLang) {
     const test::ScopedEnv lang("LANG", "ru_RU.UTF-8");
     const test::ScopedEnv lcTime("LC_TIME", "en_US.UTF-8");
     const test::ScopedEnv lcNumeric("LC_NUMERIC", "");
-    EXPECT_EQ(UserRegionalFormat().shortDate(Noon(2027, 3, 5)), "3/5/27");
+    EXPECT_EQ(UserRegionalFormat().shortDate(test::LocalNoon(2027, 3, 5)), "3/5/27");
     EXPECT_EQ(UserRegionalFormat().decimalSeparator, ',');
     const test::ScopedEnv c("LC_ALL", "C");
-    EXPECT_EQ(UserRegionalFormat().shortDate(Noon(2027, 3, 5)), "03/05/27");
+    EXPECT_EQ(UserRegionalFormat().shortDate(test::LocalNoon(2027, 3, 5)), "03/05/27");
     EXPECT_EQ(UserRegionalFormat().decimalSeparator, '.');
 }
 

@@ -119,15 +119,20 @@ inline void WriteBytes(const std::string& path, const std::vector<std::uint8_t>&
     WriteBytes(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
-// Sets the file's modification time to the given local date at noon.
-inline void SetLocalDate(const std::string& path, int year, int month, int day) {
+// Noon of a local date, as seconds since 1970.
+inline std::time_t LocalNoon(int year, int month, int day) {
     std::tm tm{};
     tm.tm_year = year - 1900;
     tm.tm_mon = month - 1;
     tm.tm_mday = day;
     tm.tm_hour = 12;
     tm.tm_isdst = -1;
-    const std::time_t t = std::mktime(&tm);
+    return std::mktime(&tm);
+}
+
+// Sets the file's modification time to the given local date at noon.
+inline void SetLocalDate(const std::string& path, int year, int month, int day) {
+    const std::time_t t = LocalNoon(year, month, day);
     const utimbuf times{t, t};
     ASSERT_EQ(::utime(path.c_str(), &times), 0);
 }
