@@ -51,7 +51,7 @@ LoadResult LoadFragmentFile(const std::string& path, FileKind kind, FragmentData
         return LoadResult::Loaded;
     }
     if (kind == FileKind::Txt) {
-        ReadRrText(path, f);
+        ReadRrText(path, f, w.FileImage);
         TakeRrWords(f);
         return LoadResult::Loaded;
     }

@@ -183,8 +183,8 @@ RrTextResult ParseRrText(std::string_view text) {
     return result;
 }
 
-void ReadRrText(const std::string& path, FragmentData& f) {
-    const std::vector<std::uint8_t> bytes = ReadFileBytes(path, kTextLimit + 1);
+void ReadRrText(const std::string& path, FragmentData& f, std::vector<std::uint8_t>& bytes) {
+    ReadFileInto(path, kTextLimit + 1, bytes);
     if (bytes.size() > kTextLimit) {
         throw RrTextError("Файл " + path + ": слишком большой для списка RR-интервалов");
     }

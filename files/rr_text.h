@@ -37,7 +37,8 @@ public:
 
 // Reads the RR list at `path` into RrWords (ticks * 256, aux 0; the first 40,000, as an RR file)
 // and RrCount, as ReadRrFile does. A rejected list throws RrTextError and leaves the fragment as
-// it was; FileIoError when the file layer fails.
-void ReadRrText(const std::string& path, FragmentData& f);
+// it was; FileIoError when the file layer fails. The file is read into `buffer`, which keeps its
+// capacity from open to open.
+void ReadRrText(const std::string& path, FragmentData& f, std::vector<std::uint8_t>& buffer);
 
 } // namespace hrv
