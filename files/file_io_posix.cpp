@@ -1,0 +1,447 @@
+// The file layer on POSIX systems: whole-file reads and safe writes with the system calls.
+#include "files/file_io.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace hrv {
+
+namespace {
+
+// Symbolic links followed before giving up, as the kernel does.
+constexpr int kMaxLinkHops = 40;
+// Attempts at a file that is replaced or removed while it is being opened and locked.
+constexpr int kMaxRetries = 100;
+
+std::string Message(const std::string& what, const std::string& path, const std::string& reason) {
+    return "Ошибка ввода-вывода: " + what + " " + path + " (" + reason + ")";
+}
+
+std::string ErrorText(int err) {
+    if (err == ENAMETOOLONG) {
+        return "слишком длинное имя файла";
+    }
+    return std::strerror(err);
+}
+
+[[noreturn]] void Fail(const std::string& what, const std::string& path, int err) {
+    throw FileIoError(Message(what, path, ErrorText(err)));
+}
+
+// What a path that is not a regular file is, for the messages.
+std::string KindText(mode_t mode) {
+    if (S_ISDIR(mode)) {
+        return "является каталогом";
+    }
+    if (S_ISFIFO(mode)) {
+        return "является каналом FIFO, а не обычным файлом";
+    }
+    if (S_ISCHR(mode) || S_ISBLK(mode)) {
+        return "является устройством, а не обычным файлом";
+    }
+    if (S_ISSOCK(mode)) {
+        return "является сокетом, а не обычным файлом";
+    }
+    return "не является обычным файлом";
+}
+
+[[noreturn]] void FailKind(const std::string& what, const std::string& path, mode_t mode) {
+    throw FileIoError(Message(what, path, KindText(mode)));
+}
+
+// Closes a descriptor on every way out.
+class Fd {
+public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    Fd(Fd&& other) noexcept : fd_(other.release()) {}
+    Fd& operator=(Fd&& other) noexcept {
+        if (this != &other) {
+            Fd old(fd_);
+            fd_ = other.release();
+        }
+        return *this;
+    }
+    int get() const { return fd_; }
+    int release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+
+private:
+    int fd_;
+};
+
+// Writes all of [p, p + n); on failure `written` says how much went out and errno why.
+bool WriteAll(int fd, const std::uint8_t* p, std::size_t n, std::size_t& written) {
+    written = 0;
+    while (written < n) {
+        const ssize_t w = ::write(fd, p + written, n - written);
+        if (w < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        written += static_cast<std::size_t>(w);
+    }
+    return true;
+}
+
+std::string FolderOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The path a write to `path` ends at: symbolic links followed to their last target, which need
+// not exist yet. Throws FileIoError for a loop of links.
+std::string FinalTarget(const std::string& path) {
+    std::string p = path;
+    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+        struct stat st {};
+        if (::lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            return p;
+        }
+        std::string link(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
+        for (;;) {
+            const ssize_t n = ::readlink(p.c_str(), link.data(), link.size());
+            if (n < 0) {
+                return p; // gone meanwhile: the later steps report what is there
+            }
+            if (static_cast<std::size_t>(n) < link.size()) {
+                link.resize(static_cast<std::size_t>(n));
+                break;
+            }
+            link.resize(link.size() * 2);
+        }
+        p = !link.empty() && link[0] == '/' ? link : FolderOf(p) + "/" + link;
+    }
+    Fail("не удалось записать файл", path, ELOOP);
+}
+
+// A new file with a short unused name (".rvx-" and six characters, so any name the folder takes
+// leaves room for it) in `folder`, created with `mode` less the umask.
+Fd CreateTempIn(const std::string& folder, mode_t mode, std::string& tempPath) {
+    static std::atomic<unsigned> counter{0};
+    static constexpr char kChars[] =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    const auto seed = static_cast<unsigned long long>(
+        std::chrono::steady_clock::now().time_since_epoch().count());
+    for (int attempt = 0; attempt < kMaxRetries; ++attempt) {
+        unsigned long long v = seed * 6364136223846793005ULL + ::getpid() * 1442695040888963407ULL +
+                               counter.fetch_add(1) * 2862933555777941757ULL;
+        std::string name = ".rvx-";
+        for (int i = 0; i < 6; ++i) {
+            name += kChars[v % 62];
+            v /= 62;
+        }
+        tempPath = folder + "/" + name;
+        const int fd = ::open(tempPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd >= 0) {
+            return Fd(fd);
+        }
+        if (errno != EEXIST) {
+            return Fd();
+        }
+    }
+    errno = EEXIST;
+    return Fd();
+}
+
+// Opens a path that must be a regular file: a folder, FIFO or device is refused before it is
+// opened, and the descriptor is checked again against one put in its place meanwhile.
+Fd OpenRegular(const std::string& path, int flags, const std::string& what) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return Fd();
+    }
+    if (!S_ISREG(st.st_mode)) {
+        FailKind(what, path, st.st_mode);
+    }
+    Fd fd(::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC));
+    if (fd.get() < 0) {
+        return fd;
+    }
+    if (::fstat(fd.get(), &st) != 0) {
+        Fail(what, path, errno);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        FailKind(what, path, st.st_mode);
+    }
+    ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+class PosixLockedAppendFile final : public LockedAppendFile {
+public:
+    PosixLockedAppendFile(int fd, std::string path, int openError)
+        : fd_(fd), path_(std::move(path)), openError_(openError) {}
+
+    std::size_t Read(std::span<std::uint8_t> buffer) override {
+        for (;;) {
+            const ssize_t r = ::pread(fd_.get(), buffer.data(), buffer.size(), readAt_);
+            if (r >= 0) {
+                readAt_ += r;
+                return static_cast<std::size_t>(r);
+            }
+            if (errno != EINTR) {
+                Fail("не удалось прочитать файл", path_, errno);
+            }
+        }
+    }
+
+    void Append(std::span<const std::uint8_t> bytes) override {
+        if (openError_ != 0) {
+            Fail("не удалось записать файл", path_, openError_);
+        }
+        struct stat before {};
+        if (::fstat(fd_.get(), &before) != 0) {
+            Fail("не удалось записать файл", path_, errno);
+        }
+        std::size_t written = 0;
+        if (WriteAll(fd_.get(), bytes.data(), bytes.size(), written) && ::fsync(fd_.get()) == 0) {
+            return;
+        }
+        const int err = errno;
+        // Take back only our own bytes: when the file has grown by more (a writer that does not
+        // take the lock), cutting it would delete what that writer finished.
+        struct stat after {};
+        if (written > 0 && ::fstat(fd_.get(), &after) == 0 &&
+            after.st_size == before.st_size + static_cast<off_t>(written)) {
+            if (::ftruncate(fd_.get(), before.st_size) != 0) {
+                // An append-only file keeps them; the write error is what the user must see.
+            }
+        }
+        Fail("не удалось записать файл", path_, err);
+    }
+
+private:
+    Fd fd_;
+    std::string path_;
+    int openError_; // why the file could not be opened for writing, 0 when it could
+    off_t readAt_ = 0;
+};
+
+} // namespace
+
+bool FileExists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string MissingFileMessage(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) {
+            return "Файл " + path + " не найден";
+        }
+        return Message("не удалось открыть файл", path, ErrorText(errno));
+    }
+    if (S_ISREG(st.st_mode)) {
+        return "Файл " + path + " не найден"; // it appeared meanwhile
+    }
+    return Message("не удалось открыть файл", path, KindText(st.st_mode));
+}
+
+void ReadFileInto(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& bytes) {
+    Fd fd = OpenRegular(path, O_RDONLY, "не удалось открыть файл");
+    if (fd.get() < 0) {
+        Fail("не удалось открыть файл", path, errno);
+    }
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) {
+        Fail("не удалось прочитать файл", path, errno);
+    }
+    // resize() within the capacity allocates nothing: a buffer used for every open grows to the
+    // largest file once.
+    const auto expected = static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 0);
+    bytes.resize(std::min(expected, limit));
+    std::size_t got = 0;
+    for (;;) {
+        if (got == bytes.size()) {
+            if (got >= limit) {
+                break;
+            }
+            // The file may have grown since its size was taken: read on in steps.
+            bytes.resize(std::min(limit, got + 65536));
+        }
+        const ssize_t r = ::read(fd.get(), bytes.data() + got, bytes.size() - got);
+        if (r < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            Fail("не удалось прочитать файл", path, errno);
+        }
+        if (r == 0) {
+            break;
+        }
+        got += static_cast<std::size_t>(r);
+    }
+    bytes.resize(got);
+}
+
+void WriteFileAtomic(const std::string& path, std::span<const std::uint8_t> bytes) {
+    const std::string what = "не удалось записать файл";
+    const std::string target = FinalTarget(path);
+    struct stat old {};
+    const bool exists = ::stat(target.c_str(), &old) == 0;
+    if (!exists && errno != ENOENT) {
+        Fail(what, path, errno);
+    }
+    if (exists && !S_ISREG(old.st_mode)) {
+        FailKind(what, path, old.st_mode);
+    }
+    if (exists && old.st_nlink > 1) {
+        // Renaming over it would leave the other names with the old contents; writing in place
+        // would lose both on a failure. Neither is done.
+        throw FileIoError(Message(what, path, "у файла есть другие имена — жёсткие ссылки"));
+    }
+    std::string temp;
+    Fd fd = CreateTempIn(FolderOf(target), exists ? (old.st_mode & 07777) : 0666, temp);
+    if (fd.get() < 0) {
+        Fail("не удалось создать файл", path, errno);
+    }
+    if (exists) {
+        // The owner first: changing it may clear the set-id bits the mode then restores.
+        if (::fchown(fd.get(), old.st_uid, old.st_gid) != 0) {
+            // Only the superuser may give a file away; the file is then the writer's own.
+        }
+        ::fchmod(fd.get(), old.st_mode & 07777);
+    }
+    std::size_t written = 0;
+    const bool ok =
+        WriteAll(fd.get(), bytes.data(), bytes.size(), written) && ::fsync(fd.get()) == 0;
+    const int err = errno;
+    if (!ok || ::close(fd.release()) != 0) {
+        const int closeErr = ok ? errno : err;
+        ::unlink(temp.c_str());
+        Fail(what, path, closeErr);
+    }
+    if (::rename(temp.c_str(), target.c_str()) != 0) {
+        const int renameErr = errno;
+        ::unlink(temp.c_str());
+        Fail(what, path, renameErr);
+    }
+    // The new name survives a crash as well (best effort: not every file system allows it).
+    const Fd folder(::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() >= 0) {
+        ::fsync(folder.get());
+    }
+}
+
+bool CreateFileExclusive(const std::string& path, std::span<const std::uint8_t> bytes) {
+    const std::string what = "не удалось создать файл";
+    const std::string target = FinalTarget(path);
+    std::string temp;
+    Fd fd = CreateTempIn(FolderOf(target), 0666, temp);
+    if (fd.get() < 0) {
+        Fail(what, path, errno);
+    }
+    std::size_t written = 0;
+    if (!WriteAll(fd.get(), bytes.data(), bytes.size(), written) || ::fsync(fd.get()) != 0) {
+        const int err = errno;
+        ::unlink(temp.c_str());
+        Fail(what, path, err);
+    }
+    // A hard link puts the finished file in place only when the name is free: unlike a rename
+    // it never replaces a table others have created and appended to meanwhile.
+    if (::link(temp.c_str(), target.c_str()) == 0) {
+        ::unlink(temp.c_str());
+        return true;
+    }
+    const int linkErr = errno;
+    ::unlink(temp.c_str());
+    if (linkErr == EEXIST) {
+        return false;
+    }
+    if (linkErr != EPERM && linkErr != ENOTSUP && linkErr != EOPNOTSUPP && linkErr != ENOSYS &&
+        linkErr != EMLINK) {
+        Fail(what, path, linkErr);
+    }
+    // A file system without hard links: create the name and fill it under the appenders' lock.
+    Fd direct(::open(target.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (direct.get() < 0) {
+        if (errno == EEXIST) {
+            return false;
+        }
+        Fail(what, path, errno);
+    }
+    ::flock(direct.get(), LOCK_EX);
+    if (!WriteAll(direct.get(), bytes.data(), bytes.size(), written) ||
+        ::fsync(direct.get()) != 0) {
+        const int err = errno;
+        ::unlink(target.c_str()); // appenders waiting for the lock see the name gone and retry
+        Fail(what, path, err);
+    }
+    return true;
+}
+
+std::unique_ptr<LockedAppendFile> LockedAppendFile::Open(const std::string& path) {
+    const std::string what = "не удалось открыть файл";
+    const std::string target = FinalTarget(path);
+    for (int attempt = 0; attempt < kMaxRetries; ++attempt) {
+        int openError = 0;
+        Fd fd = OpenRegular(target, O_RDWR | O_APPEND, what);
+        if (fd.get() < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) {
+            // Read-only: the duplicate test can still be made; the append then says why not.
+            openError = errno;
+            fd = OpenRegular(target, O_RDONLY, what);
+        }
+        if (fd.get() < 0) {
+            if (errno == ENOENT) {
+                return nullptr;
+            }
+            Fail(what, path, errno);
+        }
+        int locked;
+        do {
+            locked = ::flock(fd.get(), LOCK_EX);
+        } while (locked != 0 && errno == EINTR);
+        if (locked != 0 && errno != ENOLCK && errno != EOPNOTSUPP && errno != ENOSYS) {
+            Fail(what, path, errno);
+        }
+        // The lock is on what was opened: a file removed or replaced before it was granted (a
+        // creation that failed) is not the table any more.
+        struct stat held {};
+        struct stat named {};
+        if (::fstat(fd.get(), &held) != 0) {
+            Fail(what, path, errno);
+        }
+        if (::stat(target.c_str(), &named) == 0 && SameFile(held, named)) {
+            return std::make_unique<PosixLockedAppendFile>(fd.release(), path, openError);
+        }
+    }
+    Fail(what, path, EAGAIN);
+}
+
+std::int64_t FileModificationTime(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        Fail("не удалось прочитать сведения о файле", path, errno);
+    }
+    return static_cast<std::int64_t>(st.st_mtime);
+}
+
+} // namespace hrv

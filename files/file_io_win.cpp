@@ -1,0 +1,434 @@
+// The file layer on Windows: whole-file reads and safe writes with the Win32 file functions.
+#include "files/file_io.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <utility>
+#include <windows.h>
+
+namespace hrv {
+
+namespace {
+
+// Attempts at a table another program is creating (it holds it exclusively for a moment).
+constexpr int kMaxRetries = 1000;
+
+std::wstring Wide(const std::string& path) {
+    if (path.empty()) {
+        return {};
+    }
+    const int n =
+        ::MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
+    std::wstring w(static_cast<std::size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), w.data(), n);
+    return w;
+}
+
+std::string Utf8(const std::wstring& w) {
+    if (w.empty()) {
+        return {};
+    }
+    const int n = ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr,
+                                        0, nullptr, nullptr);
+    std::string s(static_cast<std::size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr,
+                          nullptr);
+    return s;
+}
+
+std::string Message(const std::string& what, const std::string& path, const std::string& reason) {
+    return "Ошибка ввода-вывода: " + what + " " + path + " (" + reason + ")";
+}
+
+std::string ErrorText(DWORD err) {
+    if (err == ERROR_FILENAME_EXCED_RANGE) {
+        return "слишком длинное имя файла";
+    }
+    wchar_t* text = nullptr;
+    const DWORD n = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, err, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring w = n > 0 && text != nullptr ? std::wstring(text, n) : std::wstring();
+    if (text != nullptr) {
+        ::LocalFree(text);
+    }
+    while (!w.empty() && (w.back() == L'\r' || w.back() == L'\n' || w.back() == L'.')) {
+        w.pop_back();
+    }
+    return w.empty() ? "ошибка " + std::to_string(err) : Utf8(w);
+}
+
+[[noreturn]] void Fail(const std::string& what, const std::string& path, DWORD err) {
+    throw FileIoError(Message(what, path, ErrorText(err)));
+}
+
+// Closes a handle on every way out.
+class Handle {
+public:
+    explicit Handle(HANDLE h = INVALID_HANDLE_VALUE) : h_(h) {}
+    ~Handle() {
+        if (h_ != INVALID_HANDLE_VALUE) {
+            ::CloseHandle(h_);
+        }
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    Handle(Handle&& other) noexcept : h_(other.release()) {}
+    Handle& operator=(Handle&& other) noexcept {
+        if (this != &other) {
+            Handle old(h_);
+            h_ = other.release();
+        }
+        return *this;
+    }
+    HANDLE get() const { return h_; }
+    bool ok() const { return h_ != INVALID_HANDLE_VALUE; }
+    HANDLE release() {
+        HANDLE h = h_;
+        h_ = INVALID_HANDLE_VALUE;
+        return h;
+    }
+
+private:
+    HANDLE h_;
+};
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// What a path that is not a regular file is; empty for a regular file. Only looks, never waits:
+// the handle asks for no data access.
+std::string KindOf(const std::wstring& path, DWORD& err) {
+    err = 0;
+    Handle h(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!h.ok()) {
+        err = ::GetLastError();
+        return {};
+    }
+    if (::GetFileType(h.get()) != FILE_TYPE_DISK) {
+        return "является устройством или каналом, а не обычным файлом";
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (::GetFileInformationByHandle(h.get(), &info) &&
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return "является каталогом";
+    }
+    return {};
+}
+
+bool WriteAll(HANDLE h, const std::uint8_t* p, std::size_t n, std::size_t& written) {
+    written = 0;
+    while (written < n) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(n - written, 1u << 30));
+        DWORD w = 0;
+        if (!::WriteFile(h, p + written, chunk, &w, nullptr)) {
+            return false;
+        }
+        written += w;
+    }
+    return true;
+}
+
+std::string FolderOf(const std::string& path) {
+    const auto slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+// The final target of an existing path (symbolic links followed), or the path itself.
+std::string FinalTarget(const std::string& path) {
+    Handle h(::CreateFileW(Wide(path).c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!h.ok()) {
+        return path;
+    }
+    std::wstring w(32768, L'\0');
+    const DWORD n = ::GetFinalPathNameByHandleW(h.get(), w.data(), static_cast<DWORD>(w.size()),
+                                                FILE_NAME_NORMALIZED);
+    if (n == 0 || n >= w.size()) {
+        return path;
+    }
+    w.resize(n);
+    return Utf8(w);
+}
+
+// A new file with a short unused name in `folder`, opened for writing.
+Handle CreateTempIn(const std::string& folder, std::string& tempPath) {
+    static constexpr char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    unsigned long long v = ::GetTickCount64() * 6364136223846793005ULL + ::GetCurrentProcessId();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = ".rvx-";
+        for (int i = 0; i < 6; ++i) {
+            name += kChars[v % 36];
+            v /= 36;
+        }
+        v = v * 6364136223846793005ULL + 1442695040888963407ULL + attempt;
+        tempPath = folder + "\\" + name;
+        Handle h(::CreateFileW(Wide(tempPath).c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
+                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (h.ok() || ::GetLastError() != ERROR_FILE_EXISTS) {
+            return h;
+        }
+    }
+    ::SetLastError(ERROR_FILE_EXISTS);
+    return Handle();
+}
+
+// Marks an open file to be removed when its handle closes.
+void DeleteOnClose(HANDLE h) {
+    FILE_DISPOSITION_INFO info{};
+    info.DeleteFile = TRUE;
+    ::SetFileInformationByHandle(h, FileDispositionInfo, &info, sizeof info);
+}
+
+class WinLockedAppendFile final : public LockedAppendFile {
+public:
+    WinLockedAppendFile(HANDLE h, std::string path, DWORD openError)
+        : h_(h), path_(std::move(path)), openError_(openError) {}
+    ~WinLockedAppendFile() override {
+        OVERLAPPED at = LockPlace();
+        ::UnlockFileEx(h_.get(), 0, 1, 0, &at);
+    }
+
+    // One byte far past any data: locking it excludes the other appenders without keeping
+    // anyone from reading or writing the table itself (Windows locks are mandatory).
+    static OVERLAPPED LockPlace() {
+        OVERLAPPED at{};
+        at.Offset = 0xFFFFFFFEu;
+        at.OffsetHigh = 0x7FFFFFFFu;
+        return at;
+    }
+
+    std::size_t Read(std::span<std::uint8_t> buffer) override {
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(readAt_ & 0xFFFFFFFFu);
+        at.OffsetHigh = static_cast<DWORD>(readAt_ >> 32);
+        DWORD got = 0;
+        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(buffer.size(), 1u << 30));
+        if (!::ReadFile(h_.get(), buffer.data(), want, &got, &at)) {
+            const DWORD err = ::GetLastError();
+            if (err == ERROR_HANDLE_EOF) {
+                return 0;
+            }
+            Fail("не удалось прочитать файл", path_, err);
+        }
+        readAt_ += got;
+        return got;
+    }
+
+    void Append(std::span<const std::uint8_t> bytes) override {
+        if (openError_ != 0) {
+            Fail("не удалось записать файл", path_, openError_);
+        }
+        LARGE_INTEGER before{};
+        if (!::GetFileSizeEx(h_.get(), &before)) {
+            Fail("не удалось записать файл", path_, ::GetLastError());
+        }
+        std::size_t written = 0;
+        if (WriteAll(h_.get(), bytes.data(), bytes.size(), written) &&
+            ::FlushFileBuffers(h_.get())) {
+            return;
+        }
+        const DWORD err = ::GetLastError();
+        LARGE_INTEGER after{};
+        if (written > 0 && ::GetFileSizeEx(h_.get(), &after) &&
+            after.QuadPart == before.QuadPart + static_cast<LONGLONG>(written)) {
+            // Only our own bytes are taken back; an append-only handle cannot cut the file.
+            Handle cut(::CreateFileW(Wide(path_).c_str(), GENERIC_WRITE, kShareAll, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            FILE_END_OF_FILE_INFO end{};
+            end.EndOfFile = before;
+            if (cut.ok()) {
+                ::SetFileInformationByHandle(cut.get(), FileEndOfFileInfo, &end, sizeof end);
+            }
+        }
+        Fail("не удалось записать файл", path_, err);
+    }
+
+private:
+    Handle h_;
+    std::string path_;
+    DWORD openError_;
+    unsigned long long readAt_ = 0;
+};
+
+} // namespace
+
+bool FileExists(const std::string& path) {
+    DWORD err = 0;
+    return KindOf(Wide(path), err).empty() && err == 0;
+}
+
+std::string MissingFileMessage(const std::string& path) {
+    DWORD err = 0;
+    const std::string kind = KindOf(Wide(path), err);
+    if (!kind.empty()) {
+        return Message("не удалось открыть файл", path, kind);
+    }
+    if (err != 0 && err != ERROR_FILE_NOT_FOUND && err != ERROR_PATH_NOT_FOUND &&
+        err != ERROR_INVALID_NAME) {
+        return Message("не удалось открыть файл", path, ErrorText(err));
+    }
+    return "Файл " + path + " не найден";
+}
+
+void ReadFileInto(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& bytes) {
+    const std::string what = "не удалось открыть файл";
+    DWORD err = 0;
+    const std::string kind = KindOf(Wide(path), err);
+    if (!kind.empty()) {
+        throw FileIoError(Message(what, path, kind));
+    }
+    Handle h(::CreateFileW(Wide(path).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h.ok()) {
+        Fail(what, path, ::GetLastError());
+    }
+    if (::GetFileType(h.get()) != FILE_TYPE_DISK) {
+        throw FileIoError(
+            Message(what, path, "является устройством или каналом, а не обычным файлом"));
+    }
+    bytes.clear();
+    std::size_t got = 0;
+    for (;;) {
+        if (got == bytes.size()) {
+            if (got >= limit) {
+                break;
+            }
+            bytes.resize(std::min(limit, got + 65536));
+        }
+        DWORD r = 0;
+        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - got, 1u << 30));
+        if (!::ReadFile(h.get(), bytes.data() + got, want, &r, nullptr)) {
+            Fail("не удалось прочитать файл", path, ::GetLastError());
+        }
+        if (r == 0) {
+            break;
+        }
+        got += r;
+    }
+    bytes.resize(got);
+}
+
+void WriteFileAtomic(const std::string& path, std::span<const std::uint8_t> bytes) {
+    const std::string what = "не удалось записать файл";
+    const std::string target = FinalTarget(path);
+    const std::wstring wTarget = Wide(target);
+    DWORD err = 0;
+    const std::string kind = KindOf(wTarget, err);
+    if (!kind.empty()) {
+        throw FileIoError(Message(what, path, kind));
+    }
+    const bool exists = err == 0;
+    if (exists) {
+        Handle h(::CreateFileW(wTarget.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (h.ok() && ::GetFileInformationByHandle(h.get(), &info) && info.nNumberOfLinks > 1) {
+            throw FileIoError(Message(what, path, "у файла есть другие имена — жёсткие ссылки"));
+        }
+    }
+    std::string temp;
+    Handle h = CreateTempIn(FolderOf(target), temp);
+    if (!h.ok()) {
+        Fail("не удалось создать файл", path, ::GetLastError());
+    }
+    std::size_t written = 0;
+    if (!WriteAll(h.get(), bytes.data(), bytes.size(), written) || !::FlushFileBuffers(h.get())) {
+        const DWORD writeErr = ::GetLastError();
+        DeleteOnClose(h.get());
+        Fail(what, path, writeErr);
+    }
+    h = Handle();
+    const std::wstring wTemp = Wide(temp);
+    // ReplaceFileW keeps the old file's security, attributes and creation time; a new file
+    // takes those its folder gives.
+    const BOOL moved = exists
+                           ? ::ReplaceFileW(wTarget.c_str(), wTemp.c_str(), nullptr,
+                                            REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
+                           : ::MoveFileExW(wTemp.c_str(), wTarget.c_str(), MOVEFILE_WRITE_THROUGH);
+    if (!moved) {
+        const DWORD moveErr = ::GetLastError();
+        ::DeleteFileW(wTemp.c_str());
+        Fail(what, path, moveErr);
+    }
+}
+
+bool CreateFileExclusive(const std::string& path, std::span<const std::uint8_t> bytes) {
+    const std::string what = "не удалось создать файл";
+    // No sharing while it is filled: appenders wait until it is whole.
+    Handle h(::CreateFileW(Wide(FinalTarget(path)).c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
+                           CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h.ok()) {
+        const DWORD err = ::GetLastError();
+        if (err == ERROR_FILE_EXISTS || err == ERROR_ALREADY_EXISTS) {
+            return false;
+        }
+        Fail(what, path, err);
+    }
+    std::size_t written = 0;
+    if (!WriteAll(h.get(), bytes.data(), bytes.size(), written) || !::FlushFileBuffers(h.get())) {
+        const DWORD err = ::GetLastError();
+        DeleteOnClose(h.get());
+        Fail(what, path, err);
+    }
+    return true;
+}
+
+std::unique_ptr<LockedAppendFile> LockedAppendFile::Open(const std::string& path) {
+    const std::string what = "не удалось открыть файл";
+    const std::wstring w = Wide(FinalTarget(path));
+    for (int attempt = 0; attempt < kMaxRetries; ++attempt) {
+        DWORD openError = 0;
+        Handle h(::CreateFileW(w.c_str(), GENERIC_READ | FILE_APPEND_DATA | SYNCHRONIZE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!h.ok() && ::GetLastError() == ERROR_ACCESS_DENIED) {
+            openError = ERROR_ACCESS_DENIED;
+            h = Handle(::CreateFileW(w.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        }
+        if (!h.ok()) {
+            const DWORD err = ::GetLastError();
+            if (err == ERROR_FILE_NOT_FOUND) {
+                return nullptr;
+            }
+            if (err == ERROR_SHARING_VIOLATION) {
+                ::Sleep(10); // being created by another program
+                continue;
+            }
+            DWORD kindErr = 0;
+            const std::string kind = KindOf(w, kindErr);
+            if (!kind.empty()) {
+                throw FileIoError(Message(what, path, kind));
+            }
+            Fail(what, path, err);
+        }
+        if (::GetFileType(h.get()) != FILE_TYPE_DISK) {
+            throw FileIoError(
+                Message(what, path, "является устройством или каналом, а не обычным файлом"));
+        }
+        OVERLAPPED at = WinLockedAppendFile::LockPlace();
+        if (!::LockFileEx(h.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &at)) {
+            Fail(what, path, ::GetLastError());
+        }
+        return std::make_unique<WinLockedAppendFile>(h.release(), path, openError);
+    }
+    Fail(what, path, ERROR_SHARING_VIOLATION);
+}
+
+std::int64_t FileModificationTime(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) {
+        Fail("не удалось прочитать сведения о файле", path, ::GetLastError());
+    }
+    ULARGE_INTEGER t{};
+    t.LowPart = data.ftLastWriteTime.dwLowDateTime;
+    t.HighPart = data.ftLastWriteTime.dwHighDateTime;
+    // 100-ns steps since 1601 to seconds since 1970.
+    return static_cast<std::int64_t>(t.QuadPart / 10000000ULL) - 11644473600LL;
+}
+
+} // namespace hrv
