@@ -2,6 +2,8 @@
 // of the analysis and every result. Fixed capacities, nothing allocated per analysis.
 #pragma once
 
+#include "analysis/beat_correction.h"
+
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -72,6 +74,9 @@ struct TimeIndicesData {
     std::int32_t MaxClass = 0; // ticks
 };
 
+// Whether the analysis corrects artefact beats first (see analysis/beat_correction.h).
+enum class CorrectionMode : std::uint8_t { None, Auto };
+
 // The whole fragment. About 5 MB: never on the stack; the programs hold one instance for the run
 // (Fragment()), tests make their own with std::make_unique.
 struct FragmentData {
@@ -97,6 +102,15 @@ struct FragmentData {
     TimeIndicesData TimeIndices;
     std::array<std::int32_t, kClassCount> Histogram{};  // intervals per tick class 0..255
     std::array<std::uint8_t, kClassCount> ScatterMap{}; // preceding interval per following interval
+
+    // Artefact correction, chosen by the caller before an analysis; off unless the user asks.
+    // With Auto the analysis corrects the first min(RrCount, 2000) intervals of RrWords into
+    // RrTicks and AnalysisSeries (at most 2000 intervals), and Correction holds what it did;
+    // RrWords always keeps the intervals as recorded or read, so Save writes those.
+    CorrectionMode Correct = CorrectionMode::None;
+    bool Corrected = false;           // RrTicks and AnalysisSeries hold a corrected series
+    std::int32_t CorrectionInput = 0; // input intervals the last correction examined
+    BeatCorrection Correction;        // the last correction; empty when none ran
 };
 
 // The process-wide fragment of the programs (zero-filled, created on first use).

@@ -24,6 +24,7 @@ namespace {
 struct AnalyzeOptions {
     std::optional<FileKind> kind; // --type; otherwise by extension
     bool spectrum = false;
+    CorrectionMode correct = CorrectionMode::None;
     bool text = false;                // --format text: the panels' lines instead of JSON
     std::optional<std::string> table; // --table: the summary table the rows go to
     std::vector<std::string> files;
@@ -39,6 +40,7 @@ std::optional<AnalyzeOptions> ParseAnalyze(const Args& args, std::ostream& err) 
                    o.text = v == "text";
                    return v == "json" || v == "text";
                })
+        .Value("--correct", "none or auto", CorrectOption(o.correct))
         .Text("--table", "the path of the table", o.table);
     if (!parser.Parse(args, o.files)) {
         return std::nullopt;
@@ -61,6 +63,13 @@ std::function<bool(const std::string&)> TypeOption(std::optional<FileKind>& kind
             }
         }
         return false;
+    };
+}
+
+std::function<bool(const std::string&)> CorrectOption(CorrectionMode& mode) {
+    return [&mode](const std::string& value) {
+        mode = value == "auto" ? CorrectionMode::Auto : CorrectionMode::None;
+        return value == "auto" || value == "none";
     };
 }
 
@@ -106,8 +115,17 @@ std::string ResultLine(const std::string& path, FileKind kind, const FragmentDat
         .Real("LFnorm", s.LFnorm)
         .Real("HFnorm", s.HFnorm)
         .Real("LFHF", s.LFHF)
-        .Array("intervals", std::span(f.RrTicks.data() + 1, static_cast<std::size_t>(held)),
-               [](std::uint8_t v) { return std::to_string(v); });
+        // The intervals as recorded or read, whether or not the analysis corrected them.
+        .Array("intervals", std::span(f.RrWords.data() + 1, static_cast<std::size_t>(held)),
+               [](std::uint16_t v) { return std::to_string(v >> 8); });
+    if (f.Corrected) {
+        j.Array("corrected_intervals", f.Correction.ticks,
+                [](std::uint8_t v) { return std::to_string(v); });
+        j.Array("artefacts", f.Correction.artefacts, [](const Artefact& a) {
+            return "{\"index\": " + std::to_string(a.index) + ", \"kind\": \"" +
+                   ArtefactKindName(a.kind) + "\"}";
+        });
+    }
     if (spectrum) {
         j.Array("Power", std::span(f.Spectrum.Power.data() + 1, kBinCount), JsonObject::Number);
     }
@@ -187,6 +205,7 @@ int Analyze(const Args& args, std::ostream& out, std::ostream& err) {
             [&](LargePagePtr<AnalyzeWorker>& w, std::size_t i) {
                 const std::string& path = files[i];
                 const FileKind kind = options->kind.value_or(KindFromExtension(path));
+                w->fragment.Correct = options->correct;
                 const std::string error = AnalyseFile(path, kind, w->fragment, w->workspace);
                 const FragmentData* analysed = error.empty() ? &w->fragment : nullptr;
                 if (options->text) {

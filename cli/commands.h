@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <iosfwd>
 #include <optional>
@@ -13,6 +14,7 @@ namespace hrv {
 struct FragmentData;
 struct PpgWorkspace;
 enum class FileKind;
+enum class CorrectionMode : std::uint8_t;
 } // namespace hrv
 
 namespace hrv::cli {
@@ -44,6 +46,9 @@ std::function<bool(const std::string&)> TypeOption(std::optional<FileKind>& kind
 // Flushes `out`; false, with a message on `err`, when it cannot be written (a full disk, a closed
 // pipe): the command must then end with a failure.
 bool OutputWritten(std::ostream& out, std::ostream& err);
+
+// The value of "--correct": none or auto into `mode`; false for another word.
+std::function<bool(const std::string&)> CorrectOption(CorrectionMode& mode);
 
 // The word of a file kind in --type and in the JSON "type": rr, ppg or txt.
 std::string_view TypeName(FileKind kind);
