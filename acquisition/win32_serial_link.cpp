@@ -85,7 +85,14 @@ public:
             return std::nullopt;
         }
         if (count != 1) {
-            return std::nullopt; // time-out
+            // A time-out, or a device gone away without failing the read (a USB adapter or a
+            // pseudo-terminal whose other side has closed): then the port's status is gone too.
+            DWORD errors = 0;
+            COMSTAT status{};
+            if (::ClearCommError(handle_, &errors, &status) == 0) {
+                ComClose();
+            }
+            return std::nullopt;
         }
         return byte;
     }

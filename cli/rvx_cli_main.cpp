@@ -4,9 +4,17 @@
 #include <exception>
 #include <iostream>
 
-int main(int argc, char** argv) {
+#ifdef _WIN32
+#include <cwchar>
+#include <string>
+#include <utility>
+#include <windows.h>
+#endif
+
+namespace {
+
+int Main(const hrv::cli::Args& args) {
     std::ios::sync_with_stdio(false);
-    const hrv::cli::Args args(argv + 1, argv + argc);
     try {
         return hrv::cli::Run(args, std::cout, std::cerr);
     } catch (const std::exception& e) {
@@ -14,3 +22,38 @@ int main(int argc, char** argv) {
         return hrv::cli::kExitFailed;
     }
 }
+
+} // namespace
+
+#ifdef _WIN32
+// Windows hands the arguments over in UTF-16 (wmain, linked with -municode): they are taken whole
+// as UTF-8, the encoding of every path in the program, whatever the system's ANSI code page; a
+// name in Cyrillic or in any other script reaches the file layer intact. The console shows the
+// UTF-8 output as such while the program runs.
+int wmain(int argc, wchar_t** argv) {
+    hrv::cli::Args args;
+    for (int i = 1; i < argc; ++i) {
+        const int wide = static_cast<int>(std::wcslen(argv[i]));
+        const int n =
+            ::WideCharToMultiByte(CP_UTF8, 0, argv[i], wide, nullptr, 0, nullptr, nullptr);
+        std::string utf8(static_cast<std::size_t>(n), '\0');
+        ::WideCharToMultiByte(CP_UTF8, 0, argv[i], wide, utf8.data(), n, nullptr, nullptr);
+        args.push_back(std::move(utf8));
+    }
+    const UINT consolePage = ::GetConsoleOutputCP(); // 0 without a console
+    if (consolePage != 0) {
+        ::SetConsoleOutputCP(CP_UTF8);
+    }
+    const int status = Main(args);
+    if (consolePage != 0) {
+        std::cout.flush();
+        std::cerr.flush();
+        ::SetConsoleOutputCP(consolePage);
+    }
+    return status;
+}
+#else
+int main(int argc, char** argv) {
+    return Main(hrv::cli::Args(argv + 1, argv + argc));
+}
+#endif

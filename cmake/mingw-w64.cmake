@@ -1,6 +1,7 @@
 # Cross-compiling the Qt-free part (the core libraries and rvx-cli) for 64-bit Windows with
 # Debian's MinGW-w64 compilers (g++-mingw-w64-x86-64-posix: the POSIX thread model, for
-# std::thread). The programs are linked statically so that rvx-cli.exe runs alone.
+# std::thread). The programs are linked statically so that rvx-cli.exe runs alone: no MinGW
+# runtime DLL (libstdc++, libgcc, libwinpthread) has to be shipped or found beside it.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -15,3 +16,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+
+# The build's programs and tests run on this machine under wine, in a wine prefix of the build
+# folder's own (cmake/wine-run.sh): ctest runs the Windows tests through it.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh ${CMAKE_BINARY_DIR}/wine)

@@ -410,6 +410,12 @@ std::unique_ptr<LockedAppendFile> LockedAppendFile::Open(const std::string& path
             throw FileIoError(
                 Message(what, path, "является устройством или каналом, а не обычным файлом"));
         }
+        // A read-only file takes no rows, also where the open let it pass (wine run by root).
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (openError == 0 && ::GetFileInformationByHandle(h.get(), &info) &&
+            (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+            openError = ERROR_ACCESS_DENIED;
+        }
         OVERLAPPED at = WinLockedAppendFile::LockPlace();
         if (!::LockFileEx(h.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &at)) {
             Fail(what, path, ::GetLastError());

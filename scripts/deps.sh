@@ -8,8 +8,8 @@ RVX_PACKAGES=(
     qt6-base-dev libqt6opengl6-dev qt6-charts-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     python3 poppler-utils fonts-dejavu-core xvfb xauth qt6-translations-l10n
-    g++-mingw-w64-x86-64-posix
-    dpkg-dev file desktop-file-utils appstream
+    g++-mingw-w64-x86-64-posix googletest wine64
+    dpkg-dev file desktop-file-utils appstream lintian
     clang-14 libclang-rt-14-dev
 )
 

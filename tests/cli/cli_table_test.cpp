@@ -27,20 +27,6 @@ using test::WriteBytes;
 // The command line runs in the "C" locale whatever the caller's environment says.
 class CliTableTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        const char* old = std::getenv("LC_ALL");
-        hadLcAll_ = old != nullptr;
-        oldLcAll_ = old != nullptr ? old : "";
-        ::setenv("LC_ALL", "C", 1);
-    }
-    void TearDown() override {
-        if (hadLcAll_) {
-            ::setenv("LC_ALL", oldLcAll_.c_str(), 1);
-        } else {
-            ::unsetenv("LC_ALL");
-        }
-    }
-
     // An RR file long enough for the analysis, dated 8 December 2026.
     std::string MakeRecording(const std::string& name) {
         const std::string path = dir_ / name;
@@ -52,8 +38,7 @@ protected:
     ScratchDir dir_;
 
 private:
-    bool hadLcAll_ = false;
-    std::string oldLcAll_;
+    test::ScopedEnv lcAll_{"LC_ALL", "C"};
 };
 
 TEST_F(CliTableTest, CLocaleHasPointAndMonthDayYear) {

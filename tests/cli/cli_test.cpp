@@ -97,10 +97,14 @@ TEST(Cli, AFailingFileGivesItsMessageAndTheRunGoesOn) {
     const auto r = RunCli({"analyze", missing, shortRr, tinyPpg, dir.string(), good});
     EXPECT_EQ(r.status, cli::kExitFailed);
     ASSERT_EQ(r.lines.size(), 5u);
-    EXPECT_EQ(r.lines[0], "{\"file\": \"" + missing +
+    std::string inJson; // a Windows path's backslashes are escaped
+    for (const char c : missing) {
+        inJson += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    }
+    EXPECT_EQ(r.lines[0], "{\"file\": \"" + inJson +
                               "\", \"type\": \"rr\", \"ok\": false, "
                               "\"error\": \"Файл " +
-                              missing + " не найден\"}");
+                              inJson + " не найден\"}");
     EXPECT_EQ(Field(r.lines[1], "error"), "\"Недостаточно данных для анализа\"");
     EXPECT_EQ(Field(r.lines[2], "type"), "\"ppg\"");
     EXPECT_EQ(Field(r.lines[2], "error"), "\"Ошибка импорта данных\"");

@@ -92,9 +92,13 @@ TEST(SettingsFile, LongerFileGivesItsFirstRecordAndIsRewrittenAt176Bytes) {
 }
 
 TEST(SettingsFile, FileThatCannotBeOpenedIsUnreadable) {
+#ifdef _WIN32
+    GTEST_SKIP() << "on Windows a file's permission bits do not bar reading it";
+#else
     if (::geteuid() == 0) {
         GTEST_SKIP() << "file permissions do not bind the superuser";
     }
+#endif
     ScratchDir dir;
     WriteBytes(dir / "rvxcfg.cfg", FirstRunBytes());
     std::filesystem::permissions(dir / "rvxcfg.cfg", std::filesystem::perms::none);

@@ -25,7 +25,8 @@ TEST_F(UserFolderTest, FirstStartCreatesTheFolderAndLaterStartsKeepItsFiles) {
 
     EXPECT_EQ(EnterUserFolder(folder), "");
     EXPECT_TRUE(fs::equivalent(fs::current_path(), folder));
-    std::ofstream("rvx.txt") << "row\n"; // as the window writes it, relative to its folder
+    // As the window writes it, relative to its folder.
+    std::ofstream("rvx.txt", std::ios::binary) << "row\n";
 
     fs::current_path(start_);
     EXPECT_EQ(EnterUserFolder(folder), "");

@@ -2,7 +2,7 @@
 """Compare rvx-cli with the Python reference analysis.
 
     python3 compare.py --cli build/cli/rvx-cli [--rtol 1e-9]
-                       [--synthetic DIR] [--jobs N] FILE...
+                       [--synthetic DIR] [--jobs N] [--emulator WORD]... FILE...
 
 Runs `rvx-cli analyze --spectrum FILE...` once for all files and the
 reference (hrv_reference.py) on the same files, then compares per file:
@@ -31,9 +31,9 @@ ABS_TOL = 1e-12
 MAX_LIST_REPORTS = 10          # mismatch lines per list field and file
 
 
-def run_cli(cli, files, timeout):
+def run_cli(cli, files, timeout, emulator=()):
     """Run rvx-cli once; return (results by file, results in order, rc, stderr)."""
-    proc = subprocess.run([cli, "analyze", "--spectrum"] + list(files),
+    proc = subprocess.run(list(emulator) + [cli, "analyze", "--spectrum"] + list(files),
                           stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                           timeout=timeout)
     by_file = {}
@@ -164,6 +164,9 @@ def main(argv=None):
                     help="parallel reference processes")
     ap.add_argument("--timeout", type=float, default=3600,
                     help="seconds allowed for the rvx-cli run")
+    ap.add_argument("--emulator", action="append", default=[], metavar="WORD",
+                    help="a word of the command that runs rvx-cli (a cross build's "
+                         "wine), in order")
     ap.add_argument("files", nargs="*", metavar="FILE")
     args = ap.parse_args(argv)
 
@@ -174,7 +177,8 @@ def main(argv=None):
         ap.error("no files to compare")
 
     try:
-        by_file, ordered, rc, err = run_cli(args.cli, files, args.timeout)
+        by_file, ordered, rc, err = run_cli(args.cli, files, args.timeout,
+                                           args.emulator)
     except (OSError, subprocess.SubprocessError) as e:
         print("cannot run %s: %s" % (args.cli, e))
         return 2

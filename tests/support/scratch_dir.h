@@ -6,8 +6,22 @@
 #include <string>
 #include <system_error>
 #include <unistd.h>
+#include <utility>
 
 namespace hrv::test {
+
+// A path in a scratch folder. It converts to std::string where one is wanted, on Windows too
+// (where a path's own string is wide; the narrow one is UTF-8, as the file layer's).
+class ScratchPath : public std::filesystem::path {
+public:
+    using std::filesystem::path::path;
+    ScratchPath(std::filesystem::path p) : std::filesystem::path(std::move(p)) {}
+#ifdef _WIN32
+    operator std::string() const {
+        return string();
+    }
+#endif
+};
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class ScratchDir {
@@ -37,7 +51,7 @@ public:
     ScratchDir& operator=(const ScratchDir&) = delete;
 
     // A path inside the folder; converts to std::string where one is wanted.
-    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+    ScratchPath operator/(const std::string& name) const { return path_ / name; }
     const std::filesystem::path& path() const { return path_; }
     operator const std::filesystem::path&() const { return path_; }
     std::string string() const { return path_.string(); }

@@ -133,7 +133,7 @@ inline std::time_t LocalNoon(int year, int month, int day) {
 // Sets the file's modification time to the given local date at noon.
 inline void SetLocalDate(const std::string& path, int year, int month, int day) {
     const std::time_t t = LocalNoon(year, month, day);
-    const utimbuf times{t, t};
+    utimbuf times{t, t}; // MinGW's utime takes it non-const
     ASSERT_EQ(::utime(path.c_str(), &times), 0);
 }
 
@@ -190,19 +190,26 @@ public:
             had_ = true;
             old_ = old;
         }
-        ::setenv(name, value.c_str(), 1);
+        Set(name, value.c_str());
     }
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
-    ~ScopedEnv() {
-        if (had_) {
-            ::setenv(name_, old_.c_str(), 1);
-        } else {
-            ::unsetenv(name_);
-        }
-    }
+    ~ScopedEnv() { Set(name_, had_ ? old_.c_str() : nullptr); }
 
 private:
+    // Sets the variable, or removes it when value is null.
+    static void Set(const char* name, const char* value) {
+#ifdef _WIN32
+        ::_putenv_s(name, value != nullptr ? value : ""); // "" removes it
+#else
+        if (value != nullptr) {
+            ::setenv(name, value, 1);
+        } else {
+            ::unsetenv(name);
+        }
+#endif
+    }
+
     const char* name_;
     bool had_ = false;
     std::string old_;
