@@ -19,8 +19,8 @@
 // comes back exactly as it was. The walk runs twice: the first pass gives the spreads, levels
 // and jitters of the series with its artefacts marked, so that the second pass measures against
 // a reference that a long run of artefacts (bigeminy, a stretch at half rate) cannot capture.
-// Last, a stretch where corrections of different kinds crowd together (a burst of noise), or that
-// holds another number of beats than its duration fits, is replaced by evenly placed beats.
+// Last, a stretch where corrections of different kinds crowd together (a burst of noise), or whose
+// mean interval is well off the intervals around it, is replaced by as many beats as it holds.
 // Beats are placed so that the chain of intervals with their corrected neighbours has the least
 // sum of squared successive differences; beat times are rounded to whole ticks, so the intervals
 // still add up to the input's.
@@ -73,11 +73,12 @@ struct Tuning {
     double penaltyDrop = 12.0;
     double penaltyInsert = 6.0; // per inserted beat
     double rightClamp = 2.0;    // spreads: how far the next raw interval may pull a placed beat
-    double ectopicShare = 0.15; // an early beat moved by more than this share of the level
+    double ectopicShare = 0.2;  // an early beat moved by more than this share of the level
     double pairMismatch = 0.25; // a moved pair whose sum is off twice the level by more
     int noiseGap = 4;           // unmarked intervals that may separate corrections of one stretch
     int noiseCount = 5;         // corrections that make a stretch noise
     int noiseLevelBeats = 10;   // intervals on either side that give a noise stretch its level
+    double noiseFit = 0.2;      // a stretch whose mean interval is this close to that level fits
 };
 
 constexpr Tuning kTuning{};
@@ -256,9 +257,10 @@ public:
     }
 
     // Stretches where corrections crowd together are noise. When the corrected stretch holds
-    // corrections of different classes, or not as many beats as its duration fits at the level
-    // of the intervals around it, its beats are replaced by that many, placed smoothly between
-    // the intervals on either side; its intervals are marked long (beats were added) or short.
+    // corrections of different classes, or its mean interval is well off the level of the
+    // intervals around it, its beats are replaced by as many as its duration fits at that level,
+    // placed smoothly between the intervals on either side; its intervals are marked long (beats
+    // were added) or short.
     void ReplaceNoise(PassResult& p) const {
         std::vector<double> around;
         std::vector<double> x;
@@ -321,7 +323,8 @@ public:
             const int parts = std::max(1, static_cast<int>(std::lround(duration / level)));
             const int had = static_cast<int>(last + 1 - first);
             const bool mixed = classes != 1u && classes != 2u && classes != 4u;
-            if (parts == had && !mixed) {
+            const bool fits = std::fabs(duration / had - level) <= k_.noiseFit * level;
+            if (!mixed && (parts == had || fits)) {
                 continue;
             }
             const double before = first > 0 ? p.beats[first] - p.beats[first - 1] : level;
