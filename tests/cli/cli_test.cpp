@@ -87,6 +87,38 @@ TEST(Cli, AnalyzePrintsOneObjectPerFileWithItsKeysInOrder) {
     EXPECT_GT(lfnorm, 50); // a 10 s modulation lies in LF
 }
 
+TEST(Cli, CorrectionIsOffByDefaultAndAutoAddsTheCorrectedSeries) {
+    const test::ScratchDir dir;
+    const auto truth = test::ModulatedRhythm(80, 9, 10, 450);
+    auto rhythm = truth;
+    rhythm[200] += rhythm[201]; // a missed beat
+    rhythm.erase(rhythm.begin() + 201);
+    const std::string path = WriteRr(dir, "missed.rr", rhythm);
+    const auto plain = RunCli({"analyze", "--spectrum", path});
+    const auto none = RunCli({"analyze", "--spectrum", "--correct", "none", path});
+    EXPECT_EQ(none.out, plain.out);
+    EXPECT_EQ(plain.out.find("corrected_intervals"), std::string::npos);
+    const auto r = RunCli({"analyze", "--correct", "auto", path});
+    ASSERT_EQ(r.status, cli::kExitOk) << r.err;
+    const std::string& line = r.lines.at(0);
+    EXPECT_EQ(Field(line, "RrCount"), "449");
+    // "intervals" stay the file's own; the corrected series has the missed beat back.
+    const auto list = [](const std::string& of, const std::string& key) {
+        const auto open = of.find("\"" + key + "\": [") + key.size() + 5;
+        return of.substr(open, of.find(']', open) - open);
+    };
+    EXPECT_EQ(list(line, "intervals"), list(plain.lines.at(0), "intervals"));
+    const std::string corrected = list(line, "corrected_intervals");
+    EXPECT_EQ(std::count(corrected.begin(), corrected.end(), ','), 449);
+    EXPECT_EQ(line.substr(line.find("\"artefacts\": ")),
+              "\"artefacts\": [{\"index\": 200, \"kind\": \"missed\"}]}");
+    // The indices are those of the corrected series: far closer to the rhythm's own.
+    const auto clean = RunCli({"analyze", WriteRr(dir, "truth.rr", truth)});
+    const double want = std::stod(Field(clean.lines.at(0), "RMSSD"));
+    EXPECT_LT(std::fabs(std::stod(Field(line, "RMSSD")) - want), 0.05 * want);
+    EXPECT_GT(std::fabs(std::stod(Field(plain.lines.at(0), "RMSSD")) - want), 0.5 * want);
+}
+
 TEST(Cli, AFailingFileGivesItsMessageAndTheRunGoesOn) {
     const test::ScratchDir dir;
     const std::string good = WriteRr(dir, "good.rr", test::Repeat(90, 400));
