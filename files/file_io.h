@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <stdexcept>
@@ -39,14 +40,33 @@ void ReadFileInto(const std::string& path, std::size_t limit, std::vector<std::u
 // the file, which is flushed and then renamed over the old one, so a failure leaves the previous
 // file intact. A symbolic link is written through to its final target; the old file's mode (and
 // owner, where the process may set it) is kept; a new file gets 0666 less the umask. A target
-// that is not a regular file (a folder, FIFO or device) and a file with more than one hard link
-// (whose other names would keep the old contents) are refused. Throws FileIoError.
+// that is not a regular file (a folder, FIFO or device), a file with more than one hard link
+// (whose other names would keep the old contents) and a file the user may not write are
+// refused. A writable file in a folder where no temporary can be made is written in place:
+// new bytes past the old end first, the old bytes put back when the write fails. The temporary
+// is unnamed where the file system allows (O_TMPFILE), so a writer killed meanwhile leaves
+// nothing; a named one left by a dead writer is removed by the next write in the folder.
+// Throws FileIoError.
 void WriteFileAtomic(const std::string& path, std::span<const std::uint8_t> bytes);
+
+// Refuses, with the FileIoError WriteFileAtomic would throw, a path it could not write: a
+// folder, FIFO or device, a file with other hard links, a file the user may not write, a name
+// too long, a missing folder or one where no new file can be made. Writes nothing; a later
+// write can still fail (a full disk).
+void CheckWriteTarget(const std::string& path);
 
 // Creates the file at `path` with `bytes` as its whole contents, only when nothing is there: the
 // file appears whole or not at all (readers and appenders never see it part-written). False,
 // with nothing changed, when the file exists already. Throws FileIoError.
 bool CreateFileExclusive(const std::string& path, std::span<const std::uint8_t> bytes);
+
+// What an opener does while another program holds the appenders' lock: `call`, when given, is
+// called once after `afterMs` without the lock (to say that it waits; it may also throw to give
+// up), and the opener waits on.
+struct LockNotice {
+    int afterMs = 500;
+    std::function<void()> call;
+};
 
 // An existing file held open for reading and appending under an exclusive advisory lock
 // (flock / LockFileEx) that every appender of the file takes, so reading it and appending to it
@@ -55,9 +75,11 @@ bool CreateFileExclusive(const std::string& path, std::span<const std::uint8_t> 
 class LockedAppendFile {
 public:
     // Opens and locks the file at `path`; nullptr when no file is there. A file that may be read
-    // but not written is opened all the same: Append then fails with the reason. Throws
-    // FileIoError (a folder, FIFO or device is refused without waiting on it).
-    static std::unique_ptr<LockedAppendFile> Open(const std::string& path);
+    // but not written is opened all the same: Append then fails with the reason. While another
+    // program holds the lock it waits, with `notice` (see LockNotice). Throws FileIoError (a
+    // folder, FIFO or device is refused without waiting on it).
+    static std::unique_ptr<LockedAppendFile> Open(const std::string& path,
+                                                  const LockNotice& notice = {});
     virtual ~LockedAppendFile() = default;
 
     // Reads the next bytes from the start of the file on; 0 at its end. Throws FileIoError.

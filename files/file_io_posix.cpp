@@ -4,13 +4,17 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <chrono>
+#include <csignal>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace hrv {
 
@@ -137,8 +141,55 @@ std::string FinalTarget(const std::string& path) {
     Fail("не удалось записать файл", path, ELOOP);
 }
 
-// A new file with a short unused name (".rvx-" and six characters, so any name the folder takes
-// leaves room for it) in `folder`, created with `mode` less the umask.
+// The temporaries of this host's writers: ".rvx-" HOST "-" PID "-" six characters, so that a
+// temporary whose writer has died can be told from one still being written.
+std::string TempPrefix() {
+    static const std::string prefix = [] {
+        char host[256] = {};
+        ::gethostname(host, sizeof host - 1);
+        unsigned hash = 2166136261u; // FNV-1a of the host name, in six letters
+        for (const char* p = host; *p != '\0'; ++p) {
+            hash = (hash ^ static_cast<unsigned char>(*p)) * 16777619u;
+        }
+        std::string text = ".rvx-";
+        for (int i = 0; i < 6; ++i) {
+            text += static_cast<char>('a' + hash % 26);
+            hash /= 26;
+        }
+        return text + "-";
+    }();
+    return prefix;
+}
+
+// Removes the temporaries that writers of this host left in `folder` when they were killed
+// between creating them and putting them in place (best effort).
+void RemoveStaleTemporaries(const std::string& folder) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) {
+        return;
+    }
+    const std::string prefix = TempPrefix();
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (!name.starts_with(prefix)) {
+            continue;
+        }
+        const std::string_view rest = name.substr(prefix.size());
+        long long pid = 0;
+        const auto [end, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), pid);
+        if (ec != std::errc() || end == rest.data() || *end != '-' || pid <= 0 ||
+            pid == ::getpid()) {
+            continue;
+        }
+        if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
+            ::unlinkat(::dirfd(dir), entry->d_name, 0);
+        }
+    }
+    ::closedir(dir);
+}
+
+// A new file with an unused name (TempPrefix, this process's id and six characters) in `folder`,
+// created with `mode` less the umask.
 Fd CreateTempIn(const std::string& folder, mode_t mode, std::string& tempPath) {
     static std::atomic<unsigned> counter{0};
     static constexpr char kChars[] =
@@ -148,7 +199,7 @@ Fd CreateTempIn(const std::string& folder, mode_t mode, std::string& tempPath) {
     for (int attempt = 0; attempt < kMaxRetries; ++attempt) {
         unsigned long long v = seed * 6364136223846793005ULL + ::getpid() * 1442695040888963407ULL +
                                counter.fetch_add(1) * 2862933555777941757ULL;
-        std::string name = ".rvx-";
+        std::string name = TempPrefix() + std::to_string(::getpid()) + "-";
         for (int i = 0; i < 6; ++i) {
             name += kChars[v % 62];
             v /= 62;
@@ -165,6 +216,102 @@ Fd CreateTempIn(const std::string& folder, mode_t mode, std::string& tempPath) {
     errno = EEXIST;
     return Fd();
 }
+
+// A file being written before it is put in place: unnamed (O_TMPFILE) where the file system
+// allows it, so a writer killed meanwhile leaves nothing; otherwise a named temporary, which
+// RemoveStaleTemporaries takes away after a writer's death.
+class Temporary {
+public:
+    // Creates it in `folder` with `mode` less the umask; false, with errno, when it cannot be.
+    bool Create(const std::string& folder, mode_t mode) {
+        folder_ = folder;
+        RemoveStaleTemporaries(folder);
+#ifdef O_TMPFILE
+        // Linked later through /proc, which an unprivileged process may do.
+        static const bool procFds = ::access("/proc/self/fd", X_OK) == 0;
+        if (procFds) {
+            fd_ = Fd(::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, mode));
+            if (fd_.get() >= 0) {
+                return true;
+            }
+            if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+                return false; // the folder's own failure (no permission, a read-only disk, ...)
+            }
+        }
+#endif
+        fd_ = CreateTempIn(folder, mode, path_);
+        return fd_.get() >= 0;
+    }
+    int fd() const {
+        return fd_.get();
+    }
+    // Closes the descriptor; false, with errno, when that reports a failed write.
+    bool Close() {
+        return ::close(fd_.release()) == 0;
+    }
+
+    // Gives the finished file the name `target` only when nothing is there (false, errno
+    // EEXIST, otherwise), or (`replace`) in place of what is there. The descriptor must still be
+    // open for an unnamed file.
+    bool PutInPlace(const std::string& target, bool replace) {
+        if (path_.empty()) {
+            const std::string self = "/proc/self/fd/" + std::to_string(fd_.get());
+            if (!replace) {
+                // Linked straight to its name: nothing is ever seen part-written or left over.
+                return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.c_str(),
+                                AT_SYMLINK_FOLLOW) == 0;
+            }
+            // A name of its own first (a link cannot replace a file), then renamed over.
+            std::string named;
+            for (int attempt = 0; attempt < kMaxRetries && path_.empty(); ++attempt) {
+                Fd probe = CreateTempIn(folder_, 0600, named);
+                if (probe.get() < 0) {
+                    return false;
+                }
+                ::unlink(named.c_str()); // only its unused name was wanted
+                if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, named.c_str(), AT_SYMLINK_FOLLOW) ==
+                    0) {
+                    path_ = named;
+                } else if (errno != EEXIST) {
+                    return false;
+                }
+            }
+            if (path_.empty()) {
+                errno = EEXIST;
+                return false;
+            }
+        }
+        if (replace) {
+            if (::rename(path_.c_str(), target.c_str()) != 0) {
+                return false;
+            }
+            path_.clear();
+            return true;
+        }
+        // A hard link puts the file in place only when the name is free: unlike a rename it
+        // never replaces a table others have created and appended to meanwhile.
+        if (::link(path_.c_str(), target.c_str()) != 0) {
+            return false;
+        }
+        Discard();
+        return true;
+    }
+    // Removes a named temporary (an unnamed one goes with its descriptor).
+    void Discard() {
+        if (!path_.empty()) {
+            ::unlink(path_.c_str());
+            path_.clear();
+        }
+    }
+    ~Temporary() {
+        Discard();
+    }
+
+private:
+    std::string folder_;
+    std::string path_; // empty while unnamed
+    Fd fd_;
+};
 
 // Opens a path that must be a regular file: a folder, FIFO or device is refused before it is
 // opened, and the descriptor is checked again against one put in its place meanwhile.
@@ -192,6 +339,82 @@ Fd OpenRegular(const std::string& path, int flags, const std::string& what) {
 
 bool SameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Writes `bytes` over the file open on `fd` (of `oldSize` bytes) where no temporary can be made
+// beside it. The new bytes beyond the old size go first, so a full disk is met before anything
+// old is overwritten; a failure afterwards puts the old bytes back where they could be read.
+void WriteInPlace(int fd, std::span<const std::uint8_t> bytes, std::size_t oldSize,
+                  const std::string& path) {
+    const std::string what = "не удалось записать файл";
+    std::vector<std::uint8_t> backup(oldSize);
+    std::size_t got = 0;
+    while (got < oldSize) {
+        const ssize_t r = ::pread(fd, backup.data() + got, oldSize - got, static_cast<off_t>(got));
+        if (r <= 0) {
+            if (r < 0 && errno == EINTR) {
+                continue;
+            }
+            break; // write-only, or shorter meanwhile: what was read is what can be restored
+        }
+        got += static_cast<std::size_t>(r);
+    }
+    backup.resize(got);
+    const auto writeAt = [fd](const std::uint8_t* p, std::size_t n, std::size_t at) {
+        std::size_t done = 0;
+        while (done < n) {
+            const ssize_t w = ::pwrite(fd, p + done, n - done, static_cast<off_t>(at + done));
+            if (w < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                return false;
+            }
+            done += static_cast<std::size_t>(w);
+        }
+        return true;
+    };
+    const std::size_t head = std::min(bytes.size(), oldSize);
+    if (bytes.size() > oldSize &&
+        (!writeAt(bytes.data() + oldSize, bytes.size() - oldSize, oldSize) || ::fsync(fd) != 0)) {
+        const int err = errno;
+        if (::ftruncate(fd, static_cast<off_t>(oldSize)) != 0) {
+            // The old bytes are untouched; only the tail may stay.
+        }
+        Fail(what, path, err);
+    }
+    if (!writeAt(bytes.data(), head, 0) || ::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0 ||
+        ::fsync(fd) != 0) {
+        const int err = errno;
+        if (got == oldSize && writeAt(backup.data(), backup.size(), 0) &&
+            ::ftruncate(fd, static_cast<off_t>(oldSize)) == 0) {
+            ::fsync(fd);
+        }
+        Fail(what, path, err);
+    }
+}
+
+// Takes the exclusive lock on `fd`, waiting as long as another program holds it; the notice is
+// given once (`notified` remembers it across attempts) when the lock has not come within its
+// time. Returns flock's result.
+int LockWaiting(int fd, const LockNotice& notice, bool& notified) {
+    const auto since = std::chrono::steady_clock::now();
+    for (;;) {
+        const bool blocking = notified || !notice.call;
+        const int locked = ::flock(fd, LOCK_EX | (blocking ? 0 : LOCK_NB));
+        if (locked == 0 || (errno != EINTR && errno != EWOULDBLOCK)) {
+            return locked;
+        }
+        if (errno == EWOULDBLOCK) {
+            if (std::chrono::steady_clock::now() - since >=
+                std::chrono::milliseconds(notice.afterMs)) {
+                notified = true;
+                notice.call(); // then waits without a limit
+            } else {
+                ::usleep(20000);
+            }
+        }
+    }
 }
 
 class PosixLockedAppendFile final : public LockedAppendFile {
@@ -302,47 +525,94 @@ void ReadFileInto(const std::string& path, std::size_t limit, std::vector<std::u
     bytes.resize(got);
 }
 
-void WriteFileAtomic(const std::string& path, std::span<const std::uint8_t> bytes) {
-    const std::string what = "не удалось записать файл";
-    const std::string target = FinalTarget(path);
+namespace {
+
+// What a write to `path` would replace: its final target, whether a file is there and its
+// status, and the file opened for writing. Throws the write's FileIoError for what it refuses.
+struct WriteTarget {
+    std::string target;
+    bool exists = false;
     struct stat old {};
-    const bool exists = ::stat(target.c_str(), &old) == 0;
-    if (!exists && errno != ENOENT) {
+    Fd writable; // the existing file, open for writing (and reading where it may be read)
+};
+
+WriteTarget OpenWriteTarget(const std::string& path) {
+    const std::string what = "не удалось записать файл";
+    WriteTarget t;
+    t.target = FinalTarget(path);
+    t.exists = ::stat(t.target.c_str(), &t.old) == 0;
+    if (!t.exists && errno != ENOENT) {
         Fail(what, path, errno);
     }
-    if (exists && !S_ISREG(old.st_mode)) {
-        FailKind(what, path, old.st_mode);
+    if (!t.exists) {
+        return t;
     }
-    if (exists && old.st_nlink > 1) {
+    if (!S_ISREG(t.old.st_mode)) {
+        FailKind(what, path, t.old.st_mode);
+    }
+    if (t.old.st_nlink > 1) {
         // Renaming over it would leave the other names with the old contents; writing in place
         // would lose both on a failure. Neither is done.
         throw FileIoError(Message(what, path, "у файла есть другие имена — жёсткие ссылки"));
     }
-    std::string temp;
-    Fd fd = CreateTempIn(FolderOf(target), exists ? (old.st_mode & 07777) : 0666, temp);
-    if (fd.get() < 0) {
+    // A file the user may not write (mode 444, a read-only disk) is refused as writing it in
+    // place would be, although the folder would let a new file take its name.
+    t.writable = Fd(::open(t.target.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
+    if (t.writable.get() < 0 && errno == EACCES) {
+        t.writable = Fd(::open(t.target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+    }
+    if (t.writable.get() < 0) {
+        Fail(what, path, errno);
+    }
+    return t;
+}
+
+} // namespace
+
+void CheckWriteTarget(const std::string& path) {
+    const WriteTarget t = OpenWriteTarget(path);
+    if (t.exists) {
+        return; // replaced through a temporary, or written in place where none can be made
+    }
+    Temporary temp;
+    if (!temp.Create(FolderOf(t.target), 0600)) {
         Fail("не удалось создать файл", path, errno);
+    }
+}
+
+void WriteFileAtomic(const std::string& path, std::span<const std::uint8_t> bytes) {
+    const std::string what = "не удалось записать файл";
+    WriteTarget t = OpenWriteTarget(path);
+    const std::string& target = t.target;
+    const bool exists = t.exists;
+    const struct stat& old = t.old;
+    Fd& writable = t.writable;
+    Temporary temp;
+    if (!temp.Create(FolderOf(target), exists ? (old.st_mode & 07777) : 0666)) {
+        const int err = errno;
+        if (exists && (err == EACCES || err == EPERM)) {
+            // A writable file in a folder the user may not write: written in place.
+            WriteInPlace(writable.get(), bytes, static_cast<std::size_t>(old.st_size), path);
+            return;
+        }
+        Fail("не удалось создать файл", path, err);
     }
     if (exists) {
         // The owner first: changing it may clear the set-id bits the mode then restores.
-        if (::fchown(fd.get(), old.st_uid, old.st_gid) != 0) {
+        if (::fchown(temp.fd(), old.st_uid, old.st_gid) != 0) {
             // Only the superuser may give a file away; the file is then the writer's own.
         }
-        ::fchmod(fd.get(), old.st_mode & 07777);
+        ::fchmod(temp.fd(), old.st_mode & 07777);
     }
     std::size_t written = 0;
-    const bool ok =
-        WriteAll(fd.get(), bytes.data(), bytes.size(), written) && ::fsync(fd.get()) == 0;
-    const int err = errno;
-    if (!ok || ::close(fd.release()) != 0) {
-        const int closeErr = ok ? errno : err;
-        ::unlink(temp.c_str());
-        Fail(what, path, closeErr);
+    if (!WriteAll(temp.fd(), bytes.data(), bytes.size(), written) || ::fsync(temp.fd()) != 0) {
+        Fail(what, path, errno);
     }
-    if (::rename(temp.c_str(), target.c_str()) != 0) {
-        const int renameErr = errno;
-        ::unlink(temp.c_str());
-        Fail(what, path, renameErr);
+    if (!temp.PutInPlace(target, true)) {
+        Fail(what, path, errno);
+    }
+    if (!temp.Close()) {
+        // The data went out with the fsync above: a late close error changes nothing.
     }
     // The new name survives a crash as well (best effort: not every file system allows it).
     const Fd folder(::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -354,25 +624,21 @@ void WriteFileAtomic(const std::string& path, std::span<const std::uint8_t> byte
 bool CreateFileExclusive(const std::string& path, std::span<const std::uint8_t> bytes) {
     const std::string what = "не удалось создать файл";
     const std::string target = FinalTarget(path);
-    std::string temp;
-    Fd fd = CreateTempIn(FolderOf(target), 0666, temp);
-    if (fd.get() < 0) {
+    Temporary temp;
+    if (!temp.Create(FolderOf(target), 0666)) {
         Fail(what, path, errno);
     }
     std::size_t written = 0;
-    if (!WriteAll(fd.get(), bytes.data(), bytes.size(), written) || ::fsync(fd.get()) != 0) {
-        const int err = errno;
-        ::unlink(temp.c_str());
-        Fail(what, path, err);
+    if (!WriteAll(temp.fd(), bytes.data(), bytes.size(), written) || ::fsync(temp.fd()) != 0) {
+        Fail(what, path, errno);
     }
-    // A hard link puts the finished file in place only when the name is free: unlike a rename
-    // it never replaces a table others have created and appended to meanwhile.
-    if (::link(temp.c_str(), target.c_str()) == 0) {
-        ::unlink(temp.c_str());
+    // Put in place only when the name is free: never over a table others have created and
+    // appended to meanwhile.
+    if (temp.PutInPlace(target, false)) {
         return true;
     }
     const int linkErr = errno;
-    ::unlink(temp.c_str());
+    temp.Discard();
     if (linkErr == EEXIST) {
         return false;
     }
@@ -398,9 +664,11 @@ bool CreateFileExclusive(const std::string& path, std::span<const std::uint8_t> 
     return true;
 }
 
-std::unique_ptr<LockedAppendFile> LockedAppendFile::Open(const std::string& path) {
+std::unique_ptr<LockedAppendFile> LockedAppendFile::Open(const std::string& path,
+                                                         const LockNotice& notice) {
     const std::string what = "не удалось открыть файл";
     const std::string target = FinalTarget(path);
+    bool notified = false;
     for (int attempt = 0; attempt < kMaxRetries; ++attempt) {
         int openError = 0;
         Fd fd = OpenRegular(target, O_RDWR | O_APPEND, what);
@@ -415,10 +683,7 @@ std::unique_ptr<LockedAppendFile> LockedAppendFile::Open(const std::string& path
             }
             Fail(what, path, errno);
         }
-        int locked;
-        do {
-            locked = ::flock(fd.get(), LOCK_EX);
-        } while (locked != 0 && errno == EINTR);
+        int locked = LockWaiting(fd.get(), notice, notified);
         if (locked != 0 && errno != ENOLCK && errno != EOPNOTSUPP && errno != ENOSYS) {
             Fail(what, path, errno);
         }

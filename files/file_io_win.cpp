@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstring>
 #include <utility>
+#include <vector>
 #include <windows.h>
 
 namespace hrv {
@@ -154,12 +155,72 @@ std::string FinalTarget(const std::string& path) {
     return Utf8(w);
 }
 
-// A new file with a short unused name in `folder`, opened for writing.
+// The temporaries of this computer's writers: ".rvx-" HOST "-" PID "-" six characters, so that
+// one whose writer has died can be told from one still being written.
+std::string TempPrefix() {
+    static const std::string prefix = [] {
+        wchar_t host[MAX_COMPUTERNAME_LENGTH + 1] = {};
+        DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+        ::GetComputerNameW(host, &size);
+        unsigned hash = 2166136261u; // FNV-1a of the computer's name, in six letters
+        for (DWORD i = 0; i < size && host[i] != L'\0'; ++i) {
+            hash = (hash ^ static_cast<unsigned>(host[i])) * 16777619u;
+        }
+        std::string text = ".rvx-";
+        for (int i = 0; i < 6; ++i) {
+            text += static_cast<char>('a' + hash % 26);
+            hash /= 26;
+        }
+        return text + "-";
+    }();
+    return prefix;
+}
+
+// True when no process `pid` runs any more.
+bool ProcessGone(DWORD pid) {
+    HANDLE h = ::OpenProcess(SYNCHRONIZE, FALSE, pid);
+    if (h == nullptr) {
+        return ::GetLastError() == ERROR_INVALID_PARAMETER;
+    }
+    const bool ended = ::WaitForSingleObject(h, 0) == WAIT_OBJECT_0;
+    ::CloseHandle(h);
+    return ended;
+}
+
+// Removes the temporaries that writers of this computer left in `folder` when they were killed
+// between creating them and putting them in place (best effort).
+void RemoveStaleTemporaries(const std::string& folder) {
+    const std::string prefix = TempPrefix();
+    WIN32_FIND_DATAW found{};
+    HANDLE find = ::FindFirstFileW(Wide(folder + "\\" + prefix + "*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    do {
+        const std::string name = Utf8(found.cFileName);
+        const std::string rest = name.substr(std::min(prefix.size(), name.size()));
+        unsigned long pid = 0;
+        std::size_t digits = 0;
+        while (digits < rest.size() && rest[digits] >= '0' && rest[digits] <= '9' && digits < 10) {
+            pid = pid * 10 + static_cast<unsigned long>(rest[digits] - '0');
+            ++digits;
+        }
+        if (digits > 0 && digits < rest.size() && rest[digits] == '-' &&
+            pid != ::GetCurrentProcessId() && ProcessGone(static_cast<DWORD>(pid))) {
+            ::DeleteFileW(Wide(folder + "\\" + name).c_str());
+        }
+    } while (::FindNextFileW(find, &found));
+    ::FindClose(find);
+}
+
+// A new file with an unused name (TempPrefix, this process's id and six characters) in
+// `folder`, opened for writing; the stale temporaries of dead writers are removed first.
 Handle CreateTempIn(const std::string& folder, std::string& tempPath) {
+    RemoveStaleTemporaries(folder);
     static constexpr char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     unsigned long long v = ::GetTickCount64() * 6364136223846793005ULL + ::GetCurrentProcessId();
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = ".rvx-";
+        std::string name = TempPrefix() + std::to_string(::GetCurrentProcessId()) + "-";
         for (int i = 0; i < 6; ++i) {
             name += kChars[v % 36];
             v /= 36;
@@ -174,6 +235,54 @@ Handle CreateTempIn(const std::string& folder, std::string& tempPath) {
     }
     ::SetLastError(ERROR_FILE_EXISTS);
     return Handle();
+}
+
+// Writes `bytes` over the file open on `h` (of `oldSize` bytes) where no temporary can be made
+// beside it: the new bytes beyond the old size first, so a full disk is met before anything old
+// is overwritten; a failure afterwards puts the old bytes back.
+void WriteInPlace(HANDLE h, std::span<const std::uint8_t> bytes, unsigned long long oldSize,
+                  const std::string& path) {
+    const std::string what = "не удалось записать файл";
+    const auto seek = [h](unsigned long long at) {
+        LARGE_INTEGER to{};
+        to.QuadPart = static_cast<LONGLONG>(at);
+        return ::SetFilePointerEx(h, to, nullptr, FILE_BEGIN) != 0;
+    };
+    std::vector<std::uint8_t> backup(static_cast<std::size_t>(oldSize));
+    std::size_t got = 0;
+    if (seek(0)) {
+        while (got < backup.size()) {
+            DWORD r = 0;
+            const DWORD want =
+                static_cast<DWORD>(std::min<std::size_t>(backup.size() - got, 1u << 30));
+            if (!::ReadFile(h, backup.data() + got, want, &r, nullptr) || r == 0) {
+                break;
+            }
+            got += r;
+        }
+    }
+    const bool whole = got == backup.size();
+    std::size_t written = 0;
+    const std::size_t old = static_cast<std::size_t>(oldSize);
+    if (bytes.size() > old &&
+        (!seek(old) || !WriteAll(h, bytes.data() + old, bytes.size() - old, written) ||
+         !::FlushFileBuffers(h))) {
+        const DWORD err = ::GetLastError();
+        if (seek(old)) {
+            ::SetEndOfFile(h);
+        }
+        Fail(what, path, err);
+    }
+    const std::size_t head = std::min(bytes.size(), old);
+    if (!seek(0) || !WriteAll(h, bytes.data(), head, written) || !seek(bytes.size()) ||
+        !::SetEndOfFile(h) || !::FlushFileBuffers(h)) {
+        const DWORD err = ::GetLastError();
+        if (whole && seek(0) && WriteAll(h, backup.data(), backup.size(), written) && seek(old)) {
+            ::SetEndOfFile(h);
+            ::FlushFileBuffers(h);
+        }
+        Fail(what, path, err);
+    }
 }
 
 // Marks an open file to be removed when its handle closes.
@@ -322,19 +431,43 @@ void WriteFileAtomic(const std::string& path, std::span<const std::uint8_t> byte
         throw FileIoError(Message(what, path, kind));
     }
     const bool exists = err == 0;
+    Handle writable;
+    unsigned long long oldSize = 0;
     if (exists) {
         Handle h(::CreateFileW(wTarget.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         BY_HANDLE_FILE_INFORMATION info{};
-        if (h.ok() && ::GetFileInformationByHandle(h.get(), &info) && info.nNumberOfLinks > 1) {
-            throw FileIoError(Message(what, path, "у файла есть другие имена — жёсткие ссылки"));
+        if (h.ok() && ::GetFileInformationByHandle(h.get(), &info)) {
+            if (info.nNumberOfLinks > 1) {
+                throw FileIoError(
+                    Message(what, path, "у файла есть другие имена — жёсткие ссылки"));
+            }
+            // A read-only file is refused as writing it in place would be (also where the open
+            // below would let it pass, as under wine run by root).
+            if ((info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+                Fail(what, path, ERROR_ACCESS_DENIED);
+            }
+            oldSize =
+                (static_cast<unsigned long long>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+        }
+        writable = Handle(::CreateFileW(wTarget.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!writable.ok()) {
+            Fail(what, path, ::GetLastError());
         }
     }
     std::string temp;
     Handle h = CreateTempIn(FolderOf(target), temp);
     if (!h.ok()) {
-        Fail("не удалось создать файл", path, ::GetLastError());
+        const DWORD createErr = ::GetLastError();
+        if (exists && createErr == ERROR_ACCESS_DENIED) {
+            // A writable file in a folder the user may not write: written in place.
+            WriteInPlace(writable.get(), bytes, oldSize, path);
+            return;
+        }
+        Fail("не удалось создать файл", path, createErr);
     }
+    writable = Handle(); // ReplaceFileW needs the old file free of this process's handles
     std::size_t written = 0;
     if (!WriteAll(h.get(), bytes.data(), bytes.size(), written) || !::FlushFileBuffers(h.get())) {
         const DWORD writeErr = ::GetLastError();
@@ -354,6 +487,44 @@ void WriteFileAtomic(const std::string& path, std::span<const std::uint8_t> byte
         ::DeleteFileW(wTemp.c_str());
         Fail(what, path, moveErr);
     }
+}
+
+void CheckWriteTarget(const std::string& path) {
+    const std::string what = "не удалось записать файл";
+    const std::string target = FinalTarget(path);
+    const std::wstring wTarget = Wide(target);
+    DWORD err = 0;
+    const std::string kind = KindOf(wTarget, err);
+    if (!kind.empty()) {
+        throw FileIoError(Message(what, path, kind));
+    }
+    if (err == 0) {
+        BY_HANDLE_FILE_INFORMATION info{};
+        Handle h(::CreateFileW(wTarget.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!h.ok()) {
+            Fail(what, path, ::GetLastError());
+        }
+        if (::GetFileInformationByHandle(h.get(), &info)) {
+            if (info.nNumberOfLinks > 1) {
+                throw FileIoError(
+                    Message(what, path, "у файла есть другие имена — жёсткие ссылки"));
+            }
+            if ((info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+                Fail(what, path, ERROR_ACCESS_DENIED);
+            }
+        }
+        return;
+    }
+    if (err != ERROR_FILE_NOT_FOUND) {
+        Fail(what, path, err); // a missing folder, a name too long or not allowed
+    }
+    std::string temp;
+    Handle h = CreateTempIn(FolderOf(target), temp);
+    if (!h.ok()) {
+        Fail("не удалось создать файл", path, ::GetLastError());
+    }
+    DeleteOnClose(h.get());
 }
 
 bool CreateFileExclusive(const std::string& path, std::span<const std::uint8_t> bytes) {
@@ -377,7 +548,8 @@ bool CreateFileExclusive(const std::string& path, std::span<const std::uint8_t> 
     return true;
 }
 
-std::unique_ptr<LockedAppendFile> LockedAppendFile::Open(const std::string& path) {
+std::unique_ptr<LockedAppendFile> LockedAppendFile::Open(const std::string& path,
+                                                         const LockNotice& notice) {
     const std::string what = "не удалось открыть файл";
     const std::wstring w = Wide(FinalTarget(path));
     for (int attempt = 0; attempt < kMaxRetries; ++attempt) {
@@ -416,9 +588,28 @@ std::unique_ptr<LockedAppendFile> LockedAppendFile::Open(const std::string& path
             (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
             openError = ERROR_ACCESS_DENIED;
         }
-        OVERLAPPED at = WinLockedAppendFile::LockPlace();
-        if (!::LockFileEx(h.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &at)) {
-            Fail(what, path, ::GetLastError());
+        // At once when it is free; otherwise said after kLockNoticeMs, then waited for.
+        const ULONGLONG since = ::GetTickCount64();
+        for (;;) {
+            OVERLAPPED at = WinLockedAppendFile::LockPlace();
+            const DWORD flags =
+                LOCKFILE_EXCLUSIVE_LOCK | (notice.call ? LOCKFILE_FAIL_IMMEDIATELY : 0);
+            if (::LockFileEx(h.get(), flags, 0, 1, 0, &at)) {
+                break;
+            }
+            const DWORD err = ::GetLastError();
+            if (!notice.call || err != ERROR_LOCK_VIOLATION) {
+                Fail(what, path, err);
+            }
+            if (::GetTickCount64() - since >= static_cast<ULONGLONG>(notice.afterMs)) {
+                notice.call();
+                OVERLAPPED rest = WinLockedAppendFile::LockPlace();
+                if (!::LockFileEx(h.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &rest)) {
+                    Fail(what, path, ::GetLastError());
+                }
+                break;
+            }
+            ::Sleep(20);
         }
         return std::make_unique<WinLockedAppendFile>(h.release(), path, openError);
     }

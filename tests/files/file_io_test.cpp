@@ -3,8 +3,16 @@
 #include "files/file_io.h"
 #include "tests/support/test_support.h"
 
+#include <csignal>
+#include <cstring>
+#include <functional>
+#include <grp.h>
+#include <random>
+#include <sstream>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <thread>
 
 namespace hrv {
 namespace {
@@ -131,6 +139,113 @@ TEST(FileIo, ReadersRefuseSpecialFilesBeforeOpeningThem) {
         EXPECT_NE(MissingFileMessage(c.path).find(c.says), std::string::npos);
     }
     EXPECT_EQ(MissingFileMessage(missing), "Файл " + missing + " не найден");
+}
+
+// Runs `body` in a child process as an ordinary user: the user "nobody" when the tests run as
+// root (whom file modes do not bind), the user itself otherwise. Returns what the body returns.
+std::string AsOrdinaryUser(const std::function<std::string()>& body) {
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0) {
+        return "<no pipe>";
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(pipeFds[0]);
+        if (::geteuid() == 0 &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+            ::_exit(2);
+        }
+        const std::string text = body();
+        const ssize_t w = ::write(pipeFds[1], text.data(), text.size());
+        ::_exit(w == static_cast<ssize_t>(text.size()) ? 0 : 3);
+    }
+    ::close(pipeFds[1]);
+    std::string text;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;) {
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(pipeFds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    return text;
+}
+
+TEST(FileIo, AFileTheUserMayNotWriteIsRefusedAndOneInAFolderHeMayNotWriteIsWrittenInPlace) {
+    ScratchDir dir;
+    std::filesystem::permissions(dir.path(), std::filesystem::perms(0755));
+    // A write-protected file in a folder the user may write.
+    const std::string writable = dir / "open";
+    std::filesystem::create_directory(writable);
+    std::filesystem::permissions(writable, std::filesystem::perms(0777));
+    const std::string locked = writable + "/a.rr";
+    WriteBytes(locked, "old");
+    ::chmod(locked.c_str(), 0444);
+    // A writable file in a folder the user may not write.
+    const std::string closed = dir / "closed";
+    std::filesystem::create_directory(closed);
+    const std::string inPlace = closed + "/b.rr";
+    WriteBytes(inPlace, "older contents");
+    ::chmod(inPlace.c_str(), 0666);
+    struct stat before {};
+    ::stat(inPlace.c_str(), &before);
+    ::chmod(closed.c_str(), 0555);
+
+    const std::string said = AsOrdinaryUser([&] {
+        std::string out = ErrorOf([&] { WriteFileAtomic(locked, Image("new")); }) + "\n";
+        out += ErrorOf([&] { WriteFileAtomic(inPlace, Image("new")); }) + "\n";
+        out += ErrorOf([&] { WriteFileAtomic(closed + "/c.rr", Image("new")); });
+        return out;
+    });
+    ::chmod(closed.c_str(), 0755);
+    std::istringstream lines(said);
+    std::string lockedError, inPlaceError, newError;
+    std::getline(lines, lockedError);
+    std::getline(lines, inPlaceError);
+    std::getline(lines, newError);
+    EXPECT_EQ(lockedError, "Ошибка ввода-вывода: не удалось записать файл " + locked + " (" +
+                               std::strerror(EACCES) + ")");
+    EXPECT_EQ(ReadBytes<std::string>(locked), "old");
+    EXPECT_EQ(ModeOf(locked) & 07777, 0444u);
+    EXPECT_EQ(inPlaceError, "<none>");
+    EXPECT_EQ(ReadBytes<std::string>(inPlace), "new");
+    struct stat after {};
+    ::stat(inPlace.c_str(), &after);
+    EXPECT_EQ(after.st_ino, before.st_ino) << "written in place";
+    EXPECT_NE(newError.find("не удалось создать файл " + closed + "/c.rr"), std::string::npos)
+        << newError;
+    EXPECT_EQ(EntriesIn(dir), 2u);
+}
+
+// Writers killed at any moment, again and again, while they replace a file or create a table.
+TEST(FileIo, AKilledWriterLeavesNothingBehind) {
+    ScratchDir dir;
+    const std::string target = dir / "a.rr";
+    const std::vector<std::uint8_t> image(4 << 20, 0x50);
+    std::mt19937 random(7);
+    for (int kill = 0; kill < 40; ++kill) {
+        const bool table = kill % 2 == 1;
+        const pid_t child = ::fork();
+        if (child == 0) {
+            for (int i = 0;; ++i) {
+                if (table) {
+                    std::filesystem::remove(dir / ("t" + std::to_string(i % 4)));
+                    CreateFileExclusive(dir / ("t" + std::to_string(i % 4)), image);
+                } else {
+                    WriteFileAtomic(target, image);
+                }
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(2000 + random() % 20000));
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+    }
+    // The next writer in the folder takes away what a writer killed in the last instant left.
+    WriteFileAtomic(target, Image("x"));
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        EXPECT_NE(entry.path().filename().string().rfind(".rvx-", 0), 0u) << entry.path();
+    }
 }
 
 } // namespace
