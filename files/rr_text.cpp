@@ -63,22 +63,80 @@ bool IsNumberLine(std::string_view line) {
     return HasDigit(line) && std::all_of(line.begin(), line.end(), IsNumberChar);
 }
 
-// Whether commas separate intervals in this list rather than mark decimals (see rr_text.h).
-bool CommasSeparate(const std::vector<std::string_view>& lines) {
+// An integer of three or four digits: a plausible interval in milliseconds.
+bool IsIntervalInteger(std::string_view s) {
+    return (s.size() == 3 || s.size() == 4) && std::all_of(s.begin(), s.end(), IsDigit);
+}
+
+// A line that is two such integers and one comma alone ("700,900"): two intervals rather than
+// 700.9 ms.
+bool IsIntervalPair(std::string_view line) {
+    const std::size_t comma = line.find(',');
+    return comma != std::string_view::npos && IsIntervalInteger(line.substr(0, comma)) &&
+           IsIntervalInteger(line.substr(comma + 1));
+}
+
+// A comma between two digits in this line.
+bool HasCommaBetweenDigits(std::string_view line) {
+    for (std::size_t i = 1; i + 1 < line.size(); ++i) {
+        if (line[i] == ',' && IsDigit(line[i - 1]) && IsDigit(line[i + 1])) {
+            return true;
+        }
+    }
+    return false;
+}
+
+enum class CommaRole {
+    Decimal,  // a comma between two digits marks decimals
+    Separate, // every comma separates intervals: a point or a line of several commas says so
+    Pairs,    // only lines of two intervals ("700,900") say so: any other comma between digits
+              // could be read either way
+};
+
+// What commas are in this list (see rr_text.h).
+CommaRole CommaRoleOf(const std::vector<std::string_view>& lines) {
+    bool pairs = false;
     for (const std::string_view raw : lines) {
         const std::string_view line = Trim(raw);
         if (!IsNumberLine(line)) {
             continue;
         }
         if (line.find('.') != std::string_view::npos) {
-            return true;
+            return CommaRole::Separate;
         }
         const auto commas = std::count(line.begin(), line.end(), ',');
         if (commas >= 2 && line.find_first_of("; \t") == std::string_view::npos) {
-            return true;
+            return CommaRole::Separate;
+        }
+        pairs = pairs || IsIntervalPair(line);
+    }
+    return pairs ? CommaRole::Pairs : CommaRole::Decimal;
+}
+
+// A piece of a line as a message quotes it: control characters (a NUL among them) as \xNN, so
+// the message is never cut, and at most 60 bytes.
+std::string Quoted(std::string_view text) {
+    constexpr std::size_t kMaxShown = 60;
+    std::string out = "«";
+    std::size_t end = std::min(text.size(), kMaxShown);
+    while (end < text.size() && end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
+        --end; // not inside a UTF-8 character
+    }
+    for (const char c : text.substr(0, end)) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7F) {
+            static constexpr char kHex[] = "0123456789ABCDEF";
+            out += "\\x";
+            out += kHex[b >> 4];
+            out += kHex[b & 15];
+        } else {
+            out += c;
         }
     }
-    return false;
+    if (end < text.size()) {
+        out += "…";
+    }
+    return out + "»";
 }
 
 // The fields of a line of numbers: split at semicolons, blanks, tabs and separating commas.
@@ -146,7 +204,8 @@ RrTextResult Rejected(int line, std::string error) {
 
 RrTextResult ParseRrText(std::string_view text) {
     const std::vector<std::string_view> lines = Lines(text);
-    const bool commasSeparate = CommasSeparate(lines);
+    const CommaRole commas = CommaRoleOf(lines);
+    const bool commasSeparate = commas != CommaRole::Decimal;
     RrTextResult result;
     for (std::size_t n = 0; n < lines.size(); ++n) {
         const int lineNumber = static_cast<int>(n) + 1;
@@ -161,7 +220,12 @@ RrTextResult ParseRrText(std::string_view text) {
                 })) {
                 continue; // a header line
             }
-            return Rejected(lineNumber, "«" + std::string(line) + "» не является числом");
+            return Rejected(lineNumber, Quoted(line) + " не является числом");
+        }
+        if (commas == CommaRole::Pairs && !IsIntervalPair(line) && HasCommaBetweenDigits(line)) {
+            return Rejected(lineNumber, "в " + Quoted(line) +
+                                            " запятая может быть и десятичной, и разделителем "
+                                            "интервалов, как в других строках");
         }
         for (const std::string_view field : Fields(line, commasSeparate)) {
             int ticks = 0;
@@ -170,7 +234,7 @@ RrTextResult ParseRrText(std::string_view text) {
                 result.ticks.push_back(static_cast<std::uint8_t>(ticks));
                 break;
             case FieldResult::NotANumber:
-                return Rejected(lineNumber, "«" + std::string(field) + "» не является числом");
+                return Rejected(lineNumber, Quoted(field) + " не является числом");
             case FieldResult::OutOfRange:
                 return Rejected(lineNumber, "интервал " + std::string(field) +
                                                 " мс вне пределов от 10 до 2550 мс");

@@ -5,9 +5,11 @@
 // integers or decimals with a point or a comma. Blank lines and lines holding no digit are
 // skipped, and so are the header lines before the first interval (lines with a letter). A comma
 // between two digits is a decimal comma, unless some line of numbers has a point, or has two or
-// more commas and no semicolon, tab or blank: then, as every other comma, it separates
-// intervals. Each interval becomes 10 ms ticks rounded to nearest, ties to even (805 ms gives
-// 80 ticks, 815 ms 82); it must give 1 to 255 ticks.
+// more commas and no semicolon, tab or blank, or is two integers of three or four digits and
+// one comma ("700,900"): then, as every other comma, it separates intervals. When only lines of
+// the last shape say so, a line with any other comma between digits ("805,5") could be read
+// either way and rejects the list. Each interval becomes 10 ms ticks rounded to nearest, ties to
+// even (805 ms gives 80 ticks, 815 ms 82); it must give 1 to 255 ticks.
 #pragma once
 
 #include "analysis/fragment_data.h"

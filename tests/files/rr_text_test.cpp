@@ -34,6 +34,36 @@ TEST(RrText, TheCommaRule) {
     EXPECT_EQ(Read("812, 790\n"), (Ticks{81, 79})); // not between digits
 }
 
+TEST(RrText, TwoIntervalsOfThreeOrFourDigitsOnALineAreTwoIntervals) {
+    // 800 intervals written two per line: not 400 intervals of 700.9 ms.
+    std::string pairs;
+    for (int i = 0; i < 400; ++i) {
+        pairs += "700,900\r\n";
+    }
+    const Ticks ticks = Read(pairs);
+    ASSERT_EQ(ticks.size(), 800u);
+    EXPECT_EQ(ticks[0], 70);
+    EXPECT_EQ(ticks[799], 90);
+    EXPECT_EQ(Read("RR\n812\n1000,995\n"), (Ticks{81, 100, 100}));
+    // A decimal fraction of one or two digits stays decimal.
+    EXPECT_EQ(Read("805,1\n1000,25\n"), (Ticks{81, 100}));
+    // Beside such lines, a comma that could be either is refused, naming its line.
+    const RrTextResult mixed = ParseRrText("700,900\n805,5\n");
+    EXPECT_EQ(mixed.errorLine, 2);
+    EXPECT_NE(mixed.error.find("«805,5»"), std::string::npos) << mixed.error;
+    EXPECT_EQ(ParseRrText("805,5\n700,900\n").errorLine, 1);
+}
+
+TEST(RrText, AMessageQuotesControlCharactersAndIsNeverCut) {
+    const RrTextResult r = ParseRrText(std::string_view("812\n8\0"
+                                                        "12x\n",
+                                                        9));
+    EXPECT_EQ(r.errorLine, 2);
+    EXPECT_EQ(r.error, "«8\\x0012x» не является числом");
+    const RrTextResult longLine = ParseRrText("812\n" + std::string(100, '7') + "x\n");
+    EXPECT_EQ(longLine.error, "«" + std::string(60, '7') + "…» не является числом");
+}
+
 TEST(RrText, WhatAnRrWordCannotHoldRejectsTheListNamingTheLine) {
     for (const char* text : {"812\n790\n3000\n", "812\n790\n4\n", "812\n790\n0\n", "812\n790\n-790",
                              "812\n790\n81x2\n", "812\n790\n79..0"}) {
