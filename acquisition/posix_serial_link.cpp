@@ -5,6 +5,7 @@
 #include "acquisition/platform_serial_link.h"
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -29,6 +30,11 @@ speed_t SpeedOf(std::uint32_t baud) {
     }
 }
 
+// The device and the reason, for ComError's detail.
+std::string Detail(const std::string& path, const char* reason) {
+    return path + " (" + reason + ")";
+}
+
 } // namespace
 
 PosixSerialLink::~PosixSerialLink() {
@@ -46,13 +52,20 @@ void PosixSerialLink::ComOpen(std::uint8_t portIndex) {
     const std::string path = PortDevicePath(portIndex);
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        throw ComError();
+        throw ComError(Detail(path, std::strerror(errno)));
     }
     // A terminal, and nobody else's: the flock holds off a second link even for root, whom
     // TIOCEXCL does not stop.
-    if (::isatty(fd) == 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0) {
+    const char* refused = nullptr;
+    if (::isatty(fd) == 0) {
+        refused = "не является терминалом";
+    } else if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0) {
+        refused = errno == EWOULDBLOCK || errno == EBUSY ? "порт занят другой программой"
+                                                         : std::strerror(errno);
+    }
+    if (refused != nullptr) {
         ::close(fd);
-        throw ComError();
+        throw ComError(Detail(path, refused));
     }
     // Whatever reached the terminal before this open is not part of the recording.
     ::tcflush(fd, TCIFLUSH);
@@ -82,7 +95,7 @@ void PosixSerialLink::ComSetState(std::int32_t baudIndex) {
     const speed_t speed = SpeedOf(kComBaudRates[static_cast<std::size_t>(baudIndex)]);
     if (::cfsetispeed(&t, speed) != 0 || ::cfsetospeed(&t, speed) != 0 ||
         ::tcsetattr(fd_, TCSANOW, &t) != 0) {
-        throw ComError();
+        throw ComError(Detail(path_, std::strerror(errno)));
     }
     // DTR held off. A pseudo-terminal has no modem lines and answers ENOTTY or EINVAL: accepted.
     int dtr = TIOCM_DTR;

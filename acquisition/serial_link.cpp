@@ -4,10 +4,18 @@
 #include "acquisition/link_messages.h"
 
 #include <cstdlib>
+#include <utility>
 
 namespace hrv {
 
 ComError::ComError() : std::runtime_error(std::string(msg::kComInitError)) {}
+
+ComError::ComError(std::string detail)
+    : std::runtime_error(std::string(msg::kComInitError)), detail_(std::move(detail)) {}
+
+std::string ComError::FullText() const {
+    return detail_.empty() ? std::string(what()) : std::string(what()) + ": " + detail_;
+}
 
 std::string PortDevicePath(std::uint8_t portIndex) {
     if (portIndex >= kUsbPortIndex) {

@@ -11,10 +11,18 @@
 namespace hrv {
 
 // A set-up failure of the link, whichever step failed; its text is always "Ошибка инициализации
-// COM".
+// COM". The detail, when the link knows it, names the port's device and the reason
+// ("/dev/ttyS1 (No such file or directory)"); the window shows the text alone.
 class ComError : public std::runtime_error {
 public:
     ComError();
+    explicit ComError(std::string detail);
+    const std::string& detail() const { return detail_; }
+    // The text, then ": " and the detail when there is one.
+    std::string FullText() const;
+
+private:
+    std::string detail_;
 };
 
 inline constexpr int kPortCount = 4;    // port indices 0..3

@@ -2,11 +2,39 @@
 // the time-outs of the device's line format.
 #include "acquisition/platform_serial_link.h"
 
+#include <string>
 #include <windows.h>
 
 namespace hrv {
 
 namespace {
+
+// The port and the system's reason for ComError's detail (UTF-8).
+std::string Detail(const char* port, DWORD err) {
+    if (err == ERROR_ACCESS_DENIED) {
+        return std::string(port) + " (порт занят другой программой)";
+    }
+    wchar_t* text = nullptr;
+    const DWORD n = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, err, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring w = n > 0 && text != nullptr ? std::wstring(text, n) : std::wstring();
+    if (text != nullptr) {
+        ::LocalFree(text);
+    }
+    while (!w.empty() && (w.back() == L'\r' || w.back() == L'\n' || w.back() == L'.')) {
+        w.pop_back();
+    }
+    std::string reason = "ошибка " + std::to_string(err);
+    if (!w.empty()) {
+        const int size = ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()),
+                                               nullptr, 0, nullptr, nullptr);
+        reason.assign(static_cast<std::size_t>(size), '\0');
+        ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), reason.data(), size,
+                              nullptr, nullptr);
+    }
+    return std::string(port) + " (" + reason + ")";
+}
 
 class Win32SerialLink : public SerialLink {
 public:
@@ -27,7 +55,7 @@ public:
         handle_ = ::CreateFileA(kComPortNames[portIndex], GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle_ == INVALID_HANDLE_VALUE) {
-            throw ComError();
+            throw ComError(Detail(kComPortNames[portIndex], ::GetLastError()));
         }
         opened_ = true;
     }
