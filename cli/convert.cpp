@@ -1,5 +1,6 @@
 // rvx-cli convert: PPG files to RR files beside them, without dialogs.
 #include "cli/commands.h"
+#include "cli/options.h"
 #include "presentation/batch_convert.h"
 #include "presentation/messages.h"
 
@@ -9,7 +10,14 @@
 namespace hrv::cli {
 
 int Convert(const Args& args, std::ostream& out, std::ostream& err) {
-    if (args.empty()) {
+    // No options of its own: "--" ends them, and any other word beginning with "-" is a usage
+    // error rather than a file name.
+    std::vector<std::string> files;
+    if (!OptionParser("rvx-cli convert", err).Parse(args, files)) {
+        Usage(err);
+        return kExitUsage;
+    }
+    if (files.empty()) {
         err << "rvx-cli convert: no file given\n";
         Usage(err);
         return kExitUsage;
@@ -38,7 +46,7 @@ int Convert(const Args& args, std::ostream& out, std::ostream& err) {
         }
     };
     try {
-        BatchConvert(args, *f, *workspace, hooks);
+        BatchConvert(files, *f, *workspace, hooks);
     } catch (const OutputLost&) {
         return kExitFailed;
     }

@@ -71,7 +71,10 @@ public:
                 option->take(word);
                 continue;
             }
-            if (i + 1 >= args.size() || !option->take(args[i + 1])) {
+            // A value that is itself an option ("--table --spectrum") was meant as one: the
+            // value is missing. A path beginning with "--" is given as "./--name".
+            if (i + 1 >= args.size() || args[i + 1].starts_with("--") ||
+                Find(args[i + 1]) != nullptr || !option->take(args[i + 1])) {
                 err_ << program_ << ": " << word << " takes " << option->expects << "\n";
                 return false;
             }

@@ -132,6 +132,15 @@ int Record(const Args& args, std::ostream& out, std::ostream& err) {
         Usage(err);
         return kExitUsage;
     }
+    // A target that cannot be written is refused now, not after minutes of recording.
+    if (!options->out.empty()) {
+        try {
+            CheckWriteTarget(options->out);
+        } catch (const FileIoError& e) {
+            err << "rvx-cli record: " << e.what() << "\n";
+            return kExitFailed;
+        }
+    }
     auto f = std::make_unique<FragmentData>();
     f->Settings.PortIndex = options->portIndex;
     f->Settings.BaudIndex = options->baudIndex;
@@ -146,7 +155,7 @@ int Record(const Args& args, std::ostream& out, std::ostream& err) {
             return kExitFailed; // nothing was opened
         }
     } catch (const ComError& e) {
-        err << "rvx-cli record: " << e.what() << "\n";
+        err << "rvx-cli record: " << e.FullText() << "\n";
         return kExitFailed;
     }
     const std::string port = kComPortNames[options->portIndex];
@@ -180,8 +189,8 @@ int Record(const Args& args, std::ostream& out, std::ostream& err) {
             if (options->silenceSeconds > 0 &&
                 std::chrono::steady_clock::now() - lastByte >= silenceLimit) {
                 session.Abort();
-                err << "rvx-cli record: " << msg::kComReadError << ": nothing received from "
-                    << port << " for " << options->silenceSeconds << " s\n";
+                err << "rvx-cli record: " << msg::NothingReceived(port, options->silenceSeconds)
+                    << "\n";
                 return kExitFailed;
             }
             // A read that returned at once must not spin.
@@ -197,28 +206,28 @@ int Record(const Args& args, std::ostream& out, std::ostream& err) {
         err << "rvx-cli record: " << msg::SlotLimitWarning(kRecordSlotLimit) << "\n";
     }
     const bool analyse = session.Stop();
+    bool saved = false;
     if (!options->out.empty()) {
         try {
             WriteRrFile(options->out, *f);
+            saved = true;
         } catch (const FileIoError& e) {
+            // The analysis is still printed: its "intervals" keep the recording.
             err << "rvx-cli record: " << e.what() << "\n";
-            return kExitFailed;
         }
     }
     if (!analyse || !AnalyseFragment(*f)) {
         err << "rvx-cli record: " << msg::kTooLittleData << "\n";
         return kExitFailed;
     }
-    out << ResultLine(options->out.empty() ? port : options->out, FileKind::Rr, *f,
-                      options->spectrum)
-        << '\n';
+    out << ResultLine(saved ? options->out : port, FileKind::Rr, *f, options->spectrum) << '\n';
     if (!OutputWritten(out, err)) {
-        if (options->out.empty()) {
-            err << "rvx-cli record: the recording is lost (no --out file was given)\n";
+        if (!saved) {
+            err << "rvx-cli record: the recording is lost (it was not saved to a file)\n";
         }
         return kExitFailed;
     }
-    return kExitOk;
+    return saved || options->out.empty() ? kExitOk : kExitFailed;
 }
 
 } // namespace hrv::cli

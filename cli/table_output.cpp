@@ -3,6 +3,7 @@
 
 #include "files/file_io.h"
 #include "files/paths.h"
+#include "presentation/messages.h"
 #include "presentation/summary_table.h"
 
 #include <ostream>
@@ -17,10 +18,14 @@ bool AppendAnalyzedRow(const std::string& table, const std::string& file, const 
                        const RegionalFormat& regional, std::ostream& err) {
     try {
         const std::string identity = FileIdentity(file, regional);
-        if (AppendSummaryRow(table, identity, f, regional.decimalSeparator) ==
+        LockNotice waiting;
+        waiting.call = [&err, &table] {
+            err << "rvx-cli analyze: " << msg::WaitingForTable(table) << std::endl;
+        };
+        if (AppendSummaryRow(table, identity, f, regional.decimalSeparator, waiting) ==
             SummaryAppend::AlreadySaved) {
-            err << "rvx-cli analyze: " << file << ": the table " << table
-                << " already holds a record \"" << identity << "\"; not added again\n";
+            err << "rvx-cli analyze: " << file << ": " << msg::RecordAlreadySavedIn(identity, table)
+                << "\n";
         }
         return true;
     } catch (const FileIoError& e) {

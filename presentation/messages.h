@@ -21,6 +21,10 @@ inline std::string FileNotFound(const std::string& path) {
 }
 
 // Recording from the pulse sensor device.
+inline std::string NothingReceived(const std::string& port, int seconds) {
+    return std::string(kComReadError) + ": от " + port + " ничего не получено за " +
+           std::to_string(seconds) + " с";
+}
 inline std::string SlotLimitWarning(int slots) {
     return "Максимальное количество RR-интервалов в одном фрагменте : " + std::to_string(slots);
 }
@@ -28,6 +32,24 @@ inline std::string SlotLimitWarning(int slots) {
 // Summary table "rvx.txt".
 inline constexpr std::string_view kRecordAdded = "Запись добавлена в файл rvx.txt";
 inline constexpr std::string_view kRecordAlreadySaved = "Запись уже сохранена в файле rvx.txt";
+// The same for a table named on rvx-cli's command line, with the identity refused.
+inline std::string RecordAlreadySavedIn(const std::string& identity, const std::string& table) {
+    return "Запись «" + identity + "» уже сохранена в файле " + table + ", повторно не добавлена";
+}
+
+// The table is held by another program (a window or rvx-cli adding its record): the command
+// waits for it.
+inline std::string WaitingForTable(const std::string& path) {
+    return "Ожидание файла " + path + ": его занимает другая программа";
+}
+
+// A file named as the table that is not one: it does not begin with the header (nor with a
+// record, when the table was created empty).
+inline std::string NotASummaryTable(const std::string& path) {
+    return "Файл " + path +
+           " не является сводной таблицей: он не начинается со строки заголовка. Запись не "
+           "добавлена, файл не изменён";
+}
 
 // Batch conversion of PPG files.
 inline constexpr std::string_view kBatchCaption = "Пакетное преобразование *.ppg > *.rr";

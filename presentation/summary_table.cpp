@@ -4,7 +4,9 @@
 #include "files/cp1251.h"
 #include "files/file_io.h"
 #include "presentation/format_fixed.h"
+#include "presentation/messages.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <vector>
@@ -101,6 +103,43 @@ private:
     bool found_ = false;
 };
 
+// Keeps the first line of a table fed to it piece by piece, up to a length no table line of
+// this program's exceeds, to tell a summary table from any other file.
+class FirstLine {
+public:
+    void Feed(std::span<const std::uint8_t> bytes) {
+        for (const std::uint8_t b : bytes) {
+            if (ended_) {
+                return;
+            }
+            if (b == '\n') {
+                ended_ = true;
+            } else if (text_.size() < kLimit) {
+                text_ += static_cast<char>(b);
+            } else {
+                tooLong_ = true;
+            }
+        }
+    }
+    // True when nothing was fed, or the first line is the header or a record of 17 fields.
+    bool OfASummaryTable(const std::string& header) const {
+        if (text_.empty() && !ended_) {
+            return true; // an empty file takes the record as its line 1
+        }
+        std::string_view line = text_;
+        if (line.ends_with('\r')) {
+            line.remove_suffix(1);
+        }
+        return !tooLong_ && (line == header || std::count(line.begin(), line.end(), '\t') == 16);
+    }
+
+private:
+    static constexpr std::size_t kLimit = 4096;
+    std::string text_;
+    bool ended_ = false;
+    bool tooLong_ = false;
+};
+
 } // namespace
 
 std::string SummaryTablePath(const std::string& appDir) {
@@ -119,7 +158,8 @@ std::string SummaryTableIdentity(std::string_view identity) {
     while (i < identity.size()) {
         const char32_t c = NextUtf8(identity, i).value_or(U'\uFFFD');
         const bool escapeIntroducer = c == '&' && i < identity.size() && identity[i] == '#';
-        if (c < 0x20 || c == 0x7F || escapeIntroducer || !Cp1251Byte(c)) {
+        const bool control = c < 0x20 || (c >= 0x7F && c <= 0x9F); // C0, DEL and C1
+        if (control || escapeIntroducer || !Cp1251Byte(c)) {
             out += "&#" + IntegerText(static_cast<std::int64_t>(c)) + ";";
         } else {
             AppendUtf8(out, c);
@@ -169,16 +209,23 @@ bool SummaryTableHasIdentity(std::span<const std::uint8_t> table, std::string_vi
 }
 
 SummaryAppend AppendSummaryRow(const std::string& path, std::string_view identity,
-                               const FragmentData& f, char decimalSeparator) {
+                               const FragmentData& f, char decimalSeparator,
+                               const LockNotice& notice) {
+    return AppendSummaryRecord(path, identity, SummaryTableRow(identity, f, decimalSeparator),
+                               notice);
+}
+
+SummaryAppend AppendSummaryRecord(const std::string& path, std::string_view identity,
+                                  const std::string& row, const LockNotice& notice) {
     if (!IsUtf8(identity)) {
         throw FileIoError("Ошибка ввода-вывода: не удалось записать файл " + path +
                           " (имя записи не является текстом UTF-8)");
     }
-    const std::string record = Utf8ToCp1251(SummaryTableRow(identity, f, decimalSeparator));
+    const std::string record = Utf8ToCp1251(row);
     // A table created meanwhile by another program is then appended to; the attempts end when a
     // table keeps vanishing, which the file layer reports.
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const auto table = LockedAppendFile::Open(path);
+        const auto table = LockedAppendFile::Open(path, notice);
         if (!table) {
             const std::string image = Utf8ToCp1251(SummaryTableHeader()) + std::string(kLineEnd) +
                                       record + std::string(kLineEnd);
@@ -188,11 +235,18 @@ SummaryAppend AppendSummaryRow(const std::string& path, std::string_view identit
             continue;
         }
         FirstFieldMatcher matcher(Utf8ToCp1251(SummaryTableIdentity(identity)));
+        FirstLine firstLine;
         std::array<std::uint8_t, 65536> buffer{};
         std::uint8_t last = '\n'; // an empty table needs no line end first
         for (std::size_t n; (n = table->Read(buffer)) > 0;) {
             matcher.Feed(std::span(buffer.data(), n));
+            firstLine.Feed(std::span(buffer.data(), n));
             last = buffer[n - 1];
+        }
+        // A file of another kind (an RR file, a PPG file, a text named by mistake) is never
+        // appended to.
+        if (!firstLine.OfASummaryTable(Utf8ToCp1251(SummaryTableHeader()))) {
+            throw FileIoError(msg::NotASummaryTable(path));
         }
         if (matcher.Found()) {
             return SummaryAppend::AlreadySaved;

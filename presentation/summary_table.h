@@ -3,6 +3,7 @@
 #pragma once
 
 #include "analysis/fragment_data.h"
+#include "files/file_io.h"
 
 #include <cstdint>
 #include <span>
@@ -20,7 +21,8 @@ std::string SummaryTablePath(const std::string& appDir);
 std::string SummaryTableHeader();
 
 // The identity as the table's first field (UTF-8): each character that Windows-1251 cannot hold,
-// each control character (tab, line breaks) and the '&' of a "&#" in the name is written as
+// each control character (C0 such as tab and line breaks, DEL, C1 U+0080..U+009F) and the '&' of a
+// "&#" in the name is written as
 // "&#N;" with N its decimal code point ("Hélène" gives "H&#233;l&#232;ne"), so a row is always one
 // line of 17 fields and two different identities never give the same field. Bytes that are not
 // well-formed UTF-8 become U+FFFD first (AppendSummaryRow refuses such an identity).
@@ -45,8 +47,18 @@ enum class SummaryAppend { Added, AlreadySaved };
 // failure never leaves a table without its header. The duplicate test and the append are one
 // step under the table's lock (any number of programs may add to one table at once), and the
 // table is read line by line in constant memory. FileIoError when the file layer fails (the file
-// is then as it was) or the identity is not well-formed UTF-8.
+// is then as it was), when the identity is not well-formed UTF-8, or when an existing non-empty
+// file is not a summary table (its first line is neither the header nor a record of 17 fields):
+// such a file is left untouched.
+// While another program holds the table, `notice` is given (see LockNotice: after half a second
+// by default, so the user learns why nothing happens) and the command waits on.
 SummaryAppend AppendSummaryRow(const std::string& path, std::string_view identity,
-                               const FragmentData& f, char decimalSeparator);
+                               const FragmentData& f, char decimalSeparator,
+                               const LockNotice& notice = {});
+
+// The same with the record made beforehand by SummaryTableRow (UTF-8), so that it can run
+// where the fragment is not at hand (off the window's thread).
+SummaryAppend AppendSummaryRecord(const std::string& path, std::string_view identity,
+                                  const std::string& row, const LockNotice& notice = {});
 
 } // namespace hrv

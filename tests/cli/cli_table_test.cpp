@@ -14,7 +14,13 @@
 #include <filesystem>
 #include <memory>
 #include <sstream>
+#include <thread>
 #include <utime.h>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
 
 namespace hrv {
 namespace {
@@ -85,8 +91,11 @@ TEST_F(CliTableTest, AnalyzeAppendsOneRowPerFileAndRefusesDuplicates) {
     std::ostringstream out2, err2;
     EXPECT_EQ(cli::Run({"analyze", "--table", table, a, b}, out2, err2), cli::kExitOk);
     EXPECT_EQ(ReadBytes<std::string>(table), expected);
-    EXPECT_NE(err2.str().find("pat12 12/08/26"), std::string::npos) << err2.str();
-    EXPECT_NE(err2.str().find("at12 12/08/26"), std::string::npos) << err2.str();
+    for (const std::string identity : {"pat12 12/08/26", "at12 12/08/26"}) {
+        EXPECT_NE(err2.str().find("Запись «" + identity + "» уже сохранена в файле " + table),
+                  std::string::npos)
+            << err2.str();
+    }
     EXPECT_EQ(out2.str(), out.str());
 }
 
@@ -108,9 +117,56 @@ TEST_F(CliTableTest, TableThatCannotBeWrittenIsAFailure) {
     EXPECT_NE(err.str().find(table), std::string::npos) << err.str();
 }
 
+TEST_F(CliTableTest, AFileThatIsNoTableIsNeverAppendedTo) {
+    const std::string a = MakeRecording("rec.rr");
+    const std::string b = MakeRecording("other.rr");
+    const std::string before = ReadBytes<std::string>(a);
+    // Another recording named as the table, and the file being analysed itself.
+    for (const cli::Args& args :
+         {cli::Args{"analyze", "--table", a, b}, cli::Args{"analyze", "--table", a, a}}) {
+        std::ostringstream out, err;
+        EXPECT_EQ(cli::Run(args, out, err), cli::kExitFailed);
+        EXPECT_NE(err.str().find(a + " не является сводной таблицей"), std::string::npos)
+            << err.str();
+        EXPECT_EQ(ReadBytes<std::string>(a), before);
+        EXPECT_NE(out.str().find("\"ok\": true"), std::string::npos) << "the analysis is printed";
+    }
+}
+
+#ifndef _WIN32
+TEST_F(CliTableTest, ATableAnotherProgramHoldsIsWaitedForAndSaidSo) {
+    const std::string a = MakeRecording("pat12.rr");
+    const std::string table = dir_ / "table.txt";
+    WriteBytes(table, Utf8ToCp1251(SummaryTableHeader()) + "\r\n");
+    const int held = ::open(table.c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    std::thread release([held] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        ::close(held);
+    });
+    std::ostringstream out, err;
+    EXPECT_EQ(cli::Run({"analyze", "--table", table, a}, out, err), cli::kExitOk);
+    release.join();
+    EXPECT_EQ(err.str(),
+              "rvx-cli analyze: Ожидание файла " + table + ": его занимает другая программа\n");
+    EXPECT_NE(ReadBytes<std::string>(table).find("pat12 12/08/26\t"), std::string::npos);
+}
+#endif
+
 TEST_F(CliTableTest, TableOptionNeedsAPath) {
     std::ostringstream out, err;
     EXPECT_EQ(cli::Run({"analyze", "x.rr", "--table"}, out, err), cli::kExitUsage);
+    // An option where the path should be is not taken as one: no file "--spectrum" appears.
+    const std::string a = MakeRecording("a.rr");
+    const std::filesystem::path cwd = std::filesystem::current_path();
+    std::filesystem::current_path(dir_.path());
+    std::ostringstream out2, err2;
+    EXPECT_EQ(cli::Run({"analyze", "--table", "--spectrum", a}, out2, err2), cli::kExitUsage);
+    EXPECT_EQ(cli::Run({"analyze", "--table", "--", a}, out2, err2), cli::kExitUsage);
+    std::filesystem::current_path(cwd);
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "--spectrum"));
+    EXPECT_NE(err2.str().find("--table takes the path of the table"), std::string::npos)
+        << err2.str();
 }
 
 struct PrintArgsCase {

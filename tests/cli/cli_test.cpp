@@ -156,9 +156,10 @@ TEST(Cli, TheTypeOptionDecidesOverTheExtension) {
 }
 
 TEST(Cli, UsageErrors) {
-    for (const cli::Args& args : {cli::Args{}, cli::Args{"analyze"}, cli::Args{"frobnicate"},
-                                  cli::Args{"analyze", "--type", "wav", "x.rr"},
-                                  cli::Args{"analyze", "--bogus", "x.rr"}, cli::Args{"convert"}}) {
+    for (const cli::Args& args :
+         {cli::Args{}, cli::Args{"analyze"}, cli::Args{"frobnicate"},
+          cli::Args{"analyze", "--type", "wav", "x.rr"}, cli::Args{"analyze", "--bogus", "x.rr"},
+          cli::Args{"convert"}, cli::Args{"convert", "--bogus", "x.ppg"}}) {
         const auto r = RunCli(args);
         EXPECT_EQ(r.status, cli::kExitUsage);
         EXPECT_TRUE(r.out.empty());
@@ -183,7 +184,7 @@ TEST(Cli, ConvertReportsEachFileAndGoesOnAfterARejectedOne) {
     test::WriteBytes(a, image);
     test::WriteBytes(bad, {1, 2});
     test::WriteBytes(c, image);
-    const auto r = RunCli({"convert", a, bad, c});
+    const auto r = RunCli({"convert", "--", a, bad, c}); // "--" ends the options, as elsewhere
     EXPECT_EQ(r.status, cli::kExitFailed);
     ASSERT_EQ(r.lines.size(), 3u);
     EXPECT_NE(r.lines[0].find((dir / "a.rr").string()), std::string::npos);

@@ -5,16 +5,20 @@
 #include "files/rr_file.h"
 #include "presentation/messages.h"
 #include "tests/support/pty_support.h"
+#include "tests/support/scratch_dir.h"
+#include "tests/support/small_mount.h"
 
 #include <algorithm>
 #include <cctype>
 #include <condition_variable>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
 #include <mutex>
 #include <sstream>
+#include <sys/stat.h>
 #include <thread>
 
 namespace hrv {
@@ -208,7 +212,7 @@ TEST_F(RecordCliTest, SilentDeviceEndsAfterTheSilenceTime) {
         rec = RunCli({"record", "--silence", "1", "--out", out_.string()});
     }
     EXPECT_EQ(rec.status, cli::kExitFailed);
-    EXPECT_NE(rec.err.find(std::string(msg::kComReadError) + ": nothing received from COM2"),
+    EXPECT_NE(rec.err.find(std::string(msg::kComReadError) + ": от COM2 ничего не получено за 1 с"),
               std::string::npos)
         << rec.err;
     EXPECT_TRUE(rec.out.empty());
@@ -220,6 +224,52 @@ TEST_F(RecordCliTest, MissingPortGivesTheInitialisationError) {
     const CliResult rec = RunCli({"record", "--port", "COM1"});
     EXPECT_EQ(rec.status, cli::kExitFailed);
     EXPECT_NE(rec.err.find(std::string(msg::kComInitError)), std::string::npos) << rec.err;
+    // The device and the reason.
+    EXPECT_NE(rec.err.find(": /nonexistent/rvx-port ("), std::string::npos) << rec.err;
+}
+
+TEST_F(RecordCliTest, ATargetThatCannotBeWrittenIsRefusedBeforeTheRecording) {
+    // No device at all: a refusal that comes first names the target, not the port.
+    const ScopedEnv port("RVX_COM2", "/nonexistent/rvx-port");
+    const test::ScratchDir dir;
+    const std::string fifo = dir / "fifo.rr";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    const std::string twoNames = dir / "a.rr";
+    { std::ofstream(twoNames) << "x"; }
+    std::filesystem::create_hard_link(twoNames, dir / "b.rr");
+    for (const std::string& target :
+         std::vector<std::string>{dir.string(), fifo, twoNames, "/dev/null", dir / "missing/a.rr",
+                                  dir / (std::string(253, 'n') + ".rr")}) { // a 256-byte name
+        const auto started = std::chrono::steady_clock::now();
+        const CliResult rec = RunCli({"record", "--out", target});
+        EXPECT_EQ(rec.status, cli::kExitFailed) << target;
+        EXPECT_NE(rec.err.find(target + " ("), std::string::npos) << rec.err;
+        EXPECT_EQ(rec.err.find(std::string(msg::kComInitError)), std::string::npos) << rec.err;
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+    }
+    EXPECT_EQ(std::filesystem::file_size(twoNames), 1u);
+}
+
+TEST_F(RecordCliTest, TheAnalysisIsPrintedWhenSavingFails) {
+    const test::ScratchDir dir;
+    const test::SmallMount disk(dir, 64 * 1024);
+    if (!disk.Mounted()) {
+        GTEST_SKIP() << "mounting a tmpfs is not permitted here";
+    }
+    DevSim sim({"--speed", "0", "--once", "--generate", "500"});
+    ASSERT_FALSE(sim.Path().empty());
+    const ScopedEnv port("RVX_COM2", sim.Path());
+    disk.Fill(); // the target can be made, its bytes cannot be written
+    const std::string target = disk / "a.rr";
+    CliResult rec;
+    {
+        const Watchdog watchdog(std::chrono::seconds(60));
+        rec = RunCli({"record", "--out", target});
+    }
+    EXPECT_EQ(rec.status, cli::kExitFailed);
+    EXPECT_NE(rec.err.find("не удалось записать файл " + target), std::string::npos) << rec.err;
+    EXPECT_EQ(Field(rec.out, "ok"), "true") << rec.out;
+    EXPECT_EQ(Field(rec.out, "file"), "\"COM2\"") << rec.out;
 }
 
 TEST_F(RecordCliTest, WordsNotUnderstood) {
