@@ -219,7 +219,12 @@ TFormMain::TFormMain(FragmentData& fragment, Prompts& prompts, QWidget* parent)
     Timer1->start();
 }
 
-TFormMain::~TFormMain() = default;
+TFormMain::~TFormMain() {
+    if (tableWait_) {
+        const std::lock_guard lock(tableWait_->mutex);
+        tableWait_->window = nullptr; // the waiting record still goes in; nothing is shown
+    }
+}
 
 void TFormMain::BuildToolBar() {
     ToolBar1 = new QToolBar(this);

@@ -5,12 +5,15 @@
 #include "analysis/fragment_data.h"
 #include "files/ppg_decoder.h"
 #include "presentation/open_fragment.h"
+#include "presentation/summary_table.h"
 #include "ui/prompts.h"
 #include "ui/report.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 
 #include <QMainWindow>
@@ -154,6 +157,19 @@ private:
     void SetResultCommandsEnabled(bool save, bool printAndReport);
     // Offers to save the report page as a PDF file (no printer installed).
     void SavePdf(const ReportOptions& options);
+    // "В отчет" when another program holds the table: the record waits for it on a thread of
+    // its own, the status bar says so, and the window goes on answering.
+    void WaitForTable(const std::string& path, const std::string& identity, const std::string& row);
+    // The end of that wait, back on the window's thread: the command's message or its error.
+    void TableWaitEnded(std::optional<SummaryAppend> result, const std::string& error);
+
+    // The record waiting for the table; the thread reaches the window through it only while the
+    // window lives.
+    struct TableWait {
+        std::mutex mutex;
+        TFormMain* window = nullptr; // null once the window is gone
+    };
+    std::shared_ptr<TableWait> tableWait_;
 
     FragmentData& fragment_;
     Prompts& prompts_;

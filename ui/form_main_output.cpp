@@ -12,16 +12,20 @@
 #include "ui/qt_text.h"
 #include "ui/report.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include <QLabel>
 #include <QLocale>
+#include <QMetaObject>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPrinter>
+#include <QStatusBar>
 #include <QString>
 #include <QStringList>
 
@@ -83,13 +87,71 @@ void TFormMain::ToolButton4Click() {
     GuardedCommand(this, prompts_, [this] { prompts_.PrinterSetup(this, Printer()); });
 }
 
+namespace {
+
+// The table is held by another program: the record is not added on the window's thread.
+struct TableBusy {};
+
+} // namespace
+
 void TFormMain::TB_ReportClick() {
     GuardedCommand(this, prompts_, [this] {
-        const SummaryAppend result =
-            AppendSummaryRow(SummaryTablePath(fragment_.AppDir), L_Info->text().toStdString(),
-                             fragment_, RegionalSeparator());
-        prompts_.Message(
-            this, Q(result == SummaryAppend::Added ? msg::kRecordAdded : msg::kRecordAlreadySaved));
+        const QString waitText = Q(msg::WaitingForTable(std::string(kSummaryTableFileName)));
+        if (tableWait_) {
+            StatusBar1->showMessage(waitText); // a record waits already
+            return;
+        }
+        const std::string path = SummaryTablePath(fragment_.AppDir);
+        const std::string identity = L_Info->text().toStdString();
+        const std::string row = SummaryTableRow(identity, fragment_, RegionalSeparator());
+        LockNotice busy;
+        busy.afterMs = 0; // the window's thread never waits for the table
+        busy.call = [] { throw TableBusy{}; };
+        try {
+            const SummaryAppend result = AppendSummaryRecord(path, identity, row, busy);
+            prompts_.Message(this, Q(result == SummaryAppend::Added ? msg::kRecordAdded
+                                                                    : msg::kRecordAlreadySaved));
+        } catch (const TableBusy&) {
+            StatusBar1->showMessage(waitText);
+            WaitForTable(path, identity, row);
+        }
+    });
+}
+
+void TFormMain::WaitForTable(const std::string& path, const std::string& identity,
+                             const std::string& row) {
+    auto wait = std::make_shared<TableWait>();
+    wait->window = this;
+    tableWait_ = wait;
+    std::thread([wait, path, identity, row] {
+        std::optional<SummaryAppend> result;
+        std::string error;
+        try {
+            result = AppendSummaryRecord(path, identity, row);
+        } catch (const std::exception& e) {
+            error = e.what();
+        } catch (...) {
+            error = "Непредвиденная ошибка";
+        }
+        const std::lock_guard lock(wait->mutex);
+        if (wait->window != nullptr) {
+            TFormMain* const window = wait->window;
+            QMetaObject::invokeMethod(
+                window, [window, result, error] { window->TableWaitEnded(result, error); },
+                Qt::QueuedConnection);
+        }
+    }).detach();
+}
+
+void TFormMain::TableWaitEnded(std::optional<SummaryAppend> result, const std::string& error) {
+    tableWait_.reset();
+    StatusBar1->clearMessage();
+    GuardedCommand(this, prompts_, [&] {
+        if (!result) {
+            throw FileIoError(error);
+        }
+        prompts_.Message(this, Q(*result == SummaryAppend::Added ? msg::kRecordAdded
+                                                                 : msg::kRecordAlreadySaved));
     });
 }
 

@@ -1,9 +1,11 @@
 // rvx-cli when its output cannot be written, on special files, hostile names and a read-only disk.
 #include "cli/commands.h"
 #include "files/cp1251.h"
+#include "presentation/summary_table.h"
 #include "tests/support/small_mount.h"
 #include "tests/support/test_support.h"
 
+#include <cstdlib>
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -77,16 +79,50 @@ TEST(CliFaults, AReadOnlyDiskFailsTheRunAndKeepsTheTable) {
     }
     const std::string file = Recording(dir, "a.rr");
     const std::string table = disk / "table.txt";
-    WriteBytes(table, "Файл\r\n");
+    const std::string header = Utf8ToCp1251(SummaryTableHeader()) + "\r\n";
+    WriteBytes(table, header);
     WriteBytes(disk / "b.ppg", test::PulseWaveImage(6000, 80));
     ASSERT_TRUE(disk.MakeReadOnly());
     std::ostringstream out, err;
     EXPECT_EQ(cli::Run({"analyze", "--table", table, file}, out, err), cli::kExitFailed);
     EXPECT_NE(err.str().find(table), std::string::npos) << err.str();
-    EXPECT_EQ(ReadBytes<std::string>(table), "Файл\r\n");
+    EXPECT_EQ(ReadBytes<std::string>(table), header);
     std::ostringstream out2, err2;
     EXPECT_EQ(cli::Run({"convert", disk / "b.ppg"}, out2, err2), cli::kExitFailed);
     EXPECT_FALSE(std::filesystem::exists(disk / "b.rr"));
+}
+
+// The command line as an ordinary user: "runuser -u nobody --" before it when the tests run as
+// root (whom file modes do not bind).
+std::string AsOrdinaryUser(const std::string& command) {
+    return (::geteuid() == 0 ? std::string("runuser -u nobody -- ") : std::string()) + command;
+}
+
+TEST(CliFaults, AWriteProtectedRrFileIsNotReplacedByConvert) {
+    if (::geteuid() == 0 && std::system("runuser -u nobody -- true") != 0) {
+        GTEST_SKIP() << "runuser is not available";
+    }
+    ScratchDir dir;
+    std::filesystem::permissions(dir.path(), std::filesystem::perms(0777)); // may make a temporary
+    const std::string ppg = dir / "a.ppg";
+    WriteBytes(ppg, test::PulseWaveImage(6000, 80));
+    const std::string rr = dir / "a.rr";
+    WriteBytes(rr, "old");
+    ::chmod(rr.c_str(), 0444);
+    const std::string outFile = dir / "out.txt";
+    const int status =
+        std::system((AsOrdinaryUser(std::string(HRV_RVX_CLI) + " convert '" + ppg + "'") + " > '" +
+                     outFile + "' 2>&1")
+                        .c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), cli::kExitFailed);
+    EXPECT_NE(ReadBytes<std::string>(outFile).find("не удалось записать файл " + rr + " ("),
+              std::string::npos)
+        << ReadBytes<std::string>(outFile);
+    EXPECT_EQ(ReadBytes<std::string>(rr), "old");
+    struct stat st {};
+    ::stat(rr.c_str(), &st);
+    EXPECT_EQ(st.st_mode & 07777, 0444u);
 }
 
 } // namespace

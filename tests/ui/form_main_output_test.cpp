@@ -11,15 +11,24 @@
 #include "ui/progress_form.h"
 #include "ui/qt_text.h"
 
+#include <chrono>
 #include <ctime>
+#include <thread>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
 #include <filesystem>
 #include <memory>
 #include <utime.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QLabel>
 #include <QPrinter>
 #include <QProgressBar>
+#include <QStatusBar>
 #include <QToolButton>
 
 namespace hrv {
@@ -115,6 +124,34 @@ TEST_F(OutputCommands, ReportFailureShowsTheFileLayersErrorAndNoSuccess) {
     EXPECT_TRUE(prompts_.messages[0].text.contains(QString::fromStdString(TablePath())))
         << prompts_.messages[0].text.toStdString();
 }
+
+#ifndef _WIN32
+TEST_F(OutputCommands, ReportWaitsForATableAnotherProgramHoldsOffTheWindowsThread) {
+    OpenRecording("pat12.rr");
+    const std::string header = Utf8ToCp1251(SummaryTableHeader()) + "\r\n";
+    WriteBytes(TablePath(), header);
+    const int held = ::open(TablePath().c_str(), O_RDONLY); // another program's lock
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    const auto started = std::chrono::steady_clock::now();
+    window_->TB_ReportClick();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(400));
+    EXPECT_TRUE(prompts_.messages.empty());
+    EXPECT_EQ(window_->StatusBar1->currentMessage(),
+              Q("Ожидание файла rvx.txt: его занимает другая программа"));
+    EXPECT_EQ(ReadBytes<std::string>(TablePath()), header);
+    ::close(held);
+    // Once the table is free the record goes in and the message comes on the window's thread.
+    for (int i = 0; i < 500 && prompts_.messages.empty(); ++i) {
+        QCoreApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_EQ(prompts_.messages.size(), 1u);
+    EXPECT_EQ(prompts_.messages[0].text, Q(msg::kRecordAdded));
+    EXPECT_TRUE(window_->StatusBar1->currentMessage().isEmpty());
+    EXPECT_EQ(ReadBytes<std::string>(TablePath()),
+              header + Utf8ToCp1251(SummaryTableRow("pat12 08.12.2026", *f_, ',')) + "\r\n");
+}
+#endif
 
 TEST_F(OutputCommands, PrintToPdfWritesThePageOfTheOpenedFile) {
     if (!test::HavePdfToText()) {
