@@ -55,7 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         result = AppendSummaryRow(path, identity, *f, separator);
     } catch (const FileIoError&) {
-        // A refused identity (one the file's encoding cannot hold): the file is as it was.
+        // A refused identity (one the file's encoding cannot hold) or a file that is not a
+        // table (its first line neither the header nor a record): the file is as it was.
         FUZZ_CHECK(missing ? ::access(path.c_str(), F_OK) != 0 : Slurp(path) == before);
         ::unlink(path.c_str());
         return 0;
