@@ -609,7 +609,15 @@ void WriteFileAtomic(const std::string& path, std::span<const std::uint8_t> byte
         Fail(what, path, errno);
     }
     if (!temp.PutInPlace(target, true)) {
-        Fail(what, path, errno);
+        const int err = errno;
+        if (exists && (err == EPERM || err == EACCES)) {
+            // Another user's writable file in a folder with the sticky bit (/tmp): it may be
+            // written, not replaced.
+            temp.Discard();
+            WriteInPlace(writable.get(), bytes, static_cast<std::size_t>(old.st_size), path);
+            return;
+        }
+        Fail(what, path, err);
     }
     if (!temp.Close()) {
         // The data went out with the fsync above: a late close error changes nothing.

@@ -485,6 +485,15 @@ void WriteFileAtomic(const std::string& path, std::span<const std::uint8_t> byte
     if (!moved) {
         const DWORD moveErr = ::GetLastError();
         ::DeleteFileW(wTemp.c_str());
+        if (exists && moveErr == ERROR_ACCESS_DENIED) {
+            // A file the user may write but not delete or replace: written in place.
+            Handle again(::CreateFileW(wTarget.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll,
+                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (again.ok()) {
+                WriteInPlace(again.get(), bytes, oldSize, path);
+                return;
+            }
+        }
         Fail(what, path, moveErr);
     }
 }

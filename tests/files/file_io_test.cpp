@@ -191,19 +191,30 @@ TEST(FileIo, AFileTheUserMayNotWriteIsRefusedAndOneInAFolderHeMayNotWriteIsWritt
     struct stat before {};
     ::stat(inPlace.c_str(), &before);
     ::chmod(closed.c_str(), 0555);
+    // Another user's writable file in a folder with the sticky bit (as /tmp).
+    const std::string sticky = dir / "sticky";
+    std::filesystem::create_directory(sticky);
+    ::chmod(sticky.c_str(), 01777);
+    const std::string others = sticky + "/d.rr";
+    WriteBytes(others, "old");
+    ::chmod(others.c_str(), 0666);
 
     const std::string said = AsOrdinaryUser([&] {
         std::string out = ErrorOf([&] { WriteFileAtomic(locked, Image("new")); }) + "\n";
         out += ErrorOf([&] { WriteFileAtomic(inPlace, Image("new")); }) + "\n";
-        out += ErrorOf([&] { WriteFileAtomic(closed + "/c.rr", Image("new")); });
+        out += ErrorOf([&] { WriteFileAtomic(closed + "/c.rr", Image("new")); }) + "\n";
+        out += ErrorOf([&] { WriteFileAtomic(others, Image("new")); });
         return out;
     });
     ::chmod(closed.c_str(), 0755);
     std::istringstream lines(said);
-    std::string lockedError, inPlaceError, newError;
+    std::string lockedError, inPlaceError, newError, stickyError;
     std::getline(lines, lockedError);
     std::getline(lines, inPlaceError);
     std::getline(lines, newError);
+    std::getline(lines, stickyError);
+    EXPECT_EQ(stickyError, "<none>");
+    EXPECT_EQ(ReadBytes<std::string>(others), "new");
     EXPECT_EQ(lockedError, "Ошибка ввода-вывода: не удалось записать файл " + locked + " (" +
                                std::strerror(EACCES) + ")");
     EXPECT_EQ(ReadBytes<std::string>(locked), "old");
@@ -215,7 +226,7 @@ TEST(FileIo, AFileTheUserMayNotWriteIsRefusedAndOneInAFolderHeMayNotWriteIsWritt
     EXPECT_EQ(after.st_ino, before.st_ino) << "written in place";
     EXPECT_NE(newError.find("не удалось создать файл " + closed + "/c.rr"), std::string::npos)
         << newError;
-    EXPECT_EQ(EntriesIn(dir), 2u);
+    EXPECT_EQ(EntriesIn(dir), 3u);
 }
 
 // Writers killed at any moment, again and again, while they replace a file or create a table.
