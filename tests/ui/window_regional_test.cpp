@@ -90,17 +90,18 @@ TEST(RegionalData, AgreesWithQtsLocaleDataForEveryLocaleQtKnows) {
             continue;
         }
         ++locales;
-        const QString lang = QLocale::languageToCode(l.language());
-        const QString script = QLocale::scriptToCode(l.script());
-        const QString territory = QLocale::territoryToCode(l.territory());
+        const std::string lang = QLocale::languageToCode(l.language()).toStdString();
+        const std::string script = QLocale::scriptToCode(l.script()).toStdString();
+        const std::string territory = QLocale::territoryToCode(l.territory()).toStdString();
         // Every name the locale goes by, as the environment and Windows write them.
-        for (const QString& name : {lang, lang + '_' + territory, lang + '_' + script,
-                                    lang + '_' + script + '_' + territory}) {
-            ExpectAsQt(name.toStdString(), name);
+        for (const std::string& name : {lang, lang + "_" + territory, lang + "_" + script,
+                                        lang + "_" + script + "_" + territory}) {
+            ExpectAsQt(name, QString::fromStdString(name));
         }
-        ExpectAsQt((lang + '_' + territory + ".UTF-8").toStdString(), lang + '_' + territory);
-        ExpectAsQt((lang + '-' + script + '-' + territory).toStdString(),
-                   lang + '_' + script + '_' + territory);
+        ExpectAsQt(lang + "_" + territory + ".UTF-8",
+                   QString::fromStdString(lang + "_" + territory));
+        ExpectAsQt(lang + "-" + script + "-" + territory,
+                   QString::fromStdString(lang + "_" + script + "_" + territory));
     }
     EXPECT_GT(locales, 500);
 
