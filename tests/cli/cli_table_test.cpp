@@ -47,6 +47,8 @@ private:
     test::ScopedEnv lcAll_{"LC_ALL", "C"};
 };
 
+// The environment names the locale off Windows only (Windows: the system's regional settings).
+#ifndef _WIN32
 TEST_F(CliTableTest, CLocaleHasPointAndMonthDayYear) {
     const RegionalFormat r = UserRegionalFormat();
     EXPECT_EQ(r.decimalSeparator, '.');
@@ -58,6 +60,7 @@ TEST_F(CliTableTest, CLocaleHasPointAndMonthDayYear) {
     tm.tm_isdst = -1;
     EXPECT_EQ(r.shortDate(std::mktime(&tm)), "12/08/26");
 }
+#endif
 
 TEST_F(CliTableTest, IdentityIsBaseNameBlankAndDate) {
     const std::string path = MakeRecording("pat 12.rr");
@@ -76,14 +79,21 @@ TEST_F(CliTableTest, AnalyzeAppendsOneRowPerFileAndRefusesDuplicates) {
     EXPECT_EQ(err.str(), "");
 
     // The same rows as the window's command writes for the analysed fragments.
+#ifdef _WIN32
+    const RegionalFormat user = UserRegionalFormat(); // the system's, not the environment's
+    const std::string day = user.shortDate(test::LocalNoon(2026, 12, 8));
+    const char sep = user.decimalSeparator;
+#else
+    const std::string day = "12/08/26";
+    const char sep = '.';
+#endif
     std::string expected = Utf8ToCp1251(SummaryTableHeader()) + "\r\n";
-    for (const auto& [path, identity] :
-         {std::pair{a, std::string("pat12 12/08/26")}, {b, std::string("at12 12/08/26")}}) {
+    for (const auto& [path, identity] : {std::pair{a, "pat12 " + day}, {b, "at12 " + day}}) {
         auto f = std::make_unique<FragmentData>();
         auto w = std::make_unique<PpgWorkspace>();
         ASSERT_EQ(LoadFragmentFile(path, FileKind::Rr, *f, *w), LoadResult::Loaded);
         ASSERT_TRUE(AnalyseFragment(*f));
-        expected += Utf8ToCp1251(SummaryTableRow(identity, *f, '.')) + "\r\n";
+        expected += Utf8ToCp1251(SummaryTableRow(identity, *f, sep)) + "\r\n";
     }
     EXPECT_EQ(ReadBytes<std::string>(table), expected);
 
@@ -91,7 +101,7 @@ TEST_F(CliTableTest, AnalyzeAppendsOneRowPerFileAndRefusesDuplicates) {
     std::ostringstream out2, err2;
     EXPECT_EQ(cli::Run({"analyze", "--table", table, a, b}, out2, err2), cli::kExitOk);
     EXPECT_EQ(ReadBytes<std::string>(table), expected);
-    for (const std::string identity : {"pat12 12/08/26", "at12 12/08/26"}) {
+    for (const std::string identity : {"pat12 " + day, "at12 " + day}) {
         EXPECT_NE(err2.str().find("Запись «" + identity + "» уже сохранена в файле " + table),
                   std::string::npos)
             << err2.str();

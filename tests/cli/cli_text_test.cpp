@@ -4,6 +4,7 @@
 #include "files/fragment_load.h"
 #include "files/rr_file.h"
 #include "presentation/format_fixed.h"
+#include "presentation/regional.h"
 #include "tests/support/test_support.h"
 
 #include <sstream>
@@ -71,17 +72,23 @@ TEST(CliTextFormat, PrintsThePanelsWithTheLocaleSeparator) {
     ASSERT_TRUE(AnalyseFragment(*f));
 
     const test::ScopedEnv russian("LC_ALL", "ru_RU.UTF-8");
+#ifdef _WIN32
+    // Windows takes the separator from the system's regional settings, not the environment.
+    const char sep = UserRegionalFormat().decimalSeparator;
+#else
+    const char sep = ',';
+#endif
     const auto lines = RunLines({"analyze", "--format", "text", good, missing}, cli::kExitFailed);
     // The name, eleven lines of the time-domain panel (one empty), an empty line, eight of the
     // spectral panel (one empty), an empty line; then the missing file's name and message.
     ASSERT_EQ(lines.size(), 1u + 11 + 1 + 8 + 1 + 3);
     EXPECT_EQ(lines[0], good);
-    EXPECT_EQ(lines[1], " SDNN     " + FormatFixed(f->TimeIndices.SDNN, 2, ',') + " мс");
+    EXPECT_EQ(lines[1], " SDNN     " + FormatFixed(f->TimeIndices.SDNN, 2, sep) + " мс");
     EXPECT_EQ(lines[6], " HR       " + std::to_string(f->TimeIndices.HR) + " уд/мин");
     EXPECT_EQ(lines[7], "");
     EXPECT_EQ(lines[12], "");
-    EXPECT_EQ(lines[13], " VLF      " + FormatFixed(f->SpectralIndices.VLF, 0, ',') + " мс2");
-    EXPECT_EQ(lines[20], " LF/HF    " + FormatFixed(f->SpectralIndices.LFHF, 2, ','));
+    EXPECT_EQ(lines[13], " VLF      " + FormatFixed(f->SpectralIndices.VLF, 0, sep) + " мс2");
+    EXPECT_EQ(lines[20], " LF/HF    " + FormatFixed(f->SpectralIndices.LFHF, 2, sep));
     EXPECT_EQ(lines[22], missing);
     EXPECT_EQ(lines[23], "Файл " + missing + " не найден");
     RunLines({"analyze", "--format", "csv", good}, cli::kExitUsage);

@@ -1,5 +1,5 @@
-// The user's regional settings from the locale names of the environment (the table itself is
-// compared with Qt's locale data in the window tests).
+// The user's regional settings from the locale names of the environment (the regional data
+// itself is compared with Qt's for every locale in the window tests).
 #include "presentation/regional.h"
 #include "tests/support/test_support.h"
 
@@ -17,6 +17,36 @@ TEST(Regional, NamesAsTheEnvironmentGivesThemAndTheCLocalesValuesOtherwise) {
     }
 }
 
+TEST(Regional, LocalesBeyondTheCommonOnesTakeTheirOwnValues) {
+    const std::time_t day = test::LocalNoon(2026, 12, 8);
+    // CLDR's short dates: the year first with dotted spaces in Hungarian, "г." in Bulgarian, a
+    // closing dot in Serbian and Croatian, spaces after the dots in Slovak and Slovenian.
+    EXPECT_EQ(RegionalFormatOf("hu_HU.UTF-8", "").shortDate(day), "2026. 12. 08.");
+    EXPECT_EQ(RegionalFormatOf("bg_BG.UTF-8", "").shortDate(day), "8.12.26 \u0433.");
+    EXPECT_EQ(RegionalFormatOf("sr", "").shortDate(day), "8.12.26.");
+    EXPECT_EQ(RegionalFormatOf("sr_RS@latin", "").shortDate(day), "8.12.26.");
+    EXPECT_EQ(RegionalFormatOf("hr_HR", "").shortDate(day), "08. 12. 2026.");
+    EXPECT_EQ(RegionalFormatOf("sk_SK", "").shortDate(day), "8. 12. 2026");
+    EXPECT_EQ(RegionalFormatOf("sl_SI", "").shortDate(day), "8. 12. 26");
+    EXPECT_EQ(RegionalFormatOf("el_GR", "").shortDate(day), "8/12/26");
+    for (const char* name : {"hu_HU.UTF-8", "bg_BG", "el_GR", "sk_SK", "tt_RU", "sr", "hr", "sl",
+                             "tk", "sr-Latn-RS", "de_AT"}) {
+        EXPECT_EQ(RegionalFormatOf("", name).decimalSeparator, ',') << name;
+    }
+    // A language on its own takes its main territory's values; the names Windows gives.
+    EXPECT_EQ(RegionalFormatOf("en", "").shortDate(day), "12/8/26");
+    EXPECT_EQ(RegionalFormatOf("en-GB", "").shortDate(day), "08/12/2026");
+    // Dates in the locale's own digits: Persian writes the year first in Extended Arabic-Indic.
+    EXPECT_EQ(RegionalFormatOf("fa_IR", "").shortDate(day),
+              "\u06f2\u06f0\u06f2\u06f6/\u06f1\u06f2/\u06f8");
+}
+
+TEST(Regional, QuotedTextInAPatternStandsAsItIs) {
+    EXPECT_EQ(FormatDate("d.MM.yy 'г'.", 2026, 3, 5), "5.03.26 г.");
+    EXPECT_EQ(FormatDate("dd 'de' MM 'o''clock' ''yy", 2026, 3, 5), "05 de 03 o'clock '26");
+}
+
+#ifndef _WIN32
 TEST(Regional, LcAllThenTheCategoryThenLang) {
     const test::ScopedEnv lcAll("LC_ALL", "");
     const test::ScopedEnv lang("LANG", "ru_RU.UTF-8");
@@ -28,6 +58,16 @@ TEST(Regional, LcAllThenTheCategoryThenLang) {
     EXPECT_EQ(UserRegionalFormat().shortDate(test::LocalNoon(2027, 3, 5)), "03/05/27");
     EXPECT_EQ(UserRegionalFormat().decimalSeparator, '.');
 }
+#else
+TEST(Regional, OnWindowsTheSystemsLocaleNotTheEnvironment) {
+    const test::ScopedEnv lcAll("LC_ALL", "hu_HU.UTF-8");
+    const std::string name = UserLocaleName();
+    EXPECT_EQ(UserRegionalFormat().shortDate(test::LocalNoon(2027, 3, 5)),
+              RegionalFormatOf(name, name).shortDate(test::LocalNoon(2027, 3, 5)))
+        << name;
+    EXPECT_EQ(UserRegionalFormat().decimalSeparator, RegionalFormatOf(name, name).decimalSeparator);
+}
+#endif
 
 } // namespace
 } // namespace hrv

@@ -55,27 +55,65 @@ TEST_P(WindowAndCli, WriteTheSameRowSoEachRefusesTheOthers) {
 
 INSTANTIATE_TEST_SUITE_P(Environments, WindowAndCli,
                          ::testing::Values(Environment{"ru_RU.UTF-8", "pat12 08.12.2026"},
-                                           Environment{"C", "pat12 12/08/26"}),
+                                           Environment{"C", "pat12 12/08/26"},
+                                           Environment{"hu_HU.UTF-8", "pat12 2026. 12. 08."}),
                          [](const auto& param) {
-                             return std::string(param.param.locale[0] == 'C' ? "C" : "Russian");
+                             const std::string locale = param.param.locale;
+                             return locale == "C" ? std::string("C") : locale.substr(0, 2);
                          });
 
-TEST(RegionalData, AgreesWithQtsLocaleData) {
-    for (const char* name :
-         {"ru_RU", "uk_UA", "be_BY", "kk_KZ", "en_US", "en_GB", "en_IE", "en_AU", "en_CA", "en_IN",
-          "en_NZ", "en_ZA", "de_DE", "de_AT", "de_CH", "fr_FR", "fr_CA", "fr_CH", "fr_BE", "it_IT",
-          "it_CH", "es_ES", "es_MX", "pl_PL", "pt_BR", "pt_PT", "nl_NL", "nl_BE", "cs_CZ", "tr_TR",
-          "fi_FI", "sv_SE", "da_DK", "nb_NO", "ro_RO", "lt_LT", "lv_LV", "et_EE", "hy_AM", "ka_GE",
-          "az_AZ", "uz_UZ", "ky_KG", "tg_TJ", "he_IL", "ja_JP", "zh_CN"}) {
-        const QLocale qt(QString::fromLatin1(name));
-        const RegionalFormat ours = RegionalFormatOf(name, name);
-        for (const QDate date : {QDate(2026, 12, 8), QDate(2027, 3, 5)}) {
-            const qint64 noon = QDateTime(date, QTime(12, 0)).toSecsSinceEpoch();
-            EXPECT_EQ(ours.shortDate(noon), qt.toString(date, QLocale::ShortFormat).toStdString())
-                << name;
-        }
-        EXPECT_EQ(QString(QLatin1Char(ours.decimalSeparator)), qt.decimalPoint()) << name;
+// Our values for `name` against Qt's for `qtName`: the short date of two days (the day and the
+// month padded or not) and the decimal separator. Latin digits take the point where Qt's
+// separator is not ASCII, which happens only where Qt writes numbers in other digits.
+void ExpectAsQt(const std::string& name, const QString& qtName) {
+    const QLocale qt(qtName);
+    const RegionalFormat ours = RegionalFormatOf(name, name);
+    for (const QDate date : {QDate(2026, 12, 8), QDate(2027, 3, 25)}) {
+        const qint64 noon = QDateTime(date, QTime(12, 0)).toSecsSinceEpoch();
+        EXPECT_EQ(ours.shortDate(noon), qt.toString(date, QLocale::ShortFormat).toStdString())
+            << name;
     }
+    const QString point = qt.decimalPoint();
+    if (point.size() == 1 && point[0].unicode() < 0x80) {
+        EXPECT_EQ(QString(QLatin1Char(ours.decimalSeparator)), point) << name;
+    } else {
+        EXPECT_EQ(ours.decimalSeparator, '.') << name;
+        EXPECT_NE(qt.zeroDigit(), QStringLiteral("0")) << name;
+    }
+}
+
+TEST(RegionalData, AgreesWithQtsLocaleDataForEveryLocaleQtKnows) {
+    int locales = 0;
+    for (const QLocale& l : QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript,
+                                                     QLocale::AnyTerritory)) {
+        if (l.language() == QLocale::C) {
+            continue;
+        }
+        ++locales;
+        const std::string lang = QLocale::languageToCode(l.language()).toStdString();
+        const std::string script = QLocale::scriptToCode(l.script()).toStdString();
+        const std::string territory = QLocale::territoryToCode(l.territory()).toStdString();
+        // Every name the locale goes by, as the environment and Windows write them.
+        for (const std::string& name : {lang, lang + "_" + territory, lang + "_" + script,
+                                        lang + "_" + script + "_" + territory}) {
+            ExpectAsQt(name, QString::fromStdString(name));
+        }
+        ExpectAsQt(lang + "_" + territory + ".UTF-8",
+                   QString::fromStdString(lang + "_" + territory));
+        ExpectAsQt(lang + "-" + script + "-" + territory,
+                   QString::fromStdString(lang + "_" + script + "_" + territory));
+    }
+    EXPECT_GT(locales, 500);
+
+    // A territory the language is not listed with takes the language's values, as in Qt; the
+    // legacy codes Qt takes; glibc's script modifiers name the script.
+    for (const char* name : {"de_RU", "en_RU", "ru_DE", "fr_JP", "iw_IL", "no_NO", "sr_ME"}) {
+        ExpectAsQt(name, QString::fromLatin1(name));
+    }
+    ExpectAsQt("sr_RS@latin", QStringLiteral("sr_Latn_RS"));
+    ExpectAsQt("sr_RS.UTF-8@latin", QStringLiteral("sr_Latn_RS"));
+    ExpectAsQt("uz_UZ@cyrillic", QStringLiteral("uz_Cyrl_UZ"));
+    ExpectAsQt("HU_hu", QStringLiteral("hu_HU"));
 }
 
 TEST_F(WindowTest, OpensAnRrListAsTheThirdFileType) {
