@@ -474,9 +474,16 @@ OpenHooks TFormMain::AnalysisHooks(std::function<void()> action) {
     return hooks;
 }
 
+void TFormMain::ShowNoResults() {
+    ClearResults();
+    // Save writes the intervals the fragment holds (none after a rejected file); printing and
+    // the summary table wait for results.
+    SetResultCommandsEnabled(TB_Save->isEnabled() && fragment_.RrCount > 0, false);
+}
+
 bool TFormMain::ShowAnalysis(bool analysed) {
     if (!analysed) {
-        ClearResults();
+        ShowNoResults();
         prompts_.Message(this, Q(msg::kTooLittleData));
         return false;
     }
@@ -529,7 +536,9 @@ void TFormMain::TB_OpenClick() {
                               : fileType == static_cast<int>(FileKind::Txt) ? FileKind::Txt
                                                                             : FileKind::Rr;
         OpenHooks hooks = AnalysisHooks();
+        bool named = false; // L_Info names the new file
         hooks.found = [&] {
+            named = true;
             const std::string date = FileDateText(path);
             f.CurrentFileName = path;
             f.CurrentFileDate = date;
@@ -544,13 +553,27 @@ void TFormMain::TB_OpenClick() {
             SetResultCommandsEnabled(TB_Save->isEnabled(), false);
         };
         const ProgressClosed closed(*ProgressForm);
-        const OpenStatus status = OpenFragment(path, kind, f, *ppgWork_, hooks);
+        // Every failure once the new file is named (rejected, unreadable) takes one road: no
+        // intervals, charts or panels of the previous file stay under the new name.
+        const auto failed = [&] {
+            if (named) {
+                ForgetIntervals(f);
+                ShowNoResults();
+            }
+        };
+        OpenStatus status = OpenStatus::NotFound;
+        try {
+            status = OpenFragment(path, kind, f, *ppgWork_, hooks);
+        } catch (...) {
+            failed();
+            throw; // the error box of the command names the file and the fault
+        }
         switch (status) {
         case OpenStatus::NotFound:
             prompts_.Message(this, Q(OpenStatusText(status, path)));
             break;
         case OpenStatus::ImportError:
-            ClearResults();
+            failed();
             prompts_.Message(this, Q(OpenStatusText(status, path)));
             break;
         case OpenStatus::TooLittleData:

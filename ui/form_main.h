@@ -78,6 +78,9 @@ public:
     // Empties the five charts and the two panels: no results of an earlier fragment stay on
     // screen once a newer one has failed.
     void ClearResults();
+    // After a failed analysis or open: the display emptied, Print and Report disabled, Save
+    // kept only while the fragment holds intervals.
+    void ShowNoResults();
     // Recomputes the panel heights and chart widths from the window's size.
     void FormResize();
     // Writes the settings file (an error is shown; the window closes all the same).

@@ -378,12 +378,11 @@ TEST_F(WindowTest, SecondSuccessReplacesEveryChartAndPanel) {
     EXPECT_TRUE(ResultCommandsEnabled(w));
 }
 
-TEST_F(WindowTest, RejectedPpgNamesTheFileButKeepsTheFragment) {
+TEST_F(WindowTest, RejectedPpgNamesTheFileAndEmptiesTheFragment) {
     HRV_NEED_SHARED(kGood);
     TFormMain& w = Start();
     Open(SharedFile(kGood), 1);
-    const std::int32_t count = fragment_->RrCount;
-    const std::uint16_t word = fragment_->RrWords[10];
+    ASSERT_GT(fragment_->RrCount, 0);
 
     const std::string bad = dir_ / "tiny.ppg";
     WriteBytes(bad, {231, 0}); // below the smallest accepted size
@@ -392,13 +391,62 @@ TEST_F(WindowTest, RejectedPpgNamesTheFileButKeepsTheFragment) {
     EXPECT_EQ(w.L_Info->text(), Q("tiny ") + RussianDateOf(bad));
     EXPECT_EQ(fragment_->CurrentFileName, bad);
     EXPECT_EQ(fragment_->Settings.FilterIndex, 2);
-    EXPECT_EQ(fragment_->RrCount, count);
-    EXPECT_EQ(fragment_->RrWords[10], word);
+    // Nothing of the previous file can be saved under the rejected file's name.
+    EXPECT_EQ(fragment_->RrCount, 0);
+    EXPECT_EQ(fragment_->RrWords[10], 0);
     EXPECT_EQ(fragment_->AnalysisSeries[1], 0) << "cleared before decoding";
     EXPECT_TRUE(w.Chart_RG->Points().empty()) << "no results under the rejected file's name";
     EXPECT_TRUE(w.Memo_StatDig->toPlainText().isEmpty());
     EXPECT_FALSE(w.TB_Print->isEnabled());
+    EXPECT_FALSE(w.TB_Report->isEnabled());
+    EXPECT_FALSE(w.TB_Save->isEnabled());
+}
+
+// Every way an RR list is refused after a good file: the display and the intervals emptied as
+// for a rejected PPG file, the refusal shown once, nothing left to save, print or table.
+TEST_F(WindowTest, RejectedRrListEmptiesTheDisplayAndTheFragment) {
+    HRV_NEED_SHARED(kGood);
+    for (const char* list : {"800\n810\n3000\n790\n", "800\n80x5\n790\n"}) {
+        SCOPED_TRACE(list);
+        TFormMain& w = Start();
+        Open(SharedFile(kGood), 1);
+        ASSERT_TRUE(ResultCommandsEnabled(w));
+        prompts_.messages.clear();
+        const std::string bad = dir_ / "bad.txt";
+        WriteBytes(bad, std::string_view(list));
+        Open(bad, 3);
+        EXPECT_EQ(prompts_.Texts(MessageKind::Error).size(), 1u);
+        EXPECT_TRUE(prompts_.Texts(MessageKind::Plain).isEmpty());
+        EXPECT_EQ(w.L_Info->text(), Q("bad ") + RussianDateOf(bad));
+        EXPECT_EQ(fragment_->RrCount, 0);
+        EXPECT_EQ(fragment_->RrTicks[1], 0);
+        EXPECT_TRUE(w.Chart_RG->Points().empty());
+        EXPECT_TRUE(w.Chart_Histo->Points().empty());
+        EXPECT_TRUE(w.Chart_Spectr->Points().empty());
+        EXPECT_TRUE(w.Memo_StatDig->toPlainText().isEmpty());
+        EXPECT_TRUE(w.Memo_SpecDig->toPlainText().isEmpty());
+        EXPECT_FALSE(w.TB_Save->isEnabled());
+        EXPECT_FALSE(w.TB_Print->isEnabled());
+        EXPECT_FALSE(w.TB_Report->isEnabled());
+    }
+}
+
+// Save never makes results out of a failed open: Print and the summary table stay off after
+// saving a fragment too short to analyse, and stay on after saving an analysed one.
+TEST_F(WindowTest, SaveLeavesPrintAndReportAsTheResultsAre) {
+    HRV_NEED_SHARED(kGood);
+    HRV_NEED_SHARED(kShort);
+    TFormMain& w = Start();
+    Open(SharedFile(kGood), 1);
+    Save(dir_ / "good.rr");
+    EXPECT_TRUE(ResultCommandsEnabled(w));
+    Open(SharedFile(kShort), 1);
+    Save(dir_ / "short.rr");
+    EXPECT_EQ(w.L_Info->text(), Q("short ") + RussianDateOf(dir_ / "short.rr"));
+    EXPECT_EQ(ReadBytes(dir_ / "short.rr").size(), 2u + 2 * 337);
     EXPECT_TRUE(w.TB_Save->isEnabled());
+    EXPECT_FALSE(w.TB_Print->isEnabled());
+    EXPECT_FALSE(w.TB_Report->isEnabled());
 }
 
 TEST_F(WindowTest, FileTypeChosenInTheDialogDecidesOverTheExtension) {
