@@ -22,7 +22,9 @@ class QFrame;
 class QLabel;
 class QPlainTextEdit;
 class QPrinter;
+class QRect;
 class QResizeEvent;
+class QShowEvent;
 class QStatusBar;
 class QTimer;
 class QToolBar;
@@ -30,6 +32,7 @@ class QToolButton;
 
 namespace hrv {
 
+class ChartFontGroup;
 class ChartWidget;
 class TFormSetup;
 class TProgressForm;
@@ -85,6 +88,11 @@ public:
     void FormResize();
     // Writes the settings file (an error is shown; the window closes all the same).
     void FormClose();
+    // Fits the window to a screen whose free area is `available` and whose width is
+    // `screenWidth`: the smallest and the current size within that area, and vertical scroll bars
+    // for both result panels on screens narrower than 800 pixels. Run at start-up, when the
+    // window is shown and when it moves to another screen.
+    void FitToScreen(const QRect& available, int screenWidth);
 
     // What the commands work on.
     FragmentData& Fragment() { return fragment_; }
@@ -144,6 +152,7 @@ public:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void FormCreate();
@@ -163,6 +172,8 @@ private:
     std::unique_ptr<PpgWorkspace> ppgWork_;
     std::unique_ptr<QPrinter> printer_;
     std::int32_t deviceScale_ = 0;
+    bool screenWatched_ = false;                 // FitToScreen follows the window's screen
+    std::unique_ptr<ChartFontGroup> chartFonts_; // the five charts' texts in one size
 };
 
 } // namespace hrv

@@ -14,6 +14,7 @@
 #include <QAreaSeries>
 #include <QBarSet>
 #include <QComboBox>
+#include <QFontInfo>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
@@ -23,9 +24,12 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QValueAxis>
 #include <QXYSeries>
 
 namespace hrv {
@@ -359,6 +363,81 @@ TEST_F(WindowTest, TooLittleDataAfterSuccessEmptiesTheDisplayAndStopsPrintAndRep
     // Save writes the new intervals.
     Save(dir_ / "new.rr");
     EXPECT_EQ(ReadBytes(dir_ / "new.rr").size(), 2u + 2 * 337);
+}
+
+// Every line of a result panel can be brought into its box: scrolled to, never cut at the side.
+void ExpectEveryLineReachable(QPlainTextEdit& memo) {
+    const QString name = memo.objectName();
+    ASSERT_GT(memo.document()->blockCount(), 5) << name.toStdString();
+    for (QTextBlock block = memo.document()->begin(); block.isValid(); block = block.next()) {
+        QTextCursor cursor(block);
+        cursor.movePosition(QTextCursor::EndOfBlock);
+        memo.setTextCursor(cursor);
+        memo.ensureCursorVisible();
+        const QRect at = memo.cursorRect();
+        EXPECT_TRUE(memo.viewport()->rect().contains(at))
+            << name.toStdString() << ": " << block.text().toStdString();
+    }
+}
+
+// On a 640 x 480 screen the window fits the screen, both panels scroll and every value can be
+// reached; on a wide screen the smallest size is the design size and no panel needs a bar.
+TEST_F(WindowTest, FitsASmallScreenWithEveryValueReachable) {
+    HRV_NEED_SHARED(kGood);
+    TFormMain& w = Start();
+    w.show(); // on the test platform's screen; then as if it were moved to a small one
+    w.FitToScreen(QRect(0, 0, 640, 480), 640);
+    EXPECT_LE(w.minimumWidth(), 640);
+    EXPECT_LE(w.minimumHeight(), 480);
+    // Maximised on that screen: the whole of it, frame included.
+    const QSize frame = w.frameGeometry().size() - w.size();
+    w.resize(QSize(640, 480) - frame);
+    Open(SharedFile(kGood), 1);
+    ASSERT_TRUE(prompts_.messages.empty());
+    QApplication::processEvents();
+    EXPECT_EQ(w.frameGeometry().size(), QSize(640, 480));
+    for (QPlainTextEdit* memo : {w.Memo_StatDig, w.Memo_SpecDig}) {
+        EXPECT_EQ(memo->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        // The panel lies inside the window.
+        const QRect inWindow(memo->mapTo(&w, QPoint(0, 0)), memo->size());
+        EXPECT_TRUE(w.rect().contains(inWindow)) << memo->objectName().toStdString();
+        EXPECT_GE(memo->viewport()->height(), memo->fontMetrics().height());
+        ExpectEveryLineReachable(*memo);
+    }
+
+    w.FitToScreen(QRect(0, 0, 1024, 740), 1024);
+    EXPECT_EQ(w.minimumSize(), QSize(741, 491));
+    EXPECT_EQ(w.Memo_StatDig->verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
+    EXPECT_EQ(w.Memo_SpecDig->verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
+}
+
+// One size for both result panels and one for the texts of all five charts, at every size.
+TEST_F(WindowTest, OneFontSizeForBothPanelsAndForAllCharts) {
+    HRV_NEED_SHARED(kGood);
+    TFormMain& w = Start();
+    w.show();
+    Open(SharedFile(kGood), 1);
+    ASSERT_TRUE(prompts_.messages.empty());
+    for (const QSize size : {QSize(741, 491), QSize(800, 560), QSize(1024, 700), QSize(1400, 900),
+                             QSize(1900, 1000), QSize(760, 900), QSize(1600, 500)}) {
+        w.resize(size);
+        QApplication::processEvents();
+        const std::string at = std::to_string(size.width()) + " x " + std::to_string(size.height());
+        EXPECT_EQ(QFontInfo(w.Memo_StatDig->font()).pixelSize(),
+                  QFontInfo(w.Memo_SpecDig->font()).pixelSize())
+            << at;
+        const QFont title = w.Chart_RG->chart()->titleFont();
+        const QFont labels = w.Chart_RG->chart()->axes().front()->labelsFont();
+        for (ChartWidget* chart :
+             {w.Chart_Histo, w.Chart_Scater, w.Chart_Spectr, w.Chart_Diagram}) {
+            EXPECT_EQ(chart->chart()->titleFont().pixelSize(), title.pixelSize())
+                << at << " " << chart->objectName().toStdString();
+            for (QAbstractAxis* axis : chart->chart()->axes()) {
+                EXPECT_EQ(axis->labelsFont().pixelSize(), labels.pixelSize())
+                    << at << " " << chart->objectName().toStdString();
+            }
+        }
+    }
 }
 
 TEST_F(WindowTest, SecondSuccessReplacesEveryChartAndPanel) {
