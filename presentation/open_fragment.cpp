@@ -22,6 +22,15 @@ OpenStatus OpenFragment(const std::string& path, FileKind kind, FragmentData& f,
                                                               : OpenStatus::TooLittleData;
 }
 
+void ForgetIntervals(FragmentData& f) {
+    f.RrCount = 0;
+    f.RrTicks.fill(0);
+    f.RrAux.fill(0);
+    f.RrWords.fill(0);
+    f.AnalysisSeries.fill(0);
+    f.Corrected = false;
+}
+
 std::string OpenStatusText(OpenStatus status, const std::string& path) {
     switch (status) {
     case OpenStatus::NotFound:

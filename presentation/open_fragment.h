@@ -27,6 +27,11 @@ struct OpenHooks {
 OpenStatus OpenFragment(const std::string& path, FileKind kind, FragmentData& f, PpgWorkspace& w,
                         const OpenHooks& hooks = {});
 
+// After an Open that failed before the new file's intervals were taken (a rejected file, a read
+// error): the fragment holds no intervals, so nothing of the previous file can be saved, printed
+// or tabled under the new file's name. The settings and the file's name stay.
+void ForgetIntervals(FragmentData& f);
+
 // The message the user is shown for a status other than Analysed.
 std::string OpenStatusText(OpenStatus status, const std::string& path);
 

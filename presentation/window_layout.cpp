@@ -1,6 +1,8 @@
 // The arithmetic of the main window's layout.
 #include "presentation/window_layout.h"
 
+#include <algorithm>
+
 namespace hrv {
 
 MainLayout ComputeMainLayout(int mainPanelHeight, int clientWidth) {
@@ -15,6 +17,13 @@ MainLayout ComputeMainLayout(int mainPanelHeight, int clientWidth) {
     l.chartDiagramWidth = q;
     l.infoLeft = 5;
     return l;
+}
+
+WindowSize SmallestWindowSize(int roomWidth, int roomHeight) {
+    WindowSize size;
+    size.width = std::clamp(roomWidth, 1, kDesignWidth);
+    size.height = std::clamp(roomHeight, 1, kDesignHeight);
+    return size;
 }
 
 } // namespace hrv

@@ -16,6 +16,19 @@ struct MainLayout {
 
 MainLayout ComputeMainLayout(int mainPanelHeight, int clientWidth);
 
+// The window's design size, which is also its smallest size where the screen has room for it.
+inline constexpr int kDesignWidth = 741;
+inline constexpr int kDesignHeight = 491;
+
+struct WindowSize {
+    int width = 0;
+    int height = 0;
+};
+
+// The smallest size of the main window (without its frame) on a screen that leaves it
+// `roomWidth` x `roomHeight` pixels: the design size, cut to that room, never below 1 x 1.
+WindowSize SmallestWindowSize(int roomWidth, int roomHeight);
+
 // Narrow screens (below 800 pixels) give the result panels a vertical scroll bar.
 inline constexpr int kWideScreen = 800;
 inline bool MemosNeedScrollBars(int screenWidth) {

@@ -466,19 +466,50 @@ void ChartWidget::FitFonts() {
         return;
     }
     fittedSize_ = size();
-    QChart& c = *chart();
+    neededSmaller_ = kMostSmaller;
     for (int smaller = 0; smaller <= kMostSmaller; ++smaller) {
-        if (smaller != fontsSmaller_) {
-            c.setTitleFont(FontOfPixels(c.titleFont(), kTitlePixels - smaller, false));
-            for (QAbstractAxis* axis : c.axes()) {
-                SetAxisFonts(*axis, kAxisPixels - smaller);
-            }
-            fontsSmaller_ = smaller;
-            c.layout()->activate();
+        SetFontsSmaller(smaller);
+        if (CaptionsWhole(*chart())) {
+            neededSmaller_ = smaller;
+            break;
         }
-        if (CaptionsWhole(c)) {
-            return;
-        }
+    }
+    if (fontGroup_ != nullptr) {
+        fontGroup_->Refit();
+    } else {
+        SetFontsSmaller(neededSmaller_);
+    }
+}
+
+void ChartWidget::SetFontsSmaller(int smaller) {
+    if (smaller == fontsSmaller_) {
+        return;
+    }
+    QChart& c = *chart();
+    c.setTitleFont(FontOfPixels(c.titleFont(), kTitlePixels - smaller, false));
+    for (QAbstractAxis* axis : c.axes()) {
+        SetAxisFonts(*axis, kAxisPixels - smaller);
+    }
+    fontsSmaller_ = smaller;
+    c.layout()->activate();
+}
+
+void ChartWidget::JoinFontGroup(ChartFontGroup& group) {
+    fontGroup_ = &group;
+    group.Add(*this);
+}
+
+void ChartFontGroup::Add(ChartWidget& chart) {
+    charts_.push_back(&chart);
+}
+
+void ChartFontGroup::Refit() {
+    int smaller = 0;
+    for (const ChartWidget* chart : charts_) {
+        smaller = std::max(smaller, chart->FontsSmallerNeeded());
+    }
+    for (ChartWidget* chart : charts_) {
+        chart->SetFontsSmaller(smaller);
     }
 }
 

@@ -19,6 +19,7 @@ class QPainter;
 namespace hrv {
 
 class ChartContent;
+class ChartFontGroup;
 
 class ChartWidget : public QChartView {
     Q_OBJECT
@@ -52,6 +53,15 @@ public:
     // The chart on screen is not changed.
     void Draw(QPainter& painter, const QRectF& rect) const;
 
+    // Pixels the chart's texts are smaller than designed, and the least this chart needs at its
+    // size for its captions to be whole.
+    int FontsSmaller() const { return fontsSmaller_; }
+    int FontsSmallerNeeded() const { return neededSmaller_; }
+    // Shows the texts `smaller` pixels smaller than designed.
+    void SetFontsSmaller(int smaller);
+    // Joins a group whose charts all show their texts in one size.
+    void JoinFontGroup(ChartFontGroup& group);
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
 
@@ -63,10 +73,24 @@ private:
     ChartSpec spec_;
     std::unique_ptr<ChartContent> content_; // the chart's axes and series, made once
     std::vector<ChartPoint> points_;
-    int fontsSmaller_ = 0; // pixels the texts are smaller than designed
-    QSize fittedSize_;     // the size FitFonts last fitted the texts to
+    int fontsSmaller_ = 0;  // pixels the texts are smaller than designed
+    int neededSmaller_ = 0; // the least this chart needs at its size
+    ChartFontGroup* fontGroup_ = nullptr;
+    QSize fittedSize_; // the size FitFonts last fitted the texts to
     bool dirty_ = false;
     bool flushQueued_ = false;
+};
+
+// Charts that show their titles, labels and captions in one size: the largest in which every
+// chart of the group shows its captions whole.
+class ChartFontGroup {
+public:
+    void Add(ChartWidget& chart);
+    // Gives every chart the texts the chart that needs the smallest ones can show.
+    void Refit();
+
+private:
+    std::vector<ChartWidget*> charts_;
 };
 
 // Draws a chart with these settings and points into `rect` of `painter`'s device.

@@ -44,6 +44,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWindow>
 
 // The tool bar's bundled pictures live in the hrv_ui library's resources.
 static void InitToolBarPictures() {
@@ -59,8 +60,8 @@ constexpr int kToolBarHeight = 29;
 constexpr int kInfoPanelHeight = 23;
 constexpr int kInfoTop = 5;
 constexpr int kStatusBarHeight = 19;
-constexpr int kInitialWidth = 741;
-constexpr int kInitialHeight = 491;
+constexpr int kInitialWidth = kDesignWidth;
+constexpr int kInitialHeight = kDesignHeight;
 constexpr int kSmallestMemoPixels = 9; // result panels: below this a panel scrolls instead
 
 const QString kRrFilter = QStringLiteral("Файл кардиоинтервалов (*.rr)|*.rr");
@@ -125,18 +126,21 @@ QIcon ToolBarIcon(const char* themeName, const char* bundled) {
     return icon;
 }
 
-// The largest font, up to the window's own, in which every line of a result panel fits its box;
-// where none does, the smallest, and the box scrolls.
-void FitMemoFont(QPlainTextEdit& memo) {
+// The largest font, up to the window's own, in which every line of a result panel fits its box
+// (its width only where the panel keeps a vertical scroll bar); where none does, the smallest,
+// and the box scrolls.
+int FittedMemoPixels(const QPlainTextEdit& memo) {
     const QStringList lines = memo.toPlainText().split(QLatin1Char('\n'));
     const QSize room = memo.viewport()->size();
+    const bool scrolls = memo.verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn;
     const double margin = 2 * memo.document()->documentMargin() + 1;
     const double tab = memo.tabStopDistance();
     const int largest =
         QFontInfo(memo.parentWidget() != nullptr ? memo.parentWidget()->font() : memo.font())
             .pixelSize();
     QFont font = memo.font();
-    for (int pixels = largest; pixels >= kSmallestMemoPixels; --pixels) {
+    int pixels = largest;
+    for (; pixels > kSmallestMemoPixels; --pixels) {
         font.setPixelSize(pixels);
         const QFontMetricsF metrics(font);
         double widest = 0;
@@ -147,25 +151,39 @@ void FitMemoFont(QPlainTextEdit& memo) {
             const double value = at < 0 ? 0 : metrics.horizontalAdvance(line.mid(at + 1));
             widest = std::max(widest, at < 0 ? label : (std::floor(label / tab) + 1) * tab + value);
         }
-        if (static_cast<double>(lines.size()) * metrics.height() + margin <= room.height() &&
+        if ((scrolls ||
+             static_cast<double>(lines.size()) * metrics.height() + margin <= room.height()) &&
             widest + margin <= room.width()) {
             break;
         }
     }
-    if (QFontInfo(memo.font()).pixelSize() != font.pixelSize()) {
-        memo.setFont(font);
+    return pixels;
+}
+
+// Both result panels in one font: the largest in which each fits its box.
+void FitMemoFonts(QPlainTextEdit& first, QPlainTextEdit& second) {
+    const int pixels = std::min(FittedMemoPixels(first), FittedMemoPixels(second));
+    for (QPlainTextEdit* memo : {&first, &second}) {
+        if (QFontInfo(memo->font()).pixelSize() != pixels) {
+            QFont font = memo->font();
+            font.setPixelSize(pixels);
+            memo->setFont(font);
+        }
     }
 }
 
-// A result panel that keeps its font fitted to its box.
+// A result panel that keeps its font, and its partner's, fitted to their boxes.
 class ResultMemo : public QPlainTextEdit {
 public:
     using QPlainTextEdit::QPlainTextEdit;
+    ResultMemo* partner = nullptr;
 
 protected:
     void resizeEvent(QResizeEvent* event) override {
         QPlainTextEdit::resizeEvent(event);
-        FitMemoFont(*this);
+        if (partner != nullptr) {
+            FitMemoFonts(*this, *partner);
+        }
     }
 };
 
@@ -189,14 +207,14 @@ TFormMain::TFormMain(FragmentData& fragment, Prompts& prompts, QWidget* parent)
     setWindowIcon(style()->standardIcon(QStyle::SP_ComputerIcon));
     InitToolBarPictures();
     resize(kInitialWidth, kInitialHeight);
-    // Set here, the smallest size stays the start size: the widths FormResize fixes for a larger
-    // window (maximised) do not raise it.
-    setMinimumSize(kInitialWidth, kInitialHeight);
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        move(screen->availableGeometry().center() - rect().center());
-    }
     BuildToolBar();
     BuildPanels();
+    // The smallest size is set here, so the widths FormResize fixes for a larger window
+    // (maximised) do not raise it.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        FitToScreen(screen->availableGeometry(), screen->geometry().width());
+        move(screen->availableGeometry().center() - rect().center());
+    }
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -312,14 +330,6 @@ void TFormMain::BuildPanels() {
     clientLayout->addWidget(P_Main, 1);
     auto* mainLayout = Tight(new QVBoxLayout(P_Main), P_Main->frameWidth());
 
-    const auto memoScrollBars = [] {
-        const QScreen* screen = QGuiApplication::primaryScreen();
-        // On wide screens a scroll bar only where even the smallest font leaves lines out.
-        return screen != nullptr && MemosNeedScrollBars(screen->geometry().width())
-                   ? Qt::ScrollBarAlwaysOn
-                   : Qt::ScrollBarAsNeeded;
-    }();
-
     Pan_RG = MakePanel(P_Main, QStringLiteral("Pan_RG"), false);
     Chart_RG = new ChartWidget(ChartSpecOf(ChartId::Rhythmogram), Pan_RG);
     Tight(new QVBoxLayout(Pan_RG))->addWidget(Chart_RG);
@@ -332,7 +342,6 @@ void TFormMain::BuildPanels() {
     Pan_StatDig = MakePanel(Pan_Histo, QStringLiteral("Pan_StatDig"), false);
     Pan_StatDig->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
     Memo_StatDig = MakeMemo(Pan_StatDig, QStringLiteral("Memo_StatDig"));
-    Memo_StatDig->setVerticalScrollBarPolicy(memoScrollBars);
     Tight(new QVBoxLayout(Pan_StatDig))->addWidget(Memo_StatDig);
     histoLayout->addWidget(Chart_Histo);
     histoLayout->addWidget(Chart_Scater);
@@ -347,7 +356,8 @@ void TFormMain::BuildPanels() {
     Pan_SpecDig = MakePanel(Pan_Spectr, QStringLiteral("Pan_SpecDig"), false);
     Pan_SpecDig->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
     Memo_SpecDig = MakeMemo(Pan_SpecDig, QStringLiteral("Memo_SpecDig"));
-    Memo_SpecDig->setVerticalScrollBarPolicy(memoScrollBars);
+    static_cast<ResultMemo*>(Memo_StatDig)->partner = static_cast<ResultMemo*>(Memo_SpecDig);
+    static_cast<ResultMemo*>(Memo_SpecDig)->partner = static_cast<ResultMemo*>(Memo_StatDig);
     Tight(new QVBoxLayout(Pan_SpecDig))->addWidget(Memo_SpecDig);
     spectrRow->addWidget(Chart_Spectr);
     spectrRow->addWidget(Chart_Diagram);
@@ -360,6 +370,10 @@ void TFormMain::BuildPanels() {
     spectrLayout->addWidget(StatusBar1);
     mainLayout->addWidget(Pan_Spectr, 1);
 
+    chartFonts_ = std::make_unique<ChartFontGroup>();
+    for (ChartWidget* chart : {Chart_RG, Chart_Histo, Chart_Scater, Chart_Spectr, Chart_Diagram}) {
+        chart->JoinFontGroup(*chartFonts_);
+    }
     // The charts beside the panels keep the widths FormResize gives them; the panels take the
     // rest. (Ignored horizontal policies in one row make the row stack its widgets at x = 0.)
     Chart_RG->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
@@ -437,6 +451,43 @@ void TFormMain::resizeEvent(QResizeEvent* event) {
     FormResize();
 }
 
+void TFormMain::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    QWindow* window = windowHandle();
+    if (window == nullptr) {
+        return;
+    }
+    const auto fit = [this](QScreen* screen) {
+        if (screen != nullptr) {
+            FitToScreen(screen->availableGeometry(), screen->geometry().width());
+        }
+    };
+    if (!screenWatched_) {
+        screenWatched_ = true;
+        connect(window, &QWindow::screenChanged, this, fit);
+    }
+    fit(window->screen()); // the frame is known now
+}
+
+void TFormMain::FitToScreen(const QRect& available, int screenWidth) {
+    const QSize frame = frameGeometry().size() - geometry().size();
+    const WindowSize least =
+        SmallestWindowSize(available.width() - frame.width(), available.height() - frame.height());
+    setMinimumSize(least.width, least.height);
+    if (width() > available.width() - frame.width() ||
+        height() > available.height() - frame.height()) {
+        resize(std::min(width(), std::max(least.width, available.width() - frame.width())),
+               std::min(height(), std::max(least.height, available.height() - frame.height())));
+    }
+    // Narrow screens: both result panels scroll, in a font that needs no more than their width.
+    const Qt::ScrollBarPolicy bars =
+        MemosNeedScrollBars(screenWidth) ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAsNeeded;
+    for (QPlainTextEdit* memo : {Memo_StatDig, Memo_SpecDig}) {
+        memo->setVerticalScrollBarPolicy(bars);
+    }
+    FitMemoFonts(*Memo_StatDig, *Memo_SpecDig);
+}
+
 void TFormMain::closeEvent(QCloseEvent* event) {
     FormClose();
     event->accept();
@@ -479,9 +530,16 @@ OpenHooks TFormMain::AnalysisHooks(std::function<void()> action) {
     return hooks;
 }
 
+void TFormMain::ShowNoResults() {
+    ClearResults();
+    // Save writes the intervals the fragment holds (none after a rejected file); printing and
+    // the summary table wait for results.
+    SetResultCommandsEnabled(TB_Save->isEnabled() && fragment_.RrCount > 0, false);
+}
+
 bool TFormMain::ShowAnalysis(bool analysed) {
     if (!analysed) {
-        ClearResults();
+        ShowNoResults();
         prompts_.Message(this, Q(msg::kTooLittleData));
         return false;
     }
@@ -508,8 +566,7 @@ void TFormMain::ShowGraphics() {
     const char separator = RegionalSeparator();
     Memo_StatDig->setPlainText(MemoText(StatPanelText(f, separator)));
     Memo_SpecDig->setPlainText(MemoText(SpecPanelText(f, separator)));
-    FitMemoFont(*Memo_StatDig);
-    FitMemoFont(*Memo_SpecDig);
+    FitMemoFonts(*Memo_StatDig, *Memo_SpecDig);
 }
 
 void TFormMain::ClearResults() {
@@ -534,7 +591,9 @@ void TFormMain::TB_OpenClick() {
                               : fileType == static_cast<int>(FileKind::Txt) ? FileKind::Txt
                                                                             : FileKind::Rr;
         OpenHooks hooks = AnalysisHooks();
+        bool named = false; // L_Info names the new file
         hooks.found = [&] {
+            named = true;
             const std::string date = FileDateText(path);
             f.CurrentFileName = path;
             f.CurrentFileDate = date;
@@ -549,13 +608,27 @@ void TFormMain::TB_OpenClick() {
             SetResultCommandsEnabled(TB_Save->isEnabled(), false);
         };
         const ProgressClosed closed(*ProgressForm);
-        const OpenStatus status = OpenFragment(path, kind, f, *ppgWork_, hooks);
+        // Every failure once the new file is named (rejected, unreadable) takes one road: no
+        // intervals, charts or panels of the previous file stay under the new name.
+        const auto failed = [&] {
+            if (named) {
+                ForgetIntervals(f);
+                ShowNoResults();
+            }
+        };
+        OpenStatus status = OpenStatus::NotFound;
+        try {
+            status = OpenFragment(path, kind, f, *ppgWork_, hooks);
+        } catch (...) {
+            failed();
+            throw; // the error box of the command names the file and the fault
+        }
         switch (status) {
         case OpenStatus::NotFound:
             prompts_.Message(this, Q(OpenStatusText(status, path)));
             break;
         case OpenStatus::ImportError:
-            ClearResults();
+            failed();
             prompts_.Message(this, Q(OpenStatusText(status, path)));
             break;
         case OpenStatus::TooLittleData:

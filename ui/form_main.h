@@ -25,7 +25,9 @@ class QFrame;
 class QLabel;
 class QPlainTextEdit;
 class QPrinter;
+class QRect;
 class QResizeEvent;
+class QShowEvent;
 class QStatusBar;
 class QTimer;
 class QToolBar;
@@ -33,6 +35,7 @@ class QToolButton;
 
 namespace hrv {
 
+class ChartFontGroup;
 class ChartWidget;
 class TFormSetup;
 class TProgressForm;
@@ -81,10 +84,18 @@ public:
     // Empties the five charts and the two panels: no results of an earlier fragment stay on
     // screen once a newer one has failed.
     void ClearResults();
+    // After a failed analysis or open: the display emptied, Print and Report disabled, Save
+    // kept only while the fragment holds intervals.
+    void ShowNoResults();
     // Recomputes the panel heights and chart widths from the window's size.
     void FormResize();
     // Writes the settings file (an error is shown; the window closes all the same).
     void FormClose();
+    // Fits the window to a screen whose free area is `available` and whose width is
+    // `screenWidth`: the smallest and the current size within that area, and vertical scroll bars
+    // for both result panels on screens narrower than 800 pixels. Run at start-up, when the
+    // window is shown and when it moves to another screen.
+    void FitToScreen(const QRect& available, int screenWidth);
 
     // What the commands work on.
     FragmentData& Fragment() { return fragment_; }
@@ -144,6 +155,7 @@ public:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void FormCreate();
@@ -176,6 +188,8 @@ private:
     std::unique_ptr<PpgWorkspace> ppgWork_;
     std::unique_ptr<QPrinter> printer_;
     std::int32_t deviceScale_ = 0;
+    bool screenWatched_ = false;                 // FitToScreen follows the window's screen
+    std::unique_ptr<ChartFontGroup> chartFonts_; // the five charts' texts in one size
 };
 
 } // namespace hrv

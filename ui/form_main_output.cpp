@@ -42,6 +42,12 @@ void TFormMain::TB_PrintClick() {
                                             Chart_Diagram}; // in the order of ReportChart
             widgets[static_cast<int>(chart)]->Draw(painter, rect);
         };
+        if (PrintsToPdfFile(Printer())) {
+            // A file chosen in the printer set-up: every page asks for its own name, never
+            // overwriting the previous one unasked.
+            SavePdf(options);
+            return;
+        }
         if (!PrinterAvailable(Printer())) {
             // The message first, then the page can go to a PDF file at once.
             prompts_.ShowMessage(this, MessageKind::Warning, Q(msg::kNoPrinterSavePdf));
@@ -76,8 +82,12 @@ void TFormMain::SavePdf(const ReportOptions& options) {
     }
     QPrinter pdf(QPrinter::HighResolution);
     pdf.setOutputFormat(QPrinter::PdfFormat);
-    pdf.setPageSize(QPageSize(QPageSize::A4));
-    pdf.setPageOrientation(QPageLayout::Portrait);
+    if (PrintsToPdfFile(Printer())) {
+        pdf.setPageLayout(Printer().pageLayout()); // the page chosen in the printer set-up
+    } else {
+        pdf.setPageSize(QPageSize(QPageSize::A4));
+        pdf.setPageOrientation(QPageLayout::Portrait);
+    }
     pdf.setOutputFileName(choice.path);
     PrintReport(pdf, fragment_, options);
 }

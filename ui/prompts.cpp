@@ -5,10 +5,14 @@
 
 #include <QCoreApplication>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPushButton>
+#include <QTreeView>
 
 namespace hrv {
 
@@ -24,6 +28,8 @@ QString DisplayText(QString text) {
 QString ApplicationTitle() {
     return QCoreApplication::applicationName();
 }
+
+} // namespace
 
 void PrepareFileDialog(QFileDialog& dlg, const FileDialogState& state) {
     const QStringList filters = NameFiltersOf(state.Filter);
@@ -47,7 +53,29 @@ void PrepareFileDialog(QFileDialog& dlg, const FileDialogState& state) {
     // own dialog would check itself that an opened file exists, with its own words).
     dlg.setOption(QFileDialog::DontUseNativeDialog);
 #endif
+    // The size, type and date columns as wide as their texts, never cut to "94…ты"; the names
+    // take the rest.
+    if (auto* view = dlg.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        QHeaderView* header = view->header();
+        header->setStretchLastSection(false);
+        for (int column = 0; column < header->count(); ++column) {
+            header->setSectionResizeMode(column, column == 0 ? QHeaderView::Stretch
+                                                             : QHeaderView::ResizeToContents);
+        }
+    }
 }
+
+void PreparePrinterSetupDialog(QPrintDialog& dlg) {
+    dlg.setWindowTitle(QStringLiteral("Настройка принтера"));
+    // The dialog only chooses the printer; printing is the "Печать" command's.
+    if (auto* buttons = dlg.findChild<QDialogButtonBox*>()) {
+        if (QPushButton* accept = buttons->button(QDialogButtonBox::Ok)) {
+            accept->setText(QStringLiteral("ОК"));
+        }
+    }
+}
+
+namespace {
 
 FileChoice ChoiceOf(const QFileDialog& dlg) {
     FileChoice choice;
@@ -137,7 +165,7 @@ QStringList QtPrompts::OpenFiles(QWidget* parent, const FileDialogState& dialog)
 
 bool QtPrompts::PrinterSetup(QWidget* parent, QPrinter& printer) {
     QPrintDialog dlg(&printer, parent);
-    dlg.setWindowTitle(QStringLiteral("Настройка принтера"));
+    PreparePrinterSetupDialog(dlg);
     return dlg.exec() == QDialog::Accepted;
 }
 

@@ -7,6 +7,8 @@
 #include <QStringList>
 
 class QDialog;
+class QFileDialog;
+class QPrintDialog;
 class QPrinter;
 class QWidget;
 
@@ -88,6 +90,12 @@ public:
     bool PrinterSetup(QWidget* parent, QPrinter& printer) override;
     int ExecDialog(QDialog& dialog) override;
 };
+
+// A file dialog set up as `state` says, its size, type and date columns wide enough for their
+// texts.
+void PrepareFileDialog(QFileDialog& dlg, const FileDialogState& state);
+// The printer set-up dialog: its caption, and an accept button that reads "ОК", not "Печать".
+void PreparePrinterSetupDialog(QPrintDialog& dlg);
 
 // The name filters of a "description|pattern|..." filter, one per file type.
 QStringList NameFiltersOf(const QString& filter);

@@ -87,6 +87,12 @@ void TRecForm::Vis(bool recording) {
     Button1->setVisible(recording);
     Label1->setVisible(!recording);
     Button2->setVisible(!recording);
+    // Enter presses "ОК" in the finished look; while recording it presses nothing ("Прервать"
+    // takes a click, Space on it, or Esc).
+    Button2->setDefault(!recording);
+    if (!recording) {
+        Button2->setFocus();
+    }
 }
 
 bool TRecForm::Recording() const {

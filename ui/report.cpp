@@ -130,6 +130,10 @@ bool PrinterAvailable(const QPrinter& printer) {
     return !printer.printerName().isEmpty() && !QPrinterInfo::availablePrinters().isEmpty();
 }
 
+bool PrintsToPdfFile(const QPrinter& printer) {
+    return printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty();
+}
+
 void PrintReport(QPrinter& printer, const FragmentData& f, const ReportOptions& options) {
     if (printer.outputFormat() == QPrinter::PdfFormat) {
         // Printing to a file: no file name means no printer was chosen at all.

@@ -45,6 +45,8 @@ public:
 
 // Whether `printer` can print: a PDF printer with its file, or an installed printer.
 bool PrinterAvailable(const QPrinter& printer);
+// Whether `printer` is set to print into a PDF file (as the printer set-up's "print to file").
+bool PrintsToPdfFile(const QPrinter& printer);
 
 // Prints the page on `printer` as one job. A printer set to PDF output writes its file in one
 // piece (nothing is left of a failed write). PrintError when no printer is available or the job

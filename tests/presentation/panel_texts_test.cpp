@@ -90,6 +90,20 @@ TEST(WindowLayout, ThirdsOfTheMainPanelAndQuartersOfTheWidth) {
     }
 }
 
+TEST(WindowLayout, SmallestSizeIsTheDesignSizeCutToTheScreen) {
+    const WindowSize roomy = SmallestWindowSize(1920, 1040);
+    EXPECT_EQ(roomy.width, 741);
+    EXPECT_EQ(roomy.height, 491);
+    const WindowSize small = SmallestWindowSize(640, 452); // 640 x 480 less a title bar
+    EXPECT_EQ(small.width, 640);
+    EXPECT_EQ(small.height, 452);
+    const WindowSize odd = SmallestWindowSize(800, 300);
+    EXPECT_EQ(odd.width, 741);
+    EXPECT_EQ(odd.height, 300);
+    EXPECT_EQ(SmallestWindowSize(0, -5).width, 1);
+    EXPECT_EQ(SmallestWindowSize(0, -5).height, 1);
+}
+
 TEST(WindowLayout, ScrollBarsOnlyBelow800Pixels) {
     EXPECT_FALSE(MemosNeedScrollBars(800));
     EXPECT_TRUE(MemosNeedScrollBars(799));

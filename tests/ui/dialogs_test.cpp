@@ -1,5 +1,7 @@
 // The confirmation dialog, the setup dialog's controls, the file filters and the chart layer's
 // drawing into any painter.
+#include "tests/support/scratch_dir.h"
+#include "tests/support/test_support.h"
 #include "ui/chart_layer.h"
 #include "ui/confirm_dialog.h"
 #include "ui/form_setup.h"
@@ -11,12 +13,20 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFont>
+#include <QHeaderView>
 #include <QImage>
 #include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
+#include <QStyle>
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>
+#include <QTreeView>
 #include <QXYSeries>
 
 namespace hrv {
@@ -143,6 +153,74 @@ TEST(FileFilters, OneNameFilterPerFileType) {
         NameFiltersOf(Q("Файл кардиоинтервалов (*.rr)|*.rr|Файл фотоплетизмограммы (*.ppg)|*.ppg")),
         (QStringList{Q("Файл кардиоинтервалов (*.rr)"), Q("Файл фотоплетизмограммы (*.ppg)")}));
     EXPECT_EQ(NameFiltersOf(Q("Text|*.txt;*.csv")), QStringList{Q("Text (*.txt *.csv)")});
+}
+
+// The size, type and date columns of the file dialogs are at least as wide as the widest of
+// their texts, whatever the dialog remembered or the style proposes.
+TEST(FileDialogs, SizeTypeAndDateColumnsShowTheirTextsWhole) {
+    test::ScratchDir dir;
+    test::WriteBytes(dir / "a.rr", std::string(94, 'x'));
+    test::WriteBytes(dir / "record with a long name.ppg", std::string(123456, 'x'));
+    QFileDialog dlg;
+    dlg.setOption(QFileDialog::DontUseNativeDialog);
+    // Narrow columns, as a dialog restores them from what an earlier one remembered.
+    if (auto* remembered = dlg.findChild<QTreeView*>(Q("treeView"))) {
+        for (int column = 1; column < remembered->header()->count(); ++column) {
+            remembered->header()->setSectionResizeMode(column, QHeaderView::Interactive);
+            remembered->header()->resizeSection(column, 40);
+        }
+    }
+    FileDialogState state;
+    state.Filter = Q("Все файлы (*)|*");
+    state.InitialDir = QString::fromStdString(dir.path().string());
+    PrepareFileDialog(dlg, state);
+    dlg.setViewMode(QFileDialog::Detail);
+    dlg.resize(500, 300);     // narrow: the names give way, the other columns do not
+    QFont large = dlg.font(); // texts wider than the columns' usual widths, as in Russian
+    large.setPixelSize(22);
+    dlg.setFont(large);
+    dlg.show();
+    auto* view = dlg.findChild<QTreeView*>(Q("treeView"));
+    ASSERT_NE(view, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->model()->rowCount(view->rootIndex()) >= 2; }));
+    QTest::qWait(50);
+    QHeaderView* header = view->header();
+    for (int column = 1; column < header->count(); ++column) {
+        if (header->isSectionHidden(column)) {
+            continue;
+        }
+        // A cell shows its text whole when the text and the style's margins fit the column.
+        const int margins =
+            2 * (view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1);
+        for (int row = 0; row < view->model()->rowCount(view->rootIndex()); ++row) {
+            const QModelIndex cell = view->model()->index(row, column, view->rootIndex());
+            const QString text = cell.data().toString();
+            EXPECT_GE(header->sectionSize(column),
+                      view->fontMetrics().horizontalAdvance(text) + margins)
+                << text.toStdString();
+        }
+        EXPECT_GE(header->sectionSize(column), header->sectionSizeHint(column));
+    }
+    dlg.close();
+}
+
+TEST(PrinterSetup, AcceptButtonDoesNotReadPrint) {
+    QPrinter printer;
+    QPrintDialog dlg(&printer);
+    PreparePrinterSetupDialog(dlg);
+    dlg.show();
+    QTest::qWait(20);
+    EXPECT_EQ(dlg.windowTitle(), Q("Настройка принтера"));
+    const auto* buttons = dlg.findChild<QDialogButtonBox*>();
+    ASSERT_NE(buttons, nullptr);
+    ASSERT_NE(buttons->button(QDialogButtonBox::Ok), nullptr);
+    EXPECT_EQ(buttons->button(QDialogButtonBox::Ok)->text(), Q("ОК"));
+    for (const QPushButton* button : dlg.findChildren<QPushButton*>()) {
+        const QString text = button->text().remove(QLatin1Char('&'));
+        EXPECT_NE(text, Q("Печать"));
+        EXPECT_NE(text, Q("Print"));
+    }
+    dlg.close();
 }
 
 TEST(ChartLayer, DrawsTheWholeChartIntoAnyRectangle) {

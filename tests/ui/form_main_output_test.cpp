@@ -161,6 +161,7 @@ TEST_F(OutputCommands, PrintToPdfWritesThePageOfTheOpenedFile) {
     const std::string pdf = dir_ / "report.pdf";
     window_->Printer().setOutputFormat(QPrinter::PdfFormat);
     window_->Printer().setOutputFileName(QString::fromStdString(pdf));
+    prompts_.saveAnswers.push_back({QString::fromStdString(pdf), 1});
     window_->TB_PrintClick();
     EXPECT_TRUE(prompts_.messages.empty());
     const auto lines = test::PdfLines(pdf);
@@ -187,6 +188,7 @@ TEST_F(OutputCommands, RealPulseWaveOpenedAndPrinted) {
     const std::string pdf = dir_ / "report.pdf";
     window_->Printer().setOutputFormat(QPrinter::PdfFormat);
     window_->Printer().setOutputFileName(QString::fromStdString(pdf));
+    prompts_.saveAnswers.push_back({QString::fromStdString(pdf), 1});
     window_->TB_PrintClick();
     EXPECT_TRUE(prompts_.messages.empty());
     const auto lines = test::PdfLines(pdf);
@@ -207,11 +209,42 @@ TEST_F(OutputCommands, PrintAfterARecordingLeavesTheFileNameOut) {
     const std::string pdf = dir_ / "report.pdf";
     window_->Printer().setOutputFormat(QPrinter::PdfFormat);
     window_->Printer().setOutputFileName(QString::fromStdString(pdf));
+    prompts_.saveAnswers.push_back({QString::fromStdString(pdf), 1});
     window_->TB_PrintClick();
     const auto lines = test::PdfLines(pdf);
     ASSERT_FALSE(lines.empty());
     EXPECT_LT(FindText(lines, "pat12").line, 0);
     EXPECT_GE(FindText(lines, "SDNN ").line, 0);
+}
+
+// "Печать в файл (PDF)" chosen in the printer set-up: every print offers the fragment's name
+// in the save folder and asks before replacing a file, whatever file the set-up named.
+TEST_F(OutputCommands, PrintToAPdfFileOffersTheFragmentsNameAndAsksBeforeOverwriting) {
+    OpenRecording("pat12.rr");
+    const std::string setupFile = dir_ / "print.pdf";
+    window_->Printer().setOutputFormat(QPrinter::PdfFormat);
+    window_->Printer().setOutputFileName(QString::fromStdString(setupFile));
+    window_->TB_PrintClick(); // the save dialog cancelled: nothing written
+    ASSERT_EQ(prompts_.saveDialogs.size(), 1u);
+    EXPECT_EQ(prompts_.saveDialogs[0].FileName, Q("pat12.pdf"));
+    EXPECT_EQ(prompts_.saveDialogs[0].InitialDir, window_->SaveDialogData.InitialDir);
+    EXPECT_FALSE(std::filesystem::exists(setupFile));
+    EXPECT_TRUE(prompts_.messages.empty()) << "a PDF file is no missing printer";
+
+    const std::string pdf = dir_ / "Data/pat12.pdf";
+    WriteBytes(pdf, std::string_view("old"));
+    prompts_.saveAnswers.push_back({QString::fromStdString(pdf), 1});
+    prompts_.confirmAnswers.push_back(kConfirmSecond); // "Отменить"
+    window_->TB_PrintClick();
+    ASSERT_EQ(prompts_.confirms.size(), 1u);
+    EXPECT_EQ(prompts_.confirms[0].first, Q("Переписать"));
+    EXPECT_EQ(ReadBytes<std::string>(pdf), "old");
+
+    prompts_.saveAnswers.push_back({QString::fromStdString(pdf), 1});
+    prompts_.confirmAnswers.push_back(kConfirmFirst);
+    window_->TB_PrintClick();
+    EXPECT_EQ(ReadBytes<std::string>(pdf).substr(0, 5), "%PDF-");
+    EXPECT_FALSE(std::filesystem::exists(setupFile));
 }
 
 TEST_F(OutputCommands, PrintWithoutAPrinterOffersAPdfFileAtOnce) {

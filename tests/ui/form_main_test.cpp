@@ -14,6 +14,7 @@
 #include <QAreaSeries>
 #include <QBarSet>
 #include <QComboBox>
+#include <QFontInfo>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
@@ -23,9 +24,12 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QValueAxis>
 #include <QXYSeries>
 
 namespace hrv {
@@ -361,6 +365,81 @@ TEST_F(WindowTest, TooLittleDataAfterSuccessEmptiesTheDisplayAndStopsPrintAndRep
     EXPECT_EQ(ReadBytes(dir_ / "new.rr").size(), 2u + 2 * 337);
 }
 
+// Every line of a result panel can be brought into its box: scrolled to, never cut at the side.
+void ExpectEveryLineReachable(QPlainTextEdit& memo) {
+    const QString name = memo.objectName();
+    ASSERT_GT(memo.document()->blockCount(), 5) << name.toStdString();
+    for (QTextBlock block = memo.document()->begin(); block.isValid(); block = block.next()) {
+        QTextCursor cursor(block);
+        cursor.movePosition(QTextCursor::EndOfBlock);
+        memo.setTextCursor(cursor);
+        memo.ensureCursorVisible();
+        const QRect at = memo.cursorRect();
+        EXPECT_TRUE(memo.viewport()->rect().contains(at))
+            << name.toStdString() << ": " << block.text().toStdString();
+    }
+}
+
+// On a 640 x 480 screen the window fits the screen, both panels scroll and every value can be
+// reached; on a wide screen the smallest size is the design size and no panel needs a bar.
+TEST_F(WindowTest, FitsASmallScreenWithEveryValueReachable) {
+    HRV_NEED_SHARED(kGood);
+    TFormMain& w = Start();
+    w.show(); // on the test platform's screen; then as if it were moved to a small one
+    w.FitToScreen(QRect(0, 0, 640, 480), 640);
+    EXPECT_LE(w.minimumWidth(), 640);
+    EXPECT_LE(w.minimumHeight(), 480);
+    // Maximised on that screen: the whole of it, frame included.
+    const QSize frame = w.frameGeometry().size() - w.size();
+    w.resize(QSize(640, 480) - frame);
+    Open(SharedFile(kGood), 1);
+    ASSERT_TRUE(prompts_.messages.empty());
+    QApplication::processEvents();
+    EXPECT_EQ(w.frameGeometry().size(), QSize(640, 480));
+    for (QPlainTextEdit* memo : {w.Memo_StatDig, w.Memo_SpecDig}) {
+        EXPECT_EQ(memo->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        // The panel lies inside the window.
+        const QRect inWindow(memo->mapTo(&w, QPoint(0, 0)), memo->size());
+        EXPECT_TRUE(w.rect().contains(inWindow)) << memo->objectName().toStdString();
+        EXPECT_GE(memo->viewport()->height(), memo->fontMetrics().height());
+        ExpectEveryLineReachable(*memo);
+    }
+
+    w.FitToScreen(QRect(0, 0, 1024, 740), 1024);
+    EXPECT_EQ(w.minimumSize(), QSize(741, 491));
+    EXPECT_EQ(w.Memo_StatDig->verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
+    EXPECT_EQ(w.Memo_SpecDig->verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
+}
+
+// One size for both result panels and one for the texts of all five charts, at every size.
+TEST_F(WindowTest, OneFontSizeForBothPanelsAndForAllCharts) {
+    HRV_NEED_SHARED(kGood);
+    TFormMain& w = Start();
+    w.show();
+    Open(SharedFile(kGood), 1);
+    ASSERT_TRUE(prompts_.messages.empty());
+    for (const QSize size : {QSize(741, 491), QSize(800, 560), QSize(1024, 700), QSize(1400, 900),
+                             QSize(1900, 1000), QSize(760, 900), QSize(1600, 500)}) {
+        w.resize(size);
+        QApplication::processEvents();
+        const std::string at = std::to_string(size.width()) + " x " + std::to_string(size.height());
+        EXPECT_EQ(QFontInfo(w.Memo_StatDig->font()).pixelSize(),
+                  QFontInfo(w.Memo_SpecDig->font()).pixelSize())
+            << at;
+        const QFont title = w.Chart_RG->chart()->titleFont();
+        const QFont labels = w.Chart_RG->chart()->axes().front()->labelsFont();
+        for (ChartWidget* chart :
+             {w.Chart_Histo, w.Chart_Scater, w.Chart_Spectr, w.Chart_Diagram}) {
+            EXPECT_EQ(chart->chart()->titleFont().pixelSize(), title.pixelSize())
+                << at << " " << chart->objectName().toStdString();
+            for (QAbstractAxis* axis : chart->chart()->axes()) {
+                EXPECT_EQ(axis->labelsFont().pixelSize(), labels.pixelSize())
+                    << at << " " << chart->objectName().toStdString();
+            }
+        }
+    }
+}
+
 TEST_F(WindowTest, SecondSuccessReplacesEveryChartAndPanel) {
     HRV_NEED_SHARED(kGood);
     HRV_NEED_SHARED(kOther);
@@ -378,12 +457,11 @@ TEST_F(WindowTest, SecondSuccessReplacesEveryChartAndPanel) {
     EXPECT_TRUE(ResultCommandsEnabled(w));
 }
 
-TEST_F(WindowTest, RejectedPpgNamesTheFileButKeepsTheFragment) {
+TEST_F(WindowTest, RejectedPpgNamesTheFileAndEmptiesTheFragment) {
     HRV_NEED_SHARED(kGood);
     TFormMain& w = Start();
     Open(SharedFile(kGood), 1);
-    const std::int32_t count = fragment_->RrCount;
-    const std::uint16_t word = fragment_->RrWords[10];
+    ASSERT_GT(fragment_->RrCount, 0);
 
     const std::string bad = dir_ / "tiny.ppg";
     WriteBytes(bad, {231, 0}); // below the smallest accepted size
@@ -392,13 +470,62 @@ TEST_F(WindowTest, RejectedPpgNamesTheFileButKeepsTheFragment) {
     EXPECT_EQ(w.L_Info->text(), Q("tiny ") + RussianDateOf(bad));
     EXPECT_EQ(fragment_->CurrentFileName, bad);
     EXPECT_EQ(fragment_->Settings.FilterIndex, 2);
-    EXPECT_EQ(fragment_->RrCount, count);
-    EXPECT_EQ(fragment_->RrWords[10], word);
+    // Nothing of the previous file can be saved under the rejected file's name.
+    EXPECT_EQ(fragment_->RrCount, 0);
+    EXPECT_EQ(fragment_->RrWords[10], 0);
     EXPECT_EQ(fragment_->AnalysisSeries[1], 0) << "cleared before decoding";
     EXPECT_TRUE(w.Chart_RG->Points().empty()) << "no results under the rejected file's name";
     EXPECT_TRUE(w.Memo_StatDig->toPlainText().isEmpty());
     EXPECT_FALSE(w.TB_Print->isEnabled());
+    EXPECT_FALSE(w.TB_Report->isEnabled());
+    EXPECT_FALSE(w.TB_Save->isEnabled());
+}
+
+// Every way an RR list is refused after a good file: the display and the intervals emptied as
+// for a rejected PPG file, the refusal shown once, nothing left to save, print or table.
+TEST_F(WindowTest, RejectedRrListEmptiesTheDisplayAndTheFragment) {
+    HRV_NEED_SHARED(kGood);
+    for (const char* list : {"800\n810\n3000\n790\n", "800\n80x5\n790\n"}) {
+        SCOPED_TRACE(list);
+        TFormMain& w = Start();
+        Open(SharedFile(kGood), 1);
+        ASSERT_TRUE(ResultCommandsEnabled(w));
+        prompts_.messages.clear();
+        const std::string bad = dir_ / "bad.txt";
+        WriteBytes(bad, std::string_view(list));
+        Open(bad, 3);
+        EXPECT_EQ(prompts_.Texts(MessageKind::Error).size(), 1u);
+        EXPECT_TRUE(prompts_.Texts(MessageKind::Plain).isEmpty());
+        EXPECT_EQ(w.L_Info->text(), Q("bad ") + RussianDateOf(bad));
+        EXPECT_EQ(fragment_->RrCount, 0);
+        EXPECT_EQ(fragment_->RrTicks[1], 0);
+        EXPECT_TRUE(w.Chart_RG->Points().empty());
+        EXPECT_TRUE(w.Chart_Histo->Points().empty());
+        EXPECT_TRUE(w.Chart_Spectr->Points().empty());
+        EXPECT_TRUE(w.Memo_StatDig->toPlainText().isEmpty());
+        EXPECT_TRUE(w.Memo_SpecDig->toPlainText().isEmpty());
+        EXPECT_FALSE(w.TB_Save->isEnabled());
+        EXPECT_FALSE(w.TB_Print->isEnabled());
+        EXPECT_FALSE(w.TB_Report->isEnabled());
+    }
+}
+
+// Save never makes results out of a failed open: Print and the summary table stay off after
+// saving a fragment too short to analyse, and stay on after saving an analysed one.
+TEST_F(WindowTest, SaveLeavesPrintAndReportAsTheResultsAre) {
+    HRV_NEED_SHARED(kGood);
+    HRV_NEED_SHARED(kShort);
+    TFormMain& w = Start();
+    Open(SharedFile(kGood), 1);
+    Save(dir_ / "good.rr");
+    EXPECT_TRUE(ResultCommandsEnabled(w));
+    Open(SharedFile(kShort), 1);
+    Save(dir_ / "short.rr");
+    EXPECT_EQ(w.L_Info->text(), Q("short ") + RussianDateOf(dir_ / "short.rr"));
+    EXPECT_EQ(ReadBytes(dir_ / "short.rr").size(), 2u + 2 * 337);
     EXPECT_TRUE(w.TB_Save->isEnabled());
+    EXPECT_FALSE(w.TB_Print->isEnabled());
+    EXPECT_FALSE(w.TB_Report->isEnabled());
 }
 
 TEST_F(WindowTest, FileTypeChosenInTheDialogDecidesOverTheExtension) {

@@ -121,6 +121,26 @@ TEST_F(RecFormTest, EscapeAbortsWhileRecordingAndConfirmsWhenFinished) {
     EXPECT_FALSE(form_.isVisible());
 }
 
+TEST_F(RecFormTest, EnterPressesOkWhenFinishedAndNothingWhileRecording) {
+    ASSERT_TRUE(form_.Session().Start(f_->Settings, 10));
+    form_.show();
+    QTest::keyClick(&form_, Qt::Key_Return);
+    EXPECT_TRUE(form_.isVisible()) << "Enter must not abort a recording";
+    EXPECT_TRUE(form_.Session().Active());
+    form_.Button1Click();
+
+    form_.show();
+    form_.Vis(false);
+    QTest::keyClick(form_.Button2, Qt::Key_Return);
+    EXPECT_EQ(form_.result(), QDialog::Accepted);
+    EXPECT_FALSE(form_.isVisible());
+
+    form_.setResult(QDialog::Rejected);
+    form_.show();
+    QTest::keyClick(&form_, Qt::Key_Enter);
+    EXPECT_EQ(form_.result(), QDialog::Accepted);
+}
+
 TEST_F(RecFormTest, OkButtonConfirms) {
     form_.Vis(false);
     form_.show();

@@ -129,14 +129,16 @@ TEST_F(WindowTest, OpensAnRrListAsTheThirdFileType) {
     EXPECT_TRUE(window_->TB_Report->isEnabled());
     EXPECT_EQ(fragment_->Settings.FilterIndex, 3);
 
-    // A list that cannot be taken: an error naming the line; the fragment stays.
+    // A list that cannot be taken: an error naming the line; nothing of the previous file stays
+    // under the new name.
     const std::string bad = dir_ / "bad.txt";
     WriteBytes(bad, "812\n790\n3000\n");
     Open(bad, 3);
     EXPECT_EQ(prompts_.Texts(MessageKind::Error),
               QStringList{
                   Q("Файл " + bad + ", строка 3: интервал 3000 мс вне пределов от 10 до 2550 мс")});
-    EXPECT_EQ(fragment_->RrCount, 420);
+    EXPECT_EQ(fragment_->RrCount, 0);
+    EXPECT_FALSE(window_->TB_Save->isEnabled());
     window_->TB_OpenClick(); // cancelled: the list's type is preselected
     EXPECT_EQ(prompts_.openDialogs.back().FilterIndex, 3);
 }
