@@ -440,8 +440,7 @@ void ChartWidget::Flush() {
     dirty_ = false;
     content_->Fill(points_, QSizeF(size()));
     // The chart's own deferred work (its layout, then telling the view what to redraw) is done
-    // now: every chart filled before control returns is redrawn in the window's next painting,
-    // all at once.
+    // now: the chart is redrawn once, at once, not over several later turns of the event loop.
     QCoreApplication::sendPostedEvents(chart(), QEvent::LayoutRequest);
     if (scene() != nullptr) {
         QCoreApplication::sendPostedEvents(scene(), QEvent::MetaCall);
