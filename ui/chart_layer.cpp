@@ -206,7 +206,11 @@ public:
     QValueAxis& Y() { return *y_; }
 
     void Fill(const std::vector<ChartPoint>& points, const QSizeF& size) {
+        // Each series places its points on the plot once: emptied while the axes take their new
+        // ranges and the chart lays its plot out anew, refilled after.
+        EmptyFrom(0);
         Retune(points, size);
+        chart_.layout()->activate();
         switch (spec_.kind) {
         case SeriesKind::Line:
         case SeriesKind::Area:
@@ -259,15 +263,23 @@ private:
         return *static_cast<QXYSeries*>(series_[i]);
     }
 
-    void HideFrom(std::size_t used) {
-        for (std::size_t i = used; i < series_.size(); ++i) {
-            QAbstractSeries* series = series_[i];
-            if (auto* area = qobject_cast<QAreaSeries*>(series)) {
+    // Removes the points of the lines, areas or scatters from `first` on.
+    void EmptyFrom(std::size_t first) {
+        for (std::size_t i = first; i < series_.size(); ++i) {
+            if (auto* area = qobject_cast<QAreaSeries*>(series_[i])) {
                 area->upperSeries()->clear();
             } else {
-                static_cast<QXYSeries*>(series)->clear();
+                static_cast<QXYSeries*>(series_[i])->clear();
             }
-            series->setVisible(false);
+        }
+    }
+
+    void HideFrom(std::size_t used) {
+        EmptyFrom(used);
+        for (std::size_t i = used; i < series_.size(); ++i) {
+            if (series_[i]->isVisible()) {
+                series_[i]->setVisible(false);
+            }
         }
     }
 
@@ -275,13 +287,8 @@ private:
         const std::vector<Run> runs = ColourRuns(points);
         for (std::size_t i = 0; i < runs.size(); ++i) {
             QXYSeries& line = RunSeries(i);
-            // Points replaced while the series is in the chart are taken one by one by the
-            // chart (seconds for the rhythmogram): the series leaves the chart meanwhile.
-            chart_.removeSeries(series_[i]);
-            line.replace(RunPoints(points, runs[i]));
-            Attach(series_[i]);
             const QColor color = ToQColor(runs[i].color);
-            // Colours are set only when they change: each setting redraws the whole series.
+            // Colours are set only when they change, and while the series is still empty.
             if (auto* area = qobject_cast<QAreaSeries*>(series_[i])) {
                 if (area->brush().color() != color || area->brush().style() != Qt::SolidPattern) {
                     area->setBrush(color);
@@ -295,6 +302,7 @@ private:
             if (!series_[i]->isVisible()) {
                 series_[i]->setVisible(true);
             }
+            line.replace(RunPoints(points, runs[i])); // all points in one step
         }
         HideFrom(runs.size());
     }
@@ -319,10 +327,10 @@ private:
             scatter->setColor(color);
             scatter->setBorderColor(spec_.outline ? color : QColor(Qt::transparent));
             scatter->setPen(spec_.outline ? QPen(color) : QPen(Qt::NoPen));
-            chart_.removeSeries(scatter);
+            if (!scatter->isVisible()) {
+                scatter->setVisible(true);
+            }
             scatter->replace(list);
-            Attach(scatter);
-            scatter->setVisible(true);
             ++i;
         }
         HideFrom(i);
@@ -431,6 +439,12 @@ void ChartWidget::Flush() {
     }
     dirty_ = false;
     content_->Fill(points_, QSizeF(size()));
+    // The chart's own deferred work (its layout, then telling the view what to redraw) is done
+    // now: the chart is redrawn once, at once, not over several later turns of the event loop.
+    QCoreApplication::sendPostedEvents(chart(), QEvent::LayoutRequest);
+    if (scene() != nullptr) {
+        QCoreApplication::sendPostedEvents(scene(), QEvent::MetaCall);
+    }
 }
 
 void ChartWidget::ScheduleFlush() {
@@ -457,6 +471,15 @@ void ChartWidget::resizeEvent(QResizeEvent* event) {
     content_->Retune(points_, QSizeF(size()));
     QChartView::resizeEvent(event);
     FitFonts();
+}
+
+bool ChartWidget::viewportEvent(QEvent* event) {
+    // A chart looks the same in an active and an inactive window: the chart is not told when
+    // the window's activation changes (it would draw itself anew each time a dialog comes up).
+    if (event->type() == QEvent::WindowActivate || event->type() == QEvent::WindowDeactivate) {
+        return false;
+    }
+    return QChartView::viewportEvent(event);
 }
 
 void ChartWidget::FitFonts() {

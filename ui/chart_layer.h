@@ -64,6 +64,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
 
 private:
     void ScheduleFlush();

@@ -543,9 +543,11 @@ bool TFormMain::ShowAnalysis(bool analysed) {
         prompts_.Message(this, Q(msg::kTooLittleData));
         return false;
     }
-    ShowGraphics();
+    // The result area takes its place before the charts are filled, so that each chart places
+    // its points once, at its final size. Nothing is drawn in between.
     P_Main->show();
     FormResize();
+    ShowGraphics();
     SetResultCommandsEnabled(true, true);
     return true;
 }

@@ -44,7 +44,11 @@ void TProgressForm::Begin(int minimum, int maximum) {
 }
 
 void TProgressForm::SetPosition(int position) {
+    // Left to itself the bar would paint itself (and reach the screen) on most steps; it is
+    // painted below only.
+    ProgressBar1->setUpdatesEnabled(false);
     ProgressBar1->setValue(position);
+    ProgressBar1->setUpdatesEnabled(true);
     if (isVisible() && (position - lastPainted_ >= kPaintEvery || position < lastPainted_ ||
                         position >= ProgressBar1->maximum())) {
         if (windowHandle() != nullptr && !windowHandle()->isExposed()) {

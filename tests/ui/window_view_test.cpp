@@ -7,6 +7,8 @@
 #include "ui/qt_text.h"
 #include "ui/qt_translations.h"
 
+#include <map>
+
 #include <QAbstractAxis>
 #include <QApplication>
 #include <QCoreApplication>
@@ -22,6 +24,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QValueAxis>
+#include <QXYSeries>
 
 namespace hrv {
 namespace {
@@ -71,6 +74,63 @@ TEST_F(WindowTest, ProgressDialogIsOnScreenWithItsBarDuringTheAnalysis) {
     EXPECT_LT(columns, bar.width() * 7 / 10);
     EXPECT_TRUE(modal) << "the main window takes no input meanwhile";
     EXPECT_TRUE(w.ProgressForm->isHidden());
+}
+
+// Counts the paintings of the watched widgets.
+class PaintCounter : public QObject {
+public:
+    std::map<QObject*, int> paints;
+    void Watch(QWidget* w) {
+        paints[w] = 0;
+        w->installEventFilter(this);
+    }
+    bool eventFilter(QObject* o, QEvent* e) override {
+        if (e->type() == QEvent::Paint) {
+            ++paints[o];
+        }
+        return false;
+    }
+};
+
+TEST_F(WindowTest, OpenPaintsTheBarEveryTenthStepAndPlacesEachChartsPointsOnce) {
+    HRV_NEED_SHARED(kGood);
+    TFormMain& w = Start();
+    w.resize(1600, 1000);
+    w.show();
+    Open(SharedFile(kGood), 1);
+    QApplication::processEvents();
+    auto* line = qobject_cast<QXYSeries*>(w.Chart_RG->chart()->series().value(0));
+    ASSERT_NE(line, nullptr);
+    int replaced = 0;
+    int added = 0;
+    QObject::connect(line, &QXYSeries::pointsReplaced, [&] { ++replaced; });
+    QObject::connect(line, &QXYSeries::pointAdded, [&] { ++added; });
+    PaintCounter counter;
+    counter.Watch(w.ProgressForm->ProgressBar1);
+    counter.Watch(w.Chart_RG->viewport());
+    int steps = 0;
+    QObject::connect(w.ProgressForm->ProgressBar1, &QProgressBar::valueChanged, [&] { ++steps; });
+
+    Open(SharedFile(kGood), 1);
+    QApplication::processEvents();
+    EXPECT_EQ(steps, 151) << "the bar still moves bin by bin, from 0";
+    // 150 bins: bins 10, 20, ... 150, besides the painting of the dialog as it comes up.
+    EXPECT_GE(counter.paints[w.ProgressForm->ProgressBar1], 15);
+    EXPECT_LE(counter.paints[w.ProgressForm->ProgressBar1], 17);
+    EXPECT_EQ(w.Chart_RG->chart()->series().value(0), line) << "the same series, refilled";
+    EXPECT_EQ(replaced, 1) << "29,999 points in one step";
+    EXPECT_EQ(added, 0);
+    EXPECT_EQ(line->count(), 29999);
+    EXPECT_GE(counter.paints[w.Chart_RG->viewport()], 1);
+
+    // A window turning active and inactive again does not redraw the charts.
+    counter.paints[w.Chart_RG->viewport()] = 0;
+    for (const QEvent::Type type : {QEvent::WindowActivate, QEvent::WindowDeactivate}) {
+        QEvent event(type);
+        QApplication::sendEvent(&w, &event);
+        QApplication::processEvents();
+    }
+    EXPECT_EQ(counter.paints[w.Chart_RG->viewport()], 0);
 }
 
 TEST_F(WindowTest, EqualIntervalsDrawNoSpectrumBelowOrAboveZero) {
