@@ -86,8 +86,9 @@ void TFormMain::ToolButton4Click() {
 void TFormMain::TB_ReportClick() {
     GuardedCommand(this, prompts_, [this] {
         const SummaryAppend result =
-            AppendSummaryRow(SummaryTablePath(fragment_.AppDir), L_Info->text().toStdString(),
-                             fragment_, RegionalSeparator());
+            AppendSummaryRow(SummaryTablePath(fragment_.AppDir),
+                             SummaryRowIdentity(L_Info->text().toStdString(), fragment_), fragment_,
+                             RegionalSeparator());
         prompts_.Message(
             this, Q(result == SummaryAppend::Added ? msg::kRecordAdded : msg::kRecordAlreadySaved));
     });
