@@ -42,32 +42,19 @@ TEST(CorrectionText, CountsTheArtefactsThatStartInsideTheAnalysedFragment) {
     EXPECT_EQ(CorrectionText(*f, ','), "Коррекция: 0 из 3 (0,0 %)");
 }
 
-TEST(CorrectionText, EndsTheTimeDomainPanelOnlyForACorrectedFragment) {
+TEST(CorrectionText, PanelPageAndTableRowOnlyForACorrectedFragment) {
     auto f = CorrectedFragment();
     f->Correction.artefacts = {{1, ArtefactKind::Missed}};
     const std::string corrected = StatPanelText(*f, ',');
+    EXPECT_EQ(ReportCorrectionLine(*f, ','), "Коррекция: 1 из 3 (33,3 %)");
+    EXPECT_EQ(SummaryRowIdentity("a.rr 01.02.2026", *f), "a.rr 01.02.2026 (коррекция)");
     f->Corrected = false;
-    const std::string plain = StatPanelText(*f, ',');
-    EXPECT_EQ(plain.find("Коррекция"), std::string::npos);
-    EXPECT_EQ(corrected, plain + "\r\n Коррекция: 1 из 3 (33,3 %)");
-    EXPECT_EQ(CorrectionsInFragment(*f), 0);
-}
-
-TEST(CorrectionText, PageLineOnlyForACorrectedFragmentInTheFirstLineAfterTheName) {
-    auto f = CorrectedFragment();
-    EXPECT_EQ(ReportCorrectionLine(*f, ','), "Коррекция: 0 из 3 (0,0 %)");
-    f->Corrected = false;
+    EXPECT_EQ(corrected, StatPanelText(*f, ',') + "\r\n Коррекция: 1 из 3 (33,3 %)");
     EXPECT_EQ(ReportCorrectionLine(*f, ','), "");
+    EXPECT_EQ(SummaryRowIdentity("a.rr 01.02.2026", *f), "a.rr 01.02.2026");
     const ReportLayout l = ComputeReportLayout(4800, 6800, 100, 50);
     EXPECT_EQ(l.correctionY, l.identificationY + l.th);
     EXPECT_LT(l.correctionY + l.th, l.rowY[0]) << "an empty line stays before the indices";
-}
-
-TEST(CorrectionTable, IdentityOfACorrectedRowHasItsSuffix) {
-    auto f = CorrectedFragment();
-    EXPECT_EQ(SummaryRowIdentity("a.rr 01.02.2026", *f), "a.rr 01.02.2026 (коррекция)");
-    f->Corrected = false;
-    EXPECT_EQ(SummaryRowIdentity("a.rr 01.02.2026", *f), "a.rr 01.02.2026");
 }
 
 TEST(CorrectionChart, SamplesOfAMarkedIntervalInTheirColourAndTheTitleNamesIt) {

@@ -40,20 +40,14 @@ void ScriptSetup(FakePrompts& prompts, std::optional<bool> on, bool* shownChecke
     });
 }
 
-TEST_F(WindowTest, CorrectionIsOffAndLeavesNoFileUntilTurnedOn) {
-    TFormMain& w = Start();
-    EXPECT_EQ(fragment_->Correct, CorrectionMode::None);
+TEST_F(WindowTest, CorrectionSettingKeepsTheRecordsBytesAndOutlivesTheProgram) {
     bool shown = true;
     ScriptSetup(prompts_, std::nullopt, &shown);
-    w.TB_SetupClick();
-    EXPECT_FALSE(shown);
-    EXPECT_EQ(w.FormSetup->ChB_Correction->text(), Q("Коррекция артефактов"));
-    w.close();
-    EXPECT_FALSE(std::filesystem::exists(dir_ / kCorrectionFileName));
-}
-
-TEST_F(WindowTest, CorrectionSettingKeepsTheRecordsBytesAndOutlivesTheProgram) {
-    Start().close();
+    Start().TB_SetupClick();
+    EXPECT_FALSE(shown) << "off by default";
+    EXPECT_EQ(fragment_->Correct, CorrectionMode::None);
+    window_->close();
+    EXPECT_FALSE(std::filesystem::exists(dir_ / kCorrectionFileName)) << "left untouched: none";
     const auto recordOff = ReadBytes(Settings());
     ASSERT_EQ(recordOff.size(), 176u);
     window_.reset();
@@ -70,7 +64,7 @@ TEST_F(WindowTest, CorrectionSettingKeepsTheRecordsBytesAndOutlivesTheProgram) {
     fragment_ = std::make_unique<FragmentData>();
     TFormMain& w = Start();
     EXPECT_EQ(fragment_->Correct, CorrectionMode::Auto);
-    bool shown = false;
+    shown = false;
     ScriptSetup(prompts_, false, &shown);
     w.TB_SetupClick();
     EXPECT_TRUE(shown);
