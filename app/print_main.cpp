@@ -27,6 +27,7 @@ int PrintToPdf(const hrv::cli::PrintOptions& o) {
     using namespace hrv;
     auto f = std::make_unique<FragmentData>();
     auto w = std::make_unique<PpgWorkspace>();
+    f->Correct = o.correct;
     const std::string error =
         cli::AnalyseFile(o.file, o.kind.value_or(KindFromExtension(o.file)), *f, *w);
     if (!error.empty()) {

@@ -26,7 +26,8 @@ std::optional<PrintOptions> ParsePrint(const Args& args, std::ostream& err) {
     std::vector<std::string> files;
     OptionParser parser("rvx-cli print", err);
     parser.Text("--pdf", "the path of the PDF file", o.pdf)
-        .Value("--type", "rr or ppg", TypeOption(o.kind));
+        .Value("--type", "rr or ppg", TypeOption(o.kind))
+        .Value("--correct", "none or auto", CorrectOption(o.correct));
     if (!parser.Parse(args, files)) {
         return std::nullopt;
     }

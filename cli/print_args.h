@@ -1,6 +1,7 @@
 // rvx-cli print: the words of the command, shared by rvx-cli and the report printer it runs.
 #pragma once
 
+#include "analysis/fragment_data.h"
 #include "cli/commands.h"
 #include "files/fragment_load.h"
 
@@ -14,12 +15,14 @@ namespace hrv::cli {
 inline constexpr const char* kPrintHelperName = "rvx-print";
 
 struct PrintOptions {
-    std::string pdf;              // --pdf: the PDF file written
-    std::optional<FileKind> kind; // --type; otherwise by extension
-    std::string file;             // the fragment printed
+    std::string pdf;                               // --pdf: the PDF file written
+    std::optional<FileKind> kind;                  // --type; otherwise by extension
+    CorrectionMode correct = CorrectionMode::None; // --correct
+    std::string file;                              // the fragment printed
 };
 
-// Parses "--pdf OUT.pdf [--type rr|ppg|txt] FILE"; reports what is wrong on `err`.
+// Parses "--pdf OUT.pdf [--type rr|ppg|txt] [--correct none|auto] FILE"; reports what is wrong on
+// `err`.
 std::optional<PrintOptions> ParsePrint(const Args& args, std::ostream& err);
 
 } // namespace hrv::cli

@@ -32,6 +32,7 @@ struct RecordOptions {
     std::string out;
     bool spectrum = false;
     int silenceSeconds = 10; // the recording ends when nothing comes for this long (0: never)
+    CorrectionMode correct = CorrectionMode::None;
 };
 
 constexpr int kMaxSilenceSeconds = 3600;
@@ -42,6 +43,7 @@ std::optional<RecordOptions> ParseRecord(const Args& args, std::ostream& err) {
     OptionParser parser("rvx-cli record", err);
     parser.Flag("--spectrum", o.spectrum)
         .Text("--out", "the path of the RR file", o.out)
+        .Value("--correct", "none or auto", CorrectOption(o.correct))
         .Value("--port", "COM1, COM2 or COM3",
                [&o](const std::string& v) {
                    for (std::uint8_t p = 0; p < kUsbPortIndex; ++p) {
@@ -216,6 +218,8 @@ int Record(const Args& args, std::ostream& out, std::ostream& err) {
             err << "rvx-cli record: " << e.what() << "\n";
         }
     }
+    // The file holds the intervals as recorded; the correction, when asked for, is the analysis's.
+    f->Correct = options->correct;
     if (!analyse || !AnalyseFragment(*f)) {
         err << "rvx-cli record: " << msg::kTooLittleData << "\n";
         return kExitFailed;

@@ -17,7 +17,7 @@ std::string FileIdentity(const std::string& path, const RegionalFormat& regional
 bool AppendAnalyzedRow(const std::string& table, const std::string& file, const FragmentData& f,
                        const RegionalFormat& regional, std::ostream& err) {
     try {
-        const std::string identity = FileIdentity(file, regional);
+        const std::string identity = SummaryRowIdentity(FileIdentity(file, regional), f);
         LockNotice waiting;
         waiting.call = [&err, &table] {
             err << "rvx-cli analyze: " << msg::WaitingForTable(table) << std::endl;

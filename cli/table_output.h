@@ -13,7 +13,8 @@ namespace hrv::cli {
 // after an open: the file's base name, a blank and its modification date.
 std::string FileIdentity(const std::string& path, const RegionalFormat& regional);
 
-// Appends the row of the analysed `file` to the table at `table`. A refused duplicate is
+// Appends the row of the analysed `file` to the table at `table`, its identity FileIdentity with
+// " (коррекция)" after it when the fragment was corrected. A refused duplicate is
 // reported on `err` and is not a failure; a failure of the file layer is reported on `err` and
 // gives false.
 bool AppendAnalyzedRow(const std::string& table, const std::string& file, const FragmentData& f,

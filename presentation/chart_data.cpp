@@ -127,7 +127,31 @@ std::vector<ChartPoint> RhythmogramPoints(const FragmentData& f) {
         // the point of ordinal s - 1 (one 10-ms sample each) stands at (s - 1) / 100 s.
         points.push_back({static_cast<double>(s - 1) / 100, f.Rhythmogram[s] / 100, {}, kClBlack});
     }
+    if (f.Corrected) {
+        // The resampling gives interval p (from position 2 on) the samples from the sum of the
+        // intervals 2 .. p-1 on, one per tick.
+        const auto& marks = f.Correction.marks;
+        int first = 0;
+        for (int p = 2; p <= kSeriesCapacity && first <= kRhythmogramPoints; ++p) {
+            const int ticks = f.AnalysisSeries[p];
+            if (ticks == 0) {
+                continue;
+            }
+            const auto at = static_cast<std::size_t>(p - 1);
+            if (at < marks.size() && marks[at] != 0) {
+                for (int s = std::max(first, 1); s < first + ticks && s <= kRhythmogramPoints;
+                     ++s) {
+                    points[static_cast<std::size_t>(s - 1)].color = kCorrectedBeatColor;
+                }
+            }
+            first += ticks;
+        }
+    }
     return points;
+}
+
+std::string RhythmogramTitle(const FragmentData& f) {
+    return f.Corrected ? "Ритмограмма (красным – исправленные удары)" : "Ритмограмма";
 }
 
 Rgb SpectrumBinColor(int k) {

@@ -26,6 +26,9 @@ inline constexpr Rgb kClTeal{0, 128, 128};
 inline constexpr Rgb kClRed{255, 0, 0};
 inline constexpr Rgb kClSilver{192, 192, 192};
 
+// The rhythmogram's samples of a beat the artefact correction made or moved.
+inline constexpr Rgb kCorrectedBeatColor = kClRed;
+
 // One point of a series. For a value added without x, x is the number of points the series held
 // before it (0, 1, 2, ...). The colour is the one the point, bar or area segment is drawn in.
 struct ChartPoint {
@@ -71,11 +74,17 @@ enum class ChartId { Rhythmogram, Histogram, Scattergram, Spectrum, Components }
 ChartSpec ChartSpecOf(ChartId id);
 
 // The points ShowGraphics adds, chart by chart, from the results in the fragment.
+// The rhythmogram's samples are black; with the fragment corrected (f.Corrected) the samples of
+// each interval the correction made or moved are kCorrectedBeatColor.
 std::vector<ChartPoint> RhythmogramPoints(const FragmentData& f); // 29,999 values, seconds
 std::vector<ChartPoint> SpectrumPoints(const FragmentData& f);    // bins 1..150 at k/300 Hz
 std::vector<ChartPoint> ComponentBars(const FragmentData& f);     // Total, VLF, LF, HF in %
 std::vector<ChartPoint> HistogramPoints(const FragmentData& f);   // 2560 steps, seconds
 std::vector<ChartPoint> ScatterPoints(const FragmentData& f);     // occupied slots 1..200
+
+// The rhythmogram's title: "Ритмограмма", and for a corrected fragment the colour of the
+// corrected beats named after it.
+std::string RhythmogramTitle(const FragmentData& f);
 
 // The colour of spectral bin k: navy up to bin 12, blue up to bin 45, teal above.
 Rgb SpectrumBinColor(int k);

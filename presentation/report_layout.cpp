@@ -4,6 +4,7 @@
 #include "files/paths.h"
 #include "presentation/format_fixed.h"
 #include "presentation/messages.h"
+#include "presentation/panel_texts.h"
 
 #include <cstdint>
 
@@ -44,7 +45,8 @@ ReportLayout ComputeReportLayout(int width, int height, int lineHeight, int zero
     l.top = y;
     y += 4 * l.th; // four empty lines
     l.identificationY = y;
-    y += l.th;     // the identification line, drawn or not
+    y += l.th; // the identification line, drawn or not
+    l.correctionY = y;
     y += 2 * l.th; // and two empty lines
     for (int r = 0; r < kReportRows; ++r) {
         l.rowY[r] = y + r * l.th;
@@ -93,6 +95,10 @@ std::string ReportIdentification(const FragmentData& f, std::string_view infoTex
         return std::string();
     }
     return BaseNameOfPath(f.CurrentFileName) + " " + f.CurrentFileDate;
+}
+
+std::string ReportCorrectionLine(const FragmentData& f, char decimalSeparator) {
+    return f.Corrected ? CorrectionText(f, decimalSeparator) : std::string();
 }
 
 } // namespace hrv

@@ -34,6 +34,7 @@ struct ReportLayout {
     int third = 0;                       // cwid div 3
     int top = 0;                         // H div 30: the first (empty) text line
     int identificationY = 0;             // the identification line, after four empty lines
+    int correctionY = 0;                 // the first of the two empty lines after it
     std::array<int, kReportRows> rowY{}; // the index rows
     std::array<int, kReportColumns> columnX{};
     std::array<PageRect, kReportChartCount> charts{}; // indexed by ReportChart
@@ -52,5 +53,9 @@ ReportCells ReportCellTexts(const FragmentData& f, char decimalSeparator);
 // is left out, its space stays) when no file was opened or saved, or when the information line
 // reads "Новая запись": the results then come from a recording, not from that file.
 std::string ReportIdentification(const FragmentData& f, std::string_view infoText);
+
+// The correction line of a corrected fragment (f.Corrected): CorrectionText with
+// `decimalSeparator`, drawn at correctionY; empty (nothing drawn) otherwise.
+std::string ReportCorrectionLine(const FragmentData& f, char decimalSeparator);
 
 } // namespace hrv

@@ -168,6 +168,14 @@ std::string SummaryTableIdentity(std::string_view identity) {
     return out;
 }
 
+std::string SummaryRowIdentity(std::string_view identity, const FragmentData& f) {
+    std::string out(identity);
+    if (f.Corrected) {
+        out += " (коррекция)";
+    }
+    return out;
+}
+
 std::string SummaryTableRow(std::string_view identity, const FragmentData& f,
                             char decimalSeparator) {
     const auto& t = f.TimeIndices;

@@ -28,6 +28,11 @@ std::string SummaryTableHeader();
 // well-formed UTF-8 become U+FFFD first (AppendSummaryRow refuses such an identity).
 std::string SummaryTableIdentity(std::string_view identity);
 
+// The identity of a fragment's row: `identity` as it stands, with " (коррекция)" after it when
+// the fragment's results come from a corrected series (f.Corrected), so that the corrected and
+// the uncorrected analysis of one file are two rows of the table.
+std::string SummaryRowIdentity(std::string_view identity, const FragmentData& f);
+
 // The record of the fragment's results: SummaryTableIdentity(identity) and the 16 indices joined
 // by tabs (UTF-8, without its line end). Reals carry `decimalSeparator`; integers are plain
 // digits.

@@ -412,6 +412,14 @@ ChartWidget::ChartWidget(ChartSpec definition, QWidget* parent)
 
 ChartWidget::~ChartWidget() = default;
 
+void ChartWidget::SetTitle(const std::string& title) {
+    if (spec_.title == title) {
+        return;
+    }
+    spec_.title = title;
+    chart()->setTitle(Text(title));
+}
+
 void ChartWidget::Clear() {
     points_.clear();
     ScheduleFlush();

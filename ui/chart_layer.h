@@ -6,6 +6,7 @@
 #include "presentation/chart_data.h"
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include <QChartView>
@@ -30,6 +31,9 @@ public:
     ~ChartWidget() override;
 
     const ChartSpec& Definition() const { return spec_; }
+
+    // Replaces the chart's title (UTF-8), on screen and in what Draw draws.
+    void SetTitle(const std::string& title);
 
     // Removes every point.
     void Clear();

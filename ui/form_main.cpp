@@ -3,6 +3,7 @@
 #include "ui/form_main.h"
 
 #include "analysis/pipeline.h"
+#include "files/correction_setting.h"
 #include "files/file_io.h"
 #include "files/fragment_load.h"
 #include "files/paths.h"
@@ -23,6 +24,7 @@
 #include <cmath>
 
 #include <QAction>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFontInfo>
@@ -419,10 +421,16 @@ void TFormMain::StartupSettings() {
     if (applied.caption) {
         setWindowTitle(QString::fromStdString(*applied.caption));
     }
+    // The correction setting lives in a file of its own: the record stays as it is.
+    fragment_.Correct = ReadCorrectionSetting(CorrectionSettingPath());
 }
 
 std::string TFormMain::SettingsPath() const {
     return fragment_.AppDir + "/" + kSettingsFileName;
+}
+
+std::string TFormMain::CorrectionSettingPath() const {
+    return fragment_.AppDir + "/" + kCorrectionFileName;
 }
 
 std::string TFormMain::FileDateText(const std::string& path) {
@@ -560,6 +568,7 @@ bool TFormMain::RunAnalysis(std::function<void()> action) {
 
 void TFormMain::ShowGraphics() {
     const FragmentData& f = fragment_;
+    Chart_RG->SetTitle(RhythmogramTitle(f));
     Chart_RG->SetPoints(RhythmogramPoints(f));
     Chart_Spectr->SetPoints(SpectrumPoints(f));
     Chart_Diagram->SetPoints(ComponentBars(f));
@@ -682,6 +691,7 @@ void TFormMain::TB_SetupClick() {
             FormSetup->SetPortSelection(selections.port); // otherwise the previous selection
         }
         FormSetup->SetBaudSelection(selections.baud);
+        FormSetup->ChB_Correction->setChecked(fragment_.Correct == CorrectionMode::Auto);
         if (prompts_.ExecDialog(*FormSetup) != QDialog::Accepted) {
             return;
         }
@@ -691,6 +701,15 @@ void TFormMain::TB_SetupClick() {
         deviceScale_ = applied.deviceScale;
         if (applied.caption) {
             setWindowTitle(QString::fromStdString(*applied.caption));
+        }
+        const CorrectionMode correct =
+            FormSetup->ChB_Correction->isChecked() ? CorrectionMode::Auto : CorrectionMode::None;
+        if (correct != fragment_.Correct) {
+            fragment_.Correct = correct;
+            if (TB_Print->isEnabled()) {
+                RunAnalysis(); // the results on screen follow the new setting at once
+            }
+            WriteCorrectionSetting(CorrectionSettingPath(), correct);
         }
     });
 }

@@ -107,6 +107,8 @@ public:
     void SetDeviceScale(std::int32_t scale) { deviceScale_ = scale; }
     // The path of the settings file: AppDir + "/rvxcfg.cfg".
     std::string SettingsPath() const;
+    // The path of the correction setting's file beside it: AppDir + "/rvxcorr.cfg".
+    std::string CorrectionSettingPath() const;
     // The date text of a file: its modification date in the user's short date format (the same
     // regional data as rvx-cli's).
     static std::string FileDateText(const std::string& path);

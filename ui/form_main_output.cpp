@@ -112,7 +112,7 @@ void TFormMain::TB_ReportClick() {
             return;
         }
         const std::string path = SummaryTablePath(fragment_.AppDir);
-        const std::string identity = L_Info->text().toStdString();
+        const std::string identity = SummaryRowIdentity(L_Info->text().toStdString(), fragment_);
         const std::string row = SummaryTableRow(identity, fragment_, RegionalSeparator());
         LockNotice busy;
         busy.afterMs = 0; // the window's thread never waits for the table

@@ -3,6 +3,7 @@
 
 #include <QAbstractButton>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -79,6 +80,11 @@ TFormSetup::TFormSetup(QWidget* parent)
     CB_Baud->addItems({QStringLiteral("600"), QStringLiteral("2400"), QStringLiteral("19200")});
     CB_Baud->setGeometry(128, 200, 145, CB_Baud->sizeHint().height());
     CB_Baud->setEditText(QStringLiteral("2400"));
+
+    ChB_Correction = new QCheckBox(QStringLiteral("Коррекция артефактов"), this);
+    ChB_Correction->setObjectName(QStringLiteral("ChB_Correction"));
+    ChB_Correction->move(48, 248);
+    ChB_Correction->adjustSize();
 
     Button1 = new QPushButton(QStringLiteral("OK"), this);
     Button1->setObjectName(QStringLiteral("Button1"));

@@ -1,9 +1,11 @@
-// The setup dialog "Параметры": device model, serial port and baud rate of the recording.
+// The setup dialog "Параметры": device model, serial port and baud rate of the recording, and
+// whether artefact beats are corrected before an analysis.
 #pragma once
 
 #include <QDialog>
 
 class QButtonGroup;
+class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -31,6 +33,7 @@ public:
     QGroupBox* RG_Port = nullptr;
     QLabel* Label1 = nullptr;
     QComboBox* CB_Baud = nullptr;
+    QCheckBox* ChB_Correction = nullptr; // "Коррекция артефактов": off unless the user turns it on
     QPushButton* Button1 = nullptr;
     QPushButton* Button2 = nullptr;
 

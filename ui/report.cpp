@@ -75,6 +75,9 @@ void PaintReport(QPainter& painter, const QRect& page, const FragmentData& f,
     if (!options.identification.empty()) {
         DrawLine(painter, l.x0, l.identificationY, Text(options.identification));
     }
+    if (const std::string line = ReportCorrectionLine(f, options.decimalSeparator); !line.empty()) {
+        DrawLine(painter, l.x0, l.correctionY, Text(line));
+    }
     const ReportCells cells = ReportCellTexts(f, options.decimalSeparator);
     for (int r = 0; r < kReportRows; ++r) {
         for (int c = 0; c < kReportColumns; ++c) {
@@ -98,7 +101,11 @@ void PaintReport(QPainter& painter, const QRect& page, const FragmentData& f,
 ReportChartPainter ChartsFromResults(const FragmentData& f) {
     return [&f](ReportChart chart, QPainter& painter, const QRectF& rect) {
         const ChartId id = ChartIdOf(chart);
-        DrawChart(painter, rect, ChartSpecOf(id), PointsOf(id, f));
+        ChartSpec spec = ChartSpecOf(id);
+        if (id == ChartId::Rhythmogram) {
+            spec.title = RhythmogramTitle(f);
+        }
+        DrawChart(painter, rect, spec, PointsOf(id, f));
     };
 }
 

@@ -48,6 +48,31 @@ TEST(CliPrint, RecordingToPdfWithoutADisplay) {
     }
 }
 
+TEST(CliPrint, CorrectedPageCarriesTheCorrectionLineAndNamesTheColour) {
+    const std::string recording = std::string(HRV_SHARED_DATA) + "/bidmc01_110-470s.ppg";
+    if (!std::filesystem::exists(recording)) {
+        GTEST_SKIP() << "no reference recordings at " << HRV_SHARED_DATA;
+    }
+    if (!test::HavePdfToText()) {
+        GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+    }
+    test::ScratchDir dir;
+    const std::string plainPdf = dir / "plain.pdf";
+    const std::string pdf = dir / "corrected.pdf";
+    ASSERT_EQ(RunCli("print --pdf " + Quoted(plainPdf) + " " + Quoted(recording)), 0);
+    ASSERT_EQ(RunCli("print --correct auto --pdf " + Quoted(pdf) + " " + Quoted(recording)), 0);
+    EXPECT_LT(FindText(test::PdfLines(plainPdf), "Коррекция").line, 0);
+    EXPECT_LT(FindText(test::PdfLines(plainPdf), "красным").line, 0);
+    const auto lines = test::PdfLines(pdf);
+    const auto ident = FindText(lines, "bidmc01_110-470s ");
+    ASSERT_GE(ident.line, 0);
+    const auto correction = FindText(lines, "Коррекция: ", ident.line + 1);
+    const auto sdnn = FindText(lines, "SDNN ", ident.line + 1);
+    EXPECT_GT(correction.line, ident.line);
+    EXPECT_GT(sdnn.line, correction.line);
+    EXPECT_GT(FindText(lines, "красным", sdnn.line + 1).line, sdnn.line);
+}
+
 TEST(CliPrint, TooLittleDataWritesNoPdf) {
     test::ScratchDir dir;
     const std::string shortFile = dir / "short.rr";

@@ -109,6 +109,27 @@ TEST_F(CliTableTest, AnalyzeAppendsOneRowPerFileAndRefusesDuplicates) {
     EXPECT_EQ(out2.str(), out.str());
 }
 
+TEST_F(CliTableTest, CorrectedAndPlainAnalysesOfOneFileAreTwoRows) {
+    const std::string a = MakeRecording("pat12.rr");
+    const std::string table = dir_ / "table.txt";
+    std::ostringstream out, err;
+    EXPECT_EQ(cli::Run({"analyze", "--correct", "auto", "--table", table, a}, out, err),
+              cli::kExitOk);
+    EXPECT_EQ(cli::Run({"analyze", "--table", table, a}, out, err), cli::kExitOk);
+    EXPECT_EQ(err.str(), "") << "neither is refused as the other's duplicate";
+    auto f = std::make_unique<FragmentData>();
+    auto w = std::make_unique<PpgWorkspace>();
+    ASSERT_EQ(LoadFragmentFile(a, FileKind::Rr, *f, *w), LoadResult::Loaded);
+    ASSERT_TRUE(AnalyseFragment(*f));
+    const std::string plainRow = SummaryTableRow("pat12 12/08/26", *f, '.');
+    f->Correct = CorrectionMode::Auto;
+    ASSERT_TRUE(AnalyseFragment(*f));
+    const std::string correctedRow = SummaryTableRow("pat12 12/08/26 (коррекция)", *f, '.');
+    EXPECT_EQ(
+        ReadBytes<std::string>(table),
+        Utf8ToCp1251(SummaryTableHeader() + "\r\n" + correctedRow + "\r\n" + plainRow + "\r\n"));
+}
+
 TEST_F(CliTableTest, FileThatFailsAddsNoRow) {
     const std::string shortFile = dir_ / "short.rr";
     WriteBytes(shortFile, test::RrImage(test::TwoBandRhythm(100, 80))); // 80 s: too little
@@ -195,15 +216,18 @@ TEST_P(PrintArgs, AreChecked) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, PrintArgs,
-    ::testing::Values(PrintArgsCase{"PdfAndFile", {"--pdf", "o.pdf", "a.rr"}, true},
-                      PrintArgsCase{"FileFirst", {"a.rr", "--pdf", "o.pdf"}, true},
-                      PrintArgsCase{"WithType", {"--type", "ppg", "--pdf", "o.pdf", "a"}, true},
-                      PrintArgsCase{"NoPdf", {"a.rr"}, false},
-                      PrintArgsCase{"PdfWithoutPath", {"a.rr", "--pdf"}, false},
-                      PrintArgsCase{"NoFile", {"--pdf", "o.pdf"}, false},
-                      PrintArgsCase{"TwoFiles", {"--pdf", "o.pdf", "a.rr", "b.rr"}, false},
-                      PrintArgsCase{"BadType", {"--type", "x", "--pdf", "o.pdf", "a"}, false},
-                      PrintArgsCase{"UnknownOption", {"--pdf", "o.pdf", "-q", "a"}, false}),
+    ::testing::Values(
+        PrintArgsCase{"PdfAndFile", {"--pdf", "o.pdf", "a.rr"}, true},
+        PrintArgsCase{"FileFirst", {"a.rr", "--pdf", "o.pdf"}, true},
+        PrintArgsCase{"WithType", {"--type", "ppg", "--pdf", "o.pdf", "a"}, true},
+        PrintArgsCase{"NoPdf", {"a.rr"}, false},
+        PrintArgsCase{"PdfWithoutPath", {"a.rr", "--pdf"}, false},
+        PrintArgsCase{"NoFile", {"--pdf", "o.pdf"}, false},
+        PrintArgsCase{"TwoFiles", {"--pdf", "o.pdf", "a.rr", "b.rr"}, false},
+        PrintArgsCase{"BadType", {"--type", "x", "--pdf", "o.pdf", "a"}, false},
+        PrintArgsCase{"UnknownOption", {"--pdf", "o.pdf", "-q", "a"}, false},
+        PrintArgsCase{"Corrected", {"--correct", "auto", "--pdf", "o.pdf", "a"}, true},
+        PrintArgsCase{"BadCorrect", {"--correct", "on", "--pdf", "o.pdf", "a"}, false}),
     [](const ::testing::TestParamInfo<PrintArgsCase>& param) { return param.param.name; });
 
 TEST(PrintArgs, ParsedWords) {
@@ -213,6 +237,10 @@ TEST(PrintArgs, ParsedWords) {
     EXPECT_EQ(o->pdf, "o.pdf");
     EXPECT_EQ(o->file, "a.x");
     EXPECT_EQ(o->kind, FileKind::Ppg);
+    EXPECT_EQ(o->correct, CorrectionMode::None);
+    const auto c = cli::ParsePrint({"--correct", "auto", "--pdf", "o.pdf", "a.rr"}, err);
+    ASSERT_TRUE(c.has_value());
+    EXPECT_EQ(c->correct, CorrectionMode::Auto);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "files/fragment_load.h"
 #include "files/rr_file.h"
 #include "presentation/format_fixed.h"
+#include "presentation/panel_texts.h"
 #include "presentation/regional.h"
 #include "tests/support/test_support.h"
 
@@ -92,6 +93,31 @@ TEST(CliTextFormat, PrintsThePanelsWithTheLocaleSeparator) {
     EXPECT_EQ(lines[22], missing);
     EXPECT_EQ(lines[23], "Файл " + missing + " не найден");
     RunLines({"analyze", "--format", "csv", good}, cli::kExitUsage);
+}
+
+TEST(CliTextFormat, CorrectedAnalysisEndsTheFirstPanelWithTheCorrectionLine) {
+    const test::ScratchDir dir;
+    const std::string good = dir / "pat12.rr";
+    std::vector<int> ticks = test::TwoBandRhythm(420, 80);
+    ticks[100] += ticks[101]; // a missed beat
+    ticks.erase(ticks.begin() + 101);
+    test::WriteBytes(good, test::RrImage(ticks));
+    auto f = test::NewFragment();
+    auto w = std::make_unique<PpgWorkspace>();
+    ASSERT_EQ(LoadFragmentFile(good, FileKind::Rr, *f, *w), LoadResult::Loaded);
+    f->Correct = CorrectionMode::Auto;
+    ASSERT_TRUE(AnalyseFragment(*f));
+    ASSERT_GE(CorrectionsInFragment(*f), 1);
+
+    const test::ScopedEnv russian("LC_ALL", "ru_RU.UTF-8");
+    const auto plain = RunLines({"analyze", "--format", "text", good}, cli::kExitOk);
+    const auto lines =
+        RunLines({"analyze", "--format", "text", "--correct", "auto", good}, cli::kExitOk);
+    ASSERT_EQ(plain.size(), 1u + 11 + 1 + 8 + 1);
+    ASSERT_EQ(lines.size(), plain.size() + 1);
+    EXPECT_EQ(lines[12], " " + CorrectionText(*f, ','));
+    EXPECT_EQ(lines[12].rfind(" Коррекция: ", 0), 0u);
+    EXPECT_EQ(lines[13], "");
 }
 
 } // namespace

@@ -165,6 +165,34 @@ INSTANTIATE_TEST_SUITE_P(Files, RecordCliPlay,
                                            PlayCase{"polar_exercise_06-12min.rr", 1}),
                          ::testing::PrintToStringParamName());
 
+TEST_F(RecordCliTest, CorrectedRecordingSavesTheIntervalsAsRecorded) {
+    const std::string source = Shared("bidmc01_110-470s_ref_ppg.rr");
+    if (!std::filesystem::exists(source)) {
+        GTEST_SKIP() << "recording not found: " << source;
+    }
+    DevSim sim({"--speed", "0", "--once", source});
+    ASSERT_FALSE(sim.Path().empty());
+    const ScopedEnv port("RVX_COM3", sim.Path());
+    CliResult rec;
+    {
+        const Watchdog watchdog(std::chrono::seconds(60));
+        rec = RunCli({"record", "--port", "COM3", "--baud", "38400", "--correct", "auto", "--out",
+                      out_.string()});
+    }
+    ASSERT_EQ(rec.status, cli::kExitOk) << rec.err;
+    EXPECT_NE(rec.out.find("\"corrected_intervals\": ["), std::string::npos) << rec.out;
+    // The saved file is what was recorded, and corrected it analyses to what record printed.
+    EXPECT_EQ(RunCli({"analyze", "--correct", "auto", out_.string()}).out, rec.out);
+    auto played = std::make_unique<FragmentData>();
+    auto recorded = std::make_unique<FragmentData>();
+    ReadRrFile(source, *played);
+    ReadRrFile(out_.string(), *recorded);
+    ASSERT_GT(recorded->RrCount, 3);
+    for (int k = 1; k <= recorded->RrCount; ++k) {
+        ASSERT_EQ(recorded->RrWords[k], played->RrWords[k]) << k;
+    }
+}
+
 TEST_F(RecordCliTest, BrokenStreamEndsWithTheReadError) {
     DevSim sim({"--speed", "0", "--once", "--break", "5", "--generate", "20"});
     ASSERT_FALSE(sim.Path().empty());
@@ -279,6 +307,7 @@ TEST_F(RecordCliTest, WordsNotUnderstood) {
                                                         {"record", "--out"},
                                                         {"record", "--silence", "-1"},
                                                         {"record", "--silence", "2s"},
+                                                        {"record", "--correct", "yes"},
                                                         {"record", "--colour", "red"}}) {
         EXPECT_EQ(RunCli(args).status, cli::kExitUsage) << args.back();
     }

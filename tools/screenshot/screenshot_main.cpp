@@ -13,6 +13,7 @@
 #include <memory>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QPixmap>
 #include <QScreen>
@@ -61,6 +62,9 @@ int main(int argc, char** argv) {
                     QStringLiteral("Переписать"), QStringLiteral("Отменить"), QString());
                 confirm.show();
                 confirm.grab().save(picture + QStringLiteral(".confirm.png"));
+                // The dialog as "Параметры" opens it: the correction box as the setting is.
+                window.FormSetup->ChB_Correction->setChecked(fragment->Correct ==
+                                                             hrv::CorrectionMode::Auto);
                 window.FormSetup->show();
                 window.FormSetup->grab().save(picture + QStringLiteral(".setup.png"));
                 window.FormSetup->hide();

@@ -1,0 +1,21 @@
+// The window's artefact-correction setting "Коррекция артефактов": a small text file of its own
+// beside the settings file, so the 176-byte settings record keeps its layout and its bytes.
+#pragma once
+
+#include "analysis/fragment_data.h"
+
+#include <string>
+
+namespace hrv {
+
+inline constexpr char kCorrectionFileName[] = "rvxcorr.cfg";
+
+// Reads the setting from the file at `path`: its first line "auto" turns the correction on;
+// anything else, no file or a file that cannot be read leaves it off. Never throws.
+CorrectionMode ReadCorrectionSetting(const std::string& path);
+
+// Replaces the file with one line, "auto" or "none", ended by CR LF (temporary file, then rename:
+// a failure leaves the previous file intact). Throws FileIoError.
+void WriteCorrectionSetting(const std::string& path, CorrectionMode mode);
+
+} // namespace hrv
