@@ -10,6 +10,8 @@
    scratch folder) through rvx.dask.analyse_files on a LocalCluster of two worker processes of
    one thread, against `rvx-cli analyze` of the same files in one call; the lines are compared.
    The cluster's start is reported apart from the analysis.
+With RVX_THREADS=1 part 1 compares the processor time of one thread, which other work on the
+machine disturbs less than the wall time.
 """
 
 import argparse
@@ -28,6 +30,9 @@ import numpy as np
 import rvx
 import rvx.dask
 
+# Wall time, or with RVX_THREADS=1 the processor time of the one thread (steadier on a machine
+# shared with other work).
+TIME = "cpu" if os.environ.get("RVX_THREADS") == "1" else "real"
 SAMPLE = str(Path(__file__).resolve().parent.parent / "samples" / "nsrdb_long_00-06min.rr")
 
 
@@ -36,16 +41,17 @@ def core_ms(build):
                           "--benchmark_filter=^BM_WholeAnalysis/", "--benchmark_format=json",
                           "--benchmark_min_time=1"], capture_output=True, check=True)
     (b,) = json.loads(run.stdout)["benchmarks"]
-    return b["real_time"] * {"ms": 1.0, "us": 1e-3, "ns": 1e-6}[b["time_unit"]]
+    return b[TIME + "_time"] * {"ms": 1.0, "us": 1e-3, "ns": 1e-6}[b["time_unit"]]
 
 
 def module_ms(ms, seconds=1.0):
     rvx.analyse(ms)
-    n, start = 0, time.perf_counter()
-    while time.perf_counter() - start < seconds:
+    clock = time.process_time if TIME == "cpu" else time.perf_counter
+    n, start, wall = 0, clock(), time.perf_counter()
+    while time.perf_counter() - wall < seconds:
         rvx.analyse(ms)
         n += 1
-    return (time.perf_counter() - start) / n * 1000
+    return (clock() - start) / n * 1000
 
 
 def make_files(folder, count):
@@ -77,10 +83,12 @@ def main():
         core.append(core_ms(a.build))
         module.append(module_ms(ms))
     c, m = statistics.median(core), statistics.median(module)
-    print(f"five-minute fragment ({len(ms)} intervals): core {c:.3f} ms, rvx.analyse {m:.3f} ms, "
+    print(f"five-minute fragment ({len(ms)} intervals, {TIME} time): core {c:.3f} ms, rvx.analyse {m:.3f} ms, "
           f"difference {m - c:+.3f} ms (medians of {a.rounds}; core {min(core):.3f}.."
           f"{max(core):.3f}, module {min(module):.3f}..{max(module):.3f})")
 
+    if a.files == 0:
+        return 0
     from dask.distributed import Client, LocalCluster
     cli = os.path.join(a.build, "bin", "rvx-cli")
     # rvx-cli runs one file per core; RVX_THREADS (for the first part) would hold it to fewer.
