@@ -15,6 +15,9 @@
 #if defined(__linux__)
 #include <sched.h>
 #endif
+#if !defined(_WIN32)
+#include <pthread.h>
+#endif
 
 namespace hrv {
 
@@ -191,9 +194,27 @@ private:
     bool stop_ = false;
 };
 
+// The pool of this process. A child made by fork() has none of the parent's workers, and the
+// pool's mutexes may have been held by them at the fork: the child leaves that pool alone (never
+// joined nor freed) and starts a pool of its own, whose workers it makes when it needs them.
+struct CurrentPool {
+    Pool* pool = new Pool;
+    CurrentPool() {
+#if !defined(_WIN32)
+        pthread_atfork(nullptr, nullptr, [] { ThePoolHolder().pool = new Pool; });
+#endif
+    }
+    ~CurrentPool() {
+        delete pool;
+    }
+    static CurrentPool& ThePoolHolder() {
+        static CurrentPool current;
+        return current;
+    }
+};
+
 Pool& ThePool() {
-    static Pool pool;
-    return pool;
+    return *CurrentPool::ThePoolHolder().pool;
 }
 
 } // namespace

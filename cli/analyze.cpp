@@ -5,6 +5,7 @@
 #include "cli/large_pages.h"
 #include "cli/options.h"
 #include "cli/ordered_map.h"
+#include "cli/result_fields.h"
 #include "cli/table_output.h"
 #include "cli/text_output.h"
 #include "files/file_io.h"
@@ -85,50 +86,37 @@ std::string AnalyseFile(const std::string& path, FileKind kind, FragmentData& f,
     }
 }
 
-std::string ResultLine(const std::string& path, FileKind kind, const FragmentData& f,
-                       bool spectrum) {
-    const auto& t = f.TimeIndices;
-    const auto& s = f.SpectralIndices;
-    const int held = std::min(f.RrCount, kRrCapacity);
-    JsonObject j;
-    j.Str("file", path)
-        .Str("type", TypeName(kind))
-        .Bool("ok", true)
-        .Int("RrCount", f.RrCount)
-        .Int("FragmentCount", f.FragmentCount)
-        .Real("SDNN", t.SDNN)
-        .Real("RMSSD", t.RMSSD)
-        .Real("NN50", t.NN50)
-        .Real("pNN50", t.pNN50)
-        .Int("HRVind", t.HRVind)
-        .Int("TINN", t.TINN)
-        .Int("HR", t.HR)
-        .Int("ModeClass", t.ModeClass)
-        .Int("ModeCount", t.ModeCount)
-        .Int("AMo", t.AMo)
-        .Int("MinClass", t.MinClass)
-        .Int("MaxClass", t.MaxClass)
-        .Real("VLF", s.VLF)
-        .Real("LF", s.LF)
-        .Real("HF", s.HF)
-        .Real("Total", s.Total)
-        .Real("LFnorm", s.LFnorm)
-        .Real("HFnorm", s.HFnorm)
-        .Real("LFHF", s.LFHF)
-        // The intervals as recorded or read, whether or not the analysis corrected them.
-        .Array("intervals", std::span(f.RrWords.data() + 1, static_cast<std::size_t>(held)),
-               [](std::uint16_t v) { return std::to_string(v >> 8); });
-    if (f.Corrected) {
-        j.Array("corrected_intervals", f.Correction.ticks,
-                [](std::uint8_t v) { return std::to_string(v); });
-        j.Array("artefacts", f.Correction.artefacts, [](const Artefact& a) {
+namespace {
+
+// Writes each result field into a JSON object.
+struct JsonFields {
+    JsonObject& json;
+    void operator()(std::string_view name, std::int64_t v) { json.Int(name, v); }
+    void operator()(std::string_view name, double v) { json.Real(name, v); }
+    void operator()(std::string_view name, TickWords v) {
+        json.Array(name, v.words, [](std::uint16_t w) { return std::to_string(w >> 8); });
+    }
+    void operator()(std::string_view name, std::span<const std::uint8_t> ticks) {
+        json.Array(name, ticks, [](std::uint8_t v) { return std::to_string(v); });
+    }
+    void operator()(std::string_view name, std::span<const Artefact> artefacts) {
+        json.Array(name, artefacts, [](const Artefact& a) {
             return "{\"index\": " + std::to_string(a.index) + ", \"kind\": \"" +
                    ArtefactKindName(a.kind) + "\"}";
         });
     }
-    if (spectrum) {
-        j.Array("Power", std::span(f.Spectrum.Power.data() + 1, kBinCount), JsonObject::Number);
+    void operator()(std::string_view name, std::span<const double> values) {
+        json.Array(name, values, JsonObject::Number);
     }
+};
+
+} // namespace
+
+std::string ResultLine(const std::string& path, FileKind kind, const FragmentData& f,
+                       bool spectrum) {
+    JsonObject j;
+    j.Str("file", path).Str("type", TypeName(kind)).Bool("ok", true);
+    VisitResultFields(f, ResultOptions{.spectrum = spectrum}, JsonFields{j});
     return j.Line();
 }
 

@@ -11,6 +11,7 @@ RVX_PACKAGES=(
     g++-mingw-w64-x86-64-posix googletest wine64
     dpkg-dev file desktop-file-utils appstream lintian
     clang-14 libclang-rt-14-dev
+    pybind11-dev python3-dev python3-numpy python3-pytest python3-distributed
 )
 
 rvx_missing_packages() {

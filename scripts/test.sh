@@ -156,21 +156,28 @@ echo "Windows phase: $((SECONDS - windows_start)) s, of which under wine $((SECO
 
 echo "== Release build, Debian package and an installation"
 cmake --preset release
-cmake --build --preset release --parallel "$jobs" --target rvx rvx-cli rvx-print rvx-devsim
-rm -f build-release/rvx_*.deb
+cmake --build --preset release --parallel "$jobs" --target rvx rvx-cli rvx-print rvx-devsim _rvx
+rm -f build-release/rvx_*.deb build-release/python3-rvx_*.deb
 (cd build-release && cpack -G DEB)
 deb=$(echo build-release/rvx_*.deb)
+pydeb=$(echo build-release/python3-rvx_*.deb)
 dpkg-deb -I "$deb"
 version=$(dpkg-deb -f "$deb" Version)
 # No error, warning or information from lintian (packaging/rvx.lintian-overrides says why each
 # tag it accepts is right); its pedantic remarks are shown. Every dependency the package declares
 # is installed or installable here.
-lintian --fail-on error,warning,info --display-info --pedantic "$deb"
-apt-get install --simulate -q "./$deb" >/dev/null
+lintian --fail-on error,warning,info --display-info --pedantic "$deb" "$pydeb"
+apt-get install --simulate -q "./$deb" "./$pydeb" >/dev/null
 stage="$work/stage"
 mkdir -p "$stage"
 cmake --install build-release --prefix "$stage/prefix" >/dev/null
 dpkg-deb -x "$deb" "$stage/deb"
+dpkg-deb -x "$pydeb" "$stage/deb"
+# The Python module imports from the package's folder and from an installation's site folder.
+for site in "$stage/deb/usr/lib/python3/dist-packages" "$stage/prefix/lib/python3.11/site-packages"; do
+    answer=$(cd "$work" && PYTHONPATH="$site" /usr/bin/python3 -c "import rvx; print(rvx.__version__)")
+    [ "$answer" = "$version" ] || { echo "rvx.__version__ from $site: $answer"; exit 1; }
+done
 for prefix in "$stage/prefix" "$stage/deb/usr"; do
     for program in rvx rvx-cli rvx-print rvx-devsim; do
         answer=$("$prefix/bin/$program" --version) # no display needed

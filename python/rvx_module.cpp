@@ -1,0 +1,179 @@
+// _rvx: the core's analysis for Python. The rvx package (python/rvx) checks the arguments and
+// calls these functions; each returns the fields rvx-cli analyze prints, taken from the same
+// VisitResultFields, as a dict.
+#include "analysis/pipeline.h"
+#include "analysis/work_pool.h"
+#include "cli/commands.h"
+#include "cli/large_pages.h"
+#include "cli/result_fields.h"
+#include "files/file_io.h"
+#include "files/fragment_load.h"
+#include "presentation/messages.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <stdexcept>
+#include <string>
+
+namespace py = pybind11;
+
+namespace hrv {
+namespace {
+
+// What one thread keeps from call to call, as a thread of rvx-cli analyze does: one fragment and
+// one workspace (about 5.4 MB), made on the thread's first call. The analysis runs on them with
+// the interpreter's lock released, so threads analyse at once, each on its own.
+struct Worker {
+    FragmentData fragment;
+    PpgWorkspace workspace;
+};
+
+Worker& ThisThreadsWorker() {
+    thread_local cli::LargePagePtr<Worker> worker;
+    if (!worker) {
+        worker = cli::MakeOnLargePages<Worker>();
+    }
+    return *worker;
+}
+
+// A number as JSON gives it back: a value that is not finite is written as null.
+py::object Real(double v) {
+    return std::isfinite(v) ? py::object(py::float_(v)) : py::object(py::none());
+}
+
+// Puts each result field into a dict under its name; the spectrum as a numpy array.
+struct DictFields {
+    py::dict& dict;
+    void operator()(std::string_view name, std::int64_t v) { Set(name, py::int_(v)); }
+    void operator()(std::string_view name, double v) { Set(name, Real(v)); }
+    void operator()(std::string_view name, TickWords v) {
+        py::list list(v.words.size());
+        for (std::size_t i = 0; i < v.words.size(); ++i) {
+            list[i] = py::int_(v.words[i] >> 8);
+        }
+        Set(name, list);
+    }
+    void operator()(std::string_view name, std::span<const std::uint8_t> ticks) {
+        py::list list(ticks.size());
+        for (std::size_t i = 0; i < ticks.size(); ++i) {
+            list[i] = py::int_(ticks[i]);
+        }
+        Set(name, list);
+    }
+    void operator()(std::string_view name, std::span<const Artefact> artefacts) {
+        py::list list(artefacts.size());
+        for (std::size_t i = 0; i < artefacts.size(); ++i) {
+            py::dict a;
+            a["index"] = artefacts[i].index;
+            a["kind"] = ArtefactKindName(artefacts[i].kind);
+            list[i] = a;
+        }
+        Set(name, list);
+    }
+    void operator()(std::string_view name, std::span<const double> values) {
+        Set(name, py::array_t<double>(static_cast<py::ssize_t>(values.size()), values.data()));
+    }
+    void Set(std::string_view name, py::object value) {
+        dict[py::str(name.data(), name.size())] = std::move(value);
+    }
+};
+
+CorrectionMode Mode(int correct) {
+    return correct == 1 ? CorrectionMode::Auto : CorrectionMode::None;
+}
+
+// The indices of a fragment of `ticks` (10 ms ticks, 1..255 each, at most 40,000), loaded as an
+// RR list is. ValueError with the program's message when the analysis rejects it.
+py::dict Analyse(py::array_t<std::uint8_t, py::array::c_style> ticks, int correct, bool spectrum) {
+    const auto count = static_cast<int>(std::min<py::ssize_t>(ticks.size(), kWordCapacity));
+    Worker& w = ThisThreadsWorker();
+    FragmentData& f = w.fragment;
+    bool analysed = false;
+    {
+        const std::uint8_t* data = ticks.data();
+        const py::gil_scoped_release unlocked;
+        f.RrCount = count;
+        for (int k = 1; k <= count; ++k) {
+            f.RrWords[static_cast<std::size_t>(k)] = static_cast<std::uint16_t>(data[k - 1] * 256);
+        }
+        TakeRrWords(f);
+        f.Correct = Mode(correct);
+        analysed = AnalyseFragment(f);
+    }
+    if (!analysed) {
+        throw py::value_error(std::string(msg::kTooLittleData));
+    }
+    py::dict result;
+    VisitResultFields(f, ResultOptions{.spectrum = spectrum}, DictFields{result});
+    return result;
+}
+
+// A file as rvx-cli analyze gives it: "file", "type", "ok", then the indices or "error".
+// `kind` 0 takes the kind from the extension.
+py::dict AnalyseFile(const std::string& path, int kind, int correct, bool spectrum) {
+    const FileKind k = kind == 0 ? KindFromExtension(path) : static_cast<FileKind>(kind);
+    Worker& w = ThisThreadsWorker();
+    std::string error;
+    {
+        const py::gil_scoped_release unlocked;
+        w.fragment.Correct = Mode(correct);
+        error = cli::AnalyseFile(path, k, w.fragment, w.workspace);
+    }
+    py::dict result;
+    result["file"] = path;
+    result["type"] = std::string(cli::TypeName(k));
+    result["ok"] = error.empty();
+    if (!error.empty()) {
+        result["error"] = error;
+        return result;
+    }
+    VisitResultFields(w.fragment, ResultOptions{.spectrum = spectrum}, DictFields{result});
+    return result;
+}
+
+// The intervals of a file in milliseconds, as the program loads them (at most 40,000).
+py::array_t<double> Read(const std::string& path, int kind) {
+    const FileKind k = kind == 0 ? KindFromExtension(path) : static_cast<FileKind>(kind);
+    Worker& w = ThisThreadsWorker();
+    FragmentData& f = w.fragment;
+    std::string error;
+    {
+        const py::gil_scoped_release unlocked;
+        try {
+            if (!FileExists(path)) {
+                error = msg::FileNotFound(path);
+            } else if (LoadFragmentFile(path, k, f, w.workspace) == LoadResult::ImportError) {
+                error = msg::kImportError;
+            }
+        } catch (const FileIoError& e) {
+            error = e.what();
+        }
+    }
+    if (!error.empty()) {
+        throw py::value_error(error);
+    }
+    const int count = std::clamp(f.RrCount, 0, kWordCapacity);
+    py::array_t<double> ms(count);
+    double* out = ms.mutable_data();
+    for (int i = 0; i < count; ++i) {
+        out[i] = (f.RrWords[static_cast<std::size_t>(i + 1)] >> 8) * 10.0;
+    }
+    return ms;
+}
+
+} // namespace
+} // namespace hrv
+
+PYBIND11_MODULE(_rvx, m) {
+    m.doc() = "The RVX analysis core (use the rvx package, which checks the arguments)";
+    m.attr("__version__") = RVX_VERSION;
+    m.def("analyse", &hrv::Analyse, py::arg("ticks"), py::arg("correct"), py::arg("spectrum"));
+    m.def("analyse_file", &hrv::AnalyseFile, py::arg("path"), py::arg("kind"), py::arg("correct"),
+          py::arg("spectrum"));
+    m.def("read", &hrv::Read, py::arg("path"), py::arg("kind"));
+    m.def("set_analysis_threads", &hrv::SetAnalysisThreads, py::arg("count"),
+          "Threads one analysis spreads its bins over (1..64); 0: the default");
+}

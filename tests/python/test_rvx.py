@@ -1,0 +1,125 @@
+"""The module against rvx-cli analyze: the same fields, names and values, for good and bad files;
+its arguments; threads and forked processes."""
+
+import multiprocessing
+import os
+import threading
+
+import numpy as np
+import pytest
+
+import rvx
+from conftest import cli_dicts, recordings
+
+
+def plain(result):
+    """The dict with the spectrum as the list JSON gives (null for a value that is not finite)."""
+    out = dict(result)
+    if "Power" in out:
+        out["Power"] = [v if np.isfinite(v) else None for v in out["Power"].tolist()]
+    return out
+
+
+@pytest.mark.parametrize("options", [(), ("--correct", "auto"), ("--spectrum",)])
+def test_the_dict_is_the_cli_line_for_every_recording(options):
+    paths = recordings()
+    assert paths, "no recording found"
+    correct = "auto" if "auto" in options else "none"
+    spectrum = "--spectrum" in options
+    for path, line in zip(paths, cli_dicts(paths, *options)):
+        result = rvx.analyse_file(path, correct=correct, spectrum=spectrum)
+        assert list(result) == list(line), path  # the same keys in the same order
+        assert plain(result) == line, path
+
+
+def test_the_dict_is_the_cli_line_for_bad_files(bad_files):
+    for path, line in zip(bad_files, cli_dicts(bad_files)):
+        result = rvx.analyse_file(path)
+        assert result == line
+        assert result["ok"] is False and result["error"]
+
+
+def test_a_given_type_is_taken_over_the_extension(tmp_path):
+    sample = recordings()[0]
+    renamed = tmp_path / "fragment.dat"
+    renamed.write_bytes(open(sample, "rb").read())
+    assert rvx.analyse_file(renamed, type="rr") == cli_dicts([str(renamed)], "--type", "rr")[0]
+    assert rvx.analyse_file(str(renamed), type="ppg")["ok"] is False
+
+
+def test_intervals_read_and_analysed_give_the_files_indices():
+    for path in recordings():
+        result = rvx.analyse_file(path, correct="auto")
+        if not result["ok"]:
+            continue
+        ms = rvx.read(path)
+        assert ms.dtype == np.float64 and len(ms) == result["RrCount"]
+        assert (ms[:2000] == np.array(result["intervals"]) * 10).all()
+        indices = {k: v for k, v in result.items() if k not in ("file", "type", "ok")}
+        assert rvx.analyse(ms, correct="auto") == indices
+        assert rvx.analyse(ms.tolist(), "auto") == indices  # a list as well as an array
+
+
+def test_milliseconds_round_to_ticks_as_an_rr_list_does(tmp_path):
+    ms = rvx.read(recordings()[0])[:400].copy()
+    ms[:4] = [805, 815, 804.9, 1234.5]  # 80 (tie to even), 82 (tie to even), 80, 123
+    result = rvx.analyse(ms)
+    assert result["intervals"][:4] == [80, 82, 80, 123]
+    listed = tmp_path / "list.txt"
+    listed.write_text("\n".join(repr(float(v)) for v in ms))
+    line = cli_dicts([str(listed)])[0]
+    assert result == {k: v for k, v in line.items() if k not in ("file", "type", "ok")}
+
+
+@pytest.mark.parametrize("call, error, words", [
+    (lambda: rvx.analyse("800 810"), TypeError, "sequence or numpy array"),
+    (lambda: rvx.analyse(800), TypeError, "sequence or numpy array"),
+    (lambda: rvx.analyse(["800", "810"]), TypeError, "numbers of milliseconds"),
+    (lambda: rvx.analyse([[800, 810]]), ValueError, "one-dimensional"),
+    (lambda: rvx.analyse([800, 3000]), ValueError, "intervals_ms[1] = 3000"),
+    (lambda: rvx.analyse([800, float("nan")]), ValueError, "intervals_ms[1]"),
+    (lambda: rvx.analyse([800, 4]), ValueError, "10..2550 ms"),
+    (lambda: rvx.analyse([800] * 40001), ValueError, "at most 40000"),
+    (lambda: rvx.analyse([800] * 10), ValueError, "Недостаточно данных для анализа"),
+    (lambda: rvx.analyse([800] * 400, correct="yes"), ValueError, "'none' or 'auto'"),
+    (lambda: rvx.analyse([800] * 400, correct=True), TypeError, "'none' or 'auto'"),
+    (lambda: rvx.analyse([800] * 400, spectrum=1), TypeError, "spectrum must be True or False"),
+    (lambda: rvx.analyse_file(42), TypeError, "path must be a str"),
+    (lambda: rvx.analyse_file(b"x.rr"), TypeError, "path must be a str"),
+    (lambda: rvx.analyse_file("x.rr", type="xls"), ValueError, "'rr', 'ppg', 'txt' or None"),
+    (lambda: rvx.analyse_file("x.rr", type=1), TypeError, "'rr', 'ppg', 'txt' or None"),
+    (lambda: rvx.read("/nonexistent/x.rr"), ValueError, "/nonexistent/x.rr"),
+])
+def test_bad_arguments_raise_with_a_clear_message(call, error, words):
+    with pytest.raises(error) as caught:
+        call()
+    assert words in str(caught.value)
+
+
+def test_threads_at_once_give_what_one_thread_gives():
+    paths = recordings() * 4
+    expected = [rvx.analyse_file(p, correct="auto") for p in paths]
+    got = [None] * len(paths)
+
+    def work(k):
+        for i in range(k, len(paths), 4):
+            got[i] = rvx.analyse_file(paths[i], correct="auto")
+
+    threads = [threading.Thread(target=work, args=(k,)) for k in range(4)]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    assert [plain(r) for r in got] == [plain(r) for r in expected]
+
+
+def _analyse_in_child(path):
+    return rvx.analyse_file(path)
+
+
+def test_forked_processes_analyse_after_the_parent_has():
+    paths = recordings()
+    expected = [rvx.analyse_file(p) for p in paths]  # the parent's worker threads now exist
+    with multiprocessing.get_context("fork").Pool(2) as pool:
+        got = pool.map_async(_analyse_in_child, paths).get(timeout=120)
+    assert got == expected
