@@ -1,4 +1,5 @@
 // rvx-cli analyze: the analysis of stored fragments as JSON Lines.
+#include "analysis/nonlinear.h"
 #include "analysis/work_pool.h"
 #include "cli/commands.h"
 #include "cli/json_writer.h"
@@ -24,6 +25,7 @@ namespace {
 struct AnalyzeOptions {
     std::optional<FileKind> kind; // --type; otherwise by extension
     bool spectrum = false;
+    bool nonlinear = false; // --nonlinear: SD1, SD2, SampEn, DFA and SI as well
     CorrectionMode correct = CorrectionMode::None;
     bool text = false;                // --format text: the panels' lines instead of JSON
     std::optional<std::string> table; // --table: the summary table the rows go to
@@ -34,6 +36,7 @@ std::optional<AnalyzeOptions> ParseAnalyze(const Args& args, std::ostream& err) 
     AnalyzeOptions o;
     OptionParser parser("rvx-cli analyze", err);
     parser.Flag("--spectrum", o.spectrum)
+        .Flag("--nonlinear", o.nonlinear)
         .Value("--type", "rr, ppg or txt", TypeOption(o.kind))
         .Value("--format", "json or text",
                [&o](const std::string& v) {
@@ -85,18 +88,10 @@ std::string AnalyseFile(const std::string& path, FileKind kind, FragmentData& f,
     }
 }
 
-std::string ResultLine(const std::string& path, FileKind kind, const FragmentData& f,
-                       bool spectrum) {
+void WriteIndices(JsonObject& j, const FragmentData& f, bool nonlinear) {
     const auto& t = f.TimeIndices;
     const auto& s = f.SpectralIndices;
-    const int held = std::min(f.RrCount, kRrCapacity);
-    JsonObject j;
-    j.Str("file", path)
-        .Str("type", TypeName(kind))
-        .Bool("ok", true)
-        .Int("RrCount", f.RrCount)
-        .Int("FragmentCount", f.FragmentCount)
-        .Real("SDNN", t.SDNN)
+    j.Real("SDNN", t.SDNN)
         .Real("RMSSD", t.RMSSD)
         .Real("NN50", t.NN50)
         .Real("pNN50", t.pNN50)
@@ -114,8 +109,30 @@ std::string ResultLine(const std::string& path, FileKind kind, const FragmentDat
         .Real("Total", s.Total)
         .Real("LFnorm", s.LFnorm)
         .Real("HFnorm", s.HFnorm)
-        .Real("LFHF", s.LFHF)
-        // The intervals as recorded or read, whether or not the analysis corrected them.
+        .Real("LFHF", s.LFHF);
+    if (nonlinear) {
+        const NonlinearIndices n = ComputeNonlinear(f);
+        j.Real("SD1", n.SD1)
+            .Real("SD2", n.SD2)
+            .Real("SD1SD2", n.SD1SD2)
+            .Real("SampEn", n.SampEn)
+            .Real("DFA_alpha1", n.DFAAlpha1)
+            .Real("DFA_alpha2", n.DFAAlpha2)
+            .Real("SI", n.SI);
+    }
+}
+
+std::string ResultLine(const std::string& path, FileKind kind, const FragmentData& f, bool spectrum,
+                       bool nonlinear) {
+    const int held = std::min(f.RrCount, kRrCapacity);
+    JsonObject j;
+    j.Str("file", path)
+        .Str("type", TypeName(kind))
+        .Bool("ok", true)
+        .Int("RrCount", f.RrCount)
+        .Int("FragmentCount", f.FragmentCount);
+    WriteIndices(j, f, nonlinear);
+    j // The intervals as recorded or read, whether or not the analysis corrected them.
         .Array("intervals", std::span(f.RrWords.data() + 1, static_cast<std::size_t>(held)),
                [](std::uint16_t v) { return std::to_string(v >> 8); });
     if (f.Corrected) {
@@ -209,10 +226,13 @@ int Analyze(const Args& args, std::ostream& out, std::ostream& err) {
                 const std::string error = AnalyseFile(path, kind, w->fragment, w->workspace);
                 const FragmentData* analysed = error.empty() ? &w->fragment : nullptr;
                 if (options->text) {
-                    return AnalyzedFile{TextResult(path, w->fragment, error, separator), analysed};
+                    return AnalyzedFile{
+                        TextResult(path, w->fragment, error, separator, options->nonlinear),
+                        analysed};
                 }
                 return AnalyzedFile{(error.empty()
-                                         ? ResultLine(path, kind, w->fragment, options->spectrum)
+                                         ? ResultLine(path, kind, w->fragment, options->spectrum,
+                                                      options->nonlinear)
                                          : ErrorLine(path, kind, error)) +
                                         '\n',
                                     analysed};
