@@ -1,6 +1,7 @@
 // The nonlinear indices of a fragment.
 #include "analysis/nonlinear.h"
 
+#include <algorithm>
 #include <array>
 #include <cassert>
 #include <cmath>
@@ -59,19 +60,32 @@ void SampleEntropy(std::span<const std::uint8_t> x, NonlinearIndices& r) {
     while (limit >= 0 && static_cast<double>(limit * kMsPerTick) > tolerance) {
         --limit;
     }
-    // Templates start at positions 0..n-3 (0-based); pairs i < j.
+    // Templates start at positions 0..n-3 (0-based); pairs i < j. For each lag the positions
+    // whose values match are marked first (one comparison per position, in byte lanes), then
+    // the runs of two and three marks are counted.
     const std::int64_t templates = n - 2;
+    const auto bound = static_cast<std::uint8_t>(std::clamp(limit, -1, 255) < 0 ? 0 : limit);
+    const bool none = limit < 0;
+    std::array<std::uint8_t, kRrCapacity> match{};
     std::int64_t b = 0, a = 0;
     const std::uint8_t* p = x.data();
-    for (std::int64_t lag = 1; lag < templates; ++lag) {
+    for (std::int64_t lag = 1; lag < templates && !none; ++lag) {
         const std::int64_t pairs = templates - lag;
-        std::int32_t bLag = 0, aLag = 0;
-        for (std::int64_t i = 0; i < pairs; ++i) {
-            const int m0 = std::abs(int{p[i]} - int{p[i + lag]}) <= limit;
-            const int m1 = std::abs(int{p[i + 1]} - int{p[i + 1 + lag]}) <= limit;
-            const int m2 = std::abs(int{p[i + 2]} - int{p[i + 2 + lag]}) <= limit;
-            bLag += m0 & m1;
-            aLag += m0 & m1 & m2;
+        const std::int64_t marked = pairs + 2;
+        const std::uint8_t* q = p + lag;
+        const int span = static_cast<int>(marked);
+        for (int i = 0; i < span; ++i) {
+            const std::uint8_t d = p[i] > q[i] ? static_cast<std::uint8_t>(p[i] - q[i])
+                                               : static_cast<std::uint8_t>(q[i] - p[i]);
+            match[static_cast<std::size_t>(i)] = d <= bound ? 1 : 0;
+        }
+        const std::uint8_t* m = match.data();
+        std::uint32_t bLag = 0, aLag = 0;
+        const int count = static_cast<int>(pairs);
+        for (int i = 0; i < count; ++i) {
+            const unsigned two = static_cast<unsigned>(m[i] & m[i + 1]);
+            bLag += two;
+            aLag += two & m[i + 2];
         }
         b += bLag;
         a += aLag;
@@ -111,15 +125,14 @@ double Fluctuation(std::span<const double> y, int s) {
     double residuals = 0;
     for (std::size_t box = 0; box < boxes; ++box) {
         const double* v = y.data() + box * static_cast<std::size_t>(s);
+        // One pass for the mean and the covariance with the centred positions (whose sum is 0).
         double mean = 0;
-        for (int t = 0; t < s; ++t) {
-            mean += v[t];
-        }
-        mean /= s;
         double ty = 0;
         for (int t = 0; t < s; ++t) {
-            ty += (t + 1 - tMean) * (v[t] - mean);
+            mean += v[t];
+            ty += (t + 1 - tMean) * v[t];
         }
+        mean /= s;
         const double slope = ty / tt;
         for (int t = 0; t < s; ++t) {
             const double e = v[t] - mean - slope * (t + 1 - tMean);
