@@ -2,6 +2,7 @@
 // analysis of a five-minute fragment (also entered with dirty vector registers), of the artefact
 // correction of such a fragment and of decoding a 1 MB PPG file.
 #include "analysis/beat_correction.h"
+#include "analysis/nonlinear.h"
 #include "analysis/pipeline.h"
 #include "analysis/resampling.h"
 #include "analysis/time_stats.h"
@@ -147,6 +148,17 @@ void BM_Statistics(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_Statistics)->Unit(benchmark::kMicrosecond);
+
+// The nonlinear indices of the analysed sample (what --nonlinear adds to a fragment).
+void BM_Nonlinear(benchmark::State& state) {
+    auto f = SampleFragment();
+    AnalyseFragment(*f);
+    for (auto _ : state) {
+        const NonlinearIndices r = ComputeNonlinear(*f);
+        benchmark::DoNotOptimize(r.SD1);
+    }
+}
+BENCHMARK(BM_Nonlinear)->Unit(benchmark::kMicrosecond);
 
 // The sample's intervals; with `artefacts`, a missed, an extra, a premature and a misplaced beat
 // in turn at every 33rd beat (3 in 100).

@@ -1,4 +1,5 @@
 // rvx-cli analyze: the analysis of stored fragments as JSON Lines.
+#include "analysis/nonlinear.h"
 #include "analysis/work_pool.h"
 #include "cli/commands.h"
 #include "cli/json_writer.h"
@@ -25,6 +26,7 @@ namespace {
 struct AnalyzeOptions {
     std::optional<FileKind> kind; // --type; otherwise by extension
     bool spectrum = false;
+    bool nonlinear = false; // --nonlinear: SD1, SD2, SampEn, DFA and SI as well
     CorrectionMode correct = CorrectionMode::None;
     bool text = false;                // --format text: the panels' lines instead of JSON
     std::optional<std::string> table; // --table: the summary table the rows go to
@@ -35,6 +37,7 @@ std::optional<AnalyzeOptions> ParseAnalyze(const Args& args, std::ostream& err) 
     AnalyzeOptions o;
     OptionParser parser("rvx-cli analyze", err);
     parser.Flag("--spectrum", o.spectrum)
+        .Flag("--nonlinear", o.nonlinear)
         .Value("--type", "rr, ppg or txt", TypeOption(o.kind))
         .Value("--format", "json or text",
                [&o](const std::string& v) {
@@ -93,6 +96,7 @@ struct JsonFields {
     JsonObject& json;
     void operator()(std::string_view name, std::int64_t v) { json.Int(name, v); }
     void operator()(std::string_view name, double v) { json.Real(name, v); }
+    void operator()(std::string_view name, const std::optional<double>& v) { json.Real(name, v); }
     void operator()(std::string_view name, TickWords v) {
         json.Array(name, v.words, [](std::uint16_t w) { return std::to_string(w >> 8); });
     }
@@ -112,11 +116,12 @@ struct JsonFields {
 
 } // namespace
 
-std::string ResultLine(const std::string& path, FileKind kind, const FragmentData& f,
-                       bool spectrum) {
+std::string ResultLine(const std::string& path, FileKind kind, const FragmentData& f, bool spectrum,
+                       bool nonlinear) {
     JsonObject j;
     j.Str("file", path).Str("type", TypeName(kind)).Bool("ok", true);
-    VisitResultFields(f, ResultOptions{.spectrum = spectrum}, JsonFields{j});
+    VisitResultFields(f, ResultOptions{.spectrum = spectrum, .nonlinear = nonlinear},
+                      JsonFields{j});
     return j.Line();
 }
 
@@ -197,10 +202,13 @@ int Analyze(const Args& args, std::ostream& out, std::ostream& err) {
                 const std::string error = AnalyseFile(path, kind, w->fragment, w->workspace);
                 const FragmentData* analysed = error.empty() ? &w->fragment : nullptr;
                 if (options->text) {
-                    return AnalyzedFile{TextResult(path, w->fragment, error, separator), analysed};
+                    return AnalyzedFile{
+                        TextResult(path, w->fragment, error, separator, options->nonlinear),
+                        analysed};
                 }
                 return AnalyzedFile{(error.empty()
-                                         ? ResultLine(path, kind, w->fragment, options->spectrum)
+                                         ? ResultLine(path, kind, w->fragment, options->spectrum,
+                                                      options->nonlinear)
                                          : ErrorLine(path, kind, error)) +
                                         '\n',
                                     analysed};

@@ -1,6 +1,8 @@
 // The subcommands of rvx-cli. Each takes the words after its name and returns the exit status.
 #pragma once
 
+#include "cli/json_writer.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -31,8 +33,9 @@ int Print(const Args& args, std::ostream& out, std::ostream& err);
 int Record(const Args& args, std::ostream& out, std::ostream& err);
 
 // One analysed fragment as the JSON line `analyze` prints (`record` prints the same).
-std::string ResultLine(const std::string& path, FileKind kind, const FragmentData& f,
-                       bool spectrum);
+// With `nonlinear` the seven nonlinear indices follow LFHF (null where undefined).
+std::string ResultLine(const std::string& path, FileKind kind, const FragmentData& f, bool spectrum,
+                       bool nonlinear = false);
 
 // Loads the file as `kind` into `f` and analyses it. Returns "" on success, otherwise the message
 // the window would show ("Файл ... не найден", the import error, too little data, or the file

@@ -96,6 +96,12 @@ JsonObject& JsonObject::Real(std::string_view key, double value) {
     return *this;
 }
 
+JsonObject& JsonObject::Real(std::string_view key, const std::optional<double>& value) {
+    Key(key);
+    text_ += value ? Number(*value) : "null";
+    return *this;
+}
+
 JsonObject& JsonObject::Bool(std::string_view key, bool value) {
     Key(key);
     text_ += value ? "true" : "false";

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,7 @@ public:
     JsonObject& Int(std::string_view key, std::int64_t value);
     JsonObject& Real(std::string_view key, double value); // 17 significant digits
     JsonObject& Bool(std::string_view key, bool value);
+    JsonObject& Real(std::string_view key, const std::optional<double>& value); // null when none
     template <class Range, class Fn>
     JsonObject& Array(std::string_view key, const Range& items, Fn&& format) {
         Key(key);

@@ -10,10 +10,12 @@ namespace hrv::cli {
 void Usage(std::ostream& os) {
     os << "Usage:\n"
           "  rvx-cli analyze [--type rr|ppg|txt] [--format json|text] [--spectrum]\n"
-          "                  [--correct none|auto] [--table PATH] FILE...\n"
+          "                  [--nonlinear] [--correct none|auto] [--table PATH] FILE...\n"
           "      Analyses each fragment and prints one JSON object per file (JSON Lines):\n"
           "      the time-domain and spectral indices and the intervals in 10 ms ticks;\n"
           "      --spectrum adds \"Power\", the 150 spectral bins (k/300 Hz, ticks^2/Hz).\n"
+          "      --nonlinear adds SD1, SD2, SD1SD2, SampEn, DFA_alpha1, DFA_alpha2 and SI\n"
+          "      (null where undefined); with --format text a third block of lines.\n"
           "      --correct auto finds and corrects artefact beats (missed, extra, premature,\n"
           "      misplaced) before the analysis; \"intervals\" stay the file's own, and\n"
           "      \"corrected_intervals\" (the series analysed) and \"artefacts\" (each with its\n"

@@ -5,9 +5,11 @@
 
 #include "analysis/beat_correction.h"
 #include "analysis/fragment_data.h"
+#include "analysis/nonlinear.h"
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -15,7 +17,8 @@ namespace hrv {
 
 // What goes into the fields beside the indices every line has.
 struct ResultOptions {
-    bool spectrum = false; // "Power": the spectrum, bins 1..150
+    bool spectrum = false;  // "Power": the spectrum, bins 1..150
+    bool nonlinear = false; // SD1, SD2, SD1SD2, SampEn, DFA_alpha1, DFA_alpha2, SI after "LFHF"
 };
 
 // The intervals as recorded or read: RrWords, whose high bytes are the ticks.
@@ -24,6 +27,7 @@ struct TickWords {
 };
 
 // Calls visit(name, value) for each field in order. The values are std::int64_t, double,
+// std::optional<double> (the nonlinear indices; none where undefined),
 // TickWords ("intervals"), std::span<const std::uint8_t> ("corrected_intervals", ticks),
 // std::span<const Artefact> ("artefacts") and std::span<const double> ("Power").
 template <class Visit>
@@ -53,6 +57,19 @@ void VisitResultFields(const FragmentData& f, const ResultOptions& options, Visi
     real("LFnorm", s.LFnorm);
     real("HFnorm", s.HFnorm);
     real("LFHF", s.LFHF);
+    if (options.nonlinear) {
+        const NonlinearIndices n = ComputeNonlinear(f);
+        real("SD1", n.SD1);
+        real("SD2", n.SD2);
+        const auto optional = [&visit](std::string_view name, const std::optional<double>& v) {
+            visit(name, v);
+        };
+        optional("SD1SD2", n.SD1SD2);
+        optional("SampEn", n.SampEn);
+        optional("DFA_alpha1", n.DFAAlpha1);
+        optional("DFA_alpha2", n.DFAAlpha2);
+        optional("SI", n.SI);
+    }
     // The intervals as recorded or read, whether or not the analysis corrected them.
     const int held = std::min(f.RrCount, kRrCapacity);
     visit("intervals", TickWords{std::span(f.RrWords.data() + 1, static_cast<std::size_t>(held))});

@@ -1,7 +1,11 @@
 // rvx-cli analyze --format text: the results of a file as a person at a terminal reads them.
 #include "cli/text_output.h"
 
+#include "analysis/nonlinear.h"
+#include "presentation/format_fixed.h"
 #include "presentation/panel_texts.h"
+
+#include <optional>
 
 namespace hrv::cli {
 
@@ -28,16 +32,35 @@ std::string PanelLines(const std::string& panel) {
     return out;
 }
 
+std::string Optional(const std::optional<double>& value, int decimals, char separator) {
+    return value ? FormatFixed(*value, decimals, separator) : std::string("-");
+}
+
+// The nonlinear indices as a panel's lines.
+std::string NonlinearText(const FragmentData& f, char separator) {
+    const NonlinearIndices n = ComputeNonlinear(f);
+    return " SD1\t" + FormatFixed(n.SD1, 2, separator) + " мс\r\n" + " SD2\t" +
+           FormatFixed(n.SD2, 2, separator) + " мс\r\n" + " SD1/SD2\t" +
+           Optional(n.SD1SD2, 3, separator) + "\r\n" + " SampEn\t" +
+           Optional(n.SampEn, 3, separator) + "\r\n" + " DFA a1\t" +
+           Optional(n.DFAAlpha1, 3, separator) + "\r\n" + " DFA a2\t" +
+           Optional(n.DFAAlpha2, 3, separator) + "\r\n" + " SI\t" + Optional(n.SI, 1, separator);
+}
+
 } // namespace
 
 std::string TextResult(const std::string& path, const FragmentData& f, std::string_view error,
-                       char separator) {
+                       char separator, bool nonlinear) {
     std::string out = path + "\n";
     if (!error.empty()) {
         return out + std::string(error) + "\n\n";
     }
-    return out + PanelLines(StatPanelText(f, separator)) + "\n" +
+    out += PanelLines(StatPanelText(f, separator)) + "\n" +
            PanelLines(SpecPanelText(f, separator)) + "\n";
+    if (nonlinear) {
+        out += PanelLines(NonlinearText(f, separator)) + "\n";
+    }
+    return out;
 }
 
 } // namespace hrv::cli

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <stdexcept>
@@ -49,6 +50,9 @@ struct DictFields {
     py::dict& dict;
     void operator()(std::string_view name, std::int64_t v) { Set(name, py::int_(v)); }
     void operator()(std::string_view name, double v) { Set(name, Real(v)); }
+    void operator()(std::string_view name, const std::optional<double>& v) {
+        Set(name, v ? Real(*v) : py::object(py::none()));
+    }
     void operator()(std::string_view name, TickWords v) {
         py::list list(v.words.size());
         for (std::size_t i = 0; i < v.words.size(); ++i) {
@@ -87,7 +91,8 @@ CorrectionMode Mode(int correct) {
 
 // The indices of a fragment of `ticks` (10 ms ticks, 1..255 each, at most 40,000), loaded as an
 // RR list is. ValueError with the program's message when the analysis rejects it.
-py::dict Analyse(py::array_t<std::uint8_t, py::array::c_style> ticks, int correct, bool spectrum) {
+py::dict Analyse(py::array_t<std::uint8_t, py::array::c_style> ticks, int correct, bool spectrum,
+                 bool nonlinear) {
     const auto count = static_cast<int>(std::min<py::ssize_t>(ticks.size(), kWordCapacity));
     Worker& w = ThisThreadsWorker();
     FragmentData& f = w.fragment;
@@ -107,13 +112,15 @@ py::dict Analyse(py::array_t<std::uint8_t, py::array::c_style> ticks, int correc
         throw py::value_error(std::string(msg::kTooLittleData));
     }
     py::dict result;
-    VisitResultFields(f, ResultOptions{.spectrum = spectrum}, DictFields{result});
+    VisitResultFields(f, ResultOptions{.spectrum = spectrum, .nonlinear = nonlinear},
+                      DictFields{result});
     return result;
 }
 
 // A file as rvx-cli analyze gives it: "file", "type", "ok", then the indices or "error".
 // `kind` 0 takes the kind from the extension.
-py::dict AnalyseFile(const std::string& path, int kind, int correct, bool spectrum) {
+py::dict AnalyseFile(const std::string& path, int kind, int correct, bool spectrum,
+                     bool nonlinear) {
     const FileKind k = kind == 0 ? KindFromExtension(path) : static_cast<FileKind>(kind);
     Worker& w = ThisThreadsWorker();
     std::string error;
@@ -130,7 +137,8 @@ py::dict AnalyseFile(const std::string& path, int kind, int correct, bool spectr
         result["error"] = error;
         return result;
     }
-    VisitResultFields(w.fragment, ResultOptions{.spectrum = spectrum}, DictFields{result});
+    VisitResultFields(w.fragment, ResultOptions{.spectrum = spectrum, .nonlinear = nonlinear},
+                      DictFields{result});
     return result;
 }
 
@@ -170,9 +178,10 @@ py::array_t<double> Read(const std::string& path, int kind) {
 PYBIND11_MODULE(_rvx, m) {
     m.doc() = "The RVX analysis core (use the rvx package, which checks the arguments)";
     m.attr("__version__") = RVX_VERSION;
-    m.def("analyse", &hrv::Analyse, py::arg("ticks"), py::arg("correct"), py::arg("spectrum"));
+    m.def("analyse", &hrv::Analyse, py::arg("ticks"), py::arg("correct"), py::arg("spectrum"),
+          py::arg("nonlinear"));
     m.def("analyse_file", &hrv::AnalyseFile, py::arg("path"), py::arg("kind"), py::arg("correct"),
-          py::arg("spectrum"));
+          py::arg("spectrum"), py::arg("nonlinear"));
     m.def("read", &hrv::Read, py::arg("path"), py::arg("kind"));
     m.def("set_analysis_threads", &hrv::SetAnalysisThreads, py::arg("count"),
           "Threads one analysis spreads its bins over (1..64); 0: the default");

@@ -82,20 +82,22 @@ def _ticks(intervals_ms):
     return ticks.astype(np.uint8)
 
 
-def analyse(intervals_ms, correct="none", *, spectrum=False):
+def analyse(intervals_ms, correct="none", *, spectrum=False, nonlinear=False):
     """The indices of a fragment of RR intervals in milliseconds (any sequence or numpy array).
 
     Each interval is rounded to 10 ms ticks (ties to even) as an RR list's are, and must give 1
     to 255 ticks; at most 40,000 intervals. ``correct="auto"`` corrects artefacts first (then
     ``corrected_intervals`` and ``artefacts`` are given). ``spectrum=True`` adds ``Power``, the
-    spectrum's bins 1..150 (k/300 Hz), as a numpy array. Returns the dict of the fields of
+    spectrum's bins 1..150 (k/300 Hz), as a numpy array; ``nonlinear=True`` the nonlinear indices
+    (SD1, SD2, SD1SD2, SampEn, DFA_alpha1, DFA_alpha2, SI; None where undefined). Returns the dict of the fields of
     ``rvx-cli analyze``'s line after ``file``, ``type`` and ``ok``. A fragment the analysis
     rejects raises ValueError with the program's message.
     """
-    return _rvx.analyse(_ticks(intervals_ms), _correct(correct), _flag("spectrum", spectrum))
+    return _rvx.analyse(_ticks(intervals_ms), _correct(correct), _flag("spectrum", spectrum),
+                        _flag("nonlinear", nonlinear))
 
 
-def analyse_file(path, type=None, correct="none", *, spectrum=False):
+def analyse_file(path, type=None, correct="none", *, spectrum=False, nonlinear=False):
     """The line ``rvx-cli analyze`` prints for the file, as a dict.
 
     ``type`` is 'rr', 'ppg' or 'txt' (an RR list), or None for the file's extension as rvx-cli
@@ -103,7 +105,7 @@ def analyse_file(path, type=None, correct="none", *, spectrum=False):
     ``error``; it never raises for a bad file. Bad arguments raise TypeError or ValueError.
     """
     return _rvx.analyse_file(_path(path), _type(type), _correct(correct),
-                             _flag("spectrum", spectrum))
+                             _flag("spectrum", spectrum), _flag("nonlinear", nonlinear))
 
 
 def read(path, type=None):

@@ -145,6 +145,34 @@ TEST(Cli, AFailingFileGivesItsMessageAndTheRunGoesOn) {
     EXPECT_EQ(Field(r.lines[4], "HR"), "66");
 }
 
+TEST(Cli, NonlinearAddsSevenKeysAndNullsAndNothingElse) {
+    const test::ScratchDir dir;
+    std::vector<int> rhythm;
+    for (int k = 0; k < 420; ++k) {
+        rhythm.push_back(78 + (k * 7 % 11) - (k % 3) + (k / 40 % 4));
+    }
+    const std::string path = WriteRr(dir, "rhythm.rr", rhythm);
+    const auto plain = RunCli({"analyze", path});
+    const auto r = RunCli({"analyze", "--nonlinear", path});
+    ASSERT_EQ(r.lines.size(), 1u);
+    for (const char* key : {"SD1", "SD2", "SD1SD2", "SampEn", "DFA_alpha1", "DFA_alpha2", "SI"}) {
+        EXPECT_NE(Field(r.lines[0], key), "<missing>") << key;
+        EXPECT_EQ(plain.lines.at(0).find(std::string("\"") + key + "\""), std::string::npos);
+    }
+    // Removing the seven keys gives the plain line back.
+    const auto from = r.lines[0].find(", \"SD1\": ");
+    const auto to = r.lines[0].find(", \"intervals\": ");
+    ASSERT_NE(from, std::string::npos);
+    EXPECT_EQ(r.lines[0].substr(0, from) + r.lines[0].substr(to), plain.lines[0]);
+    // A constant series: SD2 0, so SD1SD2 null; the exponents and SI null.
+    const auto flat =
+        RunCli({"analyze", "--nonlinear", WriteRr(dir, "flat.rr", test::Repeat(80, 500))});
+    EXPECT_EQ(Field(flat.lines.at(0), "SD1SD2"), "null");
+    EXPECT_EQ(Field(flat.lines.at(0), "SampEn"), "0");
+    EXPECT_EQ(Field(flat.lines.at(0), "DFA_alpha1"), "null");
+    EXPECT_EQ(Field(flat.lines.at(0), "SI"), "null");
+}
+
 TEST(Cli, TheTypeOptionDecidesOverTheExtension) {
     const test::ScratchDir dir;
     const std::string path = WriteRr(dir, "rr-data.ppg", test::Repeat(90, 400));
