@@ -75,6 +75,7 @@ __attribute__((target("avx"))) void ZeroUpperHalves() {
 
 struct PathInfo {
     kernels::BinSumsFn sums;
+    kernels::BinSumsFn direct;
     int lanes;
 };
 
@@ -82,12 +83,12 @@ PathInfo Info(SpectrumPath path) {
     switch (path) {
 #if defined(HRV_X86_KERNELS)
     case SpectrumPath::Avx512:
-        return {kernels::BinSumsAvx512, kernels::kAvx512Lanes};
+        return {kernels::BinSumsAvx512, kernels::DirectBinSumsAvx512, kernels::kAvx512Lanes};
     case SpectrumPath::Avx2:
-        return {kernels::BinSumsAvx2, kernels::kAvx2Lanes};
+        return {kernels::BinSumsAvx2, kernels::DirectBinSumsAvx2, kernels::kAvx2Lanes};
 #endif
     default:
-        return {kernels::BinSumsPortable, kernels::kPortableLanes};
+        return {kernels::BinSumsPortable, kernels::DirectBinSumsPortable, kernels::kPortableLanes};
     }
 }
 
@@ -109,6 +110,8 @@ bool Available(SpectrumPath path) {
 }
 
 std::atomic<int> chosenPath{-1}; // a SpectrumPath, or -1 for the best one
+
+void Evaluate(FragmentData& f, const ProgressFn& progress, bool direct);
 
 } // namespace
 
@@ -139,6 +142,16 @@ void ComputeSpectrumReference(FragmentData& f) {
 }
 
 void ComputeSpectrum(FragmentData& f, const ProgressFn& progress) {
+    Evaluate(f, progress, false);
+}
+
+void kernels::ComputeSpectrumDirect(FragmentData& f) {
+    Evaluate(f, {}, true);
+}
+
+namespace {
+
+void Evaluate(FragmentData& f, const ProgressFn& progress, bool direct) {
     ClearUpperVectorState();
     static const WindowTable window;
     double* x = f.ResampleBuffer.data();
@@ -147,6 +160,7 @@ void ComputeSpectrum(FragmentData& f, const ProgressFn& progress) {
     // Bins 1..150 in groups of as many bins as the path's vectors hold; each group is one task.
     // The lanes past bin 150 of the last group repeat bin 150 and are dropped.
     const PathInfo path = Info(ActiveSpectrumPath());
+    const kernels::BinSumsFn sums = direct ? path.direct : path.sums;
     const int groups = (kBinCount + path.lanes - 1) / path.lanes;
     auto& sp = f.Spectrum;
     RunTasksInOrder(
@@ -161,8 +175,7 @@ void ComputeSpectrum(FragmentData& f, const ProgressFn& progress) {
             for (int i = 0; i < path.lanes; ++i) {
                 steps[static_cast<std::size_t>(i)] = BinStep(std::min(first + i, kBinCount));
             }
-            path.sums(x, kSpectrumSamples, kSampleStep, steps.data(), cosSums.data(),
-                      sinSums.data());
+            sums(x, kSpectrumSamples, kSampleStep, steps.data(), cosSums.data(), sinSums.data());
             for (int i = 0; i < path.lanes && first + i <= kBinCount; ++i) {
                 const auto k = static_cast<std::size_t>(first + i);
                 const double c = cosSums[static_cast<std::size_t>(i)];
@@ -181,6 +194,8 @@ void ComputeSpectrum(FragmentData& f, const ProgressFn& progress) {
 
     f.SpectralIndices = ComputeSpectralIndices(sp);
 }
+
+} // namespace
 
 SpectrumPath BestSpectrumPath() {
     static const SpectrumPath best = Available(SpectrumPath::Avx512) ? SpectrumPath::Avx512

@@ -19,6 +19,8 @@ using ProgressFn = std::function<void(int)>;
 // evaluates the direct transform at bins 1..150 into Spectrum and derives SpectralIndices.
 // The bins are spread over AnalysisThreads() threads (analysis/work_pool.h) and evaluated several
 // at once with the widest vectors the processor offers; the results do not depend on either.
+// Cosine and sine come by rotation from values evaluated afresh every 64 samples, corrected for
+// the rounding of each literal angle (analysis/spectrum_kernel.inc).
 // `progress` is called on the calling thread, for k = 1..150 in order, as bins are finished.
 void ComputeSpectrum(FragmentData& f, const ProgressFn& progress = {});
 

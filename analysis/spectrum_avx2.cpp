@@ -1,4 +1,4 @@
-// The direct transform of 4 bins at once, built for AVX2.
+// The transform of 4 bins at once, built for AVX2.
 #include "analysis/spectrum_kernels.h"
 
 #define HRV_VECTOR_DOUBLES 4
@@ -8,7 +8,12 @@ namespace hrv::kernels {
 
 void BinSumsAvx2(const double* x, int samples, double sampleStep, const double* steps,
                  double* cosSums, double* sinSums) {
-    BinSums(x, samples, sampleStep, steps, cosSums, sinSums);
+    RotationBinSums(x, samples, sampleStep, steps, cosSums, sinSums);
+}
+
+void DirectBinSumsAvx2(const double* x, int samples, double sampleStep, const double* steps,
+                       double* cosSums, double* sinSums) {
+    DirectBinSums(x, samples, sampleStep, steps, cosSums, sinSums);
 }
 
 } // namespace hrv::kernels

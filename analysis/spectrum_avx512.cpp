@@ -1,4 +1,4 @@
-// The direct transform of 8 bins at once, built for AVX-512.
+// The transform of 8 bins at once, built for AVX-512.
 #include "analysis/spectrum_kernels.h"
 
 #define HRV_VECTOR_DOUBLES 8
@@ -8,7 +8,12 @@ namespace hrv::kernels {
 
 void BinSumsAvx512(const double* x, int samples, double sampleStep, const double* steps,
                    double* cosSums, double* sinSums) {
-    BinSums(x, samples, sampleStep, steps, cosSums, sinSums);
+    RotationBinSums(x, samples, sampleStep, steps, cosSums, sinSums);
+}
+
+void DirectBinSumsAvx512(const double* x, int samples, double sampleStep, const double* steps,
+                         double* cosSums, double* sinSums) {
+    DirectBinSums(x, samples, sampleStep, steps, cosSums, sinSums);
 }
 
 } // namespace hrv::kernels

@@ -1,6 +1,9 @@
-// The direct transform of a group of bins, one build per vector instruction set (internal to the
+// The transform of a group of bins, one build per vector instruction set (internal to the
 // analysis). Every build gives the same bits; they differ only in how many bins they take at once.
+// BinSums* obtain cosine and sine by rotation, DirectBinSums* evaluate every angle afresh.
 #pragma once
+
+#include "analysis/fragment_data.h"
 
 namespace hrv::kernels {
 
@@ -17,6 +20,8 @@ using BinSumsFn = void (*)(const double* x, int samples, double sampleStep, cons
 // Plain C++ (the processor's baseline vectors): runs everywhere.
 void BinSumsPortable(const double* x, int samples, double sampleStep, const double* steps,
                      double* cosSums, double* sinSums);
+void DirectBinSumsPortable(const double* x, int samples, double sampleStep, const double* steps,
+                           double* cosSums, double* sinSums);
 
 #if defined(HRV_X86_KERNELS)
 // Only to be called when the processor has AVX2 (AVX-512F): built with -mavx2 (-mavx512f).
@@ -24,6 +29,14 @@ void BinSumsAvx2(const double* x, int samples, double sampleStep, const double* 
                  double* cosSums, double* sinSums);
 void BinSumsAvx512(const double* x, int samples, double sampleStep, const double* steps,
                    double* cosSums, double* sinSums);
+void DirectBinSumsAvx2(const double* x, int samples, double sampleStep, const double* steps,
+                       double* cosSums, double* sinSums);
+void DirectBinSumsAvx512(const double* x, int samples, double sampleStep, const double* steps,
+                         double* cosSums, double* sinSums);
 #endif
+
+// ComputeSpectrum with the DirectBinSums* of the active path: the evaluation before rotation, for
+// measuring against. Gives the same results within the rounding of each angle's sine and cosine.
+void ComputeSpectrumDirect(FragmentData& f);
 
 } // namespace hrv::kernels

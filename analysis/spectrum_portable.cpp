@@ -1,4 +1,4 @@
-// The direct transform of 2 bins at once in plain C++ vectors, for every processor.
+// The transform of 2 bins at once in plain C++ vectors, for every processor.
 #include "analysis/spectrum_kernels.h"
 
 #define HRV_VECTOR_DOUBLES 2
@@ -8,7 +8,12 @@ namespace hrv::kernels {
 
 void BinSumsPortable(const double* x, int samples, double sampleStep, const double* steps,
                      double* cosSums, double* sinSums) {
-    BinSums(x, samples, sampleStep, steps, cosSums, sinSums);
+    RotationBinSums(x, samples, sampleStep, steps, cosSums, sinSums);
+}
+
+void DirectBinSumsPortable(const double* x, int samples, double sampleStep, const double* steps,
+                           double* cosSums, double* sinSums) {
+    DirectBinSums(x, samples, sampleStep, steps, cosSums, sinSums);
 }
 
 } // namespace hrv::kernels

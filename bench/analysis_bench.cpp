@@ -1,10 +1,12 @@
-// Speed of the spectrum (literal, vectors on one core, vectors on every core), of the whole
+// Speed of the spectrum (literal; by rotation on one core, on each narrower path and on every
+// core; the direct vector evaluation before rotation on one core and on every core), of the whole
 // analysis of a five-minute fragment (also entered with dirty vector registers), of the artefact
 // correction of such a fragment and of decoding a 1 MB PPG file.
 #include "analysis/beat_correction.h"
 #include "analysis/nonlinear.h"
 #include "analysis/pipeline.h"
 #include "analysis/resampling.h"
+#include "analysis/spectrum_kernels.h"
 #include "analysis/time_stats.h"
 #include "analysis/work_pool.h"
 #include "files/fragment_load.h"
@@ -93,6 +95,33 @@ void BM_Spectrum(benchmark::State& state) {
     SpectrumOn(state, 0);
 }
 BENCHMARK(BM_Spectrum)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The vector evaluation before rotation (every angle's cosine and sine evaluated afresh) on
+// `threads` threads (0: all cores), on the best path.
+void DirectSpectrumOn(benchmark::State& state, int threads) {
+    auto f = SampleFragment();
+    Resample(*f, 1);
+    const auto rhythm = f->ResampleBuffer;
+    SetAnalysisThreads(threads);
+    for (auto _ : state) {
+        std::copy_n(rhythm.begin(), kSpectrumSamples, f->ResampleBuffer.begin());
+        kernels::ComputeSpectrumDirect(*f);
+        benchmark::DoNotOptimize(f->Spectrum.Power[1]);
+    }
+    SetAnalysisThreads(0);
+    state.counters["threads"] = threads > 0 ? threads : AnalysisThreads();
+    state.SetLabel(SpectrumPathName(ActiveSpectrumPath()));
+}
+
+void BM_DirectSpectrumOneCore(benchmark::State& state) {
+    DirectSpectrumOn(state, 1);
+}
+BENCHMARK(BM_DirectSpectrumOneCore)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_DirectSpectrum(benchmark::State& state) {
+    DirectSpectrumOn(state, 0);
+}
+BENCHMARK(BM_DirectSpectrum)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_WholeAnalysis(benchmark::State& state) {
     auto f = SampleFragment();

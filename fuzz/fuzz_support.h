@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <span>
 #include <string_view>
 
 // Stops the fuzzer with a finding when an invariant does not hold.
@@ -17,6 +18,18 @@
     } while (false)
 
 namespace hrv::fuzz {
+
+// True when every value is zero. Kept out of line and out of the coverage instrumentation
+// (coverage_ignore.txt): a scan of up to a whole workspace array whose comparisons tell the fuzzer
+// nothing about its input, only whether the invariant holds.
+template <class T> [[gnu::noinline]] bool AllZero(std::span<const T> values) {
+    for (const T& v : values) {
+        if (v != 0) {
+            return false;
+        }
+    }
+    return true;
+}
 
 // True when `text` is well-formed UTF-8: shortest forms only, no surrogates, at most U+10FFFF.
 inline bool ValidUtf8(std::string_view text) {
