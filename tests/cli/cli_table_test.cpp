@@ -101,7 +101,7 @@ TEST_F(CliTableTest, AnalyzeAppendsOneRowPerFileAndRefusesDuplicates) {
     std::ostringstream out2, err2;
     EXPECT_EQ(cli::Run({"analyze", "--table", table, a, b}, out2, err2), cli::kExitOk);
     EXPECT_EQ(ReadBytes<std::string>(table), expected);
-    for (const std::string identity : {"pat12 " + day, "at12 " + day}) {
+    for (const std::string& identity : {"pat12 " + day, "at12 " + day}) {
         EXPECT_NE(err2.str().find("Запись «" + identity + "» уже сохранена в файле " + table),
                   std::string::npos)
             << err2.str();
