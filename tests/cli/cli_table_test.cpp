@@ -121,10 +121,18 @@ TEST_F(CliTableTest, CorrectedAndPlainAnalysesOfOneFileAreTwoRows) {
     auto w = std::make_unique<PpgWorkspace>();
     ASSERT_EQ(LoadFragmentFile(a, FileKind::Rr, *f, *w), LoadResult::Loaded);
     ASSERT_TRUE(AnalyseFragment(*f));
-    const std::string plainRow = SummaryTableRow("pat12 12/08/26", *f, '.');
+#ifdef _WIN32
+    const RegionalFormat user = UserRegionalFormat(); // the system's, not the environment's
+    const std::string identity = "pat12 " + user.shortDate(test::LocalNoon(2026, 12, 8));
+    const char sep = user.decimalSeparator;
+#else
+    const std::string identity = "pat12 12/08/26";
+    const char sep = '.';
+#endif
+    const std::string plainRow = SummaryTableRow(identity, *f, sep);
     f->Correct = CorrectionMode::Auto;
     ASSERT_TRUE(AnalyseFragment(*f));
-    const std::string correctedRow = SummaryTableRow("pat12 12/08/26 (коррекция)", *f, '.');
+    const std::string correctedRow = SummaryTableRow(identity + " (коррекция)", *f, sep);
     EXPECT_EQ(
         ReadBytes<std::string>(table),
         Utf8ToCp1251(SummaryTableHeader() + "\r\n" + correctedRow + "\r\n" + plainRow + "\r\n"));

@@ -115,7 +115,12 @@ TEST(CliTextFormat, CorrectedAnalysisEndsTheFirstPanelWithTheCorrectionLine) {
         RunLines({"analyze", "--format", "text", "--correct", "auto", good}, cli::kExitOk);
     ASSERT_EQ(plain.size(), 1u + 11 + 1 + 8 + 1);
     ASSERT_EQ(lines.size(), plain.size() + 1);
-    EXPECT_EQ(lines[12], " " + CorrectionText(*f, ','));
+#ifdef _WIN32
+    const char sep = UserRegionalFormat().decimalSeparator; // the system's settings
+#else
+    const char sep = ',';
+#endif
+    EXPECT_EQ(lines[12], " " + CorrectionText(*f, sep));
     EXPECT_EQ(lines[12].rfind(" Коррекция: ", 0), 0u);
     EXPECT_EQ(lines[13], "");
 }
