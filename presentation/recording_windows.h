@@ -27,7 +27,9 @@ struct RecordingWindow {
 // The windows of a recording of `words` (ticks * 256 + aux, in file order) every `stepSeconds`
 // (at least 1): window w begins at the first interval whose start time is at or after
 // w * stepSeconds s. They go on while the intervals after the window's first add up to the 300 s
-// the analysis needs (as Resample counts them), so the last window is the last whole fragment.
+// the analysis needs (30000 ticks, as Resample counts them), so the last window is the last whole
+// fragment. A window whose first 2000 intervals hold less (a rate above 400 a minute) is listed
+// all the same; AnalyseWindow rejects it.
 std::vector<RecordingWindow> RecordingWindows(std::span<const std::uint16_t> words,
                                               int stepSeconds);
 
