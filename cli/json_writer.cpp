@@ -6,6 +6,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <system_error>
 
 namespace hrv {
 
@@ -103,7 +104,12 @@ JsonObject& JsonObject::Shortest(std::string_view key, double value) {
         return *this;
     }
     std::array<char, 64> buf{};
-    const auto r = std::to_chars(buf.data(), buf.data() + buf.size(), value);
+    const auto r =
+        std::to_chars(buf.data(), buf.data() + buf.size(), value, std::chars_format::fixed);
+    if (r.ec != std::errc()) {
+        text_ += Number(value); // too many digits for fixed notation
+        return *this;
+    }
     text_.append(buf.data(), r.ptr);
     return *this;
 }
