@@ -6,6 +6,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <system_error>
 
 namespace hrv {
 
@@ -93,6 +94,23 @@ JsonObject& JsonObject::Int(std::string_view key, std::int64_t value) {
 JsonObject& JsonObject::Real(std::string_view key, double value) {
     Key(key);
     text_ += Number(value);
+    return *this;
+}
+
+JsonObject& JsonObject::Shortest(std::string_view key, double value) {
+    Key(key);
+    if (!std::isfinite(value)) {
+        text_ += "null";
+        return *this;
+    }
+    std::array<char, 64> buf{};
+    const auto r =
+        std::to_chars(buf.data(), buf.data() + buf.size(), value, std::chars_format::fixed);
+    if (r.ec != std::errc()) {
+        text_ += Number(value); // too many digits for fixed notation
+        return *this;
+    }
+    text_.append(buf.data(), r.ptr);
     return *this;
 }
 

@@ -1,0 +1,161 @@
+// rvx-cli analyze --windows on long recordings, and plain analyze of them.
+#include "cli/commands.h"
+#include "files/cp1251.h"
+#include "files/fragment_load.h"
+#include "tests/support/test_support.h"
+
+#include <filesystem>
+#include <numeric>
+#include <regex>
+#include <sstream>
+
+namespace hrv {
+namespace {
+
+// Runs rvx-cli; the lines of its output, its status and its error stream.
+std::vector<std::string> Lines(const cli::Args& args, int* status = nullptr,
+                               std::string* errors = nullptr) {
+    std::ostringstream out;
+    std::ostringstream err;
+    const int s = cli::Run(args, out, err);
+    EXPECT_TRUE(status != nullptr || s == cli::kExitOk) << err.str();
+    if (status != nullptr) {
+        *status = s;
+    }
+    if (errors != nullptr) {
+        *errors = err.str();
+    }
+    std::vector<std::string> lines;
+    std::istringstream in(out.str());
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// The text of `pattern`'s first group in `line` ("" when absent).
+std::string Match(const std::string& line, const std::string& pattern) {
+    std::smatch m;
+    return std::regex_search(line, m, std::regex(pattern)) ? m[1].str() : std::string();
+}
+
+// A line without the fields that differ between a window and a file starting there: the file's
+// name, the window's place and the interval lists.
+std::string Indices(const std::string& line) {
+    static const std::regex fields(
+        R"("file": "[^"]*", |"window": \d+, "first": \d+, )"
+        R"("start_s": [0-9.]+, |, "(corrected_)?intervals": \[[^\]]*\])");
+    return std::regex_replace(line, fields, "");
+}
+
+// h:mm:ss of whole seconds, hours padded to `hourDigits`.
+std::string Clock(std::int64_t ticks, std::size_t hourDigits) {
+    const std::int64_t s = ticks / 100;
+    std::string hours = std::to_string(s / 3600);
+    hours.insert(0, hourDigits > hours.size() ? hourDigits - hours.size() : 0, '0');
+    const auto two = [](std::int64_t v) { return (v < 10 ? "0" : "") + std::to_string(v); };
+    return hours + ":" + two(s / 60 % 60) + ":" + two(s % 60);
+}
+
+TEST(CliWindows, EachWindowIsTheAnalysisOfAFileStartingAtItsFirstInterval) {
+    if (test::SharedData().empty()) {
+        GTEST_SKIP() << "the real recordings are not beside the project";
+    }
+    // The real RR recordings end to end: about 70 minutes, artefacts among them.
+    std::vector<int> ticks;
+    for (const auto& entry : std::filesystem::directory_iterator(test::SharedData())) {
+        if (entry.path().extension() == ".rr") {
+            const auto bytes = test::ReadBytes(entry.path().string());
+            for (std::size_t at = 3; at < bytes.size(); at += 2) {
+                ticks.push_back(bytes[at]);
+            }
+        }
+    }
+    std::vector<std::int64_t> starts{0}; // start time of each interval, and the end
+    for (const int t : ticks) {
+        starts.push_back(starts.back() + t);
+    }
+    const test::ScratchDir dir;
+    const std::string path = dir / "long.rr";
+    test::WriteBytes(path, test::RrImage(ticks));
+    const auto windows = Lines(
+        {"analyze", "--windows", "300", "--correct", "auto", "--nonlinear", "--spectrum", path});
+    ASSERT_GE(windows.size(), 10u);
+    for (std::size_t w = 0; w < windows.size(); ++w) {
+        const std::string& line = windows[w];
+        ASSERT_EQ(Match(line, R"("window": (\d+))"), std::to_string(w));
+        const auto first = std::stoul(Match(line, R"("first": (\d+))"));
+        // The first interval that starts at or after w * 300 s.
+        const auto at = static_cast<std::int64_t>(w) * 30000;
+        EXPECT_TRUE(starts[first] >= at && (first == 0 || starts[first - 1] < at)) << line;
+        EXPECT_EQ(std::stod(Match(line, R"("start_s": ([0-9.]+))")),
+                  static_cast<double>(starts[first]) / 100);
+        const std::string part = dir / ("from" + std::to_string(first) + ".rr");
+        test::WriteBytes(part, test::RrImage(std::vector<int>(ticks.begin() + first, ticks.end())));
+        const auto plain =
+            Lines({"analyze", "--correct", "auto", "--nonlinear", "--spectrum", part});
+        ASSERT_EQ(plain.size(), 1u);
+        EXPECT_EQ(Indices(line), Indices(plain[0])) << "window " << w;
+    }
+    // Less than 300 s follow the first interval of the window after the last.
+    const auto next = static_cast<std::int64_t>(windows.size()) * 30000;
+    const auto after = std::lower_bound(starts.begin(), starts.end() - 1, next);
+    EXPECT_TRUE(after + 1 >= starts.end() - 1 || starts.back() - *(after + 1) < 30000);
+}
+
+TEST(CliWindows, PlainAnalyzeOfALongRecordingKeepsItsLineAndNotesTheRestOnStderr) {
+    const test::ScratchDir dir;
+    // 45,000 intervals (past the 40,000 words a fragment holds): about 10 hours.
+    const std::vector<int> ticks = test::TwoBandRhythm(45000, 80);
+    const std::string path = dir / "night.rr";
+    test::WriteBytes(path, test::RrImage(ticks));
+    const std::string shortPath = dir / "rest.rr";
+    test::WriteBytes(shortPath, test::RrImage(test::TwoBandRhythm(700, 80))); // 9.3 minutes
+    int status = 0;
+    std::string err;
+    const auto lines = Lines({"analyze", "--nonlinear", path, shortPath}, &status, &err);
+    ASSERT_EQ(status, cli::kExitOk) << err;
+    ASSERT_EQ(lines.size(), 2u);
+    auto f = test::NewFragment();
+    auto w = std::make_unique<PpgWorkspace>();
+    for (std::size_t i = 0; i < 2; ++i) {
+        const std::string& p = i == 0 ? path : shortPath;
+        ASSERT_EQ(cli::AnalyseFile(p, FileKind::Rr, *f, *w), "");
+        EXPECT_EQ(lines[i], cli::ResultLine(p, FileKind::Rr, *f, false, true));
+    }
+    const std::int64_t total = std::accumulate(ticks.begin(), ticks.end(), std::int64_t{0});
+    EXPECT_EQ(err, "rvx-cli analyze: " + path + ": проанализированы первые 300 с из " +
+                       Clock(total, 1) + "; для всей записи: --windows 300\n");
+}
+
+TEST(CliWindows, TextAndTableGiveOneRowPerWindowNamedByItsStart) {
+    const test::ScratchDir dir;
+    const test::ScopedEnv locale("LC_ALL", "C");
+    const std::vector<int> ticks = test::TwoBandRhythm(2000, 80); // about 27 minutes
+    const std::string path = dir / "rest.rr";
+    test::WriteBytes(path, test::RrImage(ticks));
+    std::vector<std::string> clocks; // the windows' starts, from their first intervals
+    for (const std::string& line : Lines({"analyze", "--windows", "300", path})) {
+        const auto first = std::stol(Match(line, R"("first": (\d+))"));
+        clocks.push_back(Clock(std::accumulate(ticks.begin(), ticks.begin() + first, 0), 2));
+    }
+    ASSERT_EQ(clocks.size(), 5u);
+    const auto text = Lines({"analyze", "--windows", "300", "--format", "text", path});
+    ASSERT_EQ(text.size(), 3 + clocks.size() + 1); // name, columns, units, rows, blank
+    const std::string table = dir / "rvx.txt";
+    Lines({"analyze", "--windows", "300", "--table", table, path});
+    std::istringstream rows(Cp1251ToUtf8(test::ReadBytes<std::string>(table)));
+    std::string row;
+    std::getline(rows, row); // the header
+    for (std::size_t w = 0; w < clocks.size(); ++w) {
+        EXPECT_TRUE(text[3 + w].starts_with(clocks[w] + " ")) << text[3 + w];
+        ASSERT_TRUE(std::getline(rows, row));
+        const std::string identity = row.substr(0, row.find('\t'));
+        EXPECT_TRUE(identity.starts_with("rest ") && identity.ends_with(" [" + clocks[w] + "]"))
+            << identity;
+    }
+    EXPECT_FALSE(std::getline(rows, row));
+}
+
+} // namespace
+} // namespace hrv

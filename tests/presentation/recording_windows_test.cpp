@@ -1,0 +1,72 @@
+// The windows of a long recording and the times they are shown with.
+#include "presentation/recording_windows.h"
+#include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+#include <numeric>
+#include <vector>
+
+namespace hrv {
+namespace {
+
+std::vector<std::uint16_t> Words(const std::vector<int>& ticks) {
+    std::vector<std::uint16_t> words;
+    for (const int t : ticks) {
+        words.push_back(static_cast<std::uint16_t>(t * 256));
+    }
+    return words;
+}
+
+TEST(RecordingWindows, OneSecondBeatsGiveAWindowAtEveryStepWhile300SecondsFollow) {
+    // 1000 intervals of 1 s: interval i starts at i s, and 300 intervals must follow a first.
+    const auto words = Words(test::Repeat(100, 1000));
+    const auto consecutive = RecordingWindows(words, 300);
+    ASSERT_EQ(consecutive.size(), 3u);
+    EXPECT_EQ(consecutive[2].first, 600);
+    const auto sliding = RecordingWindows(words, 30);
+    ASSERT_EQ(sliding.size(), 24u); // firsts 0, 30, ..., 690
+    EXPECT_EQ(sliding.back().first, 690);
+    EXPECT_EQ(sliding.back().startTicks, 69000);
+    EXPECT_EQ(RecordingWindows(Words(test::Repeat(100, 300)), 300).size(), 0u);
+    EXPECT_EQ(RecordingWindows(Words(test::Repeat(100, 301)), 300).size(), 1u);
+}
+
+TEST(RecordingWindows, EachWindowBeginsAtTheFirstIntervalAtOrAfterItsStep) {
+    // An irregular rhythm of about 21 minutes, against the definition applied directly.
+    std::vector<int> ticks;
+    for (int i = 0; i < 1500; ++i) {
+        ticks.push_back(std::vector<int>{61, 97, 130, 74, 112, 88}[i % 6]);
+    }
+    std::vector<std::int64_t> starts(ticks.size() + 1, 0); // and the end
+    std::partial_sum(ticks.begin(), ticks.end(), starts.begin() + 1);
+    for (const int step : {1, 7, 30, 300}) {
+        const auto windows = RecordingWindows(Words(ticks), step);
+        std::size_t w = 0;
+        for (std::size_t i = 0; i < ticks.size(); ++i) {
+            const std::int64_t at = static_cast<std::int64_t>(w) * step * 100;
+            if (starts[i] < at) {
+                continue;
+            }
+            if (starts.back() - starts[i + 1] < 30000) {
+                break;
+            }
+            ASSERT_LT(w, windows.size()) << "step " << step;
+            EXPECT_EQ(windows[w].first, static_cast<std::int64_t>(i)) << step << " " << w;
+            EXPECT_EQ(windows[w].startTicks, starts[i]);
+            ++w;
+            --i; // the next window may begin at the same interval
+        }
+        EXPECT_EQ(windows.size(), w) << "step " << step;
+    }
+}
+
+TEST(RecordingWindows, TimesShowHoursMinutesAndWholeSeconds) {
+    EXPECT_EQ(ClockText(0), "00:00:00");
+    EXPECT_EQ(ClockText(1230099), "03:25:00"); // 12300.99 s
+    EXPECT_EQ(ClockText(360000000), "1000:00:00");
+    EXPECT_EQ(DurationText(8659000), "24:03:10");
+    EXPECT_EQ(DurationText(65000), "0:10:50");
+}
+
+} // namespace
+} // namespace hrv
