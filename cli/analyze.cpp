@@ -1,19 +1,25 @@
 // rvx-cli analyze: the analysis of stored fragments as JSON Lines.
 #include "analysis/nonlinear.h"
+#include "analysis/ordered_map.h"
+#include "analysis/resampling.h"
 #include "analysis/work_pool.h"
 #include "cli/commands.h"
 #include "cli/json_writer.h"
 #include "cli/large_pages.h"
 #include "cli/options.h"
-#include "cli/ordered_map.h"
 #include "cli/result_fields.h"
 #include "cli/table_output.h"
 #include "cli/text_output.h"
 #include "files/file_io.h"
 #include "files/fragment_load.h"
+#include "files/recording.h"
+#include "presentation/messages.h"
 #include "presentation/open_fragment.h"
+#include "presentation/recording_windows.h"
+#include "presentation/summary_table.h"
 
 #include <algorithm>
+#include <charconv>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -30,8 +36,24 @@ struct AnalyzeOptions {
     CorrectionMode correct = CorrectionMode::None;
     bool text = false;                // --format text: the panels' lines instead of JSON
     std::optional<std::string> table; // --table: the summary table the rows go to
+    std::optional<int> windows;       // --windows STEP: the whole recording, a window every STEP s
     std::vector<std::string> files;
 };
+
+constexpr int kLongestStep = 1000000; // seconds between windows at most (11 days)
+
+std::function<bool(const std::string&)> StepOption(std::optional<int>& step) {
+    return [&step](const std::string& value) {
+        int seconds = 0;
+        const char* end = value.data() + value.size();
+        const auto r = std::from_chars(value.data(), end, seconds);
+        if (r.ec != std::errc() || r.ptr != end || seconds < 1 || seconds > kLongestStep) {
+            return false;
+        }
+        step = seconds;
+        return true;
+    };
+}
 
 std::optional<AnalyzeOptions> ParseAnalyze(const Args& args, std::ostream& err) {
     AnalyzeOptions o;
@@ -45,6 +67,7 @@ std::optional<AnalyzeOptions> ParseAnalyze(const Args& args, std::ostream& err) 
                    return v == "json" || v == "text";
                })
         .Value("--correct", "none or auto", CorrectOption(o.correct))
+        .Value("--windows", "a whole number of seconds from 1 to 1000000", StepOption(o.windows))
         .Text("--table", "the path of the table", o.table);
     if (!parser.Parse(args, o.files)) {
         return std::nullopt;
@@ -143,11 +166,43 @@ struct AnalyzeWorker {
     PpgWorkspace workspace;
 };
 
+// The length of an analysed file's recording, for the note on recordings longer than two
+// fragments.
+struct RecordingLength {
+    std::int64_t ticks = 0;
+    bool atLeast = false; // the recording is longer than `ticks`, beyond what can be read whole
+};
+
 // One file's outcome: its printed line and, when it was analysed, the fragment that holds it.
 struct AnalyzedFile {
     std::string line;
     const FragmentData* fragment = nullptr; // null when the file failed; read only with a table
+    RecordingLength length;                 // of an analysed file
 };
+
+// A recording longer than this gets the note: twice the 300 s one fragment analyses.
+constexpr std::int64_t kNoteTicks = 2 * std::int64_t{kRequiredTicks};
+
+// The length of the recording `f` was loaded from: its words, unless they fill RrWords and the
+// file may hold more, which is then read whole.
+RecordingLength LengthOf(const std::string& path, FileKind kind, const FragmentData& f,
+                         PpgWorkspace& w) {
+    const int held = std::clamp(f.RrCount, 0, kWordCapacity);
+    RecordingLength length{
+        RecordingTicks(std::span(f.RrWords.data() + 1, static_cast<std::size_t>(held))), false};
+    if (held < kWordCapacity) {
+        return length;
+    }
+    try {
+        std::vector<std::uint16_t> words;
+        if (ReadRecording(path, kind, w, words) == LoadResult::Loaded) {
+            length.ticks = std::max(length.ticks, RecordingTicks(words));
+        }
+    } catch (const FileIoError&) {
+        length.atLeast = true; // too long to read whole, or gone meanwhile
+    }
+    return length;
+}
 
 // Threads for `count` files: one per hardware thread, never more than files. One file is
 // analysed on the calling thread, with no thread started.
@@ -162,6 +217,112 @@ unsigned AnalyzeThreads(std::size_t count) {
 // Standard output that cannot be written ends the run.
 struct OutputLost {};
 
+// One window's outcome, made on the thread that analysed it.
+struct WindowOutput {
+    std::string line;     // the JSON line or the text row
+    std::string identity; // with a table: the row's identity and its record
+    std::string record;
+    bool analysed = false;
+};
+
+// A window's JSON line: "file", "type", "ok", the window's "window", "first" and "start_s", then
+// its indices without the intervals, or "error".
+std::string WindowLine(const std::string& path, FileKind kind, const RecordingWindow& w,
+                       const FragmentData& f, bool analysed, const ResultOptions& options) {
+    JsonObject j;
+    j.Str("file", path)
+        .Str("type", TypeName(kind))
+        .Bool("ok", analysed)
+        .Int("window", w.window)
+        .Int("first", w.first)
+        .Shortest("start_s", static_cast<double>(w.startTicks) / 100.0);
+    if (!analysed) {
+        j.Str("error", msg::kTooLittleData);
+    } else {
+        VisitWindowFields(f, options, JsonFields{j});
+    }
+    return j.Line();
+}
+
+// analyze --windows: each file read whole and analysed window by window; the windows of a file
+// on every core, the files one after another.
+int AnalyzeByWindows(const AnalyzeOptions& o, const std::optional<RegionalFormat>& regional,
+                     std::ostream& out, std::ostream& err) {
+    const char separator = regional ? regional->decimalSeparator : '.';
+    const ResultOptions fields{.spectrum = o.spectrum, .nonlinear = o.nonlinear};
+    auto workspace = std::make_unique<PpgWorkspace>();
+    std::vector<std::uint16_t> words;
+    bool anyFailed = false;
+    for (const std::string& path : o.files) {
+        const FileKind kind = o.kind.value_or(KindFromExtension(path));
+        std::string error;
+        std::vector<RecordingWindow> windows;
+        try {
+            if (!FileExists(path)) {
+                error = msg::FileNotFound(path);
+            } else if (ReadRecording(path, kind, *workspace, words) == LoadResult::ImportError) {
+                error = msg::kImportError;
+            } else if (windows = RecordingWindows(words, *o.windows); windows.empty()) {
+                error = msg::kTooLittleData;
+            }
+        } catch (const FileIoError& e) {
+            error = e.what();
+        }
+        if (!error.empty()) {
+            anyFailed = true;
+            out << (o.text ? TextError(path, error) : ErrorLine(path, kind, error) + '\n');
+            if (!OutputWritten(out, err)) {
+                return kExitFailed;
+            }
+            continue;
+        }
+        // The rows' identities begin with the file's, its date read once.
+        std::optional<std::string> fileIdentity;
+        if (o.table) {
+            try {
+                fileIdentity = FileIdentity(path, *regional);
+            } catch (const FileIoError& e) {
+                err << "rvx-cli analyze: " << e.what() << "\n";
+                anyFailed = true;
+            }
+        }
+        if (o.text) {
+            out << WindowsTextHeader(path, o.nonlinear);
+        }
+        AnalyseWindows<WindowOutput>(
+            words, windows, o.correct, 0,
+            [&](const RecordingWindow& w, const FragmentData& f, bool analysed) {
+                WindowOutput r;
+                r.analysed = analysed;
+                r.line = o.text ? WindowTextRow(w.startTicks, f,
+                                                analysed ? std::string_view() : msg::kTooLittleData,
+                                                separator, o.nonlinear)
+                                : WindowLine(path, kind, w, f, analysed, fields) + '\n';
+                if (analysed && fileIdentity) {
+                    r.identity = WindowRowIdentity(*fileIdentity, f, w.startTicks);
+                    r.record = SummaryTableRow(r.identity, f, separator);
+                }
+                return r;
+            },
+            [&](const RecordingWindow&, WindowOutput&& r) {
+                out << r.line;
+                if (!r.analysed) {
+                    anyFailed = true;
+                } else if (!r.identity.empty() &&
+                           !AppendTableRecord(*o.table, path, r.identity, r.record, err)) {
+                    anyFailed = true;
+                }
+                if (!OutputWritten(out, err)) {
+                    throw OutputLost{};
+                }
+            });
+        if (o.text) {
+            out << '\n';
+        }
+    }
+    return anyFailed ? kExitFailed : kExitOk;
+}
+
 } // namespace
 
 int Analyze(const Args& args, std::ostream& out, std::ostream& err) {
@@ -174,6 +335,13 @@ int Analyze(const Args& args, std::ostream& out, std::ostream& err) {
     std::optional<RegionalFormat> regional;
     if (options->table || options->text) {
         regional = UserRegionalFormat();
+    }
+    if (options->windows) {
+        try {
+            return AnalyzeByWindows(*options, regional, out, err);
+        } catch (const OutputLost&) {
+            return kExitFailed;
+        }
     }
     const char separator = regional ? regional->decimalSeparator : '.';
     const auto& files = options->files;
@@ -201,20 +369,27 @@ int Analyze(const Args& args, std::ostream& out, std::ostream& err) {
                 w->fragment.Correct = options->correct;
                 const std::string error = AnalyseFile(path, kind, w->fragment, w->workspace);
                 const FragmentData* analysed = error.empty() ? &w->fragment : nullptr;
+                const RecordingLength length =
+                    analysed ? LengthOf(path, kind, w->fragment, w->workspace) : RecordingLength{};
                 if (options->text) {
                     return AnalyzedFile{
                         TextResult(path, w->fragment, error, separator, options->nonlinear),
-                        analysed};
+                        analysed, length};
                 }
                 return AnalyzedFile{(error.empty()
                                          ? ResultLine(path, kind, w->fragment, options->spectrum,
                                                       options->nonlinear)
                                          : ErrorLine(path, kind, error)) +
                                         '\n',
-                                    analysed};
+                                    analysed, length};
             },
             [&](std::size_t i, AnalyzedFile&& r) {
                 out << r.line;
+                if (r.fragment != nullptr && r.length.ticks > kNoteTicks) {
+                    err << "rvx-cli analyze: " << files[i] << ": "
+                        << msg::AnalysedPart(DurationText(r.length.ticks), r.length.atLeast)
+                        << "\n";
+                }
                 if (r.fragment == nullptr) {
                     anyFailed = true;
                 } else if (options->table && !AppendAnalyzedRow(*options->table, files[i],

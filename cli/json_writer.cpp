@@ -96,6 +96,18 @@ JsonObject& JsonObject::Real(std::string_view key, double value) {
     return *this;
 }
 
+JsonObject& JsonObject::Shortest(std::string_view key, double value) {
+    Key(key);
+    if (!std::isfinite(value)) {
+        text_ += "null";
+        return *this;
+    }
+    std::array<char, 64> buf{};
+    const auto r = std::to_chars(buf.data(), buf.data() + buf.size(), value);
+    text_.append(buf.data(), r.ptr);
+    return *this;
+}
+
 JsonObject& JsonObject::Real(std::string_view key, const std::optional<double>& value) {
     Key(key);
     text_ += value ? Number(*value) : "null";

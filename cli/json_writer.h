@@ -13,6 +13,8 @@ public:
     JsonObject& Str(std::string_view key, std::string_view value);
     JsonObject& Int(std::string_view key, std::int64_t value);
     JsonObject& Real(std::string_view key, double value); // 17 significant digits
+    // The fewest digits that read back to the same double (2.5, 12300.45, 300).
+    JsonObject& Shortest(std::string_view key, double value);
     JsonObject& Bool(std::string_view key, bool value);
     JsonObject& Real(std::string_view key, const std::optional<double>& value); // null when none
     template <class Range, class Fn>

@@ -82,4 +82,16 @@ void VisitResultFields(const FragmentData& f, const ResultOptions& options, Visi
     }
 }
 
+// The fields of one window of a recording: those of VisitResultFields without the interval lists
+// ("intervals" and "corrected_intervals"); "artefacts" index the window's own intervals (0 is its
+// first).
+template <class Visit>
+void VisitWindowFields(const FragmentData& f, const ResultOptions& options, Visit&& visit) {
+    VisitResultFields(f, options, [&visit](std::string_view name, const auto& value) {
+        if (name != "intervals" && name != "corrected_intervals") {
+            visit(name, value);
+        }
+    });
+}
+
 } // namespace hrv

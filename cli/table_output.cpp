@@ -4,6 +4,7 @@
 #include "files/file_io.h"
 #include "files/paths.h"
 #include "presentation/messages.h"
+#include "presentation/recording_windows.h"
 #include "presentation/summary_table.h"
 
 #include <ostream>
@@ -14,16 +15,19 @@ std::string FileIdentity(const std::string& path, const RegionalFormat& regional
     return BaseNameOfPath(path) + " " + FileDateText(path, regional);
 }
 
-bool AppendAnalyzedRow(const std::string& table, const std::string& file, const FragmentData& f,
-                       const RegionalFormat& regional, std::ostream& err) {
+namespace {
+
+// Appends the row through `append` (the record or the fragment), reporting as AppendAnalyzedRow.
+template <class Append>
+bool AppendReported(const std::string& table, const std::string& file, std::ostream& err,
+                    Append&& append) {
     try {
-        const std::string identity = SummaryRowIdentity(FileIdentity(file, regional), f);
         LockNotice waiting;
         waiting.call = [&err, &table] {
             err << "rvx-cli analyze: " << msg::WaitingForTable(table) << std::endl;
         };
-        if (AppendSummaryRow(table, identity, f, regional.decimalSeparator, waiting) ==
-            SummaryAppend::AlreadySaved) {
+        std::string identity;
+        if (append(waiting, identity) == SummaryAppend::AlreadySaved) {
             err << "rvx-cli analyze: " << file << ": " << msg::RecordAlreadySavedIn(identity, table)
                 << "\n";
         }
@@ -32,6 +36,29 @@ bool AppendAnalyzedRow(const std::string& table, const std::string& file, const 
         err << "rvx-cli analyze: " << e.what() << "\n";
         return false;
     }
+}
+
+} // namespace
+
+bool AppendAnalyzedRow(const std::string& table, const std::string& file, const FragmentData& f,
+                       const RegionalFormat& regional, std::ostream& err) {
+    return AppendReported(table, file, err, [&](const LockNotice& waiting, std::string& identity) {
+        identity = SummaryRowIdentity(FileIdentity(file, regional), f);
+        return AppendSummaryRow(table, identity, f, regional.decimalSeparator, waiting);
+    });
+}
+
+std::string WindowRowIdentity(const std::string& fileIdentity, const FragmentData& f,
+                              std::int64_t startTicks) {
+    return SummaryRowIdentity(fileIdentity, f) + " [" + ClockText(startTicks) + "]";
+}
+
+bool AppendTableRecord(const std::string& table, const std::string& file,
+                       const std::string& identity, const std::string& row, std::ostream& err) {
+    return AppendReported(table, file, err, [&](const LockNotice& waiting, std::string& shown) {
+        shown = identity;
+        return AppendSummaryRecord(table, identity, row, waiting);
+    });
 }
 
 } // namespace hrv::cli

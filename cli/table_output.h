@@ -4,6 +4,7 @@
 #include "analysis/fragment_data.h"
 #include "presentation/regional.h"
 
+#include <cstdint>
 #include <iosfwd>
 #include <string>
 
@@ -19,5 +20,16 @@ std::string FileIdentity(const std::string& path, const RegionalFormat& regional
 // gives false.
 bool AppendAnalyzedRow(const std::string& table, const std::string& file, const FragmentData& f,
                        const RegionalFormat& regional, std::ostream& err);
+
+// The identity of a window's row: `fileIdentity` (FileIdentity of its file), " (коррекция)" after
+// it when the fragment was corrected, and the window's start time, " [03:25:00]" (ClockText).
+std::string WindowRowIdentity(const std::string& fileIdentity, const FragmentData& f,
+                              std::int64_t startTicks);
+
+// Appends a record made beforehand (SummaryTableRow of `identity`) for `file` to the table at
+// `table`; a refused duplicate and a failure are reported on `err` as AppendAnalyzedRow does, and
+// only a failure gives false.
+bool AppendTableRecord(const std::string& table, const std::string& file,
+                       const std::string& identity, const std::string& row, std::ostream& err);
 
 } // namespace hrv::cli

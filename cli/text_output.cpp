@@ -4,7 +4,9 @@
 #include "analysis/nonlinear.h"
 #include "presentation/format_fixed.h"
 #include "presentation/panel_texts.h"
+#include "presentation/recording_windows.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace hrv::cli {
@@ -47,14 +49,72 @@ std::string NonlinearText(const FragmentData& f, char separator) {
            Optional(n.DFAAlpha2, 3, separator) + "\r\n" + " SI\t" + Optional(n.SI, 1, separator);
 }
 
+// The columns of --windows: their width in characters (values right-aligned, the start left).
+constexpr std::size_t kStartColumn = 10;
+constexpr std::size_t kValueWidth = 9;
+
+// Characters of UTF-8 text (each byte that does not continue a character).
+std::size_t Characters(std::string_view text) {
+    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
+std::string Right(std::string_view text, std::size_t width = kValueWidth) {
+    const std::size_t n = Characters(text);
+    return std::string(n < width ? width - n : 1, ' ') + std::string(text);
+}
+
+std::string Left(std::string_view text) {
+    const std::size_t n = Characters(text);
+    return std::string(text) + std::string(n < kStartColumn ? kStartColumn - n : 1, ' ');
+}
+
 } // namespace
+
+std::string TextError(const std::string& path, std::string_view error) {
+    return path + "\n" + std::string(error) + "\n\n";
+}
+
+std::string WindowsTextHeader(const std::string& path, bool nonlinear) {
+    std::string names = Left("Начало") + Right("HR") + Right("SDNN") + Right("RMSSD") +
+                        Right("LF") + Right("HF") + Right("LF/HF");
+    std::string units = Left("чч:мм:сс") + Right("уд/мин") + Right("мс") + Right("мс") +
+                        Right("мс2") + Right("мс2") + Right("");
+    if (nonlinear) {
+        names += Right("DFA a1");
+        units += Right("");
+    }
+    const auto trimmed = [](std::string line) {
+        line.erase(line.find_last_not_of(' ') + 1);
+        return line + "\n";
+    };
+    return path + "\n" + trimmed(names) + trimmed(units);
+}
+
+std::string WindowTextRow(std::int64_t startTicks, const FragmentData& f, std::string_view error,
+                          char separator, bool nonlinear) {
+    std::string row = Left(ClockText(startTicks));
+    if (!error.empty()) {
+        return row + std::string(error) + "\n";
+    }
+    const TimeIndicesData& t = f.TimeIndices;
+    const SpectralIndicesData& s = f.SpectralIndices;
+    row += Right(IntegerText(t.HR)) + Right(FormatFixed(t.SDNN, 2, separator)) +
+           Right(FormatFixed(t.RMSSD, 2, separator)) + Right(FormatFixed(s.LF, 0, separator)) +
+           Right(FormatFixed(s.HF, 0, separator)) + Right(FormatFixed(s.LFHF, 2, separator));
+    if (nonlinear) {
+        row += Right(Optional(ComputeNonlinear(f).DFAAlpha1, 3, separator));
+    }
+    return row + "\n";
+}
 
 std::string TextResult(const std::string& path, const FragmentData& f, std::string_view error,
                        char separator, bool nonlinear) {
-    std::string out = path + "\n";
     if (!error.empty()) {
-        return out + std::string(error) + "\n\n";
+        return TextError(path, error);
     }
+    std::string out = path + "\n";
     out += PanelLines(StatPanelText(f, separator)) + "\n" +
            PanelLines(SpecPanelText(f, separator)) + "\n";
     if (nonlinear) {

@@ -3,6 +3,7 @@
 
 #include "analysis/fragment_data.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -14,5 +15,17 @@ namespace hrv::cli {
 // `nonlinear` a third block holds the nonlinear indices ("-" where undefined).
 std::string TextResult(const std::string& path, const FragmentData& f, std::string_view error,
                        char separator, bool nonlinear = false);
+
+// The block of a file that failed: its heading line, the error and an empty line.
+std::string TextError(const std::string& path, std::string_view error);
+
+// --windows: the heading line naming the file, then the columns' names and their units: start,
+// HR, SDNN, RMSSD, LF, HF, LF/HF (with `nonlinear` DFA a1 after them).
+std::string WindowsTextHeader(const std::string& path, bool nonlinear);
+
+// One window's row under WindowsTextHeader: its start time (ClockText of `startTicks`) and the
+// indices of `f` with `separator`, or, when `error` is not empty, the start time and the error.
+std::string WindowTextRow(std::int64_t startTicks, const FragmentData& f, std::string_view error,
+                          char separator, bool nonlinear);
 
 } // namespace hrv::cli

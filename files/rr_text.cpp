@@ -3,12 +3,13 @@
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
 
 namespace hrv {
 
 namespace {
 
-constexpr std::size_t kTextLimit = 16 * 1024 * 1024; // bytes; far beyond 40,000 intervals
+constexpr std::size_t kTextLimit = 16 * 1024 * 1024; // bytes; beyond 1,000,000 intervals
 
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
@@ -247,22 +248,27 @@ RrTextResult ParseRrText(std::string_view text) {
     return result;
 }
 
-void ReadRrText(const std::string& path, FragmentData& f, std::vector<std::uint8_t>& bytes) {
+std::vector<std::uint8_t> ReadRrTextTicks(const std::string& path,
+                                          std::vector<std::uint8_t>& bytes) {
     ReadFileInto(path, kTextLimit + 1, bytes);
     if (bytes.size() > kTextLimit) {
         throw RrTextError("Файл " + path + ": слишком большой для списка RR-интервалов");
     }
-    const RrTextResult list =
+    RrTextResult list =
         ParseRrText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
     if (!list.error.empty()) {
         const std::string where =
             list.errorLine > 0 ? ", строка " + std::to_string(list.errorLine) : std::string();
         throw RrTextError("Файл " + path + where + ": " + list.error);
     }
-    const auto count = static_cast<int>(std::min<std::size_t>(list.ticks.size(), kWordCapacity));
+    return std::move(list.ticks);
+}
+
+void ReadRrText(const std::string& path, FragmentData& f, std::vector<std::uint8_t>& bytes) {
+    const std::vector<std::uint8_t> ticks = ReadRrTextTicks(path, bytes);
+    const auto count = static_cast<int>(std::min<std::size_t>(ticks.size(), kWordCapacity));
     for (int k = 1; k <= count; ++k) {
-        f.RrWords[k] =
-            static_cast<std::uint16_t>(list.ticks[static_cast<std::size_t>(k - 1)] * 256);
+        f.RrWords[k] = static_cast<std::uint16_t>(ticks[static_cast<std::size_t>(k - 1)] * 256);
     }
     f.RrCount = count;
 }

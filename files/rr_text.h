@@ -37,6 +37,12 @@ public:
     using FileIoError::FileIoError;
 };
 
+// The intervals of the RR list at `path`, every one of them in file order (ticks). A rejected list
+// throws RrTextError, naming the file and the line; FileIoError when the file layer fails. The
+// file is read into `buffer`, which keeps its capacity from open to open.
+std::vector<std::uint8_t> ReadRrTextTicks(const std::string& path,
+                                          std::vector<std::uint8_t>& buffer);
+
 // Reads the RR list at `path` into RrWords (ticks * 256, aux 0; the first 40,000, as an RR file)
 // and RrCount, as ReadRrFile does. A rejected list throws RrTextError and leaves the fragment as
 // it was; FileIoError when the file layer fails. The file is read into `buffer`, which keeps its

@@ -20,6 +20,13 @@ inline std::string FileNotFound(const std::string& path) {
     return MissingFileMessage(path);
 }
 
+// A plain analysis of a recording longer than two fragments: how much of it the one fragment
+// holds ("24:03:10", DurationText; with `atLeast` the recording is longer still).
+inline std::string AnalysedPart(const std::string& duration, bool atLeast = false) {
+    return "проанализированы первые 300 с из " + std::string(atLeast ? "более чем " : "") +
+           duration + "; для всей записи: --windows 300";
+}
+
 // Recording from the pulse sensor device.
 inline std::string NothingReceived(const std::string& port, int seconds) {
     return std::string(kComReadError) + ": от " + port + " ничего не получено за " +

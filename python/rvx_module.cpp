@@ -9,6 +9,7 @@
 #include "files/file_io.h"
 #include "files/fragment_load.h"
 #include "presentation/messages.h"
+#include "presentation/recording_windows.h"
 
 #include <algorithm>
 #include <cmath>
@@ -16,8 +17,13 @@
 #include <optional>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
+#include <span>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
+#include <utility>
+#include <variant>
+#include <vector>
 
 namespace py = pybind11;
 
@@ -117,6 +123,106 @@ py::dict Analyse(py::array_t<std::uint8_t, py::array::c_style> ticks, int correc
     return result;
 }
 
+// The fields of a window taken on the thread that analysed it, to go into a dict later on the
+// calling thread (which holds the interpreter's lock for that).
+class RecordedFields {
+public:
+    template <class T> void operator()(std::string_view name, const T& value) {
+        if constexpr (std::is_same_v<T, TickWords>) {
+            std::vector<std::uint8_t> ticks(value.words.size());
+            std::transform(value.words.begin(), value.words.end(), ticks.begin(),
+                           [](std::uint16_t w) { return static_cast<std::uint8_t>(w >> 8); });
+            fields_.emplace_back(name, std::move(ticks));
+        } else if constexpr (std::is_same_v<T, std::span<const std::uint8_t>> ||
+                             std::is_same_v<T, std::span<const Artefact>> ||
+                             std::is_same_v<T, std::span<const double>>) {
+            fields_.emplace_back(name, std::vector(value.begin(), value.end()));
+        } else {
+            fields_.emplace_back(name, value);
+        }
+    }
+
+    // Puts the fields into `dict` as DictFields would have.
+    void Into(py::dict& dict) const {
+        DictFields into{dict};
+        for (const auto& [name, value] : fields_) {
+            std::visit(
+                [&](const auto& v) {
+                    using V = std::decay_t<decltype(v)>;
+                    if constexpr (std::is_same_v<V, std::int64_t> || std::is_same_v<V, double> ||
+                                  std::is_same_v<V, std::optional<double>>) {
+                        into(name, v);
+                    } else {
+                        into(name, std::span<const typename V::value_type>(v));
+                    }
+                },
+                value);
+        }
+    }
+
+private:
+    using Value =
+        std::variant<std::int64_t, double, std::optional<double>, std::vector<std::uint8_t>,
+                     std::vector<Artefact>, std::vector<double>>;
+    std::vector<std::pair<std::string_view, Value>>
+        fields_; // names are VisitResultFields' literals
+};
+
+// The windows of a recording of `ticks` (10 ms ticks, 1..255 each, at most 1,000,000) every
+// `step` seconds, as rvx-cli analyze --windows gives their lines: "ok", "window", "first",
+// "start_s", then the indices without the intervals, or "error". ValueError with the program's
+// message when not one window holds the 300 s the analysis needs.
+py::list AnalyseWindowsOf(py::array_t<std::uint8_t, py::array::c_style> ticks, int step,
+                          int correct, bool spectrum, bool nonlinear) {
+    struct Window {
+        RecordingWindow window;
+        bool analysed = false;
+        RecordedFields fields;
+    };
+    std::vector<Window> results;
+    {
+        const std::uint8_t* data = ticks.data();
+        const auto count = static_cast<std::size_t>(ticks.size());
+        const py::gil_scoped_release unlocked;
+        std::vector<std::uint16_t> words(count);
+        for (std::size_t k = 0; k < count; ++k) {
+            words[k] = static_cast<std::uint16_t>(data[k] * 256);
+        }
+        const std::vector<RecordingWindow> windows = RecordingWindows(words, step);
+        results.reserve(windows.size());
+        const ResultOptions options{.spectrum = spectrum, .nonlinear = nonlinear};
+        AnalyseWindows<Window>(
+            words, windows, Mode(correct), 0,
+            [&](const RecordingWindow& w, const FragmentData& f, bool analysed) {
+                Window r{w, analysed, {}};
+                if (analysed) {
+                    VisitWindowFields(f, options, r.fields);
+                }
+                return r;
+            },
+            [&](const RecordingWindow&, Window&& r) { results.push_back(std::move(r)); });
+    }
+    if (results.empty()) {
+        throw py::value_error(std::string(msg::kTooLittleData));
+    }
+    py::list list(results.size());
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        const Window& r = results[i];
+        py::dict d;
+        d["ok"] = r.analysed;
+        d["window"] = r.window.window;
+        d["first"] = r.window.first;
+        d["start_s"] = static_cast<double>(r.window.startTicks) / 100.0;
+        if (r.analysed) {
+            r.fields.Into(d);
+        } else {
+            d["error"] = std::string(msg::kTooLittleData);
+        }
+        list[i] = std::move(d);
+    }
+    return list;
+}
+
 // A file as rvx-cli analyze gives it: "file", "type", "ok", then the indices or "error".
 // `kind` 0 takes the kind from the extension.
 py::dict AnalyseFile(const std::string& path, int kind, int correct, bool spectrum,
@@ -182,6 +288,8 @@ PYBIND11_MODULE(_rvx, m) {
           py::arg("nonlinear"));
     m.def("analyse_file", &hrv::AnalyseFile, py::arg("path"), py::arg("kind"), py::arg("correct"),
           py::arg("spectrum"), py::arg("nonlinear"));
+    m.def("analyse_windows", &hrv::AnalyseWindowsOf, py::arg("ticks"), py::arg("step"),
+          py::arg("correct"), py::arg("spectrum"), py::arg("nonlinear"));
     m.def("read", &hrv::Read, py::arg("path"), py::arg("kind"));
     m.def("set_analysis_threads", &hrv::SetAnalysisThreads, py::arg("count"),
           "Threads one analysis spreads its bins over (1..64); 0: the default");

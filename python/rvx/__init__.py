@@ -20,11 +20,13 @@ import numpy as np
 from . import _rvx
 
 __version__ = _rvx.__version__
-__all__ = ["analyse", "analyse_file", "read", "__version__"]
+__all__ = ["analyse", "analyse_file", "analyse_windows", "read", "__version__"]
 
 _CORRECT = {"none": 0, "auto": 1}
 _TYPES = {None: 0, "rr": 1, "ppg": 2, "txt": 3}
 _MAX_INTERVALS = 40000  # as many as an RR file holds
+_MAX_RECORDING = 1000000  # intervals of a recording analysed by windows
+_MAX_STEP = 1000000  # seconds between windows
 
 
 def _correct(correct):
@@ -58,7 +60,7 @@ def _flag(name, value):
     return value
 
 
-def _ticks(intervals_ms):
+def _ticks(intervals_ms, limit=_MAX_INTERVALS):
     """The intervals as 10 ms ticks, rounded to nearest with ties to even as RR lists are."""
     if isinstance(intervals_ms, (str, bytes)) or isinstance(intervals_ms, numbers.Number):
         raise TypeError("intervals_ms must be a sequence or numpy array of milliseconds, "
@@ -71,8 +73,8 @@ def _ticks(intervals_ms):
         raise TypeError(f"intervals_ms must hold numbers of milliseconds, not {ms.dtype}")
     if ms.ndim != 1:
         raise ValueError(f"intervals_ms must be one-dimensional, not of shape {ms.shape}")
-    if ms.size > _MAX_INTERVALS:
-        raise ValueError(f"intervals_ms holds {ms.size} intervals; at most {_MAX_INTERVALS}")
+    if ms.size > limit:
+        raise ValueError(f"intervals_ms holds {ms.size} intervals; at most {limit}")
     ticks = np.rint(ms.astype(np.float64) / 10.0)
     bad = ~((ticks >= 1) & (ticks <= 255))  # NaN is bad too
     if bad.any():
@@ -95,6 +97,42 @@ def analyse(intervals_ms, correct="none", *, spectrum=False, nonlinear=False):
     """
     return _rvx.analyse(_ticks(intervals_ms), _correct(correct), _flag("spectrum", spectrum),
                         _flag("nonlinear", nonlinear))
+
+
+def analyse_windows(intervals_ms, step_s=300, correct="none", *, spectrum=False,
+                    nonlinear=False, as_frame=False):
+    """A long recording of RR intervals in milliseconds analysed window by window.
+
+    As ``rvx-cli analyze --windows STEP``: window w = 0, 1, ... is the five-minute fragment that
+    starts at the first interval whose start time (the sum of the intervals before it) is at or
+    after w * step_s seconds, analysed exactly as ``analyse`` analyses the intervals from there
+    on; the windows go on while the fragment holds the 300 s the analysis needs. At most
+    1,000,000 intervals, rounded to ticks as for ``analyse``; ``step_s`` a whole number of seconds
+    from 1 to 1,000,000 (300: consecutive windows, 30: a sliding one). ``correct``, ``spectrum``
+    and ``nonlinear`` as for ``analyse``.
+
+    Returns a list with one dict per window, the fields of its line after ``file`` and ``type``:
+    ``ok``, ``window``, ``first`` (the 0-based position of its first interval), ``start_s`` (its
+    start time in seconds), then the indices without the interval lists, or ``error`` for a
+    window the analysis rejects. With ``as_frame=True`` a pandas DataFrame of those rows (needs
+    pandas; on Debian the package python3-pandas). A recording too short for one window raises
+    ValueError with the program's message.
+    """
+    if isinstance(step_s, bool) or not isinstance(step_s, numbers.Integral):
+        raise TypeError(f"step_s must be a whole number of seconds, not {type(step_s).__name__}")
+    if not 1 <= step_s <= _MAX_STEP:
+        raise ValueError(f"step_s must be 1 to {_MAX_STEP} seconds, not {step_s}")
+    _flag("as_frame", as_frame)
+    windows = _rvx.analyse_windows(_ticks(intervals_ms, _MAX_RECORDING), int(step_s),
+                                   _correct(correct), _flag("spectrum", spectrum),
+                                   _flag("nonlinear", nonlinear))
+    if not as_frame:
+        return windows
+    try:
+        import pandas
+    except ImportError:
+        raise ImportError("as_frame=True needs pandas (Debian package python3-pandas)") from None
+    return pandas.DataFrame(windows)
 
 
 def analyse_file(path, type=None, correct="none", *, spectrum=False, nonlinear=False):

@@ -1,6 +1,6 @@
 // rvx-cli analyze over many files at once: the same output, in the same order, as file by file.
+#include "analysis/ordered_map.h"
 #include "cli/commands.h"
-#include "cli/ordered_map.h"
 #include "tests/support/test_support.h"
 
 #include <algorithm>
@@ -52,7 +52,7 @@ TEST(CliParallel, ResultsAreTakenInOrderWhileTheirThreadsHoldThem) {
     std::atomic<int> states{0};
     std::vector<std::size_t> order;
     // Each result points into its thread's state; the thread must not move on before it is taken.
-    cli::OrderedMap<const std::size_t*>(
+    OrderedMap<const std::size_t*>(
         kItems, 4, true,
         [&] {
             ++states;
@@ -75,7 +75,7 @@ TEST(CliParallel, ResultsAreTakenInOrderWhileTheirThreadsHoldThem) {
 
     // A failing item ends the run at its turn, after every earlier result was taken.
     std::size_t taken = 0;
-    EXPECT_THROW(cli::OrderedMap<int>(
+    EXPECT_THROW(OrderedMap<int>(
                      kItems, 3, false, [] { return 0; },
                      [](int&, std::size_t i) {
                          if (i == 6) {

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-namespace hrv::cli {
+namespace hrv {
 
 // Runs work(state, i) for every i in [0, count) on up to `threads` threads and hands each result
 // to take(i, result) on the calling thread, in increasing i, as soon as it and every earlier one
@@ -140,4 +140,4 @@ void OrderedMap(std::size_t count, unsigned threads, bool holdState, MakeState m
     }
 }
 
-} // namespace hrv::cli
+} // namespace hrv

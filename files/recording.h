@@ -1,0 +1,40 @@
+// A whole recording as the analysis by windows takes it: every interval of an RR file, an RR list
+// or a PPG file's pulses, however many the one fragment could hold.
+#pragma once
+
+#include "files/file_io.h"
+#include "files/fragment_load.h"
+#include "files/ppg_decoder.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace hrv {
+
+// Intervals of a recording read whole: over eight days at 80 beats a minute. A PPG file never
+// reaches it (its format ends at 1,079,999 bytes, half an hour).
+inline constexpr std::size_t kRecordingCapacity = 1000000;
+
+// A recording with more than kRecordingCapacity intervals: the message names the file and the
+// limit.
+class RecordingTooLong : public FileIoError {
+public:
+    using FileIoError::FileIoError;
+};
+
+// Reads every interval of the file at `path` as `kind` into `words` (replacing its contents), one
+// word per interval in file order, as RrWords holds them: ticks * 256 + aux (aux 0 for an RR list
+// and for pulses). A PPG file that the decoder refuses gives ImportError with `words` empty.
+// Throws RecordingTooLong past kRecordingCapacity intervals, RrTextError for a rejected RR list
+// and FileIoError when the file layer fails. The caller has checked that the file exists; the
+// file is read into w.FileImage.
+LoadResult ReadRecording(const std::string& path, FileKind kind, PpgWorkspace& w,
+                         std::vector<std::uint16_t>& words);
+
+// The length of a recording: the sum of its intervals, in ticks.
+std::int64_t RecordingTicks(std::span<const std::uint16_t> words);
+
+} // namespace hrv

@@ -1,0 +1,113 @@
+// The analysis of a long recording by windows: five-minute fragments that start every STEP
+// seconds, each analysed exactly as a file beginning at its first interval would be.
+#pragma once
+
+#include "analysis/fragment_data.h"
+#include "analysis/ordered_map.h"
+#include "analysis/work_pool.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace hrv {
+
+// One window of a recording.
+struct RecordingWindow {
+    std::int64_t window = 0;     // its number: 0, 1, ...
+    std::int64_t first = 0;      // position of its first interval in the recording, from 0
+    std::int64_t startTicks = 0; // its start time: the sum of the intervals before it, ticks
+};
+
+// The windows of a recording of `words` (ticks * 256 + aux, in file order) every `stepSeconds`
+// (at least 1): window w begins at the first interval whose start time is at or after
+// w * stepSeconds s. They go on while the intervals after the window's first add up to the 300 s
+// the analysis needs (as Resample counts them), so the last window is the last whole fragment.
+std::vector<RecordingWindow> RecordingWindows(std::span<const std::uint16_t> words,
+                                              int stepSeconds);
+
+// Fills `f` with the words from the window's first interval on as an RR file holding them would
+// (RrWords and RrCount: at most 40,000 words; RrTicks, RrAux and AnalysisSeries: the first
+// 2000), sets f.Correct = `correct` and analyses it as an opened file is (AnalyseFragment).
+// False when the analysis rejects the fragment: its first 2000 intervals hold less than 300 s.
+bool AnalyseWindow(std::span<const std::uint16_t> words, const RecordingWindow& window,
+                   CorrectionMode correct, FragmentData& f);
+
+// Threads for `windows` windows: `threads` when positive, otherwise the analysis's
+// (AnalysisThreads()), never more than the windows.
+unsigned WindowThreads(std::size_t windows, int threads);
+
+namespace detail {
+
+// The windows of AnalyseWindows; with `hold` a thread's next window waits until take() has
+// returned for its last, so a result may point into the thread's fragment.
+template <class Result, class Make, class Take>
+void RunWindows(std::span<const std::uint16_t> words, std::span<const RecordingWindow> windows,
+                CorrectionMode correct, int threads, bool hold, Make& make, Take& take) {
+    const unsigned count = WindowThreads(windows.size(), threads);
+    struct RestoreAnalysisThreads {
+        int saved = AnalysisThreads();
+        bool changed = false;
+        ~RestoreAnalysisThreads() {
+            if (changed) {
+                SetAnalysisThreads(saved);
+            }
+        }
+    } restore;
+    if (count > 1) {
+        SetAnalysisThreads(1); // one analysis per thread: its bins are not spread again
+        restore.changed = true;
+    }
+    OrderedMap<Result>(
+        windows.size(), count, hold, [] { return std::make_unique<FragmentData>(); },
+        [&](std::unique_ptr<FragmentData>& f, std::size_t i) {
+            const bool analysed = AnalyseWindow(words, windows[i], correct, *f);
+            return make(windows[i], static_cast<const FragmentData&>(*f), analysed);
+        },
+        [&](std::size_t i, Result&& r) { take(windows[i], std::move(r)); });
+}
+
+} // namespace detail
+
+// Analyses each of `windows` (from RecordingWindows over `words`) on one of up to `threads`
+// threads (0: AnalysisThreads()), each thread on a fragment of its own (about 5 MB); with several
+// threads each analysis runs on its one thread. On the analysing thread, make(window, f,
+// analysed) turns the window's fragment into a Result (f as AnalyseWindow left it, analysed its
+// return); on the calling thread, take(window, Result&&) receives the results in window order,
+// each as soon as it and all before it are done. An exception from make or take leaves here once
+// the windows under way are finished; std::bad_alloc when a fragment cannot be made.
+template <class Result, class Make, class Take>
+void AnalyseWindows(std::span<const std::uint16_t> words, std::span<const RecordingWindow> windows,
+                    CorrectionMode correct, int threads, Make make, Take take) {
+    detail::RunWindows<Result>(words, windows, correct, threads, false, make, take);
+}
+
+// The same handing over each window's fragment itself: take(window, f, analysed) runs on the
+// calling thread in window order, and f stays as the analysis left it until take returns.
+template <class Take>
+void AnalyseWindows(std::span<const std::uint16_t> words, std::span<const RecordingWindow> windows,
+                    CorrectionMode correct, int threads, Take take) {
+    struct Analysed {
+        const FragmentData* f;
+        bool analysed;
+    };
+    auto make = [](const RecordingWindow&, const FragmentData& f, bool analysed) {
+        return Analysed{&f, analysed};
+    };
+    auto pass = [&take](const RecordingWindow& w, Analysed&& r) { take(w, *r.f, r.analysed); };
+    detail::RunWindows<Analysed>(words, windows, correct, threads, true, make, pass);
+}
+
+// A time of the recording as a clock shows it: hours (at least two digits), minutes and seconds,
+// "03:25:00"; `ticks` from 0, the part of a second dropped.
+std::string ClockText(std::int64_t ticks);
+
+// A length of a recording as hours without leading zero, minutes and seconds, "24:03:10"; the
+// part of a second dropped.
+std::string DurationText(std::int64_t ticks);
+
+} // namespace hrv
