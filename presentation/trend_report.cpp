@@ -13,7 +13,7 @@ namespace hrv {
 
 namespace {
 
-constexpr int kTimeLabels = 8;                         // labels of the time axis
+constexpr int kTimeLabels = 10;                        // labels of the time axis
 constexpr int kValueLabels = 4;                        // labels of a value axis
 constexpr int kWindowSeconds = kSpectrumSamples / 100; // every window is one analysed fragment
 
@@ -152,6 +152,9 @@ TrendReport MakeTrendReport(const std::vector<TrendPoint>& points, const TrendOp
     r.windowsLine = "Тренды по окнам " + std::to_string(kWindowSeconds) +
                     " с. Шаг: " + ShortestText(options.step, options.decimalSeparator) +
                     " с, окон: " + std::to_string(points.size());
+    if (options.windows > points.size()) {
+        r.windowsLine += " из " + std::to_string(options.windows);
+    }
     if (options.corrected) {
         r.windowsLine += ", с коррекцией артефактов";
     }

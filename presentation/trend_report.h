@@ -40,7 +40,7 @@ struct TrendChart {
 
 // The time axis of the charts for windows starting from `first` to `last` s: seconds ("Время,
 // с") while the starts span less than kClockAxisFrom, clock time h:mm ("Время, ч:мин") from
-// there on; fixed, with round ends and about eight labels.
+// there on; fixed, with round ends and about ten labels.
 inline constexpr double kClockAxisFrom = 1800; // s: half an hour of window starts
 AxisSpec TrendTimeAxis(double first, double last);
 
@@ -53,6 +53,8 @@ AxisSpec TrendValueAxis(const std::vector<double>& values, const std::string& ca
 struct TrendOptions {
     std::string identification; // UTF-8: ReportIdentification of the file; empty: left out
     double step = 0;            // s between window starts
+    std::size_t windows = 0;    // windows of the recording; more than the points when some
+                                // could not be analysed; 0: as many as the points
     bool nonlinear = false;     // the DFA α1 chart
     bool corrected = false;     // the windows were analysed with artefact correction
     char decimalSeparator = '.';
@@ -65,7 +67,7 @@ inline constexpr int kTrendChartsPerPage = 6;
 
 struct TrendReport {
     std::string identification;
-    std::string windowsLine; // "Тренды по окнам 300 с. Шаг: 30 с, окон: 288"
+    std::string windowsLine; // "Тренды по окнам 300 с. Шаг: 30 с, окон: 288" ("288 из 290")
     std::vector<TrendChart> charts;
     std::vector<std::vector<std::size_t>> pages; // indices into charts, page by page
 };

@@ -145,8 +145,12 @@ TEST(TrendReport, HeaderTextsNameTheFileTheStepAndTheCount) {
     EXPECT_EQ(r.identification, "pat12 08.12.2026");
     EXPECT_EQ(r.windowsLine,
               "Тренды по окнам 300 с. Шаг: 12,5 с, окон: 17, с коррекцией артефактов");
-    EXPECT_EQ(MakeTrendReport(Windows(3, 300), Options(300)).windowsLine,
+    TrendOptions options = Options(300);
+    EXPECT_EQ(MakeTrendReport(Windows(3, 300), options).windowsLine,
               "Тренды по окнам 300 с. Шаг: 300 с, окон: 3");
+    options.windows = 4; // one of them could not be analysed
+    EXPECT_EQ(MakeTrendReport(Windows(3, 300), options).windowsLine,
+              "Тренды по окнам 300 с. Шаг: 300 с, окон: 3 из 4");
 }
 
 TEST(TrendReport, LongRecordingsGetClockTime) {
