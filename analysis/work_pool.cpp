@@ -27,6 +27,7 @@ constexpr int kMaxThreads = 64;
 constexpr int kMaxTasks = 256; // tasks handed to the workers in one batch
 
 std::atomic<int> requestedThreads{0};
+thread_local bool thisThreadOnly = false; // see AnalysisOnThisThreadOnly
 
 int DefaultThreads() {
     if (const char* env = std::getenv("RVX_THREADS")) {
@@ -235,8 +236,17 @@ void SetAnalysisThreads(int count) {
 void RunTasksInOrder(int count, TaskRef task, TaskRef finished) {
     for (int first = 0; first < count; first += kMaxTasks) {
         const int n = std::min(kMaxTasks, count - first);
-        ThePool().Run(first, n, std::min(AnalysisThreads(), n) - 1, task, finished);
+        const int helpers = thisThreadOnly ? 0 : std::min(AnalysisThreads(), n) - 1;
+        ThePool().Run(first, n, helpers, task, finished);
     }
+}
+
+AnalysisOnThisThreadOnly::AnalysisOnThisThreadOnly() : previous_(thisThreadOnly) {
+    thisThreadOnly = true;
+}
+
+AnalysisOnThisThreadOnly::~AnalysisOnThisThreadOnly() {
+    thisThreadOnly = previous_;
 }
 
 } // namespace hrv

@@ -15,6 +15,20 @@ int AnalysisThreads();
 // on it: each task is run by exactly one thread, in the same way.
 void SetAnalysisThreads(int count);
 
+// While it lives, every analysis on the thread that made it runs all its tasks on that thread,
+// whatever AnalysisThreads() says: for several analyses side by side, each on a thread of its
+// own. Other threads are not affected; results never depend on it.
+class AnalysisOnThisThreadOnly {
+public:
+    AnalysisOnThisThreadOnly();
+    ~AnalysisOnThisThreadOnly();
+    AnalysisOnThisThreadOnly(const AnalysisOnThisThreadOnly&) = delete;
+    AnalysisOnThisThreadOnly& operator=(const AnalysisOnThisThreadOnly&) = delete;
+
+private:
+    bool previous_;
+};
+
 // A non-owning reference to a callable taking a task index; the callable must outlive the call.
 class TaskRef {
 public:

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -49,22 +50,14 @@ template <class Result, class Make, class Take>
 void RunWindows(std::span<const std::uint16_t> words, std::span<const RecordingWindow> windows,
                 CorrectionMode correct, int threads, bool hold, Make& make, Take& take) {
     const unsigned count = WindowThreads(windows.size(), threads);
-    struct RestoreAnalysisThreads {
-        int saved = AnalysisThreads();
-        bool changed = false;
-        ~RestoreAnalysisThreads() {
-            if (changed) {
-                SetAnalysisThreads(saved);
-            }
-        }
-    } restore;
-    if (count > 1) {
-        SetAnalysisThreads(1); // one analysis per thread: its bins are not spread again
-        restore.changed = true;
-    }
     OrderedMap<Result>(
         windows.size(), count, hold, [] { return std::make_unique<FragmentData>(); },
         [&](std::unique_ptr<FragmentData>& f, std::size_t i) {
+            // Several windows at once: each analysis on its one thread, its bins not spread.
+            std::optional<AnalysisOnThisThreadOnly> alone;
+            if (count > 1) {
+                alone.emplace();
+            }
             const bool analysed = AnalyseWindow(words, windows[i], correct, *f);
             return make(windows[i], static_cast<const FragmentData&>(*f), analysed);
         },

@@ -1,4 +1,5 @@
-// The shared worker threads of the analysis in a process made by fork().
+// The shared worker threads of the analysis: in a process made by fork(), and kept off an
+// analysis that runs on its own thread.
 #include "analysis/work_pool.h"
 
 #include <gtest/gtest.h>
@@ -49,6 +50,25 @@ TEST(WorkPool, AForkedChildRunsItsTasksAndExits) {
     stop = true;
     busy.join();
     SetAnalysisThreads(0);
+}
+
+// Windows analysed side by side: each analysis keeps its tasks on its own thread.
+TEST(WorkPool, AnAnalysisOnThisThreadOnlyRunsEveryTaskHere) {
+    SetAnalysisThreads(2);
+    const auto here = std::this_thread::get_id();
+    std::atomic<int> elsewhere{0};
+    {
+        const AnalysisOnThisThreadOnly alone;
+        RunTasksInOrder(
+            200,
+            [&](int) {
+                elsewhere += std::this_thread::get_id() != here ? 1 : 0;
+                std::this_thread::sleep_for(std::chrono::microseconds(50));
+            },
+            [](int) {});
+    }
+    SetAnalysisThreads(0);
+    EXPECT_EQ(elsewhere, 0);
 }
 
 } // namespace

@@ -1,15 +1,17 @@
 """The module against rvx-cli analyze: the same fields, names and values, for good and bad files;
 its arguments; threads and forked processes."""
 
+import json
 import multiprocessing
 import os
+import subprocess
 import threading
 
 import numpy as np
 import pytest
 
 import rvx
-from conftest import cli_dicts, recordings
+from conftest import CLI, cli_dicts, recordings
 
 
 def plain(result):
@@ -123,3 +125,35 @@ def test_forked_processes_analyse_after_the_parent_has():
     with multiprocessing.get_context("fork").Pool(2) as pool:
         got = pool.map_async(_analyse_in_child, paths).get(timeout=120)
     assert got == expected
+
+
+def _long_recording():
+    """The RR recordings one after another, in milliseconds: about an hour."""
+    paths = [p for p in recordings() if p.endswith(".rr")]
+    return np.concatenate([rvx.read(p) for p in paths])
+
+
+def test_windows_are_the_cli_lines_after_file_and_type(tmp_path):
+    ms = _long_recording()
+    listed = tmp_path / "long.txt"
+    listed.write_text("\n".join(str(int(v)) for v in ms))
+    run = subprocess.run([CLI, "analyze", "--windows", "120", "--nonlinear", str(listed)],
+                         capture_output=True, check=True)
+    lines = [json.loads(line) for line in run.stdout.decode().splitlines()]
+    windows = rvx.analyse_windows(ms, 120, nonlinear=True)
+    assert len(windows) == len(lines) > 1
+    for window, line in zip(windows, lines):
+        assert list(window) == list(line)[2:]  # without "file" and "type", the same order
+        assert window == {k: v for k, v in line.items() if k not in ("file", "type")}
+    with pytest.raises(ValueError, match="Недостаточно данных"):
+        rvx.analyse_windows(ms[:300])
+    with pytest.raises(ValueError, match="step_s"):
+        rvx.analyse_windows(ms, 0)
+
+
+def test_windows_as_a_data_frame():
+    pandas = pytest.importorskip("pandas")
+    ms = _long_recording()
+    frame = rvx.analyse_windows(ms, 600, as_frame=True)
+    assert isinstance(frame, pandas.DataFrame)
+    assert frame.to_dict("records") == rvx.analyse_windows(ms, 600)
