@@ -1,14 +1,24 @@
 // rvx-print: draws the one-page report of a fragment into a PDF file with the window's report
-// code. rvx-cli runs it for "rvx-cli print"; it takes the same words.
+// code, or with --windows the trend report of a whole recording with the window's chart code.
+// rvx-cli runs it for "rvx-cli print"; it takes the same words.
 #include "cli/print_args.h"
+#include "files/file_io.h"
 #include "files/fragment_load.h"
+#include "files/recording.h"
+#include "presentation/messages.h"
+#include "presentation/recording_windows.h"
 #include "presentation/regional.h"
+#include "presentation/trend_report.h"
 #include "ui/qt_text.h"
 #include "ui/report.h"
+#include "ui/trend_report.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include <QApplication>
 #include <QPageLayout>
@@ -52,6 +62,74 @@ int PrintToPdf(const hrv::cli::PrintOptions& o) {
     return cli::kExitOk;
 }
 
+// The trend report: the whole recording read, a window every o.windows seconds analysed as a
+// fragment of the file starting there would be, one point per analysed window.
+int PrintTrendToPdf(const hrv::cli::PrintOptions& o) {
+    using namespace hrv;
+    const FileKind kind = o.kind.value_or(KindFromExtension(o.file));
+    auto workspace = std::make_unique<PpgWorkspace>();
+    std::vector<std::uint16_t> words;
+    std::vector<RecordingWindow> windows;
+    std::string error;
+    try {
+        if (!FileExists(o.file)) {
+            error = msg::FileNotFound(o.file);
+        } else if (ReadRecording(o.file, kind, *workspace, words) == LoadResult::ImportError) {
+            error = msg::kImportError;
+        } else if (windows = RecordingWindows(words, *o.windows); windows.empty()) {
+            error = msg::kTooLittleData;
+        }
+    } catch (const FileIoError& e) {
+        error = e.what();
+    }
+    std::vector<TrendPoint> points;
+    if (error.empty()) {
+        AnalyseWindows<std::optional<TrendPoint>>(
+            words, windows, o.correct, 0,
+            [&o](const RecordingWindow& w, const FragmentData& f,
+                 bool analysed) -> std::optional<TrendPoint> {
+                if (!analysed) {
+                    return std::nullopt;
+                }
+                return TrendPointOf(f, static_cast<double>(w.startTicks) / 100, o.nonlinear);
+            },
+            [&points](const RecordingWindow&, std::optional<TrendPoint>&& p) {
+                if (p) {
+                    points.push_back(*p);
+                }
+            });
+        if (points.empty()) {
+            error = msg::kTooLittleData;
+        }
+    }
+    if (!error.empty()) {
+        std::cerr << "rvx-cli print: " << o.file << ": " << error << "\n";
+        return cli::kExitFailed;
+    }
+
+    // The identification as the one-page report gives it after opening the file.
+    auto named = std::make_unique<FragmentData>();
+    named->CurrentFileName = o.file;
+    named->CurrentFileDate = FileDateText(o.file, UserRegionalFormat());
+    TrendOptions options;
+    options.identification = ReportIdentification(*named, std::string_view());
+    options.step = *o.windows;
+    options.windows = windows.size();
+    options.nonlinear = o.nonlinear;
+    options.corrected = o.correct == CorrectionMode::Auto;
+    options.decimalSeparator = RegionalSeparator();
+    const TrendReport report = MakeTrendReport(points, options);
+
+    // The page as the one-page report has it.
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setPageOrientation(QPageLayout::Portrait);
+    const QByteArray pdf = TrendReportPdf(printer.pageLayout(), printer.resolution(), report);
+    WriteFileAtomic(o.pdf, std::vector<std::uint8_t>(pdf.begin(), pdf.end()));
+    return cli::kExitOk;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -71,7 +149,7 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     try {
-        return PrintToPdf(*options);
+        return options->windows ? PrintTrendToPdf(*options) : PrintToPdf(*options);
     } catch (const std::exception& e) {
         std::cerr << "rvx-cli print: " << e.what() << "\n";
         return hrv::cli::kExitFailed;

@@ -4,6 +4,7 @@
 #include "cli/options.h"
 #include "cli/print_args.h"
 
+#include <charconv>
 #include <ostream>
 #include <vector>
 
@@ -21,18 +22,46 @@ extern char** environ;
 
 namespace hrv::cli {
 
+namespace {
+
+constexpr int kLongestStep = 1000000; // seconds between windows at most (11 days), as analyze
+
+// The value of "--windows": a whole number of seconds from 1 to kLongestStep.
+std::function<bool(const std::string&)> WindowStepOption(std::optional<int>& step) {
+    return [&step](const std::string& value) {
+        int seconds = 0;
+        const char* end = value.data() + value.size();
+        const auto r = std::from_chars(value.data(), end, seconds);
+        if (r.ec != std::errc() || r.ptr != end || seconds < 1 || seconds > kLongestStep) {
+            return false;
+        }
+        step = seconds;
+        return true;
+    };
+}
+
+} // namespace
+
 std::optional<PrintOptions> ParsePrint(const Args& args, std::ostream& err) {
     PrintOptions o;
     std::vector<std::string> files;
     OptionParser parser("rvx-cli print", err);
     parser.Text("--pdf", "the path of the PDF file", o.pdf)
         .Value("--type", "rr or ppg", TypeOption(o.kind))
-        .Value("--correct", "none or auto", CorrectOption(o.correct));
+        .Value("--correct", "none or auto", CorrectOption(o.correct))
+        .Value("--windows", "a whole number of seconds from 1 to 1000000",
+               WindowStepOption(o.windows))
+        .Flag("--nonlinear", o.nonlinear);
     if (!parser.Parse(args, files)) {
         return std::nullopt;
     }
     if (o.pdf.empty()) {
         err << "rvx-cli print: --pdf OUT.pdf is required\n";
+        return std::nullopt;
+    }
+    if (o.nonlinear && !o.windows) {
+        err << "rvx-cli print: --nonlinear draws DFA alpha1 on the trend report: give --windows "
+               "STEP\n";
         return std::nullopt;
     }
     if (files.size() != 1) {

@@ -18,11 +18,13 @@ struct PrintOptions {
     std::string pdf;                               // --pdf: the PDF file written
     std::optional<FileKind> kind;                  // --type; otherwise by extension
     CorrectionMode correct = CorrectionMode::None; // --correct
-    std::string file;                              // the fragment printed
+    std::optional<int> windows; // --windows STEP: the trend report of the whole recording, s
+    bool nonlinear = false;     // --nonlinear: DFA α1 on the trend report (with --windows only)
+    std::string file;           // the fragment printed, or the recording of the trend report
 };
 
-// Parses "--pdf OUT.pdf [--type rr|ppg|txt] [--correct none|auto] FILE"; reports what is wrong on
-// `err`.
+// Parses "--pdf OUT.pdf [--type rr|ppg|txt] [--correct none|auto] [--windows STEP [--nonlinear]]
+// FILE"; reports what is wrong on `err`.
 std::optional<PrintOptions> ParsePrint(const Args& args, std::ostream& err);
 
 } // namespace hrv::cli

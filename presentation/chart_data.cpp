@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
+#include <string>
 
 namespace hrv {
 
@@ -41,6 +43,8 @@ double Percent(double part, double total) {
     return std::isfinite(p) ? p : 0;
 }
 
+} // namespace
+
 double NiceStep(double range, int labelsWanted) {
     if (!(range > 0) || !std::isfinite(range)) {
         return 1;
@@ -52,7 +56,20 @@ double NiceStep(double range, int labelsWanted) {
     return factor * magnitude;
 }
 
-} // namespace
+double ClockStep(double range, int labelsWanted) {
+    constexpr double kSteps[] = {60,   120,  300,   600,   900,   1200,  1800,
+                                 3600, 7200, 10800, 14400, 21600, 43200, 86400};
+    if (!(range > 0) || !std::isfinite(range)) {
+        return kSteps[0];
+    }
+    const double raw = range / std::max(labelsWanted, 1);
+    for (const double step : kSteps) {
+        if (step >= raw) {
+            return step;
+        }
+    }
+    return 86400 * std::ceil(raw / 86400); // whole days
+}
 
 ChartSpec ChartSpecOf(ChartId id) {
     ChartSpec c;
@@ -240,8 +257,21 @@ AxisRange ResolveAxis(const AxisSpec& axis, SeriesKind kind, const std::vector<C
         r.minimum = lo;
         r.maximum = hi;
     }
-    r.step = axis.step > 0 ? axis.step : NiceStep(r.maximum - r.minimum, labelsWanted);
+    if (axis.step > 0) {
+        r.step = axis.step;
+    } else {
+        r.step = axis.clock ? ClockStep(r.maximum - r.minimum, labelsWanted)
+                            : NiceStep(r.maximum - r.minimum, labelsWanted);
+    }
     return r;
+}
+
+std::string ClockLabel(double seconds) {
+    const std::int64_t minutes = std::llrint(seconds / 60); // ties to even, as RoundEven
+    const std::int64_t m = minutes < 0 ? -minutes : minutes;
+    const std::int64_t mm = m % 60;
+    return (minutes < 0 ? "-" : "") + std::to_string(m / 60) + (mm < 10 ? ":0" : ":") +
+           std::to_string(mm);
 }
 
 int DecimalsOfLabelFormat(const std::string& format) {

@@ -48,6 +48,7 @@ struct AxisSpec {
     std::string labelFormat; // "#,##0.0" style (grouping, decimals); empty: from the step
     std::string caption;     // UTF-8
     bool textLabels = false; // the points' labels instead of values (bar charts)
+    bool clock = false;      // values in seconds labelled as clock time h:mm; steps whole minutes
 };
 
 struct ChartSpec {
@@ -99,9 +100,22 @@ struct AxisRange {
 // The range of an axis: fixed axes as set; automatic ones span the points' values (x for the
 // bottom axis, y for the left one), with 0 included for areas and bars; a constant value c spans
 // 0 … 2c (0 … 1 for zeros), so no area reaches beyond the zero line. A step of 0 is replaced
-// by a round one (1, 2 or 5 times a power of ten) giving about `labelsWanted` labels.
+// by a round one (1, 2 or 5 times a power of ten) giving about `labelsWanted` labels; on a clock
+// axis by a round span of clock time (1, 2, 5, 10, 15, 20 or 30 minutes, 1, 2, 3, 4, 6 or 12
+// hours, or whole days).
 AxisRange ResolveAxis(const AxisSpec& axis, SeriesKind kind, const std::vector<ChartPoint>& points,
                       bool vertical, int labelsWanted = 6);
+
+// A round label step for `range`: 1, 2 or 5 times a power of ten, giving about `labelsWanted`
+// labels (1 for an empty or undefined range).
+double NiceStep(double range, int labelsWanted);
+// A round span of clock time for `range` seconds, giving about `labelsWanted` labels: 1, 2, 5,
+// 10, 15, 20 or 30 minutes, 1, 2, 3, 4, 6 or 12 hours, or whole days (in seconds).
+double ClockStep(double range, int labelsWanted);
+
+// The label of `seconds` on a clock axis: hours and minutes, "h:mm" (5400 -> "1:30"), the
+// seconds rounded to the nearest minute; hours go on past 24.
+std::string ClockLabel(double seconds);
 
 // Decimals shown by a "#,##0.0"-style label format (the zeros after the point); -1 when the
 // format is empty.

@@ -11,6 +11,7 @@
 #include <QAreaSeries>
 #include <QBarCategoryAxis>
 #include <QBarSet>
+#include <QCategoryAxis>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QGraphicsLayout>
@@ -138,6 +139,18 @@ void TuneValueAxis(QValueAxis& axis, const AxisSpec& definition, SeriesKind kind
     }
     // Localized numbers: the user's decimal separator and digit grouping.
     axis.setLabelFormat(QStringLiteral("%.") + QString::number(decimals) + QStringLiteral("f"));
+    if (auto* clock = qobject_cast<QCategoryAxis*>(&axis)) {
+        // Clock time: one "h:mm" label (and grid line) at every step from the minimum on.
+        for (const QString& label : clock->categoriesLabels()) {
+            clock->remove(label);
+        }
+        clock->setStartValue(r.minimum);
+        const auto count = static_cast<int>(std::floor((r.maximum - r.minimum) / r.step + 1e-9));
+        for (int i = 0; i <= count; ++i) {
+            const double at = r.minimum + i * r.step;
+            clock->append(Text(ClockLabel(at)), at);
+        }
+    }
 }
 
 void ConfigureChart(QChart& chart, const ChartSpec& definition) {
@@ -179,6 +192,11 @@ public:
             // The bar labels are short words: drawn whole, never cut to "To…" in a narrow chart.
             categories->setTruncateLabels(false);
             x_ = categories;
+        } else if (spec_.bottom.clock) {
+            auto* clock = new QCategoryAxis;
+            clock->setTitleText(Text(spec_.bottom.caption));
+            clock->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+            x_ = clock;
         } else {
             auto* axis = new QValueAxis;
             axis->setTitleText(Text(spec_.bottom.caption));

@@ -1,10 +1,14 @@
 // rvx-cli print: the report of a real recording as a PDF file, made without a display.
+#include "presentation/recording_windows.h"
 #include "tests/support/pdf_text.h"
 #include "tests/support/test_support.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace hrv {
 namespace {
@@ -88,6 +92,63 @@ TEST(CliPrint, MissingFileAndUsageErrors) {
     EXPECT_EQ(RunCli("print --pdf " + Quoted(pdf) + " " + Quoted(dir / "none.rr")), 1);
     EXPECT_EQ(RunCli("print " + Quoted(dir / "none.rr")), 2);
     EXPECT_FALSE(std::filesystem::exists(pdf));
+}
+
+TEST(CliPrint, TrendReportOfALongRecording) {
+    if (!test::HavePdfToText()) {
+        GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+    }
+    test::ScratchDir dir;
+    // 40 minutes: more than the 2000 intervals one fragment holds.
+    const std::vector<int> ticks = test::TwoBandRhythm(3000, 80);
+    const std::string recording = dir / "long40.rr";
+    test::WriteBytes(recording, test::RrImage(ticks));
+    std::vector<std::uint16_t> words;
+    for (const int t : ticks) {
+        words.push_back(static_cast<std::uint16_t>(t * 256));
+    }
+    const std::size_t windows = RecordingWindows(words, 300).size();
+    ASSERT_GT(windows, 1u);
+
+    const std::string six = dir / "six.pdf";
+    ASSERT_EQ(RunCli("print --windows 300 --pdf " + Quoted(six) + " " + Quoted(recording)), 0);
+    EXPECT_EQ(test::PdfPageCount(six), 1);
+    const auto lines = test::PdfLines(six);
+    const auto ident = FindText(lines, "long40 ");
+    ASSERT_GE(ident.line, 0);
+    EXPECT_GT(FindText(lines, "Шаг: 300 с, окон: " + std::to_string(windows), ident.line).line,
+              ident.line);
+    int previous = ident.line;
+    for (const char* title : {"HR", "SDNN", "RMSSD", "LF", "HF", "LF/HF"}) {
+        const auto at = FindText(lines, title, previous + 1);
+        EXPECT_GT(at.line, previous) << title;
+        previous = std::max(previous, at.line);
+    }
+    EXPECT_LT(FindText(lines, "DFA").line, 0);
+    EXPECT_GE(FindText(lines, "Время, ч:мин").line, 0) << "40 minutes are told in clock time";
+
+    // With DFA α1 the spectral indices go to a second page.
+    const std::string seven = dir / "seven.pdf";
+    ASSERT_EQ(
+        RunCli("print --windows 300 --nonlinear --pdf " + Quoted(seven) + " " + Quoted(recording)),
+        0);
+    EXPECT_EQ(test::PdfPageCount(seven), 2);
+    const auto both = test::PdfLines(seven);
+    const auto first = FindText(both, "Лист 1 из 2");
+    const auto alpha = FindText(both, "DFA α1", first.line + 1);
+    const auto second = FindText(both, "Лист 2 из 2", alpha.line + 1);
+    ASSERT_GE(first.line, 0);
+    EXPECT_GT(alpha.line, first.line);
+    EXPECT_GT(second.line, alpha.line);
+    EXPECT_GT(FindText(both, "LF/HF", second.line + 1).line, second.line);
+
+    // --nonlinear belongs to the trend report; a recording without a whole window writes nothing.
+    const std::string none = dir / "none.pdf";
+    EXPECT_EQ(RunCli("print --nonlinear --pdf " + Quoted(none) + " " + Quoted(recording)), 2);
+    const std::string shortFile = dir / "short.rr";
+    test::WriteBytes(shortFile, test::RrImage(test::TwoBandRhythm(300, 80)));
+    EXPECT_EQ(RunCli("print --windows 60 --pdf " + Quoted(none) + " " + Quoted(shortFile)), 1);
+    EXPECT_FALSE(std::filesystem::exists(none));
 }
 
 } // namespace

@@ -36,6 +36,24 @@ inline std::vector<std::string> PdfLines(const std::string& pdf) {
     return lines;
 }
 
+// The pages of a PDF file as poppler's pdfinfo counts them; -1 when it fails.
+inline int PdfPageCount(const std::string& pdf) {
+    const std::string command = "pdfinfo '" + pdf + "' 2>/dev/null";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return -1;
+    }
+    int pages = -1;
+    char line[512];
+    while (std::fgets(line, sizeof line, pipe) != nullptr) {
+        if (std::sscanf(line, "Pages: %d", &pages) == 1) {
+            break;
+        }
+    }
+    ::pclose(pipe);
+    return pages;
+}
+
 // The first line at or after `from` that holds `text`, with its column; line -1 when none does.
 struct TextPlace {
     int line = -1;

@@ -1,0 +1,93 @@
+// The trend report drawn with the chart component.
+#include "ui/trend_report.h"
+
+#include "presentation/messages.h"
+#include "ui/chart_layer.h"
+#include "ui/report.h"
+
+#include <algorithm>
+#include <string>
+
+#include <QBuffer>
+#include <QFontMetrics>
+#include <QPageLayout>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QString>
+
+namespace hrv {
+
+namespace {
+
+QString Text(const std::string& utf8) {
+    return QString::fromStdString(utf8);
+}
+
+// Draws a text with the top of its line at y (page coordinates are line tops).
+void DrawLine(QPainter& painter, int x, int y, const QString& text) {
+    painter.drawText(QPoint(x, y + painter.fontMetrics().ascent()), text);
+}
+
+} // namespace
+
+void PaintTrendPage(QPainter& painter, const QRect& page, const TrendReport& report,
+                    std::size_t pageIndex) {
+    if (pageIndex >= report.pages.size()) {
+        return;
+    }
+    painter.save();
+    painter.translate(page.topLeft());
+    const QFontMetrics metrics = painter.fontMetrics();
+    std::size_t fullest = 0;
+    for (const auto& charts : report.pages) {
+        fullest = std::max(fullest, charts.size());
+    }
+    const std::vector<std::size_t>& charts = report.pages[pageIndex];
+    const TrendPageLayout l =
+        ComputeTrendPageLayout(page.width(), page.height(), metrics.height(),
+                               static_cast<int>(charts.size()), static_cast<int>(fullest));
+    if (!report.identification.empty()) {
+        DrawLine(painter, l.x0, l.identificationY, Text(report.identification));
+    }
+    if (const std::string line = TrendPageLine(pageIndex, report.pages.size()); !line.empty()) {
+        const QString text = Text(line);
+        DrawLine(painter, l.right - metrics.horizontalAdvance(text), l.identificationY, text);
+    }
+    DrawLine(painter, l.x0, l.windowsY, Text(report.windowsLine));
+    for (std::size_t i = 0; i < charts.size(); ++i) {
+        const PageRect& r = l.charts[i];
+        const TrendChart& chart = report.charts[charts[i]];
+        painter.save();
+        DrawChart(painter, QRectF(r.left, r.top, r.right - r.left, r.bottom - r.top), chart.spec,
+                  chart.points);
+        painter.restore();
+    }
+    painter.restore();
+}
+
+QByteArray TrendReportPdf(const QPageLayout& layout, int resolution, const TrendReport& report) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter writer(&buffer);
+        writer.setResolution(resolution);
+        writer.setPageLayout(layout);
+        writer.setCreator(QStringLiteral("RVX"));
+        QPainter painter;
+        if (!painter.begin(&writer)) {
+            throw PrintError(std::string(msg::kPrintFailed));
+        }
+        for (std::size_t p = 0; p < report.pages.size(); ++p) {
+            if (p > 0) {
+                writer.newPage();
+            }
+            PaintTrendPage(painter, QRect(0, 0, writer.width(), writer.height()), report, p);
+        }
+        painter.end();
+    }
+    buffer.close();
+    return bytes;
+}
+
+} // namespace hrv
