@@ -40,21 +40,6 @@ struct AnalyzeOptions {
     std::vector<std::string> files;
 };
 
-constexpr int kLongestStep = 1000000; // seconds between windows at most (11 days)
-
-std::function<bool(const std::string&)> StepOption(std::optional<int>& step) {
-    return [&step](const std::string& value) {
-        int seconds = 0;
-        const char* end = value.data() + value.size();
-        const auto r = std::from_chars(value.data(), end, seconds);
-        if (r.ec != std::errc() || r.ptr != end || seconds < 1 || seconds > kLongestStep) {
-            return false;
-        }
-        step = seconds;
-        return true;
-    };
-}
-
 std::optional<AnalyzeOptions> ParseAnalyze(const Args& args, std::ostream& err) {
     AnalyzeOptions o;
     OptionParser parser("rvx-cli analyze", err);
@@ -97,6 +82,19 @@ std::function<bool(const std::string&)> CorrectOption(CorrectionMode& mode) {
     return [&mode](const std::string& value) {
         mode = value == "auto" ? CorrectionMode::Auto : CorrectionMode::None;
         return value == "auto" || value == "none";
+    };
+}
+
+std::function<bool(const std::string&)> StepOption(std::optional<int>& step) {
+    return [&step](const std::string& value) {
+        int seconds = 0;
+        const char* end = value.data() + value.size();
+        const auto r = std::from_chars(value.data(), end, seconds);
+        if (r.ec != std::errc() || r.ptr != end || seconds < 1 || seconds > kLongestStep) {
+            return false;
+        }
+        step = seconds;
+        return true;
     };
 }
 

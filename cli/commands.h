@@ -53,6 +53,13 @@ bool OutputWritten(std::ostream& out, std::ostream& err);
 // The value of "--correct": none or auto into `mode`; false for another word.
 std::function<bool(const std::string&)> CorrectOption(CorrectionMode& mode);
 
+// Seconds between windows at most (11 days).
+inline constexpr int kLongestStep = 1000000;
+
+// The value of "--windows": a whole number of seconds from 1 to kLongestStep into `step`; false
+// for another word.
+std::function<bool(const std::string&)> StepOption(std::optional<int>& step);
+
 // The word of a file kind in --type and in the JSON "type": rr, ppg or txt.
 std::string_view TypeName(FileKind kind);
 

@@ -4,7 +4,6 @@
 #include "cli/options.h"
 #include "cli/print_args.h"
 
-#include <charconv>
 #include <ostream>
 #include <vector>
 
@@ -22,26 +21,6 @@ extern char** environ;
 
 namespace hrv::cli {
 
-namespace {
-
-constexpr int kLongestStep = 1000000; // seconds between windows at most (11 days), as analyze
-
-// The value of "--windows": a whole number of seconds from 1 to kLongestStep.
-std::function<bool(const std::string&)> WindowStepOption(std::optional<int>& step) {
-    return [&step](const std::string& value) {
-        int seconds = 0;
-        const char* end = value.data() + value.size();
-        const auto r = std::from_chars(value.data(), end, seconds);
-        if (r.ec != std::errc() || r.ptr != end || seconds < 1 || seconds > kLongestStep) {
-            return false;
-        }
-        step = seconds;
-        return true;
-    };
-}
-
-} // namespace
-
 std::optional<PrintOptions> ParsePrint(const Args& args, std::ostream& err) {
     PrintOptions o;
     std::vector<std::string> files;
@@ -49,8 +28,7 @@ std::optional<PrintOptions> ParsePrint(const Args& args, std::ostream& err) {
     parser.Text("--pdf", "the path of the PDF file", o.pdf)
         .Value("--type", "rr or ppg", TypeOption(o.kind))
         .Value("--correct", "none or auto", CorrectOption(o.correct))
-        .Value("--windows", "a whole number of seconds from 1 to 1000000",
-               WindowStepOption(o.windows))
+        .Value("--windows", "a whole number of seconds from 1 to 1000000", StepOption(o.windows))
         .Flag("--nonlinear", o.nonlinear);
     if (!parser.Parse(args, files)) {
         return std::nullopt;

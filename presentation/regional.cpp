@@ -1,6 +1,7 @@
 // The user's regional settings from the regional data of every locale Qt knows.
 #include "presentation/regional.h"
 
+#include "files/cp1251.h"
 #include "files/file_io.h"
 #include "presentation/regional_data.h"
 
@@ -109,24 +110,6 @@ const regional_data::Format& FormatOf(std::string_view name) {
         }
     }
     return kCFormat;
-}
-
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
 }
 
 std::string Digits(int value, std::size_t width, char32_t zero) {

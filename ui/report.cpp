@@ -109,8 +109,8 @@ ReportChartPainter ChartsFromResults(const FragmentData& f) {
     };
 }
 
-QByteArray ReportPdf(const QPageLayout& layout, int resolution, const FragmentData& f,
-                     const ReportOptions& options) {
+QByteArray PdfDocument(const QPageLayout& layout, int resolution, std::size_t pages,
+                       const PdfPagePainter& paintPage) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
@@ -123,11 +123,24 @@ QByteArray ReportPdf(const QPageLayout& layout, int resolution, const FragmentDa
         if (!painter.begin(&writer)) {
             throw PrintError(std::string(msg::kPrintFailed));
         }
-        PaintReport(painter, QRect(0, 0, writer.width(), writer.height()), f, options);
+        for (std::size_t p = 0; p < pages; ++p) {
+            if (p > 0) {
+                writer.newPage();
+            }
+            paintPage(painter, QRect(0, 0, writer.width(), writer.height()), p);
+        }
         painter.end();
     }
     buffer.close();
     return bytes;
+}
+
+QByteArray ReportPdf(const QPageLayout& layout, int resolution, const FragmentData& f,
+                     const ReportOptions& options) {
+    return PdfDocument(layout, resolution, 1,
+                       [&](QPainter& painter, const QRect& page, std::size_t) {
+                           PaintReport(painter, page, f, options);
+                       });
 }
 
 bool PrinterAvailable(const QPrinter& printer) {

@@ -5,6 +5,7 @@
 #include "analysis/fragment_data.h"
 #include "presentation/report_layout.h"
 
+#include <cstddef>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -52,6 +53,14 @@ bool PrintsToPdfFile(const QPrinter& printer);
 // piece (nothing is left of a failed write). PrintError when no printer is available or the job
 // cannot start (nothing is printed then); FileIoError when the PDF file cannot be written.
 void PrintReport(QPrinter& printer, const FragmentData& f, const ReportOptions& options);
+
+// Paints page `index` (0-based) into `page`, the printable area in device units.
+using PdfPagePainter = std::function<void(QPainter&, const QRect& page, std::size_t index)>;
+
+// A PDF document of `pages` pages of the given page layout and resolution (dots per inch), each
+// drawn by `paintPage`. PrintError when the document cannot be started.
+QByteArray PdfDocument(const QPageLayout& layout, int resolution, std::size_t pages,
+                       const PdfPagePainter& paintPage);
 
 // The page as a one-page PDF document of the given page layout and resolution (dots per inch).
 QByteArray ReportPdf(const QPageLayout& layout, int resolution, const FragmentData& f,

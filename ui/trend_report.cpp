@@ -1,18 +1,15 @@
 // The trend report drawn with the chart component.
 #include "ui/trend_report.h"
 
-#include "presentation/messages.h"
 #include "ui/chart_layer.h"
 #include "ui/report.h"
 
 #include <algorithm>
 #include <string>
 
-#include <QBuffer>
 #include <QFontMetrics>
 #include <QPageLayout>
 #include <QPainter>
-#include <QPdfWriter>
 #include <QString>
 
 namespace hrv {
@@ -66,28 +63,10 @@ void PaintTrendPage(QPainter& painter, const QRect& page, const TrendReport& rep
 }
 
 QByteArray TrendReportPdf(const QPageLayout& layout, int resolution, const TrendReport& report) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    {
-        QPdfWriter writer(&buffer);
-        writer.setResolution(resolution);
-        writer.setPageLayout(layout);
-        writer.setCreator(QStringLiteral("RVX"));
-        QPainter painter;
-        if (!painter.begin(&writer)) {
-            throw PrintError(std::string(msg::kPrintFailed));
-        }
-        for (std::size_t p = 0; p < report.pages.size(); ++p) {
-            if (p > 0) {
-                writer.newPage();
-            }
-            PaintTrendPage(painter, QRect(0, 0, writer.width(), writer.height()), report, p);
-        }
-        painter.end();
-    }
-    buffer.close();
-    return bytes;
+    return PdfDocument(layout, resolution, report.pages.size(),
+                       [&report](QPainter& painter, const QRect& page, std::size_t index) {
+                           PaintTrendPage(painter, page, report, index);
+                       });
 }
 
 } // namespace hrv
