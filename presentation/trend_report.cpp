@@ -166,8 +166,8 @@ TrendReport MakeTrendReport(const std::vector<TrendPoint>& points, const TrendOp
         }
         TrendChart c;
         c.index = info.index;
-        c.spec = TrendSpec(info.name, info.title);
-        c.spec.bottom = time;
+        c.chart = TrendSpec(info.name, info.title);
+        c.chart.bottom = time;
         std::vector<double> values;
         for (const TrendPoint& p : points) {
             if (const auto v = ValueOf(p, info.index); v && std::isfinite(*v)) {
@@ -175,11 +175,11 @@ TrendReport MakeTrendReport(const std::vector<TrendPoint>& points, const TrendOp
                 values.push_back(*v);
             }
         }
-        c.spec.left = TrendValueAxis(values, info.unit);
+        c.chart.left = TrendValueAxis(values, info.unit);
         if (c.points.size() == 1) {
             // A line needs two points: one window is drawn as a dot.
-            c.spec.kind = SeriesKind::Points;
-            c.spec.markerSize = 6;
+            c.chart.kind = SeriesKind::Points;
+            c.chart.markerSize = 6;
         }
         r.charts.push_back(std::move(c));
     }

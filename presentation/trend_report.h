@@ -34,7 +34,7 @@ enum class TrendIndex { HR, SDNN, RMSSD, DFAAlpha1, LF, HF, LFHF };
 // One chart of the report: the chart component's settings and the line of the windows' values.
 struct TrendChart {
     TrendIndex index = TrendIndex::HR;
-    ChartSpec spec;
+    ChartSpec chart;
     std::vector<ChartPoint> points; // x: start time in s; windows without a value are left out
 };
 

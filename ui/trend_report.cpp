@@ -55,7 +55,7 @@ void PaintTrendPage(QPainter& painter, const QRect& page, const TrendReport& rep
         const PageRect& r = l.charts[i];
         const TrendChart& chart = report.charts[charts[i]];
         painter.save();
-        DrawChart(painter, QRectF(r.left, r.top, r.right - r.left, r.bottom - r.top), chart.spec,
+        DrawChart(painter, QRectF(r.left, r.top, r.right - r.left, r.bottom - r.top), chart.chart,
                   chart.points);
         painter.restore();
     }

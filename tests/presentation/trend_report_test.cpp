@@ -48,15 +48,8 @@ const TrendChart* ChartOf(const TrendReport& r, TrendIndex index) {
 }
 
 TEST(TrendPoint, TakesTheWindowsIndicesAndAlpha1OnlyWhenAsked) {
-    auto f = std::make_unique<FragmentData>();
-    const std::vector<int> ticks = test::TwoBandRhythm(420, 80);
-    f->RrCount = static_cast<std::int32_t>(ticks.size());
-    for (std::size_t i = 0; i < ticks.size(); ++i) {
-        const auto v = static_cast<std::uint8_t>(ticks[i]);
-        f->RrTicks[i + 1] = v;
-        f->AnalysisSeries[i + 1] = v;
-        f->RrWords[i + 1] = static_cast<std::uint16_t>(v * 256);
-    }
+    auto f = test::NewFragment();
+    test::SetIntervals(*f, test::TwoBandRhythm(420, 80));
     ASSERT_TRUE(AnalyseFragment(*f));
     const TrendPoint plain = TrendPointOf(*f, 1234.5, false);
     EXPECT_EQ(plain.start, 1234.5);
@@ -80,14 +73,14 @@ TEST(TrendReport, OneLinePerIndexOverTheWindowsStartTimes) {
         ASSERT_EQ(r.charts.size(), nonlinear ? 7u : 6u);
         for (const TrendChart& c : r.charts) {
             for (const ChartPoint& p : c.points) {
-                EXPECT_GE(p.x, c.spec.bottom.minimum) << c.spec.title;
-                EXPECT_LE(p.x, c.spec.bottom.maximum) << c.spec.title;
-                EXPECT_GE(p.y, c.spec.left.minimum) << c.spec.title;
-                EXPECT_LE(p.y, c.spec.left.maximum) << c.spec.title;
+                EXPECT_GE(p.x, c.chart.bottom.minimum) << c.chart.title;
+                EXPECT_LE(p.x, c.chart.bottom.maximum) << c.chart.title;
+                EXPECT_GE(p.y, c.chart.left.minimum) << c.chart.title;
+                EXPECT_LE(p.y, c.chart.left.maximum) << c.chart.title;
             }
-            EXPECT_FALSE(c.spec.bottom.automatic);
-            EXPECT_FALSE(c.spec.left.automatic);
-            EXPECT_GT(c.spec.left.maximum, c.spec.left.minimum);
+            EXPECT_FALSE(c.chart.bottom.automatic);
+            EXPECT_FALSE(c.chart.left.automatic);
+            EXPECT_GT(c.chart.left.maximum, c.chart.left.minimum);
         }
         const TrendChart* rmssd = ChartOf(r, TrendIndex::RMSSD);
         ASSERT_NE(rmssd, nullptr);
