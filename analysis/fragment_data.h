@@ -116,6 +116,11 @@ struct FragmentData {
 // The process-wide fragment of the programs (zero-filled, created on first use).
 FragmentData& Fragment();
 
+// Writes every memory page of `f` once, each with the values it holds, so that the next analysis
+// does not pay for the first writes to its pages (a new process's pages, or pages shared
+// copy-on-write since the process started a child). Changes no value.
+void TouchPages(FragmentData& f);
+
 // Real to integer: nearest, ties to even (2.5 -> 2), as every conversion of the system does.
 inline std::int32_t RoundEven(double x) {
     return static_cast<std::int32_t>(std::lrint(x));

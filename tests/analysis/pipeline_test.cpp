@@ -2,6 +2,8 @@
 #include "analysis/pipeline.h"
 #include "tests/support/test_support.h"
 
+#include <memory>
+
 namespace hrv {
 namespace {
 
@@ -28,6 +30,23 @@ TEST(Pipeline, ResultsDoNotDependOnTheFragmentAnalysedBefore) {
     EXPECT_EQ(reused->Histogram, fresh->Histogram);
     EXPECT_EQ(reused->ScatterMap, fresh->ScatterMap);
     EXPECT_EQ(reused->TimeIndices.SDNN, fresh->TimeIndices.SDNN);
+}
+
+TEST(Pipeline, TouchingTheFragmentsPagesChangesNoValue) {
+    // The window writes every page of its fragment once at start-up, also after an analysis.
+    auto f = NewFragment();
+    SetIntervals(*f, test::ModulatedRhythm(85, 6, 4, 420));
+    f->CurrentFileName = "/data/a.rr";
+    ASSERT_TRUE(AnalyseFragment(*f));
+    const auto before = std::make_unique<FragmentData>(*f);
+    TouchPages(*f);
+    EXPECT_EQ(f->CurrentFileName, before->CurrentFileName);
+    EXPECT_EQ(f->RrWords, before->RrWords);
+    EXPECT_EQ(f->Rhythmogram, before->Rhythmogram);
+    EXPECT_EQ(f->ResampleBuffer, before->ResampleBuffer);
+    EXPECT_EQ(f->Spectrum.Power, before->Spectrum.Power);
+    EXPECT_EQ(f->Histogram, before->Histogram);
+    EXPECT_EQ(f->TimeIndices.SDNN, before->TimeIndices.SDNN);
 }
 
 TEST(Pipeline, ExactlyThreeHundredSecondsSucceedsAndOneTickLessChangesNoResult) {
