@@ -30,22 +30,24 @@ PROJECT = Path(__file__).resolve().parent.parent
 GNU_TIME = shutil.which("time", path="/usr/bin:/bin")
 
 
-def run_once(argv):
+def run_once(argv, rss=False):
     """Runs argv; returns (wall seconds, cpu seconds, peak RSS in MB, stdout bytes, status).
 
-    The peak resident set comes from GNU time (Debian package "time") when it is there: the
-    process's own figure from wait4 would count this Python process too, since Linux keeps the
-    largest resident set across the exec of a child made with vfork. Without it, "n/a"."""
+    With rss, the peak resident set comes from GNU time (Debian package "time") when it is there:
+    the process's own figure from wait4 would count this Python process too, since Linux keeps the
+    largest resident set across the exec of a child made with vfork. Without it, "n/a". Times are
+    taken without GNU time: starting it and then the program costs as much again as a small run."""
     out = tempfile.TemporaryFile()
     report = tempfile.NamedTemporaryFile("r", suffix=".rss")
-    wrapped = [GNU_TIME, "-q", "-f", "%M", "-o", report.name, *argv] if GNU_TIME else argv
+    wrap = rss and GNU_TIME
+    wrapped = [GNU_TIME, "-q", "-f", "%M", "-o", report.name, *argv] if wrap else argv
     start = time.perf_counter()
     proc = subprocess.Popen(wrapped, stdout=out, stderr=subprocess.DEVNULL)
     _, status, usage = os.wait4(proc.pid, 0)
     wall = time.perf_counter() - start
     proc.returncode = os.waitstatus_to_exitcode(status)
     peak = None
-    if GNU_TIME:
+    if wrap:
         text = report.read().strip().splitlines()
         peak = int(text[-1]) / 1024.0 if text else None
     report.close()
@@ -56,16 +58,15 @@ def run_once(argv):
 
 
 def measure(name, argv, runs, check=None):
-    walls, cpus, rss = [], [], []
+    walls, cpus = [], []
     for _ in range(runs):
-        wall, cpu, peak, data, status = run_once(argv)
+        wall, cpu, _, data, status = run_once(argv)
         if check is not None:
             check(data, status)
         walls.append(wall)
         cpus.append(cpu)
-        if peak is not None:
-            rss.append(peak)
-    peak = f"{max(rss):6.1f} MB" if rss else "n/a"
+    rss = run_once(argv, rss=True)[2]
+    peak = f"{rss:6.1f} MB" if rss is not None else "n/a"
     print(f"{name:44s} wall median {statistics.median(walls) * 1000:9.1f} ms"
           f" (min {min(walls) * 1000:.1f})  cpu median {statistics.median(cpus) * 1000:9.1f} ms"
           f"  peak RSS {peak}  [{runs} runs]")

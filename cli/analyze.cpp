@@ -1,11 +1,11 @@
 // rvx-cli analyze: the analysis of stored fragments as JSON Lines.
+#include "analysis/large_pages.h"
 #include "analysis/nonlinear.h"
 #include "analysis/ordered_map.h"
 #include "analysis/resampling.h"
 #include "analysis/work_pool.h"
 #include "cli/commands.h"
 #include "cli/json_writer.h"
-#include "cli/large_pages.h"
 #include "cli/options.h"
 #include "cli/result_fields.h"
 #include "cli/table_output.h"

@@ -1,10 +1,10 @@
 // _rvx: the core's analysis for Python. The rvx package (python/rvx) checks the arguments and
 // calls these functions; each returns the fields rvx-cli analyze prints, taken from the same
 // VisitResultFields, as a dict.
+#include "analysis/large_pages.h"
 #include "analysis/pipeline.h"
 #include "analysis/work_pool.h"
 #include "cli/commands.h"
-#include "cli/large_pages.h"
 #include "cli/result_fields.h"
 #include "files/file_io.h"
 #include "files/fragment_load.h"
@@ -39,9 +39,9 @@ struct Worker {
 };
 
 Worker& ThisThreadsWorker() {
-    thread_local cli::LargePagePtr<Worker> worker;
+    thread_local LargePagePtr<Worker> worker;
     if (!worker) {
-        worker = cli::MakeOnLargePages<Worker>();
+        worker = MakeOnLargePages<Worker>();
     }
     return *worker;
 }

@@ -79,6 +79,8 @@ protected:
             EXPECT_TRUE(Close(a.LFnorm, b.LFnorm, b.LF / all));
             EXPECT_TRUE(Close(a.HFnorm, b.HFnorm, b.HF / all));
             EXPECT_TRUE(Close(a.LFHF, b.LFHF, std::min(b.LF, b.HF) / all));
+            // The samples as windowed: the window's table holds the factors evaluated per sample.
+            EXPECT_EQ(fast->ResampleBuffer, literal->ResampleBuffer);
             EXPECT_EQ(fast->FragmentCount, literal->FragmentCount);
             const auto& t = fast->TimeIndices;
             const auto& u = literal->TimeIndices;

@@ -10,7 +10,7 @@
 #include <sys/mman.h>
 #endif
 
-namespace hrv::cli {
+namespace hrv {
 
 // Making a record of several megabytes touches every page of it (it is zero-filled). With 4 KB
 // pages that is over a thousand page faults, which on a virtual machine cost more than the whole
@@ -72,4 +72,4 @@ template <class T> LargePagePtr<T> MakeOnLargePages() {
 #endif
 }
 
-} // namespace hrv::cli
+} // namespace hrv
