@@ -562,19 +562,20 @@ void ChartFontGroup::Refit() {
     }
 }
 
-void DrawChart(QPainter& painter, const QRectF& rect, const ChartSpec& definition,
-               const std::vector<ChartPoint>& points) {
-    if (rect.width() <= 0 || rect.height() <= 0) {
-        return;
-    }
-    // Lay the chart out at the size it would have on a screen of the same physical size, so
-    // that fonts and pens keep their proportions on a printer page.
+namespace {
+
+// The scale from the logical size a chart is laid out at to `painter`'s device: the size it would
+// have on a screen of the same physical size, so that fonts and pens keep their proportions on a
+// printer page.
+double DeviceScale(const QPainter& painter) {
     const QPaintDevice* device = painter.device();
     const double dpi = device != nullptr ? device->logicalDpiX() : kScreenDpi;
-    const double scale = std::max(1.0, dpi / kScreenDpi);
-    const QSizeF logical(rect.width() / scale, rect.height() / scale);
+    return std::max(1.0, dpi / kScreenDpi);
+}
 
-    QGraphicsScene scene;
+// The chart of `definition` with `points` in `scene`, laid out at `logical` size.
+QChart& LayOutChart(QGraphicsScene& scene, const ChartSpec& definition,
+                    const std::vector<ChartPoint>& points, const QSizeF& logical) {
     auto* chart = new QChart; // owned by the scene
     scene.addItem(chart);
     ConfigureChart(*chart, definition);
@@ -583,7 +584,43 @@ void DrawChart(QPainter& painter, const QRectF& rect, const ChartSpec& definitio
     chart->setGeometry(QRectF(QPointF(0, 0), logical));
     chart->layout()->activate();
     scene.setSceneRect(QRectF(QPointF(0, 0), logical));
+    return *chart;
+}
+
+} // namespace
+
+double ChartPlotLeft(const QPainter& painter, const QRectF& rect, const ChartSpec& definition,
+                     const std::vector<ChartPoint>& points) {
+    if (rect.width() <= 0 || rect.height() <= 0) {
+        return 0;
+    }
+    const double scale = DeviceScale(painter);
+    QGraphicsScene scene;
+    const QChart& chart =
+        LayOutChart(scene, definition, points, QSizeF(rect.width(), rect.height()) / scale);
+    return chart.plotArea().left() * scale;
+}
+
+QRectF DrawChart(QPainter& painter, const QRectF& rect, const ChartSpec& definition,
+                 const std::vector<ChartPoint>& points, double plotLeft) {
+    if (rect.width() <= 0 || rect.height() <= 0) {
+        return {};
+    }
+    const double scale = DeviceScale(painter);
+    const QSizeF logical = QSizeF(rect.width(), rect.height()) / scale;
+    QGraphicsScene scene;
+    QChart& chart = LayOutChart(scene, definition, points, logical);
+    QRectF area = chart.plotArea();
+    if (plotLeft / scale > area.left()) {
+        area.setLeft(plotLeft / scale);
+        chart.setPlotArea(area);
+        chart.layout()->invalidate(); // the axes are placed anew around the area
+        chart.layout()->activate();
+    }
     scene.render(&painter, rect, QRectF(QPointF(0, 0), logical), Qt::IgnoreAspectRatio);
+    area = chart.plotArea();
+    return {rect.left() + area.left() * scale, rect.top() + area.top() * scale,
+            area.width() * scale, area.height() * scale};
 }
 
 } // namespace hrv

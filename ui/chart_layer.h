@@ -98,9 +98,16 @@ private:
     std::vector<ChartWidget*> charts_;
 };
 
-// Draws a chart with these settings and points into `rect` of `painter`'s device.
-void DrawChart(QPainter& painter, const QRectF& rect, const ChartSpec& definition,
-               const std::vector<ChartPoint>& points);
+// Draws a chart with these settings and points into `rect` of `painter`'s device; its plot area
+// starts `plotLeft` device units from the left of `rect` when its own labels leave it further
+// left. Gives the plot area as drawn, in device units.
+QRectF DrawChart(QPainter& painter, const QRectF& rect, const ChartSpec& definition,
+                 const std::vector<ChartPoint>& points, double plotLeft = 0);
+
+// Where DrawChart would start the chart's plot area, in device units from the left of `rect`:
+// charts drawn one above the other align their plot areas on the largest of these.
+double ChartPlotLeft(const QPainter& painter, const QRectF& rect, const ChartSpec& definition,
+                     const std::vector<ChartPoint>& points);
 
 QColor ToQColor(Rgb c);
 Rgb ToRgb(const QColor& c);

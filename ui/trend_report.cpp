@@ -51,12 +51,21 @@ void PaintTrendPage(QPainter& painter, const QRect& page, const TrendReport& rep
         DrawLine(painter, l.right - metrics.horizontalAdvance(text), l.identificationY, text);
     }
     DrawLine(painter, l.x0, l.windowsY, Text(report.windowsLine));
-    for (std::size_t i = 0; i < charts.size(); ++i) {
+    // The charts share their time axis: their plot areas start at the same x, that of the chart
+    // with the widest value labels.
+    const auto rectOf = [&l](std::size_t i) {
         const PageRect& r = l.charts[i];
+        return QRectF(r.left, r.top, r.right - r.left, r.bottom - r.top);
+    };
+    double plotLeft = 0;
+    for (std::size_t i = 0; i < charts.size(); ++i) {
+        const TrendChart& chart = report.charts[charts[i]];
+        plotLeft = std::max(plotLeft, ChartPlotLeft(painter, rectOf(i), chart.chart, chart.points));
+    }
+    for (std::size_t i = 0; i < charts.size(); ++i) {
         const TrendChart& chart = report.charts[charts[i]];
         painter.save();
-        DrawChart(painter, QRectF(r.left, r.top, r.right - r.left, r.bottom - r.top), chart.chart,
-                  chart.points);
+        DrawChart(painter, rectOf(i), chart.chart, chart.points, plotLeft);
         painter.restore();
     }
     painter.restore();

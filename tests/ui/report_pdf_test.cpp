@@ -2,10 +2,13 @@
 #include "analysis/pipeline.h"
 #include "files/file_io.h"
 #include "presentation/messages.h"
+#include "presentation/trend_report.h"
 #include "tests/support/pdf_text.h"
 #include "tests/support/test_support.h"
+#include "ui/chart_layer.h"
 #include "ui/report.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 
@@ -146,6 +149,63 @@ TEST(PaintReport, ChartsGoToTheirRectanglesOnThePage) {
         EXPECT_EQ(drawn[i].first, static_cast<ReportChart>(i));
         EXPECT_EQ(drawn[i].second, expected[i]) << "chart " << i;
     }
+}
+
+// The first column from the left that differs from the chart's background (its colour at the left
+// edge) over most of the height of `area` in `image`: the plot area's left grid line or axis.
+int FirstVerticalLine(const QImage& image, const QRectF& area) {
+    const QRgb background = image.pixel(0, static_cast<int>(area.center().y()));
+    for (int x = 0; x < image.width(); ++x) {
+        int drawn = 0;
+        for (int y = static_cast<int>(area.top()) + 1; y < static_cast<int>(area.bottom()); ++y) {
+            drawn += image.pixel(x, y) != background ? 1 : 0;
+        }
+        if (drawn > area.height() * 0.8) {
+            return x;
+        }
+    }
+    return -1;
+}
+
+TEST(PaintTrendPage, ChartsAlignTheirPlotAreasAndAxesOnTheWidestLabels) {
+    std::vector<TrendPoint> points(40);
+    for (int i = 0; i < 40; ++i) {
+        TrendPoint& p = points[static_cast<std::size_t>(i)];
+        p.start = i * 300.0;
+        p.HR = 70;
+        p.SDNN = 50;
+        p.RMSSD = 40;
+        p.LF = 20000.0 + 100 * i;
+        p.HF = 3000;
+        p.LFHF = 2 + 0.1 * i;
+    }
+    TrendOptions options;
+    options.step = 300;
+    const TrendReport report = MakeTrendReport(points, options);
+    std::vector<int> lines;
+    std::vector<double> lefts;
+    for (const TrendIndex index : {TrendIndex::LF, TrendIndex::LFHF}) {
+        const auto chart = std::find_if(report.charts.begin(), report.charts.end(),
+                                        [index](const TrendChart& c) { return c.index == index; });
+        ASSERT_NE(chart, report.charts.end());
+        QImage image(900, 300, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        const QRectF rect(0, 0, 900, 300);
+        // LF's labels (20,000) are wider than those of LF/HF (2): LF/HF moves to LF's place.
+        lefts.push_back(ChartPlotLeft(painter, rect, chart->chart, chart->points));
+        const QRectF area = DrawChart(painter, rect, chart->chart, chart->points, 0.0);
+        const QRectF aligned = DrawChart(painter, rect, chart->chart, chart->points, lefts[0]);
+        EXPECT_DOUBLE_EQ(area.left(), lefts.back());
+        EXPECT_DOUBLE_EQ(aligned.left(), std::max(lefts[0], lefts.back()));
+        EXPECT_DOUBLE_EQ(aligned.right(), area.right());
+        image.fill(Qt::white);
+        DrawChart(painter, rect, chart->chart, chart->points, lefts[0]);
+        lines.push_back(FirstVerticalLine(image, aligned));
+    }
+    EXPECT_GT(lefts[0], lefts[1] + 5);
+    EXPECT_NEAR(lines[0], lefts[0], 1.5);
+    EXPECT_EQ(lines[1], lines[0]); // the grid and the axis moved with the area
 }
 
 TEST(PaintReport, LeftOutIdentificationKeepsItsSpace) {
