@@ -168,10 +168,11 @@ namespace {
 void Evaluate(FragmentData& f, const ProgressFn& progress, bool direct) {
     ClearUpperVectorState();
     // On a large page: a table of 240 KB on 4 KB pages costs some sixty page faults in a new
-    // process, more than its cosines on a virtual machine.
-    static const LargePagePtr<WindowTable> window = MakeOnLargePages<WindowTable>();
+    // process, more than its cosines on a virtual machine. Kept to the end of the process, as
+    // static storage is, for analyses still running while it exits.
+    static const WindowTable& window = *MakeOnLargePages<WindowTable>().release();
     double* x = f.ResampleBuffer.data();
-    RemoveMeanAndWindow(x, [](int j) { return window->factor[static_cast<std::size_t>(j)]; });
+    RemoveMeanAndWindow(x, [](int j) { return window.factor[static_cast<std::size_t>(j)]; });
 
     // Bins 1..150 in groups of as many bins as the path's vectors hold; each group is one task.
     // The lanes past bin 150 of the last group repeat bin 150 and are dropped.
