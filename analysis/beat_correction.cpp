@@ -103,15 +103,112 @@ struct PassResult {
     std::vector<Artefact> artefacts;
 };
 
-// The q-quantile of v (nearest rank, q in 0..1); 0 when v is empty. Reorders v.
+// The nearest rank of the q-quantile (q in 0..1) among `size` values, from 0.
+std::size_t RankOf(double q, std::size_t size) {
+    return static_cast<std::size_t>(q * static_cast<double>(size - 1) + 0.5);
+}
+
+// The q-quantile of v (nearest rank); 0 when v is empty. Reorders v.
 double Quantile(std::vector<double>& v, double q) {
     if (v.empty()) {
         return 0;
     }
-    const auto at = static_cast<std::ptrdiff_t>(q * static_cast<double>(v.size() - 1) + 0.5);
+    const auto at = static_cast<std::ptrdiff_t>(RankOf(q, v.size()));
     std::nth_element(v.begin(), v.begin() + at, v.end());
     return v[static_cast<std::size_t>(at)];
 }
+
+// The values at or above 0 among those within `half` places of a position that only moves
+// forward, kept in order as it moves: a quantile is then read off instead of selected afresh
+// at every position, and it is the same value.
+class SlidingWindow {
+public:
+    SlidingWindow(const std::vector<double>& values, int half)
+        : values_(values), half_(static_cast<std::size_t>(half)) {
+        sorted_.reserve(2 * half_ + 1);
+        merged_.reserve(2 * half_ + 1);
+    }
+
+    // Centres the window on `at`, at or after the place it had: the values that leave and those
+    // that come in are sorted, and one pass merges them with the ones that stay.
+    void MoveTo(std::size_t at) {
+        const std::size_t lo = at > half_ ? at - half_ : 0;
+        const std::size_t hi = std::min(values_.size(), at + half_ + 1);
+        Take(begin_, std::min(lo, end_), leaving_);
+        Take(std::max(end_, lo), hi, coming_);
+        begin_ = lo;
+        end_ = std::max(end_, hi);
+        if (leaving_.empty() && coming_.empty()) {
+            return;
+        }
+        merged_.clear();
+        std::size_t in = 0;
+        std::size_t out = 0;
+        for (const double v : sorted_) {
+            if (out < leaving_.size() && v == leaving_[out]) {
+                ++out;
+                continue;
+            }
+            for (; in < coming_.size() && coming_[in] < v; ++in) {
+                merged_.push_back(coming_[in]);
+            }
+            merged_.push_back(v);
+        }
+        merged_.insert(merged_.end(), coming_.begin() + static_cast<std::ptrdiff_t>(in),
+                       coming_.end());
+        sorted_.swap(merged_);
+    }
+
+    std::size_t Size() const { return sorted_.size(); }
+
+    // As Quantile over the window's values.
+    double Quantile(double q) const {
+        return sorted_.empty() ? 0 : sorted_[RankOf(q, sorted_.size())];
+    }
+
+    // The median of the window's distances |v - level|: the distances grow outwards from
+    // `level` on either side, so the two sides are merged up to the median's rank.
+    double MedianDistance(double level) const {
+        if (sorted_.empty()) {
+            return 0;
+        }
+        const std::size_t n = sorted_.size();
+        const std::size_t rank = RankOf(0.5, n);
+        auto right = static_cast<std::size_t>(
+            std::lower_bound(sorted_.begin(), sorted_.end(), level) - sorted_.begin());
+        std::size_t left = right; // the values below level are sorted_[0..left)
+        double d = 0;
+        for (std::size_t taken = 0; taken <= rank; ++taken) {
+            if (left > 0 && (right == n || level - sorted_[left - 1] <= sorted_[right] - level)) {
+                d = level - sorted_[--left];
+            } else {
+                d = sorted_[right++] - level;
+            }
+        }
+        return d;
+    }
+
+private:
+    // The values at or above 0 of values_[from..to), sorted, into `v`.
+    void Take(std::size_t from, std::size_t to, std::vector<double>& v) const {
+        v.clear();
+        for (std::size_t i = from; i < to; ++i) {
+            if (values_[i] >= 0) {
+                v.push_back(values_[i]);
+            }
+        }
+        std::sort(v.begin(), v.end());
+    }
+
+    const std::vector<double>& values_;
+    std::size_t half_;
+    std::size_t begin_ = 0; // values_[begin_..end_) are in the window
+    std::size_t end_ = 0;
+    std::vector<double> sorted_;
+    std::vector<double> merged_;
+    std::vector<double> leaving_;
+    std::vector<double> coming_;
+};
 
 double Median(std::vector<double>& v) {
     return Quantile(v, 0.5);
@@ -145,14 +242,21 @@ bool PlaceBeats(double total, int parts, double a, double b, double* x) {
 
 class Corrector {
 public:
-    Corrector(const std::vector<std::int64_t>& times, const Tuning& tuning)
-        : T_(times), n_(static_cast<int>(times.size()) - 1), k_(tuning) {}
+    explicit Corrector(const std::vector<std::int64_t>& times)
+        : T_(times), n_(static_cast<int>(times.size()) - 1), at_(static_cast<std::size_t>(n_) + 1) {
+        for (int j = 0; j <= n_; ++j) {
+            Beat& b = at_[static_cast<std::size_t>(j)];
+            b.time = static_cast<double>(T_[j]);
+            b.next = j < n_ ? static_cast<double>(R(j)) : 0.0;
+        }
+    }
 
     // The statistics from the input alone: one spread for the whole series, the level over a
     // window of input intervals, the jitter that a move is measured against not yet known.
     void ScalesFromInput() {
         std::vector<double> values(static_cast<std::size_t>(n_));
         std::vector<double> diffs;
+        diffs.reserve(static_cast<std::size_t>(n_));
         for (int i = 0; i < n_; ++i) {
             values[static_cast<std::size_t>(i)] = static_cast<double>(R(i));
             if (i > 0) {
@@ -161,8 +265,10 @@ public:
         }
         const double spread = std::max(k_.minSpread, Median(diffs));
         const std::vector<std::uint8_t> none(static_cast<std::size_t>(n_), 0);
-        spread_.assign(static_cast<std::size_t>(n_) + 1, spread);
-        jitter_.assign(static_cast<std::size_t>(n_) + 1, 1.0);
+        for (Beat& b : at_) {
+            b.spread = spread;
+            b.jitter = 1.0;
+        }
         FillLevels(values, none, spread);
     }
 
@@ -178,6 +284,7 @@ public:
         std::vector<double> diff(m, -1.0);
         std::vector<double> offset(m, -1.0);
         std::vector<double> all;
+        all.reserve(m);
         for (std::size_t i = 1; i < m; ++i) {
             if (p.marks[i] == 0 && p.marks[i - 1] == 0) {
                 diff[i] = std::fabs(values[i] - values[i - 1]);
@@ -194,19 +301,23 @@ public:
             }
         }
         const double jitter = Quantile(all, k_.jitterQuantile);
-        spread_.assign(static_cast<std::size_t>(n_) + 1, spread);
-        jitter_.assign(static_cast<std::size_t>(n_) + 1, 1.0);
+        for (Beat& b : at_) {
+            b.spread = spread;
+            b.jitter = 1.0;
+        }
         FillLevels(values, p.marks, spread);
-        std::vector<double> w;
+        SlidingWindow diffs(diff, k_.window);
+        SlidingWindow offsets(offset, k_.jitterWindow);
         ForEachWindow(values, [&](int j, std::size_t at) {
-            WindowValues(diff, at, k_.window, w);
+            diffs.MoveTo(at);
             const double local =
-                w.size() >= kMinWindow ? std::max(k_.minSpread, Median(w)) : spread;
-            WindowValues(offset, at, k_.jitterWindow, w);
+                diffs.Size() >= kMinWindow ? std::max(k_.minSpread, diffs.Quantile(0.5)) : spread;
+            offsets.MoveTo(at);
             const double displaced =
-                w.size() >= 2 * kMinWindow ? Quantile(w, k_.jitterQuantile) : jitter;
-            spread_[static_cast<std::size_t>(j)] = local;
-            jitter_[static_cast<std::size_t>(j)] = displaced / local;
+                offsets.Size() >= 2 * kMinWindow ? offsets.Quantile(k_.jitterQuantile) : jitter;
+            Beat& b = at_[static_cast<std::size_t>(j)];
+            b.spread = local;
+            b.jitter = displaced / local;
         });
     }
 
@@ -216,14 +327,17 @@ public:
         out.beats.assign(1, 0.0);
         out.marks.clear();
         out.artefacts.clear();
+        out.beats.reserve(static_cast<std::size_t>(n_) + 1);
+        out.marks.reserve(static_cast<std::size_t>(n_));
         State s{0.0, 1, Level(0)};
         std::uint8_t pending = 0; // the mark a moved or dropped beat leaves on the next interval
         while (s.j <= n_) {
-            const Decision d = Decide(s);
+            const Here h = At(s);
+            const Decision d = Decide(s, h);
             Emit e;
             State next;
             double cost = 0;
-            Apply(s, d, next, cost, &e); // the decision was tried: it applies
+            Apply(s, h, d, next, cost, &e); // the decision was tried: it applies
             ArtefactKind kind = ArtefactKind::Long;
             switch (d.op) {
             case Op::Keep:
@@ -264,8 +378,21 @@ public:
     void ReplaceNoise(PassResult& p) const {
         std::vector<double> around;
         std::vector<double> x;
-        std::vector<double> beats;
+        // The series as corrected so far: p's intervals before `copied` with the stretches
+        // among them replaced. p itself is read as it was; its artefacts from `from` on may still
+        // fall in a stretch (they are in order of time).
+        std::vector<double> beats{p.beats[0]};
         std::vector<std::uint8_t> marks;
+        beats.reserve(p.beats.size());
+        marks.reserve(p.marks.size());
+        std::size_t copied = 0;
+        std::size_t from = 0;
+        const auto copyTo = [&](std::size_t upto) {
+            for (; copied < upto; ++copied) {
+                marks.push_back(p.marks[copied]);
+                beats.push_back(p.beats[copied + 1]);
+            }
+        };
         std::size_t i = 0;
         while (i < p.marks.size()) {
             if (p.marks[i] == 0) {
@@ -286,25 +413,32 @@ public:
             i = last + 1;
             const double start = p.beats[first];
             const double end = p.beats[last + 1];
+            while (from < p.artefacts.size() &&
+                   static_cast<double>(T_[static_cast<std::size_t>(p.artefacts[from].index) + 1]) <=
+                       start) {
+                ++from;
+            }
             int count = 0;
             unsigned classes = 0;
-            for (const Artefact& a : p.artefacts) {
-                const auto k = static_cast<std::size_t>(a.index);
-                if (static_cast<double>(T_[k + 1]) > start && static_cast<double>(T_[k]) < end) {
-                    ++count;
-                    classes |= a.kind == ArtefactKind::Missed  ? 1u
-                               : a.kind == ArtefactKind::Extra ? 2u
-                                                               : 4u;
+            for (std::size_t a = from; a < p.artefacts.size(); ++a) {
+                const Artefact& artefact = p.artefacts[a];
+                if (static_cast<double>(T_[static_cast<std::size_t>(artefact.index)]) >= end) {
+                    break;
                 }
+                ++count;
+                classes |= artefact.kind == ArtefactKind::Missed  ? 1u
+                           : artefact.kind == ArtefactKind::Extra ? 2u
+                                                                  : 4u;
             }
             if (count < k_.noiseCount) {
                 continue;
             }
+            copyTo(first);
             around.clear();
-            for (std::size_t k = first, taken = 0;
+            for (std::size_t k = marks.size(), taken = 0;
                  k-- > 0 && taken < static_cast<std::size_t>(k_.noiseLevelBeats);) {
-                if (p.marks[k] == 0) {
-                    around.push_back(p.beats[k + 1] - p.beats[k]);
+                if (marks[k] == 0) {
+                    around.push_back(beats[k + 1] - beats[k]);
                     ++taken;
                 }
             }
@@ -327,7 +461,7 @@ public:
             if (!mixed && (parts == had || fits)) {
                 continue;
             }
-            const double before = first > 0 ? p.beats[first] - p.beats[first - 1] : level;
+            const double before = first > 0 ? beats.back() - beats[beats.size() - 2] : level;
             const double after =
                 last + 1 < p.marks.size() ? p.beats[last + 2] - p.beats[last + 1] : level;
             x.resize(static_cast<std::size_t>(parts));
@@ -336,22 +470,18 @@ public:
             }
             const auto mark =
                 static_cast<std::uint8_t>(parts > had ? ArtefactKind::Long : ArtefactKind::Short);
-            const auto firstAt = static_cast<std::ptrdiff_t>(first);
-            const auto lastAt = static_cast<std::ptrdiff_t>(last);
-            beats.assign(p.beats.begin(), p.beats.begin() + firstAt + 1);
-            marks.assign(p.marks.begin(), p.marks.begin() + firstAt);
             double t = start;
             for (int q = 0; q + 1 < parts; ++q) {
                 t += x[static_cast<std::size_t>(q)];
                 beats.push_back(t);
             }
+            beats.push_back(end);
             marks.insert(marks.end(), static_cast<std::size_t>(parts), mark);
-            beats.insert(beats.end(), p.beats.begin() + lastAt + 1, p.beats.end());
-            marks.insert(marks.end(), p.marks.begin() + lastAt + 1, p.marks.end());
-            i = first + static_cast<std::size_t>(parts);
-            p.beats.swap(beats);
-            p.marks.swap(marks);
+            copied = last + 1;
         }
+        copyTo(p.marks.size());
+        p.beats.swap(beats);
+        p.marks.swap(marks);
     }
 
 private:
@@ -361,14 +491,33 @@ private:
         double a = 0;         // the last corrected interval
         bool dropped = false; // the beat before j was dropped
     };
+    // An input beat: its time, the input interval from it to the next, and the statistics around
+    // it: the spread of successive differences, the level and its spread (ticks), and the jitter
+    // of beat places (in spreads).
+    struct Beat {
+        double time = 0;
+        double next = 0; // 0 at the last beat
+        double spread = 0;
+        double level = 0;
+        double levelSpread = 0;
+        double jitter = 0;
+    };
     struct Emit {
-        std::array<double, kMaxParts> x{};
+        std::array<double, kMaxParts> x; // the first `count` are set
         int count = 0;
     };
 
     std::int64_t R(int i) const { return T_[i + 1] - T_[i]; } // input interval i (0-based)
-    double Time(int j) const { return static_cast<double>(T_[j]); }
-    double Level(int j) const { return level_[static_cast<std::size_t>(std::min(j, n_))]; }
+    double Time(int j) const { return at_[static_cast<std::size_t>(j)].time; }
+    double Level(int j) const { return at_[static_cast<std::size_t>(std::min(j, n_))].level; }
+
+    // Beat j with the statistics of `from` (the beats between two windows take the one before).
+    Beat WithStats(int j, Beat from) const {
+        const Beat& b = at_[static_cast<std::size_t>(j)];
+        from.time = b.time;
+        from.next = b.next;
+        return from;
+    }
 
     // Calls f(j, at) at every kStatStride-th input beat j, with `at` the interval of `values`
     // (laid end to end from 0) that holds it; the beats in between take the statistics of the
@@ -384,11 +533,8 @@ private:
             if (j % kStatStride == 0) {
                 f(j, at);
             } else {
-                const auto jj = static_cast<std::size_t>(j);
-                spread_[jj] = spread_[jj - 1];
-                level_[jj] = level_[jj - 1];
-                levelSpread_[jj] = levelSpread_[jj - 1];
-                jitter_[jj] = jitter_[jj - 1];
+                at_[static_cast<std::size_t>(j)] =
+                    WithStats(j, at_[static_cast<std::size_t>(j - 1)]);
             }
         }
     }
@@ -411,53 +557,98 @@ private:
     // the window around each input beat.
     void FillLevels(const std::vector<double>& values, const std::vector<std::uint8_t>& marks,
                     double spread) {
-        level_.assign(static_cast<std::size_t>(n_) + 1, 0);
-        levelSpread_.assign(static_cast<std::size_t>(n_) + 1, spread);
+        for (Beat& b : at_) {
+            b.level = 0;
+            b.levelSpread = spread;
+        }
         std::vector<double> kept(values);
         for (std::size_t i = 0; i < kept.size(); ++i) {
             if (marks[i] != 0) {
                 kept[i] = -1;
             }
         }
+        SlidingWindow window(kept, k_.window);
         std::vector<double> w;
         ForEachWindow(values, [&](int j, std::size_t at) {
-            WindowValues(kept, at, k_.window, w);
-            if (w.size() < kMinWindow) {
+            window.MoveTo(at);
+            double level = 0;
+            double distance = 0;
+            if (window.Size() >= kMinWindow) {
+                level = window.Quantile(0.5);
+                distance = window.MedianDistance(level);
+            } else { // too few unmarked intervals: all of them
                 WindowValues(values, at, k_.window, w);
+                level = Median(w);
+                for (double& v : w) {
+                    v = std::fabs(v - level);
+                }
+                distance = Median(w);
             }
-            const double level = Median(w);
-            for (double& v : w) {
-                v = std::fabs(v - level);
-            }
-            level_[static_cast<std::size_t>(j)] = level;
-            levelSpread_[static_cast<std::size_t>(j)] = std::max(spread, Median(w));
+            Beat& b = at_[static_cast<std::size_t>(j)];
+            b.level = level;
+            b.levelSpread = std::max(spread, distance);
         });
     }
 
-    // Cost of an interval x that follows `prev` at input beat j. An interval a correction made
-    // is held closer to the level than one given.
-    double Cost(double x, double prev, int j, bool made) const {
-        const auto jj = static_cast<std::size_t>(j);
-        return Rho((x - prev) / spread_[jj], k_.knee) +
-               (made ? k_.levelWeightMade : k_.levelWeight) *
-                   Rho((x - level_[jj]) / levelSpread_[jj], k_.knee);
+    // What every decision at state s reads: beat j, the time of beat j + 1 and the input
+    // interval after it (when there are), and the interval from the last corrected beat to beat
+    // j. Taken once per state, field by field (a copy of whole structures costs more in the
+    // sanitized builds).
+    struct Here {
+        double time = 0;
+        double next = 0;
+        double spread = 0;
+        double level = 0;
+        double levelSpread = 0;
+        double jitter = 0;
+        double afterTime = 0;
+        double afterNext = 0;
+        double x1 = 0;
+    };
+    Here At(const State& s) const {
+        Here h;
+        const Beat& b = at_[static_cast<std::size_t>(s.j)];
+        h.time = b.time;
+        h.next = b.next;
+        h.spread = b.spread;
+        h.level = b.level;
+        h.levelSpread = b.levelSpread;
+        h.jitter = b.jitter;
+        if (s.j < n_) {
+            const Beat& after = at_[static_cast<std::size_t>(s.j + 1)];
+            h.afterTime = after.time;
+            h.afterNext = after.next;
+        }
+        h.x1 = h.time - s.t;
+        return h;
     }
 
-    // The next raw interval as a neighbour for placing beats: kept within a few spreads of `a`.
-    double RightNeighbour(int i, double a, double spread) const {
-        if (i >= n_) {
+    // Cost of an interval x that follows `prev` where the spread of successive differences, the
+    // level and its spread are as given. An interval a correction made is held closer to the
+    // level than one given.
+    double Cost(double x, double prev, double spread, double level, double levelSpread,
+                bool made) const {
+        return Rho((x - prev) / spread, k_.knee) + (made ? k_.levelWeightMade : k_.levelWeight) *
+                                                       Rho((x - level) / levelSpread, k_.knee);
+    }
+
+    // The next raw interval (when `given`) as a neighbour for placing beats: kept within a few
+    // spreads of `a`.
+    double RightNeighbour(bool given, double raw, double a, double spread) const {
+        if (!given) {
             return a;
         }
         const double limit = k_.rightClamp * spread;
-        return std::clamp(static_cast<double>(R(i)), a - limit, a + limit);
+        return std::clamp(raw, a - limit, a + limit);
     }
 
-    // Applies decision d at state s: the intervals it gives, the next state and their cost
-    // (penalty aside). False when the decision cannot be taken there.
-    bool Apply(const State& s, const Decision& d, State& next, double& cost, Emit* out) const {
+    // Applies decision d at state s (seen as h): the intervals it gives, the next state and
+    // their cost (penalty aside). False when the decision cannot be taken there.
+    bool Apply(const State& s, const Here& h, const Decision& d, State& next, double& cost,
+               Emit* out) const {
         const int j = s.j;
-        const double spread = spread_[static_cast<std::size_t>(j)];
-        const double x1 = Time(j) - s.t;
+        const double spread = h.spread;
+        const double x1 = h.x1;
         Emit local;
         Emit& e = out != nullptr ? *out : local;
         e.count = 0;
@@ -466,10 +657,10 @@ private:
         case Op::Keep:
             e.x[0] = x1;
             e.count = 1;
-            next = {Time(j), j + 1, x1};
+            next = {h.time, j + 1, x1};
             break;
         case Op::Drop:
-            if (j >= n_ || Time(j + 1) - s.t > 255) {
+            if (j >= n_ || h.afterTime - s.t > 255) {
                 return false;
             }
             next = {s.t, j + 1, s.a, true};
@@ -478,8 +669,8 @@ private:
             if (j >= n_) {
                 return false;
             }
-            const double total = Time(j + 1) - s.t;
-            const double b = RightNeighbour(j + 1, s.a, spread);
+            const double total = h.afterTime - s.t;
+            const double b = RightNeighbour(j + 1 < n_, h.afterNext, s.a, spread);
             const double lo = std::max(kMinPart, total - kMaxPart);
             const double hi = std::min(total - kMinPart, kMaxPart);
             if (!(lo <= hi)) {
@@ -493,73 +684,72 @@ private:
             break;
         }
         case Op::Insert: {
-            const double b = RightNeighbour(j, s.a, spread);
+            const double b = RightNeighbour(j < n_, h.next, s.a, spread);
             if (d.parts < 2 || d.parts > kMaxParts ||
                 !PlaceBeats(x1, d.parts, s.a, b, e.x.data())) {
                 return false;
             }
             e.count = d.parts;
-            next = {Time(j), j + 1, e.x[static_cast<std::size_t>(d.parts - 1)]};
+            next = {h.time, j + 1, e.x[static_cast<std::size_t>(d.parts - 1)]};
             break;
         }
         }
         double prev = s.a;
         for (int p = 0; p < e.count; ++p) {
             const double x = e.x[static_cast<std::size_t>(p)];
-            cost += Cost(x, prev, j, d.op != Op::Keep);
+            cost += Cost(x, prev, h.spread, h.level, h.levelSpread, d.op != Op::Keep);
             prev = x;
         }
         return true;
     }
 
-    double MovePenalty(const State& s) const {
-        const auto jj = static_cast<std::size_t>(s.j);
-        double p = k_.penaltyMove * jitter_[jj];
+    double MovePenalty(const State& s, const Here& h) const {
+        double p = k_.penaltyMove * h.jitter;
         if (s.j < n_) {
             // A moved beat leaves the sum of its two intervals as it was: a true one's sum
             // matches the intervals around the pair.
-            const double pair = Time(s.j + 1) - s.t;
-            const double after = s.j + 1 < n_ ? static_cast<double>(R(s.j + 1)) : s.a;
-            p += k_.pairWeight * std::fabs(pair - s.a - after) / spread_[jj];
+            const double pair = h.afterTime - s.t;
+            const double after = s.j + 1 < n_ ? h.afterNext : s.a;
+            p += k_.pairWeight * std::fabs(pair - s.a - after) / h.spread;
         }
         return p;
     }
 
-    double Penalty(const State& s, const Decision& d) const {
+    double Penalty(const State& s, const Here& h, const Decision& d) const {
         switch (d.op) {
         case Op::Keep:
             return 0;
         case Op::Drop:
             return k_.penaltyDrop;
         case Op::Move:
-            return MovePenalty(s);
+            return MovePenalty(s, h);
         case Op::Insert:
             // After a dropped beat an insertion moves a beat: it costs at least a move.
             return k_.penaltyInsert * (d.parts - 1) +
-                   (s.dropped ? std::max(0.0, MovePenalty(s) - k_.penaltyDrop) : 0.0);
+                   (s.dropped ? std::max(0.0, MovePenalty(s, h) - k_.penaltyDrop) : 0.0);
         }
         return 0;
     }
 
     // The interval beats are inserted against: between the last one and the level.
-    double InsertReference(const State& s) const { return 0.5 * (s.a + Level(s.j)); }
+    static double InsertReference(const State& s, const Here& h) { return 0.5 * (s.a + h.level); }
 
     // Only an interval at least half as long again as the reference may hold a missed beat.
-    bool CanInsert(const State& s) const {
-        const double ref = InsertReference(s);
-        return ref > 0 && Time(s.j) - s.t >= 1.5 * ref;
+    static bool CanInsert(const State& s, const Here& h) {
+        const double ref = InsertReference(s, h);
+        return ref > 0 && h.x1 >= 1.5 * ref;
     }
 
     // The decisions worth trying at state s.
-    int Candidates(const State& s, std::array<Decision, 8>& c) const {
+    int Candidates(const State& s, const Here& h, std::array<Decision, 8>& c) const {
         int count = 0;
         c[static_cast<std::size_t>(count++)] = {Op::Keep, 1};
         if (s.j < n_) {
             c[static_cast<std::size_t>(count++)] = {Op::Drop, 1};
             c[static_cast<std::size_t>(count++)] = {Op::Move, 1};
         }
-        if (CanInsert(s)) {
-            const double fits = (Time(s.j) - s.t) / InsertReference(s);
+        if (CanInsert(s, h)) {
+            const double fits = h.x1 / InsertReference(s, h);
             const int m =
                 fits < kMaxParts + 2 ? static_cast<int>(std::lround(fits)) : kMaxParts + 2;
             for (int p = std::max(2, m - 1); p <= std::min(kMaxParts, m + 1); ++p) {
@@ -571,7 +761,11 @@ private:
 
     // The cost of the interval that follows s when it is kept.
     double KeepCost(const State& s) const {
-        return s.j > n_ ? 0.0 : Cost(Time(s.j) - s.t, s.a, s.j, false);
+        if (s.j > n_) {
+            return 0.0;
+        }
+        const Beat& b = at_[static_cast<std::size_t>(s.j)];
+        return Cost(b.time - s.t, s.a, b.spread, b.level, b.levelSpread, false);
     }
 
     // The cost at the end of the horizon: the best single decision for the next beat, so that a
@@ -582,15 +776,16 @@ private:
         if (s.j > n_) {
             return 0;
         }
+        const Here h = At(s);
         std::array<Decision, 8> c;
-        const int count = Candidates(s, c);
+        const int count = Candidates(s, h, c);
         double best = bound;
         for (int i = 0; i < count; ++i) {
             const Decision& d = c[static_cast<std::size_t>(i)];
-            const double penalty = Penalty(s, d);
+            const double penalty = Penalty(s, h, d);
             State next;
             double cost = 0;
-            if (penalty >= best || !Apply(s, d, next, cost, nullptr)) {
+            if (penalty >= best || !Apply(s, h, d, next, cost, nullptr)) {
                 continue;
             }
             cost += penalty;
@@ -608,15 +803,16 @@ private:
         if (depth == 0 || s.j > n_) {
             return Terminal(s, bound);
         }
+        const Here h = At(s);
         std::array<Decision, 8> c;
-        const int count = Candidates(s, c);
+        const int count = Candidates(s, h, c);
         double best = bound;
         for (int i = 0; i < count; ++i) {
             const Decision& d = c[static_cast<std::size_t>(i)];
-            const double penalty = Penalty(s, d);
+            const double penalty = Penalty(s, h, d);
             State next;
             double cost = 0;
-            if (penalty >= best || !Apply(s, d, next, cost, nullptr)) {
+            if (penalty >= best || !Apply(s, h, d, next, cost, nullptr)) {
                 continue;
             }
             cost += penalty;
@@ -633,18 +829,19 @@ private:
         double least = k_.penaltyDrop;
         State at = s;
         double cost = 0;
-        for (int h = 0; h <= horizon_ && at.j <= n_; ++h) {
-            least = std::min(least, k_.penaltyMove * jitter_[static_cast<std::size_t>(at.j)]);
-            if (CanInsert(at)) {
+        for (int step = 0; step <= horizon_ && at.j <= n_; ++step) {
+            const Here h = At(at);
+            least = std::min(least, k_.penaltyMove * h.jitter);
+            if (CanInsert(at, h)) {
                 least = std::min(least, k_.penaltyInsert);
             }
-            if (h == horizon_) {
+            if (step == horizon_) {
                 cost += KeepCost(at);
                 break;
             }
             State next;
             double c = 0;
-            Apply(at, Decision{}, next, c, nullptr);
+            Apply(at, h, Decision{}, next, c, nullptr);
             cost += c;
             at = next;
         }
@@ -652,22 +849,22 @@ private:
     }
 
     // The first decision of the cheapest path over the horizon; keeping wins a tie.
-    Decision Decide(const State& s) const {
+    Decision Decide(const State& s, const Here& h) const {
         if (Quiet(s)) {
             return {};
         }
         std::array<Decision, 8> c;
-        const int count = Candidates(s, c);
+        const int count = Candidates(s, h, c);
         double best = std::numeric_limits<double>::infinity();
         Decision choice;
         for (int i = 0; i < count; ++i) {
             const Decision& d = c[static_cast<std::size_t>(i)];
             State next;
             double cost = 0;
-            if (!Apply(s, d, next, cost, nullptr)) {
+            if (!Apply(s, h, d, next, cost, nullptr)) {
                 continue;
             }
-            cost += Penalty(s, d);
+            cost += Penalty(s, h, d);
             if (cost >= best) {
                 continue;
             }
@@ -695,30 +892,25 @@ private:
         return ArtefactKind::Misplaced;
     }
 
-    const std::vector<std::int64_t>& T_; // input beat times, T_[0] = 0
-    int n_;                              // input intervals
-    const Tuning& k_;
+    const std::vector<std::int64_t>& T_;         // input beat times, T_[0] = 0
+    int n_;                                      // input intervals
+    static constexpr const Tuning& k_ = kTuning; // constants the compiler folds in
     int horizon_ = 1;
-    // Per input beat 0..n_: spread of successive differences, level and its spread (ticks), and
-    // the jitter of beat places (in spreads).
-    std::vector<double> spread_;
-    std::vector<double> level_;
-    std::vector<double> levelSpread_;
-    std::vector<double> jitter_;
+    std::vector<Beat> at_; // per input beat 0..n_
 };
 
 // The corrector on beat times whose intervals are at least one tick.
-void CorrectTimes(const std::vector<std::int64_t>& times, const Tuning& tuning, PassResult& out) {
-    Corrector c(times, tuning);
+void CorrectTimes(const std::vector<std::int64_t>& times, PassResult& out) {
+    Corrector c(times);
     c.ScalesFromInput();
     PassResult first;
-    c.Run(first, tuning.firstHorizon);
+    c.Run(first, kTuning.firstHorizon);
     c.ScalesFromPass(first);
-    c.Run(out, tuning.horizon);
+    c.Run(out, kTuning.horizon);
     c.ReplaceNoise(out);
 }
 
-void CorrectWith(std::span<const std::uint8_t> ticks, const Tuning& tuning, BeatCorrection& out) {
+void CorrectWith(std::span<const std::uint8_t> ticks, BeatCorrection& out) {
     out.ticks.clear();
     out.marks.clear();
     out.artefacts.clear();
@@ -726,6 +918,8 @@ void CorrectWith(std::span<const std::uint8_t> ticks, const Tuning& tuning, Beat
     // corrected interval that holds its place is marked.
     std::vector<std::int64_t> times{0};
     std::vector<std::int32_t> inputIndex; // the input interval of each positive interval
+    times.reserve(ticks.size() + 1);
+    inputIndex.reserve(ticks.size());
     std::vector<Artefact> zeros;
     std::vector<std::int64_t> zeroTimes;
     for (std::size_t i = 0; i < ticks.size(); ++i) {
@@ -740,7 +934,7 @@ void CorrectWith(std::span<const std::uint8_t> ticks, const Tuning& tuning, Beat
     const std::size_t n = times.size() - 1;
     PassResult r;
     if (n >= 4) {
-        CorrectTimes(times, tuning, r);
+        CorrectTimes(times, r);
     } else {
         r.beats.assign(times.begin(), times.end());
         r.marks.assign(n, 0);
@@ -777,7 +971,7 @@ void CorrectWith(std::span<const std::uint8_t> ticks, const Tuning& tuning, Beat
 } // namespace
 
 void CorrectBeats(std::span<const std::uint8_t> ticks, BeatCorrection& out) {
-    CorrectWith(ticks, kTuning, out);
+    CorrectWith(ticks, out);
 }
 
 } // namespace hrv
