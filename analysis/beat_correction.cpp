@@ -223,16 +223,36 @@ double Rho(double u, double knee) {
 // Splits `total` ticks into `parts` intervals x1..xm placed between the corrected interval `a`
 // before them and `b` after them, so that the chain a, x1..xm, b has the least sum of squared
 // successive differences: its second differences are all equal, so the intervals follow a
-// straight line from a to b plus a parabola that makes them add up to `total`. False when an
-// interval would fall outside kMinPart..kMaxPart.
+// straight line from a to b plus a parabola that makes them add up to `total`.
+class Placement {
+public:
+    Placement(double total, int parts, double a, double b) : a_(a), b_(b), m_(parts) {
+        const double lineSum = m_ * (a + b) / 2;
+        const double bowSum = m_ * (m_ + 1) * (m_ + 2) / 12;
+        bow_ = (total - lineSum) / bowSum;
+    }
+
+    // Interval i, 1..parts.
+    double operator()(int i) const {
+        return a_ + (b_ - a_) * i / (m_ + 1) + bow_ * 0.5 * i * (m_ + 1 - i);
+    }
+
+    static bool Fits(double v) { return v >= kMinPart && v <= kMaxPart; }
+
+private:
+    double a_;
+    double b_;
+    double m_;
+    double bow_ = 0;
+};
+
+// The intervals of a Placement into x[0..parts); false when one would fall outside
+// kMinPart..kMaxPart.
 bool PlaceBeats(double total, int parts, double a, double b, double* x) {
-    const double m = parts;
-    const double lineSum = m * (a + b) / 2;
-    const double bowSum = m * (m + 1) * (m + 2) / 12;
-    const double bow = (total - lineSum) / bowSum;
+    const Placement place(total, parts, a, b);
     for (int i = 1; i <= parts; ++i) {
-        const double v = a + (b - a) * i / (m + 1) + bow * 0.5 * i * (m + 1 - i);
-        if (!(v >= kMinPart && v <= kMaxPart)) {
+        const double v = place(i);
+        if (!Placement::Fits(v)) {
             return false;
         }
         x[i - 1] = v;
@@ -643,20 +663,19 @@ private:
     }
 
     // Applies decision d at state s (seen as h): the intervals it gives, the next state and
-    // their cost (penalty aside). False when the decision cannot be taken there.
+    // their cost (penalty aside). False when the decision cannot be taken there, and also once
+    // the cost with `penalty` reaches `bound` while intervals are inserted (costs only add up:
+    // the path is then no better than one already found).
     bool Apply(const State& s, const Here& h, const Decision& d, State& next, double& cost,
-               Emit* out) const {
+               Emit* out, double penalty = 0,
+               double bound = std::numeric_limits<double>::infinity()) const {
         const int j = s.j;
         const double spread = h.spread;
         const double x1 = h.x1;
-        Emit local;
-        Emit& e = out != nullptr ? *out : local;
-        e.count = 0;
         cost = 0;
+        double x = x1; // the interval a keep or a move gives
         switch (d.op) {
         case Op::Keep:
-            e.x[0] = x1;
-            e.count = 1;
             next = {h.time, j + 1, x1};
             break;
         case Op::Drop:
@@ -664,6 +683,9 @@ private:
                 return false;
             }
             next = {s.t, j + 1, s.a, true};
+            if (out != nullptr) {
+                out->count = 0;
+            }
             return true;
         case Op::Move: {
             if (j >= n_) {
@@ -677,28 +699,43 @@ private:
                 return false;
             }
             // The least-squares place between the neighbours (see PlaceBeats, two parts).
-            const double x = std::clamp(0.5 * total + (s.a - b) / 6, lo, hi);
-            e.x[0] = x;
-            e.count = 1;
+            x = std::clamp(0.5 * total + (s.a - b) / 6, lo, hi);
             next = {s.t + x, j + 1, x};
             break;
         }
         case Op::Insert: {
+            // As PlaceBeats, costed as the intervals come (nothing is kept while searching).
             const double b = RightNeighbour(j < n_, h.next, s.a, spread);
-            if (d.parts < 2 || d.parts > kMaxParts ||
-                !PlaceBeats(x1, d.parts, s.a, b, e.x.data())) {
+            if (d.parts < 2 || d.parts > kMaxParts) {
                 return false;
             }
-            e.count = d.parts;
-            next = {h.time, j + 1, e.x[static_cast<std::size_t>(d.parts - 1)]};
-            break;
+            const Placement place(x1, d.parts, s.a, b);
+            double prev = s.a;
+            for (int i = 1; i <= d.parts; ++i) {
+                const double v = place(i);
+                if (!Placement::Fits(v)) {
+                    return false;
+                }
+                cost += Cost(v, prev, h.spread, h.level, h.levelSpread, true);
+                if (cost + penalty >= bound) {
+                    return false;
+                }
+                if (out != nullptr) {
+                    out->x[static_cast<std::size_t>(i - 1)] = v;
+                }
+                prev = v;
+            }
+            if (out != nullptr) {
+                out->count = d.parts;
+            }
+            next = {h.time, j + 1, prev};
+            return true;
         }
         }
-        double prev = s.a;
-        for (int p = 0; p < e.count; ++p) {
-            const double x = e.x[static_cast<std::size_t>(p)];
-            cost += Cost(x, prev, h.spread, h.level, h.levelSpread, d.op != Op::Keep);
-            prev = x;
+        cost += Cost(x, s.a, h.spread, h.level, h.levelSpread, d.op != Op::Keep);
+        if (out != nullptr) {
+            out->x[0] = x;
+            out->count = 1;
         }
         return true;
     }
@@ -785,7 +822,7 @@ private:
             const double penalty = Penalty(s, h, d);
             State next;
             double cost = 0;
-            if (penalty >= best || !Apply(s, h, d, next, cost, nullptr)) {
+            if (penalty >= best || !Apply(s, h, d, next, cost, nullptr, penalty, best)) {
                 continue;
             }
             cost += penalty;
@@ -812,7 +849,7 @@ private:
             const double penalty = Penalty(s, h, d);
             State next;
             double cost = 0;
-            if (penalty >= best || !Apply(s, h, d, next, cost, nullptr)) {
+            if (penalty >= best || !Apply(s, h, d, next, cost, nullptr, penalty, best)) {
                 continue;
             }
             cost += penalty;
@@ -861,10 +898,11 @@ private:
             const Decision& d = c[static_cast<std::size_t>(i)];
             State next;
             double cost = 0;
-            if (!Apply(s, h, d, next, cost, nullptr)) {
+            const double penalty = Penalty(s, h, d);
+            if (!Apply(s, h, d, next, cost, nullptr, penalty, best)) {
                 continue;
             }
-            cost += Penalty(s, h, d);
+            cost += penalty;
             if (cost >= best) {
                 continue;
             }
