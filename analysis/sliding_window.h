@@ -56,7 +56,7 @@ public:
 
     std::size_t Size() const { return sorted_.size(); }
 
-    // As Quantile over the window's values.
+    // The q-quantile of the window's values (nearest rank, RankOf); 0 when it is empty.
     double Quantile(double q) const {
         return sorted_.empty() ? 0 : sorted_[RankOf(q, sorted_.size())];
     }
