@@ -428,7 +428,7 @@ private:
         double jitter = 0;
     };
     struct Emit {
-        std::array<double, kMaxParts> x; // the first `count` are set
+        std::array<double, kMaxParts> x{}; // the first `count` are set
         int count = 0;
     };
 
