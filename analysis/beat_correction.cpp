@@ -766,13 +766,14 @@ private:
     }
 
     // True when keeping every beat within the horizon costs less than the cheapest correction
-    // possible there: then no path that starts with a correction can be better.
-    bool Quiet(const State& s) const {
+    // possible there: then no path that starts with a correction can be better. `here` is s
+    // as At gives it.
+    bool Quiet(const State& s, const Here& here) const {
         double least = k_.penaltyDrop;
         State at = s;
         double cost = 0;
         for (int step = 0; step <= horizon_ && at.j <= n_; ++step) {
-            const Here h = At(at);
+            const Here h = step == 0 ? here : At(at);
             least = std::min(least, k_.penaltyMove * h.jitter);
             if (CanInsert(at, h)) {
                 least = std::min(least, k_.penaltyInsert);
@@ -792,7 +793,7 @@ private:
 
     // The first decision of the cheapest path over the horizon; keeping wins a tie.
     Decision Decide(const State& s, const Here& h) const {
-        if (Quiet(s)) {
+        if (Quiet(s, h)) {
             return {};
         }
         std::array<Decision, 8> c;
