@@ -51,7 +51,7 @@ void PrepareSeries(FragmentData& f) {
 
 } // namespace
 
-bool AnalyseFragment(FragmentData& f, const ProgressFn& progress,
+bool AnalyseFragment(FragmentData& f, Executor& executor, const ProgressFn& progress,
                      const std::function<void()>& accepted) {
     // Plain arithmetic throughout: start with clean vector registers, whatever ran before.
     ClearUpperVectorState();
@@ -62,7 +62,7 @@ bool AnalyseFragment(FragmentData& f, const ProgressFn& progress,
     if (accepted) {
         accepted();
     }
-    ComputeSpectrum(f, progress);
+    ComputeSpectrum(f, executor, progress);
     ClearUpperVectorState();
     ComputeStatistics(f);
     return true;

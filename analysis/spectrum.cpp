@@ -1,9 +1,8 @@
 // Power spectrum of the first 300 s of the rhythmogram and the frequency-domain indices.
 #include "analysis/spectrum.h"
 
-#include "analysis/large_pages.h"
 #include "analysis/spectrum_kernels.h"
-#include "analysis/work_pool.h"
+#include "util/large_pages.h"
 
 #include <algorithm>
 #include <array>
@@ -125,7 +124,7 @@ bool Available(SpectrumPath path) {
 
 std::atomic<int> chosenPath{-1}; // a SpectrumPath, or -1 for the best one
 
-void Evaluate(FragmentData& f, const ProgressFn& progress, bool direct);
+void Evaluate(FragmentData& f, Executor& executor, const ProgressFn& progress, bool direct);
 
 } // namespace
 
@@ -155,17 +154,17 @@ void ComputeSpectrumReference(FragmentData& f) {
     f.SpectralIndices = ComputeSpectralIndices(sp);
 }
 
-void ComputeSpectrum(FragmentData& f, const ProgressFn& progress) {
-    Evaluate(f, progress, false);
+void ComputeSpectrum(FragmentData& f, Executor& executor, const ProgressFn& progress) {
+    Evaluate(f, executor, progress, false);
 }
 
-void kernels::ComputeSpectrumDirect(FragmentData& f) {
-    Evaluate(f, {}, true);
+void kernels::ComputeSpectrumDirect(FragmentData& f, Executor& executor) {
+    Evaluate(f, executor, {}, true);
 }
 
 namespace {
 
-void Evaluate(FragmentData& f, const ProgressFn& progress, bool direct) {
+void Evaluate(FragmentData& f, Executor& executor, const ProgressFn& progress, bool direct) {
     ClearUpperVectorState();
     // On a large page: a table of 240 KB on 4 KB pages costs some sixty page faults in a new
     // process, more than its cosines on a virtual machine. Kept to the end of the process, as
@@ -180,7 +179,7 @@ void Evaluate(FragmentData& f, const ProgressFn& progress, bool direct) {
     const kernels::BinSumsFn sums = direct ? path.direct : path.sums;
     const int groups = (kBinCount + path.lanes - 1) / path.lanes;
     auto& sp = f.Spectrum;
-    RunTasksInOrder(
+    executor.RunInOrder(
         groups,
         [&](int g) {
             ClearUpperVectorState();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "analysis/fragment_data.h"
+#include "util/executor.h"
 
 #include <functional>
 
@@ -17,12 +18,13 @@ using ProgressFn = std::function<void(int)>;
 
 // Removes the mean of ResampleBuffer slots 0..29999, applies the Blackman window in place,
 // evaluates the direct transform at bins 1..150 into Spectrum and derives SpectralIndices.
-// The bins are spread over AnalysisThreads() threads (analysis/work_pool.h) and evaluated several
-// at once with the widest vectors the processor offers; the results do not depend on either.
+// The bins are spread over the threads of `executor` and evaluated several at once with the
+// widest vectors the processor offers; the results do not depend on either.
 // Cosine and sine come by rotation from values evaluated afresh every 64 samples, corrected for
 // the rounding of each literal angle (analysis/spectrum_kernel.inc).
 // `progress` is called on the calling thread, for k = 1..150 in order, as bins are finished.
-void ComputeSpectrum(FragmentData& f, const ProgressFn& progress = {});
+void ComputeSpectrum(FragmentData& f, Executor& executor = Executor::CallingThreadOnly(),
+                     const ProgressFn& progress = {});
 
 // The same analysis evaluated literally, one bin after another with std::cos and std::sin: the
 // reference the fast evaluation is checked and measured against.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "analysis/fragment_data.h"
+#include "util/executor.h"
 
 namespace hrv::kernels {
 
@@ -37,6 +38,6 @@ void DirectBinSumsAvx512(const double* x, int samples, double sampleStep, const 
 
 // ComputeSpectrum with the DirectBinSums* of the active path: the evaluation before rotation, for
 // measuring against. Gives the same results within the rounding of each angle's sine and cosine.
-void ComputeSpectrumDirect(FragmentData& f);
+void ComputeSpectrumDirect(FragmentData& f, Executor& executor = Executor::CallingThreadOnly());
 
 } // namespace hrv::kernels

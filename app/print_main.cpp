@@ -4,14 +4,15 @@
 #include "cli/print_args.h"
 #include "files/file_io.h"
 #include "files/fragment_load.h"
-#include "files/recording.h"
 #include "presentation/messages.h"
-#include "presentation/recording_windows.h"
 #include "presentation/regional.h"
 #include "presentation/trend_report.h"
+#include "service/file_analysis.h"
+#include "service/recording_windows.h"
 #include "ui/qt_text.h"
 #include "ui/report.h"
 #include "ui/trend_report.h"
+#include "util/executor.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -39,7 +40,7 @@ int PrintToPdf(const hrv::cli::PrintOptions& o) {
     auto w = std::make_unique<PpgWorkspace>();
     f->Correct = o.correct;
     const std::string error =
-        cli::AnalyseFile(o.file, o.kind.value_or(KindFromExtension(o.file)), *f, *w);
+        AnalyseFile(o.file, o.kind.value_or(KindFromExtension(o.file)), *f, *w, ProgramExecutor());
     if (!error.empty()) {
         std::cerr << "rvx-cli print: " << o.file << ": " << error << "\n";
         return cli::kExitFailed;
@@ -70,22 +71,11 @@ int PrintTrendToPdf(const hrv::cli::PrintOptions& o) {
     auto workspace = std::make_unique<PpgWorkspace>();
     std::vector<std::uint16_t> words;
     std::vector<RecordingWindow> windows;
-    std::string error;
-    try {
-        if (!FileExists(o.file)) {
-            error = msg::FileNotFound(o.file);
-        } else if (ReadRecording(o.file, kind, *workspace, words) == LoadResult::ImportError) {
-            error = msg::kImportError;
-        } else if (windows = RecordingWindows(words, *o.windows); windows.empty()) {
-            error = msg::kTooLittleData;
-        }
-    } catch (const FileIoError& e) {
-        error = e.what();
-    }
+    std::string error = ReadRecordingWindows(o.file, kind, *o.windows, *workspace, words, windows);
     std::vector<TrendPoint> points;
     if (error.empty()) {
         AnalyseWindows<std::optional<TrendPoint>>(
-            words, windows, o.correct, 0,
+            words, windows, o.correct, ProgramExecutor(),
             [&o](const RecordingWindow& w, const FragmentData& f,
                  bool analysed) -> std::optional<TrendPoint> {
                 if (!analysed) {

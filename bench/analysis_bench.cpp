@@ -8,9 +8,9 @@
 #include "analysis/resampling.h"
 #include "analysis/spectrum_kernels.h"
 #include "analysis/time_stats.h"
-#include "analysis/work_pool.h"
 #include "files/fragment_load.h"
 #include "files/ppg_decoder.h"
+#include "util/executor.h"
 
 #include <benchmark/benchmark.h>
 #include <cmath>
@@ -54,19 +54,18 @@ void BM_LiteralSpectrum(benchmark::State& state) {
 }
 BENCHMARK(BM_LiteralSpectrum)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// The spectrum on `threads` threads (0: all cores).
+// The spectrum on `threads` threads (0: the program's, all cores unless RVX_THREADS says less).
 void SpectrumOn(benchmark::State& state, int threads) {
     auto f = SampleFragment();
     Resample(*f, 1);
     const auto rhythm = f->ResampleBuffer;
-    SetAnalysisThreads(threads);
+    Executor executor(threads > 0 ? threads : ThreadsFromEnvironment());
     for (auto _ : state) {
         std::copy_n(rhythm.begin(), kSpectrumSamples, f->ResampleBuffer.begin());
-        ComputeSpectrum(*f);
+        ComputeSpectrum(*f, executor);
         benchmark::DoNotOptimize(f->Spectrum.Power[1]);
     }
-    SetAnalysisThreads(0);
-    state.counters["threads"] = threads > 0 ? threads : AnalysisThreads();
+    state.counters["threads"] = executor.Threads();
 }
 
 void BM_SpectrumOneCore(benchmark::State& state) {
@@ -97,19 +96,18 @@ void BM_Spectrum(benchmark::State& state) {
 BENCHMARK(BM_Spectrum)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The vector evaluation before rotation (every angle's cosine and sine evaluated afresh) on
-// `threads` threads (0: all cores), on the best path.
+// `threads` threads (0: as SpectrumOn), on the best path.
 void DirectSpectrumOn(benchmark::State& state, int threads) {
     auto f = SampleFragment();
     Resample(*f, 1);
     const auto rhythm = f->ResampleBuffer;
-    SetAnalysisThreads(threads);
+    Executor executor(threads > 0 ? threads : ThreadsFromEnvironment());
     for (auto _ : state) {
         std::copy_n(rhythm.begin(), kSpectrumSamples, f->ResampleBuffer.begin());
-        kernels::ComputeSpectrumDirect(*f);
+        kernels::ComputeSpectrumDirect(*f, executor);
         benchmark::DoNotOptimize(f->Spectrum.Power[1]);
     }
-    SetAnalysisThreads(0);
-    state.counters["threads"] = threads > 0 ? threads : AnalysisThreads();
+    state.counters["threads"] = executor.Threads();
     state.SetLabel(SpectrumPathName(ActiveSpectrumPath()));
 }
 
@@ -126,7 +124,7 @@ BENCHMARK(BM_DirectSpectrum)->Unit(benchmark::kMillisecond)->UseRealTime();
 void BM_WholeAnalysis(benchmark::State& state) {
     auto f = SampleFragment();
     for (auto _ : state) {
-        const bool ok = AnalyseFragment(*f);
+        const bool ok = AnalyseFragment(*f, ProgramExecutor());
         benchmark::DoNotOptimize(ok);
         benchmark::DoNotOptimize(f->SpectralIndices.Total);
     }
@@ -138,7 +136,7 @@ void BM_WholeAnalysisDirtyRegisters(benchmark::State& state) {
     auto f = SampleFragment();
     for (auto _ : state) {
         DirtyUpperHalves();
-        const bool ok = AnalyseFragment(*f);
+        const bool ok = AnalyseFragment(*f, ProgramExecutor());
         benchmark::DoNotOptimize(ok);
         benchmark::DoNotOptimize(f->SpectralIndices.Total);
     }
@@ -294,7 +292,8 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::AddCustomContext("cpu_model", CpuModel());
     benchmark::AddCustomContext("spectrum_path", hrv::SpectrumPathName(hrv::ActiveSpectrumPath()));
-    benchmark::AddCustomContext("analysis_threads", std::to_string(hrv::AnalysisThreads()));
+    benchmark::AddCustomContext("analysis_threads",
+                                std::to_string(hrv::ProgramExecutor().Threads()));
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

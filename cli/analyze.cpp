@@ -1,29 +1,26 @@
 // rvx-cli analyze: the analysis of stored fragments as JSON Lines.
-#include "analysis/large_pages.h"
 #include "analysis/nonlinear.h"
-#include "analysis/ordered_map.h"
 #include "analysis/resampling.h"
-#include "analysis/work_pool.h"
 #include "cli/commands.h"
 #include "cli/json_writer.h"
 #include "cli/options.h"
-#include "cli/result_fields.h"
 #include "cli/table_output.h"
 #include "cli/text_output.h"
 #include "files/file_io.h"
 #include "files/fragment_load.h"
-#include "files/recording.h"
+#include "presentation/clock_text.h"
 #include "presentation/messages.h"
-#include "presentation/open_fragment.h"
-#include "presentation/recording_windows.h"
 #include "presentation/summary_table.h"
+#include "service/file_analysis.h"
+#include "service/recording_windows.h"
+#include "service/result_fields.h"
+#include "service/row_identity.h"
 
 #include <algorithm>
 #include <charconv>
 #include <memory>
 #include <optional>
 #include <ostream>
-#include <thread>
 
 namespace hrv::cli {
 
@@ -98,18 +95,6 @@ std::function<bool(const std::string&)> StepOption(std::optional<int>& step) {
     };
 }
 
-std::string_view TypeName(FileKind kind) {
-    return kind == FileKind::Ppg ? "ppg" : kind == FileKind::Txt ? "txt" : "rr";
-}
-
-std::string AnalyseFile(const std::string& path, FileKind kind, FragmentData& f, PpgWorkspace& w) {
-    try {
-        return OpenStatusText(OpenFragment(path, kind, f, w), path);
-    } catch (const FileIoError& e) {
-        return e.what();
-    }
-}
-
 namespace {
 
 // Writes each result field into a JSON object.
@@ -157,20 +142,6 @@ std::string ErrorLine(const std::string& path, FileKind kind, std::string_view e
         .Line();
 }
 
-// What one thread of `analyze` keeps from file to file: one fragment and one workspace (whose
-// buffer every file is read into), about 5.4 MB together, made once on large pages.
-struct AnalyzeWorker {
-    FragmentData fragment;
-    PpgWorkspace workspace;
-};
-
-// The length of an analysed file's recording, for the note on recordings longer than two
-// fragments.
-struct RecordingLength {
-    std::int64_t ticks = 0;
-    bool atLeast = false; // the recording is longer than `ticks`, beyond what can be read whole
-};
-
 // One file's outcome: its printed line and, when it was analysed, the fragment that holds it.
 struct AnalyzedFile {
     std::string line;
@@ -180,37 +151,6 @@ struct AnalyzedFile {
 
 // A recording longer than this gets the note: twice the 300 s one fragment analyses.
 constexpr std::int64_t kNoteTicks = 2 * std::int64_t{kRequiredTicks};
-
-// The length of the recording `f` was loaded from: its words, unless they fill RrWords and the
-// file may hold more, which is then read whole.
-RecordingLength LengthOf(const std::string& path, FileKind kind, const FragmentData& f,
-                         PpgWorkspace& w) {
-    const int held = std::clamp(f.RrCount, 0, kWordCapacity);
-    RecordingLength length{
-        RecordingTicks(std::span(f.RrWords.data() + 1, static_cast<std::size_t>(held))), false};
-    if (held < kWordCapacity) {
-        return length;
-    }
-    try {
-        std::vector<std::uint16_t> words;
-        if (ReadRecording(path, kind, w, words) == LoadResult::Loaded) {
-            length.ticks = std::max(length.ticks, RecordingTicks(words));
-        }
-    } catch (const FileIoError&) {
-        length.atLeast = true; // too long to read whole, or gone meanwhile
-    }
-    return length;
-}
-
-// Threads for `count` files: one per hardware thread, never more than files. One file is
-// analysed on the calling thread, with no thread started.
-unsigned AnalyzeThreads(std::size_t count) {
-    if (count <= 1) {
-        return 1;
-    }
-    const auto cores = static_cast<std::size_t>(std::max(1, AnalysisThreads()));
-    return static_cast<unsigned>(std::min(cores, count));
-}
 
 // Standard output that cannot be written ends the run.
 struct OutputLost {};
@@ -245,7 +185,7 @@ std::string WindowLine(const std::string& path, FileKind kind, const RecordingWi
 // analyze --windows: each file read whole and analysed window by window; the windows of a file
 // on every core, the files one after another.
 int AnalyzeByWindows(const AnalyzeOptions& o, const std::optional<RegionalFormat>& regional,
-                     std::ostream& out, std::ostream& err) {
+                     Executor& executor, std::ostream& out, std::ostream& err) {
     const char separator = regional ? regional->decimalSeparator : '.';
     const ResultOptions fields{.spectrum = o.spectrum, .nonlinear = o.nonlinear};
     auto workspace = std::make_unique<PpgWorkspace>();
@@ -253,19 +193,9 @@ int AnalyzeByWindows(const AnalyzeOptions& o, const std::optional<RegionalFormat
     bool anyFailed = false;
     for (const std::string& path : o.files) {
         const FileKind kind = o.kind.value_or(KindFromExtension(path));
-        std::string error;
         std::vector<RecordingWindow> windows;
-        try {
-            if (!FileExists(path)) {
-                error = msg::FileNotFound(path);
-            } else if (ReadRecording(path, kind, *workspace, words) == LoadResult::ImportError) {
-                error = msg::kImportError;
-            } else if (windows = RecordingWindows(words, *o.windows); windows.empty()) {
-                error = msg::kTooLittleData;
-            }
-        } catch (const FileIoError& e) {
-            error = e.what();
-        }
+        const std::string error =
+            ReadRecordingWindows(path, kind, *o.windows, *workspace, words, windows);
         if (!error.empty()) {
             anyFailed = true;
             out << (o.text ? TextError(path, error) : ErrorLine(path, kind, error) + '\n');
@@ -288,7 +218,7 @@ int AnalyzeByWindows(const AnalyzeOptions& o, const std::optional<RegionalFormat
             out << WindowsTextHeader(path, o.nonlinear);
         }
         AnalyseWindows<WindowOutput>(
-            words, windows, o.correct, 0,
+            words, windows, o.correct, executor,
             [&](const RecordingWindow& w, const FragmentData& f, bool analysed) {
                 WindowOutput r;
                 r.analysed = analysed;
@@ -323,7 +253,7 @@ int AnalyzeByWindows(const AnalyzeOptions& o, const std::optional<RegionalFormat
 
 } // namespace
 
-int Analyze(const Args& args, std::ostream& out, std::ostream& err) {
+int Analyze(const Args& args, Executor& executor, std::ostream& out, std::ostream& err) {
     const auto options = ParseAnalyze(args, err);
     if (!options) {
         Usage(err);
@@ -336,7 +266,7 @@ int Analyze(const Args& args, std::ostream& out, std::ostream& err) {
     }
     if (options->windows) {
         try {
-            return AnalyzeByWindows(*options, regional, out, err);
+            return AnalyzeByWindows(*options, regional, executor, out, err);
         } catch (const OutputLost&) {
             return kExitFailed;
         }
@@ -347,39 +277,27 @@ int Analyze(const Args& args, std::ostream& out, std::ostream& err) {
     // The files are analysed on several threads, each on a fragment of its own (a file's result
     // depends on no other file), and printed here in the order given. A table row is appended
     // here too, in order, from the fragment its thread holds until the row is written.
-    // Several files: one analysis per core, each on one thread; one file: its bins spread over
-    // the cores.
-    const unsigned threads = AnalyzeThreads(files.size());
-    struct RestoreAnalysisThreads {
-        int count = AnalysisThreads();
-        ~RestoreAnalysisThreads() { SetAnalysisThreads(count); }
-    } restore;
-    if (threads > 1) {
-        SetAnalysisThreads(1);
-    }
+    // Several files: one analysis per thread of the executor; one file: its bins spread over
+    // them.
     try {
-        OrderedMap<AnalyzedFile>(
-            files.size(), threads, options->table.has_value(),
-            [] { return MakeOnLargePages<AnalyzeWorker>(); },
-            [&](LargePagePtr<AnalyzeWorker>& w, std::size_t i) {
+        AnalyseFiles<AnalyzedFile>(
+            files, options->kind, options->correct, executor, options->table.has_value(),
+            [&](std::size_t i, FileKind kind, FileWorker& w, const std::string& error) {
                 const std::string& path = files[i];
-                const FileKind kind = options->kind.value_or(KindFromExtension(path));
-                w->fragment.Correct = options->correct;
-                const std::string error = AnalyseFile(path, kind, w->fragment, w->workspace);
-                const FragmentData* analysed = error.empty() ? &w->fragment : nullptr;
+                const FragmentData* analysed = error.empty() ? &w.fragment : nullptr;
                 const RecordingLength length =
-                    analysed ? LengthOf(path, kind, w->fragment, w->workspace) : RecordingLength{};
+                    analysed ? LengthOf(path, kind, w.fragment, w.workspace) : RecordingLength{};
                 if (options->text) {
                     return AnalyzedFile{
-                        TextResult(path, w->fragment, error, separator, options->nonlinear),
+                        TextResult(path, w.fragment, error, separator, options->nonlinear),
                         analysed, length};
                 }
-                return AnalyzedFile{(error.empty()
-                                         ? ResultLine(path, kind, w->fragment, options->spectrum,
-                                                      options->nonlinear)
-                                         : ErrorLine(path, kind, error)) +
-                                        '\n',
-                                    analysed, length};
+                return AnalyzedFile{
+                    (error.empty()
+                         ? ResultLine(path, kind, w.fragment, options->spectrum, options->nonlinear)
+                         : ErrorLine(path, kind, error)) +
+                        '\n',
+                    analysed, length};
             },
             [&](std::size_t i, AnalyzedFile&& r) {
                 out << r.line;

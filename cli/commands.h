@@ -17,6 +17,7 @@ struct FragmentData;
 struct PpgWorkspace;
 enum class FileKind;
 enum class CorrectionMode : std::uint8_t;
+class Executor;
 } // namespace hrv
 
 namespace hrv::cli {
@@ -27,20 +28,16 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1; // some file failed
 inline constexpr int kExitUsage = 2;  // the words were not understood
 
-int Analyze(const Args& args, std::ostream& out, std::ostream& err);
+// Analyze and Record run their analyses on `executor`.
+int Analyze(const Args& args, Executor& executor, std::ostream& out, std::ostream& err);
 int Convert(const Args& args, std::ostream& out, std::ostream& err);
 int Print(const Args& args, std::ostream& out, std::ostream& err);
-int Record(const Args& args, std::ostream& out, std::ostream& err);
+int Record(const Args& args, Executor& executor, std::ostream& out, std::ostream& err);
 
 // One analysed fragment as the JSON line `analyze` prints (`record` prints the same).
 // With `nonlinear` the seven nonlinear indices follow LFHF (null where undefined).
 std::string ResultLine(const std::string& path, FileKind kind, const FragmentData& f, bool spectrum,
                        bool nonlinear = false);
-
-// Loads the file as `kind` into `f` and analyses it. Returns "" on success, otherwise the message
-// the window would show ("Файл ... не найден", the import error, too little data, or the file
-// layer's error).
-std::string AnalyseFile(const std::string& path, FileKind kind, FragmentData& f, PpgWorkspace& w);
 
 // The value of "--type": rr, ppg or txt into `kind` (for OptionParser::Value); false for another
 // word.
@@ -60,13 +57,13 @@ inline constexpr int kLongestStep = 1000000;
 // for another word.
 std::function<bool(const std::string&)> StepOption(std::optional<int>& step);
 
-// The word of a file kind in --type and in the JSON "type": rr, ppg or txt.
-std::string_view TypeName(FileKind kind);
-
 // Prints the usage text.
 void Usage(std::ostream& os);
 
-// Runs a whole command line (argv without the program name).
+// Runs a whole command line (argv without the program name), its analyses on `executor`.
+int Run(const Args& args, Executor& executor, std::ostream& out, std::ostream& err);
+
+// The same on the program's executor (ProgramExecutor()).
 int Run(const Args& args, std::ostream& out, std::ostream& err);
 
 } // namespace hrv::cli

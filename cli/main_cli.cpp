@@ -1,5 +1,6 @@
 // rvx-cli: the usage text and the dispatch of the subcommands.
 #include "cli/commands.h"
+#include "util/executor.h"
 
 #include <cerrno>
 #include <cstring>
@@ -103,7 +104,7 @@ bool OutputWritten(std::ostream& out, std::ostream& err) {
 
 namespace {
 
-int Dispatch(const Args& args, std::ostream& out, std::ostream& err) {
+int Dispatch(const Args& args, Executor& executor, std::ostream& out, std::ostream& err) {
     if (args.empty()) {
         Usage(err);
         return kExitUsage;
@@ -119,7 +120,7 @@ int Dispatch(const Args& args, std::ostream& out, std::ostream& err) {
         return kExitOk;
     }
     if (command == "analyze") {
-        return Analyze(rest, out, err);
+        return Analyze(rest, executor, out, err);
     }
     if (command == "convert") {
         return Convert(rest, out, err);
@@ -128,7 +129,7 @@ int Dispatch(const Args& args, std::ostream& out, std::ostream& err) {
         return Print(rest, out, err);
     }
     if (command == "record") {
-        return Record(rest, out, err);
+        return Record(rest, executor, out, err);
     }
     err << "rvx-cli: unknown command " << command << "\n";
     Usage(err);
@@ -137,8 +138,8 @@ int Dispatch(const Args& args, std::ostream& out, std::ostream& err) {
 
 } // namespace
 
-int Run(const Args& args, std::ostream& out, std::ostream& err) {
-    const int status = Dispatch(args, out, err);
+int Run(const Args& args, Executor& executor, std::ostream& out, std::ostream& err) {
+    const int status = Dispatch(args, executor, out, err);
     if (!out && status != kExitOk) {
         return status; // the command has ended on it and said so
     }
@@ -146,6 +147,10 @@ int Run(const Args& args, std::ostream& out, std::ostream& err) {
         return status == kExitUsage ? kExitUsage : kExitFailed;
     }
     return status;
+}
+
+int Run(const Args& args, std::ostream& out, std::ostream& err) {
+    return Run(args, ProgramExecutor(), out, err);
 }
 
 } // namespace hrv::cli

@@ -128,7 +128,7 @@ private:
 
 } // namespace
 
-int Record(const Args& args, std::ostream& out, std::ostream& err) {
+int Record(const Args& args, Executor& executor, std::ostream& out, std::ostream& err) {
     const auto options = ParseRecord(args, err);
     if (!options) {
         Usage(err);
@@ -220,7 +220,7 @@ int Record(const Args& args, std::ostream& out, std::ostream& err) {
     }
     // The file holds the intervals as recorded; the correction, when asked for, is the analysis's.
     f->Correct = options->correct;
-    if (!analyse || !AnalyseFragment(*f)) {
+    if (!analyse || !AnalyseFragment(*f, executor)) {
         err << "rvx-cli record: " << msg::kTooLittleData << "\n";
         return kExitFailed;
     }

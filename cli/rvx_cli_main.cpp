@@ -1,5 +1,6 @@
 // rvx-cli: the command-line analyser of stored fragments.
 #include "cli/commands.h"
+#include "util/executor.h"
 
 #include <exception>
 #include <iostream>
@@ -16,7 +17,8 @@ namespace {
 int Main(const hrv::cli::Args& args) {
     std::ios::sync_with_stdio(false);
     try {
-        return hrv::cli::Run(args, std::cout, std::cerr);
+        // The analyses' threads: RVX_THREADS, otherwise one per processor.
+        return hrv::cli::Run(args, hrv::ProgramExecutor(), std::cout, std::cerr);
     } catch (const std::exception& e) {
         std::cerr << "rvx-cli: " << e.what() << "\n";
         return hrv::cli::kExitFailed;

@@ -2,18 +2,13 @@
 #include "cli/table_output.h"
 
 #include "files/file_io.h"
-#include "files/paths.h"
 #include "presentation/messages.h"
-#include "presentation/recording_windows.h"
 #include "presentation/summary_table.h"
+#include "service/row_identity.h"
 
 #include <ostream>
 
 namespace hrv::cli {
-
-std::string FileIdentity(const std::string& path, const RegionalFormat& regional) {
-    return BaseNameOfPath(path) + " " + FileDateText(path, regional);
-}
 
 namespace {
 
@@ -46,11 +41,6 @@ bool AppendAnalyzedRow(const std::string& table, const std::string& file, const 
         identity = SummaryRowIdentity(FileIdentity(file, regional), f);
         return AppendSummaryRow(table, identity, f, regional.decimalSeparator, waiting);
     });
-}
-
-std::string WindowRowIdentity(const std::string& fileIdentity, const FragmentData& f,
-                              std::int64_t startTicks) {
-    return SummaryRowIdentity(fileIdentity, f) + " [" + ClockText(startTicks) + "]";
 }
 
 bool AppendTableRecord(const std::string& table, const std::string& file,

@@ -4,27 +4,18 @@
 #include "analysis/fragment_data.h"
 #include "presentation/regional.h"
 
-#include <cstdint>
 #include <iosfwd>
 #include <string>
 
 namespace hrv::cli {
 
-// The identity of a stored fragment in the table, as the window's information line shows it
-// after an open: the file's base name, a blank and its modification date.
-std::string FileIdentity(const std::string& path, const RegionalFormat& regional);
-
-// Appends the row of the analysed `file` to the table at `table`, its identity FileIdentity with
+// Appends the row of the analysed `file` to the table at `table`, its identity FileIdentity
+// (service/row_identity.h) with
 // " (коррекция)" after it when the fragment was corrected. A refused duplicate is
 // reported on `err` and is not a failure; a failure of the file layer is reported on `err` and
 // gives false.
 bool AppendAnalyzedRow(const std::string& table, const std::string& file, const FragmentData& f,
                        const RegionalFormat& regional, std::ostream& err);
-
-// The identity of a window's row: `fileIdentity` (FileIdentity of its file), " (коррекция)" after
-// it when the fragment was corrected, and the window's start time, " [03:25:00]" (ClockText).
-std::string WindowRowIdentity(const std::string& fileIdentity, const FragmentData& f,
-                              std::int64_t startTicks);
 
 // Appends a record made beforehand (SummaryTableRow of `identity`) for `file` to the table at
 // `table`; a refused duplicate and a failure are reported on `err` as AppendAnalyzedRow does, and

@@ -2,9 +2,9 @@
 #include "cli/text_output.h"
 
 #include "analysis/nonlinear.h"
+#include "presentation/clock_text.h"
 #include "presentation/format_fixed.h"
 #include "presentation/panel_texts.h"
-#include "presentation/recording_windows.h"
 
 #include <algorithm>
 #include <optional>

@@ -1,7 +1,6 @@
 // PPG file bytes as the Open command takes them: frames, pulses, the fragment filled from them
 // and the whole analysis behind it.
 #include "analysis/pipeline.h"
-#include "analysis/work_pool.h"
 #include "files/fragment_load.h"
 #include "files/ppg_decoder.h"
 #include "fuzz/fuzz_support.h"
@@ -12,13 +11,6 @@
 
 // Input: a flags byte, then the file's bytes. Flag bit 0 repeats the bytes to a five-minute file
 // (180,000 bytes), so a short pulse pattern reaches the whole analysis.
-// One analysis thread: the spectrum's workers would only share the cores the fuzzer runs on, and
-// the results do not depend on their number.
-extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
-    hrv::SetAnalysisThreads(1);
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace hrv;
     constexpr std::size_t kFiveMinutes = 180000; // 30,000 frames of 6 bytes

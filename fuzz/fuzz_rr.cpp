@@ -2,19 +2,11 @@
 // the whole analysis behind it, with the artefact correction on when the first header byte is
 // odd (the reader ignores the header).
 #include "analysis/pipeline.h"
-#include "analysis/work_pool.h"
 #include "files/fragment_load.h"
 #include "files/rr_file.h"
 #include "fuzz/fuzz_support.h"
 
 #include <memory>
-
-// One analysis thread: the spectrum's workers would only share the cores the fuzzer runs on, and
-// the results do not depend on their number.
-extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
-    hrv::SetAnalysisThreads(1);
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace hrv;

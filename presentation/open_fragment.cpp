@@ -8,7 +8,7 @@
 namespace hrv {
 
 OpenStatus OpenFragment(const std::string& path, FileKind kind, FragmentData& f, PpgWorkspace& w,
-                        const OpenHooks& hooks) {
+                        Executor& executor, const OpenHooks& hooks) {
     if (!FileExists(path)) {
         return OpenStatus::NotFound;
     }
@@ -18,8 +18,8 @@ OpenStatus OpenFragment(const std::string& path, FileKind kind, FragmentData& f,
     if (LoadFragmentFile(path, kind, f, w) == LoadResult::ImportError) {
         return OpenStatus::ImportError;
     }
-    return AnalyseFragment(f, hooks.progress, hooks.accepted) ? OpenStatus::Analysed
-                                                              : OpenStatus::TooLittleData;
+    return AnalyseFragment(f, executor, hooks.progress, hooks.accepted) ? OpenStatus::Analysed
+                                                                        : OpenStatus::TooLittleData;
 }
 
 void ForgetIntervals(FragmentData& f) {

@@ -21,10 +21,11 @@ struct OpenHooks {
     ProgressFn progress;
 };
 
-// Checks that `path` is a file, loads it into `f` as `kind` and analyses it, running the hooks on
-// the way. A file that is rejected or too short leaves the results of the previous analysis in
-// `f`. FileIoError when the file layer fails.
+// Checks that `path` is a file, loads it into `f` as `kind` and analyses it on `executor`, running
+// the hooks on the way. A file that is rejected or too short leaves the results of the previous
+// analysis in `f`. FileIoError when the file layer fails.
 OpenStatus OpenFragment(const std::string& path, FileKind kind, FragmentData& f, PpgWorkspace& w,
+                        Executor& executor = Executor::CallingThreadOnly(),
                         const OpenHooks& hooks = {});
 
 // After an Open that failed before the new file's intervals were taken (a rejected file, a read

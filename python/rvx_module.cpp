@@ -1,17 +1,20 @@
 // _rvx: the core's analysis for Python. The rvx package (python/rvx) checks the arguments and
 // calls these functions; each returns the fields rvx-cli analyze prints, taken from the same
 // VisitResultFields, as a dict.
-#include "analysis/large_pages.h"
 #include "analysis/pipeline.h"
-#include "analysis/work_pool.h"
-#include "cli/commands.h"
-#include "cli/result_fields.h"
 #include "files/file_io.h"
 #include "files/fragment_load.h"
 #include "presentation/messages.h"
-#include "presentation/recording_windows.h"
+#include "service/file_analysis.h"
+#include "service/recording_windows.h"
+#include "service/result_fields.h"
+#include "util/executor.h"
+#include "util/large_pages.h"
 
 #include <algorithm>
+#include <array>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <optional>
@@ -20,6 +23,7 @@
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <type_traits>
 #include <utility>
 #include <variant>
@@ -33,17 +37,92 @@ namespace {
 // What one thread keeps from call to call, as a thread of rvx-cli analyze does: one fragment and
 // one workspace (about 5.4 MB), made on the thread's first call. The analysis runs on them with
 // the interpreter's lock released, so threads analyse at once, each on its own.
-struct Worker {
-    FragmentData fragment;
-    PpgWorkspace workspace;
-};
-
-Worker& ThisThreadsWorker() {
-    thread_local LargePagePtr<Worker> worker;
+FileWorker& ThisThreadsWorker() {
+    thread_local LargePagePtr<FileWorker> worker;
     if (!worker) {
-        worker = MakeOnLargePages<Worker>();
+        worker = MakeOnLargePages<FileWorker>();
     }
     return *worker;
+}
+
+// The executor of a call's `threads`: 0 (None) the program's (RVX_THREADS, otherwise one thread
+// per processor), 1 the calling thread only, otherwise one of that many threads, made on first
+// use. None is ever destroyed: a daemon thread may still be analysing when the interpreter
+// exits.
+Executor& ExecutorFor(int threads) {
+    if (threads <= 0) {
+        return ProgramExecutor();
+    }
+    if (threads == 1) {
+        return Executor::CallingThreadOnly();
+    }
+    static std::array<std::atomic<Executor*>, kMaxThreads + 1> made{};
+    auto& slot = made[static_cast<std::size_t>(std::min(threads, kMaxThreads))];
+    Executor* executor = slot.load();
+    if (executor == nullptr) {
+        auto* fresh = new Executor(threads);
+        if (slot.compare_exchange_strong(executor, fresh)) {
+            return *fresh;
+        }
+        delete fresh; // another thread made it meanwhile
+    }
+    return *executor;
+}
+
+// The interpreter's state of this thread while Unlocked runs its function.
+thread_local PyThreadState* unlockedState = nullptr;
+
+// Thrown from inside Unlocked when a signal handler has raised (Ctrl+C's KeyboardInterrupt).
+struct Interrupted {};
+
+bool Finalizing() {
+#if PY_VERSION_HEX >= 0x030D0000
+    return Py_IsFinalizing() != 0;
+#else
+    return _Py_IsFinalizing() != 0;
+#endif
+}
+
+// Takes the interpreter's lock back. A daemon thread that comes back while the interpreter is
+// ending would be ended by it (pthread_exit) as it took the lock: it waits for the end of the
+// process instead.
+void Relock(PyThreadState* state) {
+    while (Finalizing()) {
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+    }
+    PyEval_RestoreThread(state);
+}
+
+// Runs f() with the interpreter's lock released, so that other threads run Python meanwhile. The
+// lock is taken back in plain code, never in a destructor, where an unwinding of the thread by
+// the ending interpreter would end the whole process.
+template <class F> void Unlocked(F&& f) {
+    PyThreadState* state = PyEval_SaveThread();
+    unlockedState = state;
+    try {
+        f();
+    } catch (const Interrupted&) {
+        Relock(unlockedState);
+        throw py::error_already_set(); // the signal handler's exception
+    } catch (...) {
+        Relock(unlockedState);
+        throw;
+    }
+    Relock(unlockedState);
+}
+
+// How often a long call runs the signal handlers that are due.
+constexpr auto kSignalCheck = std::chrono::milliseconds(100);
+
+// From inside Unlocked: runs the signal handlers that are due, the lock taken for a moment;
+// Interrupted when one raised.
+void ThrowOnSignal() {
+    PyEval_RestoreThread(unlockedState);
+    const bool raised = PyErr_CheckSignals() != 0;
+    unlockedState = PyEval_SaveThread();
+    if (raised) {
+        throw Interrupted{};
+    }
 }
 
 // A number as JSON gives it back: a value that is not finite is written as null.
@@ -98,21 +177,23 @@ CorrectionMode Mode(int correct) {
 // The indices of a fragment of `ticks` (10 ms ticks, 1..255 each, at most 40,000), loaded as an
 // RR list is. ValueError with the program's message when the analysis rejects it.
 py::dict Analyse(py::array_t<std::uint8_t, py::array::c_style> ticks, int correct, bool spectrum,
-                 bool nonlinear) {
+                 bool nonlinear, int threads) {
     const auto count = static_cast<int>(std::min<py::ssize_t>(ticks.size(), kWordCapacity));
-    Worker& w = ThisThreadsWorker();
+    FileWorker& w = ThisThreadsWorker();
     FragmentData& f = w.fragment;
     bool analysed = false;
     {
         const std::uint8_t* data = ticks.data();
-        const py::gil_scoped_release unlocked;
-        f.RrCount = count;
-        for (int k = 1; k <= count; ++k) {
-            f.RrWords[static_cast<std::size_t>(k)] = static_cast<std::uint16_t>(data[k - 1] * 256);
-        }
-        TakeRrWords(f);
-        f.Correct = Mode(correct);
-        analysed = AnalyseFragment(f);
+        Unlocked([&] {
+            f.RrCount = count;
+            for (int k = 1; k <= count; ++k) {
+                f.RrWords[static_cast<std::size_t>(k)] =
+                    static_cast<std::uint16_t>(data[k - 1] * 256);
+            }
+            TakeRrWords(f);
+            f.Correct = Mode(correct);
+            analysed = AnalyseFragment(f, ExecutorFor(threads));
+        });
     }
     if (!analysed) {
         throw py::value_error(std::string(msg::kTooLittleData));
@@ -173,7 +254,7 @@ private:
 // "start_s", then the indices without the intervals, or "error". ValueError with the program's
 // message when not one window holds the 300 s the analysis needs.
 py::list AnalyseWindowsOf(py::array_t<std::uint8_t, py::array::c_style> ticks, int step,
-                          int correct, bool spectrum, bool nonlinear) {
+                          int correct, bool spectrum, bool nonlinear, int threads) {
     struct Window {
         RecordingWindow window;
         bool analysed = false;
@@ -183,24 +264,34 @@ py::list AnalyseWindowsOf(py::array_t<std::uint8_t, py::array::c_style> ticks, i
     {
         const std::uint8_t* data = ticks.data();
         const auto count = static_cast<std::size_t>(ticks.size());
-        const py::gil_scoped_release unlocked;
-        std::vector<std::uint16_t> words(count);
-        for (std::size_t k = 0; k < count; ++k) {
-            words[k] = static_cast<std::uint16_t>(data[k] * 256);
-        }
-        const std::vector<RecordingWindow> windows = RecordingWindows(words, step);
-        results.reserve(windows.size());
-        const ResultOptions options{.spectrum = spectrum, .nonlinear = nonlinear};
-        AnalyseWindows<Window>(
-            words, windows, Mode(correct), 0,
-            [&](const RecordingWindow& w, const FragmentData& f, bool analysed) {
-                Window r{w, analysed, {}};
-                if (analysed) {
-                    VisitWindowFields(f, options, r.fields);
-                }
-                return r;
-            },
-            [&](const RecordingWindow&, Window&& r) { results.push_back(std::move(r)); });
+        Unlocked([&] {
+            std::vector<std::uint16_t> words(count);
+            for (std::size_t k = 0; k < count; ++k) {
+                words[k] = static_cast<std::uint16_t>(data[k] * 256);
+            }
+            const std::vector<RecordingWindow> windows = RecordingWindows(words, step);
+            results.reserve(windows.size());
+            const ResultOptions options{.spectrum = spectrum, .nonlinear = nonlinear};
+            using Clock = std::chrono::steady_clock;
+            auto nextCheck = Clock::now() + kSignalCheck;
+            AnalyseWindows<Window>(
+                words, windows, Mode(correct), ExecutorFor(threads),
+                [&](const RecordingWindow& w, const FragmentData& f, bool analysed) {
+                    Window r{w, analysed, {}};
+                    if (analysed) {
+                        VisitWindowFields(f, options, r.fields);
+                    }
+                    return r;
+                },
+                [&](const RecordingWindow&, Window&& r) {
+                    results.push_back(std::move(r));
+                    // Ctrl+C ends a long call within a fraction of a second.
+                    if (const auto now = Clock::now(); now >= nextCheck) {
+                        nextCheck = now + kSignalCheck;
+                        ThrowOnSignal();
+                    }
+                });
+        });
     }
     if (results.empty()) {
         throw py::value_error(std::string(msg::kTooLittleData));
@@ -225,19 +316,20 @@ py::list AnalyseWindowsOf(py::array_t<std::uint8_t, py::array::c_style> ticks, i
 
 // A file as rvx-cli analyze gives it: "file", "type", "ok", then the indices or "error".
 // `kind` 0 takes the kind from the extension.
-py::dict AnalyseFile(const std::string& path, int kind, int correct, bool spectrum,
-                     bool nonlinear) {
+py::dict AnalyseFileOf(const std::string& path, int kind, int correct, bool spectrum,
+                       bool nonlinear, int threads) {
     const FileKind k = kind == 0 ? KindFromExtension(path) : static_cast<FileKind>(kind);
-    Worker& w = ThisThreadsWorker();
+    FileWorker& w = ThisThreadsWorker();
     std::string error;
     {
-        const py::gil_scoped_release unlocked;
-        w.fragment.Correct = Mode(correct);
-        error = cli::AnalyseFile(path, k, w.fragment, w.workspace);
+        Unlocked([&] {
+            w.fragment.Correct = Mode(correct);
+            error = AnalyseFile(path, k, w.fragment, w.workspace, ExecutorFor(threads));
+        });
     }
     py::dict result;
     result["file"] = path;
-    result["type"] = std::string(cli::TypeName(k));
+    result["type"] = std::string(TypeName(k));
     result["ok"] = error.empty();
     if (!error.empty()) {
         result["error"] = error;
@@ -251,20 +343,21 @@ py::dict AnalyseFile(const std::string& path, int kind, int correct, bool spectr
 // The intervals of a file in milliseconds, as the program loads them (at most 40,000).
 py::array_t<double> Read(const std::string& path, int kind) {
     const FileKind k = kind == 0 ? KindFromExtension(path) : static_cast<FileKind>(kind);
-    Worker& w = ThisThreadsWorker();
+    FileWorker& w = ThisThreadsWorker();
     FragmentData& f = w.fragment;
     std::string error;
     {
-        const py::gil_scoped_release unlocked;
-        try {
-            if (!FileExists(path)) {
-                error = msg::FileNotFound(path);
-            } else if (LoadFragmentFile(path, k, f, w.workspace) == LoadResult::ImportError) {
-                error = msg::kImportError;
+        Unlocked([&] {
+            try {
+                if (!FileExists(path)) {
+                    error = msg::FileNotFound(path);
+                } else if (LoadFragmentFile(path, k, f, w.workspace) == LoadResult::ImportError) {
+                    error = msg::kImportError;
+                }
+            } catch (const FileIoError& e) {
+                error = e.what();
             }
-        } catch (const FileIoError& e) {
-            error = e.what();
-        }
+        });
     }
     if (!error.empty()) {
         throw py::value_error(error);
@@ -284,13 +377,12 @@ py::array_t<double> Read(const std::string& path, int kind) {
 PYBIND11_MODULE(_rvx, m) {
     m.doc() = "The RVX analysis core (use the rvx package, which checks the arguments)";
     m.attr("__version__") = RVX_VERSION;
+    // `threads` 0 is the program's default (None in the rvx package).
     m.def("analyse", &hrv::Analyse, py::arg("ticks"), py::arg("correct"), py::arg("spectrum"),
-          py::arg("nonlinear"));
-    m.def("analyse_file", &hrv::AnalyseFile, py::arg("path"), py::arg("kind"), py::arg("correct"),
-          py::arg("spectrum"), py::arg("nonlinear"));
+          py::arg("nonlinear"), py::arg("threads"));
+    m.def("analyse_file", &hrv::AnalyseFileOf, py::arg("path"), py::arg("kind"), py::arg("correct"),
+          py::arg("spectrum"), py::arg("nonlinear"), py::arg("threads"));
     m.def("analyse_windows", &hrv::AnalyseWindowsOf, py::arg("ticks"), py::arg("step"),
-          py::arg("correct"), py::arg("spectrum"), py::arg("nonlinear"));
+          py::arg("correct"), py::arg("spectrum"), py::arg("nonlinear"), py::arg("threads"));
     m.def("read", &hrv::Read, py::arg("path"), py::arg("kind"));
-    m.def("set_analysis_threads", &hrv::SetAnalysisThreads, py::arg("count"),
-          "Threads one analysis spreads its bins over (1..64); 0: the default");
 }

@@ -19,6 +19,7 @@
 #include "ui/guarded_command.h"
 #include "ui/progress_form.h"
 #include "ui/qt_text.h"
+#include "util/executor.h"
 
 #include <algorithm>
 #include <cmath>
@@ -563,7 +564,8 @@ bool TFormMain::ShowAnalysis(bool analysed) {
 bool TFormMain::RunAnalysis(std::function<void()> action) {
     const ProgressClosed closed(*ProgressForm);
     const OpenHooks hooks = AnalysisHooks(std::move(action));
-    return ShowAnalysis(AnalyseFragment(fragment_, hooks.progress, hooks.accepted));
+    return ShowAnalysis(
+        AnalyseFragment(fragment_, ProgramExecutor(), hooks.progress, hooks.accepted));
 }
 
 void TFormMain::ShowGraphics() {
@@ -629,7 +631,7 @@ void TFormMain::TB_OpenClick() {
         };
         OpenStatus status = OpenStatus::NotFound;
         try {
-            status = OpenFragment(path, kind, f, *ppgWork_, hooks);
+            status = OpenFragment(path, kind, f, *ppgWork_, ProgramExecutor(), hooks);
         } catch (...) {
             failed();
             throw; // the error box of the command names the file and the fault

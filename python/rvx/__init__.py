@@ -27,6 +27,7 @@ _TYPES = {None: 0, "rr": 1, "ppg": 2, "txt": 3}
 _MAX_INTERVALS = 40000  # as many as an RR file holds
 _MAX_RECORDING = 1000000  # intervals of a recording analysed by windows
 _MAX_STEP = 1000000  # seconds between windows
+_MAX_THREADS = 64
 
 
 def _correct(correct):
@@ -52,6 +53,17 @@ def _path(path):
     if not isinstance(path, str):
         raise TypeError("path must name the file as text, not bytes")
     return path
+
+
+def _threads(threads):
+    """The module's word for ``threads``: 0 for None (the default), otherwise 1..64."""
+    if threads is None:
+        return 0
+    if isinstance(threads, bool) or not isinstance(threads, numbers.Integral):
+        raise TypeError(f"threads must be a whole number or None, not {type(threads).__name__}")
+    if not 1 <= threads <= _MAX_THREADS:
+        raise ValueError(f"threads must be 1 to {_MAX_THREADS} or None, not {threads}")
+    return int(threads)
 
 
 def _flag(name, value):
@@ -84,7 +96,7 @@ def _ticks(intervals_ms, limit=_MAX_INTERVALS):
     return ticks.astype(np.uint8)
 
 
-def analyse(intervals_ms, correct="none", *, spectrum=False, nonlinear=False):
+def analyse(intervals_ms, correct="none", *, spectrum=False, nonlinear=False, threads=None):
     """The indices of a fragment of RR intervals in milliseconds (any sequence or numpy array).
 
     Each interval is rounded to 10 ms ticks (ties to even) as an RR list's are, and must give 1
@@ -94,13 +106,18 @@ def analyse(intervals_ms, correct="none", *, spectrum=False, nonlinear=False):
     (SD1, SD2, SD1SD2, SampEn, DFA_alpha1, DFA_alpha2, SI; None where undefined). Returns the dict of the fields of
     ``rvx-cli analyze``'s line after ``file``, ``type`` and ``ok``. A fragment the analysis
     rejects raises ValueError with the program's message.
+
+    ``threads`` is how many threads the analysis may use, the calling one included: None for
+    the default (the environment's RVX_THREADS, otherwise one per processor), 1 for the calling
+    thread only (as a worker of a pool of processes or threads wants), at most 64. The results
+    never depend on it. The same holds for ``analyse_file`` and ``analyse_windows``.
     """
     return _rvx.analyse(_ticks(intervals_ms), _correct(correct), _flag("spectrum", spectrum),
-                        _flag("nonlinear", nonlinear))
+                        _flag("nonlinear", nonlinear), _threads(threads))
 
 
 def analyse_windows(intervals_ms, step_s=300, correct="none", *, spectrum=False,
-                    nonlinear=False, as_frame=False):
+                    nonlinear=False, as_frame=False, threads=None):
     """A long recording of RR intervals in milliseconds analysed window by window.
 
     As ``rvx-cli analyze --windows STEP``: window w = 0, 1, ... is the five-minute fragment that
@@ -109,7 +126,8 @@ def analyse_windows(intervals_ms, step_s=300, correct="none", *, spectrum=False,
     on; the windows go on while the fragment holds the 300 s the analysis needs. At most
     1,000,000 intervals, rounded to ticks as for ``analyse``; ``step_s`` a whole number of seconds
     from 1 to 1,000,000 (300: consecutive windows, 30: a sliding one). ``correct``, ``spectrum``
-    and ``nonlinear`` as for ``analyse``.
+    ``nonlinear`` and ``threads`` as for ``analyse`` (several threads analyse several windows at
+    once).
 
     Returns a list with one dict per window, the fields of its line after ``file`` and ``type``:
     ``ok``, ``window``, ``first`` (the 0-based position of its first interval), ``start_s`` (its
@@ -125,7 +143,7 @@ def analyse_windows(intervals_ms, step_s=300, correct="none", *, spectrum=False,
     _flag("as_frame", as_frame)
     windows = _rvx.analyse_windows(_ticks(intervals_ms, _MAX_RECORDING), int(step_s),
                                    _correct(correct), _flag("spectrum", spectrum),
-                                   _flag("nonlinear", nonlinear))
+                                   _flag("nonlinear", nonlinear), _threads(threads))
     if not as_frame:
         return windows
     try:
@@ -135,15 +153,18 @@ def analyse_windows(intervals_ms, step_s=300, correct="none", *, spectrum=False,
     return pandas.DataFrame(windows)
 
 
-def analyse_file(path, type=None, correct="none", *, spectrum=False, nonlinear=False):
+def analyse_file(path, type=None, correct="none", *, spectrum=False, nonlinear=False,
+                 threads=None):
     """The line ``rvx-cli analyze`` prints for the file, as a dict.
 
     ``type`` is 'rr', 'ppg' or 'txt' (an RR list), or None for the file's extension as rvx-cli
     takes it. A file that cannot be analysed gives ``ok: False`` and the program's message in
     ``error``; it never raises for a bad file. Bad arguments raise TypeError or ValueError.
+    ``threads`` as for ``analyse``.
     """
     return _rvx.analyse_file(_path(path), _type(type), _correct(correct),
-                             _flag("spectrum", spectrum), _flag("nonlinear", nonlinear))
+                             _flag("spectrum", spectrum), _flag("nonlinear", nonlinear),
+                             _threads(threads))
 
 
 def read(path, type=None):

@@ -22,9 +22,9 @@ _MAX_CHUNK = 32
 
 
 def _analyse_chunk(paths, type, correct, spectrum):
-    # The worker's threads are the parallelism: one analysis keeps to its thread.
-    rvx._rvx.set_analysis_threads(1)
-    return [rvx.analyse_file(p, type, correct, spectrum=spectrum) for p in paths]
+    # The worker's threads are the parallelism: each analysis keeps to its thread, and only this
+    # call does (the worker process's later calls keep their own threads).
+    return [rvx.analyse_file(p, type, correct, spectrum=spectrum, threads=1) for p in paths]
 
 
 def analyse_files(client, paths, type=None, correct="none", *, spectrum=False):

@@ -60,7 +60,7 @@ TEST(Pipeline, ExactlyThreeHundredSecondsSucceedsAndOneTickLessChangesNoResult) 
     }
     f->AnalysisSeries[2] = static_cast<std::uint8_t>(f->AnalysisSeries[2] + (30000 - sum));
     f->RrTicks[2] = f->AnalysisSeries[2];
-    ASSERT_TRUE(AnalyseFragment(*f, {}, [&] { accepted = true; }));
+    ASSERT_TRUE(AnalyseFragment(*f, Executor::CallingThreadOnly(), {}, [&] { accepted = true; }));
     EXPECT_TRUE(accepted);
     const auto before = f->TimeIndices.SDNN;
     const auto total = f->SpectralIndices.Total;
@@ -68,7 +68,7 @@ TEST(Pipeline, ExactlyThreeHundredSecondsSucceedsAndOneTickLessChangesNoResult) 
 
     f->AnalysisSeries[2] = static_cast<std::uint8_t>(f->AnalysisSeries[2] - 1);
     accepted = false;
-    EXPECT_FALSE(AnalyseFragment(*f, {}, [&] { accepted = true; }));
+    EXPECT_FALSE(AnalyseFragment(*f, Executor::CallingThreadOnly(), {}, [&] { accepted = true; }));
     EXPECT_FALSE(accepted);
     EXPECT_EQ(f->TimeIndices.SDNN, before);
     EXPECT_EQ(f->SpectralIndices.Total, total);

@@ -2,9 +2,9 @@
 #include "analysis/pipeline.h"
 #include "analysis/resampling.h"
 #include "analysis/time_stats.h"
-#include "analysis/work_pool.h"
 #include "files/fragment_load.h"
 #include "tests/support/test_support.h"
+#include "util/executor.h"
 
 #include <algorithm>
 #include <numeric>
@@ -18,13 +18,10 @@ using test::NewFragment;
 using test::Repeat;
 using test::SetIntervals;
 
-// Every test leaves the default threads and vector path behind it.
+// Every test leaves the default vector path behind it.
 class FastSpectrum : public ::testing::Test {
 protected:
-    void TearDown() override {
-        SetAnalysisThreads(0);
-        UseSpectrumPath(BestSpectrumPath());
-    }
+    void TearDown() override { UseSpectrumPath(BestSpectrumPath()); }
 
     static std::vector<SpectrumPath> PathsHere() {
         std::vector<SpectrumPath> paths;
@@ -138,9 +135,9 @@ TEST_F(FastSpectrum, EveryPathAndThreadCountGivesTheSameBits) {
     for (const auto path : PathsHere()) {
         for (const int threads : {1, 2, 5}) {
             UseSpectrumPath(path);
-            SetAnalysisThreads(threads);
+            Executor executor(threads);
             auto f = std::make_unique<FragmentData>(*input);
-            ASSERT_TRUE(AnalyseFragment(*f));
+            ASSERT_TRUE(AnalyseFragment(*f, executor));
             if (!first) {
                 first = std::move(f);
                 continue;
@@ -155,14 +152,14 @@ TEST_F(FastSpectrum, EveryPathAndThreadCountGivesTheSameBits) {
 }
 
 TEST_F(FastSpectrum, ProgressComesInBinOrderFromTheCallingThread) {
-    SetAnalysisThreads(4);
+    Executor executor(4);
     for (const auto path : PathsHere()) {
         UseSpectrumPath(path);
         auto f = NewFragment();
         SetIntervals(*f, test::ModulatedRhythm(70, 9, 5, 700));
         std::vector<int> seen;
         const auto caller = std::this_thread::get_id();
-        ASSERT_TRUE(AnalyseFragment(*f, [&](int k) {
+        ASSERT_TRUE(AnalyseFragment(*f, executor, [&](int k) {
             EXPECT_EQ(std::this_thread::get_id(), caller);
             seen.push_back(k);
         }));
@@ -182,13 +179,15 @@ TEST_F(FastSpectrum, AnalysesOnSeveralThreadsAtOnceGiveTheirOwnResults) {
         alone.push_back(std::make_unique<FragmentData>(*inputs.back()));
         ASSERT_TRUE(AnalyseFragment(*alone.back()));
     }
+    // All on one executor: whoever holds its workers spreads its bins, the others run alone.
+    Executor executor(3);
     std::vector<std::unique_ptr<FragmentData>> together(3);
     std::vector<std::thread> threads;
     for (std::size_t i = 0; i < 3; ++i) {
         threads.emplace_back([&, i] {
             for (int round = 0; round < 3; ++round) {
                 together[i] = std::make_unique<FragmentData>(*inputs[i]);
-                AnalyseFragment(*together[i]);
+                AnalyseFragment(*together[i], executor);
             }
         });
     }
@@ -201,24 +200,24 @@ TEST_F(FastSpectrum, AnalysesOnSeveralThreadsAtOnceGiveTheirOwnResults) {
 }
 
 TEST_F(FastSpectrum, AProgressHandlerThatThrowsLeavesTheNextAnalysisWorking) {
-    SetAnalysisThreads(3);
+    Executor executor(3);
     auto f = NewFragment();
     SetIntervals(*f, test::ModulatedRhythm(90, 10, 6, 500));
     auto g = std::make_unique<FragmentData>(*f);
-    EXPECT_THROW(AnalyseFragment(*f,
+    EXPECT_THROW(AnalyseFragment(*f, executor,
                                  [](int k) {
                                      if (k == 20) {
                                          throw std::runtime_error("cancelled");
                                      }
                                  }),
                  std::runtime_error);
-    ASSERT_TRUE(AnalyseFragment(*g));
+    ASSERT_TRUE(AnalyseFragment(*g, executor));
     EXPECT_GT(g->SpectralIndices.Total, 0);
 }
 
 TEST_F(FastSpectrum, AnAnalysisStartedFromAProgressHandlerRunsToo) {
     // As a window handling its events inside the progress handler might start one.
-    SetAnalysisThreads(2);
+    Executor executor(2);
     auto outer = NewFragment();
     SetIntervals(*outer, test::ModulatedRhythm(75, 8, 4, 600));
     auto inner = NewFragment();
@@ -227,9 +226,9 @@ TEST_F(FastSpectrum, AnAnalysisStartedFromAProgressHandlerRunsToo) {
     auto outerAlone = std::make_unique<FragmentData>(*outer);
     ASSERT_TRUE(AnalyseFragment(*innerAlone));
     ASSERT_TRUE(AnalyseFragment(*outerAlone));
-    ASSERT_TRUE(AnalyseFragment(*outer, [&](int k) {
+    ASSERT_TRUE(AnalyseFragment(*outer, executor, [&](int k) {
         if (k == 10) {
-            EXPECT_TRUE(AnalyseFragment(*inner));
+            EXPECT_TRUE(AnalyseFragment(*inner, executor));
         }
     }));
     EXPECT_EQ(inner->Spectrum.Power, innerAlone->Spectrum.Power);

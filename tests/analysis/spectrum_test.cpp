@@ -133,7 +133,7 @@ TEST(Spectrum, ReportsProgressOncePerBinInOrder) {
     auto f = NewFragment();
     FillSamples(*f, [](double t) { return 60 + std::sin(t); });
     std::vector<int> seen;
-    ComputeSpectrum(*f, [&](int k) { seen.push_back(k); });
+    ComputeSpectrum(*f, Executor::CallingThreadOnly(), [&](int k) { seen.push_back(k); });
     ASSERT_EQ(seen.size(), 150u);
     for (int k = 1; k <= kBinCount; ++k) {
         EXPECT_EQ(seen[static_cast<std::size_t>(k - 1)], k);

@@ -1,5 +1,5 @@
 // rvx-cli print: the report of a real recording as a PDF file, made without a display.
-#include "presentation/recording_windows.h"
+#include "service/recording_windows.h"
 #include "tests/support/pdf_text.h"
 #include "tests/support/test_support.h"
 

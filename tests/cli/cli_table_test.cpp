@@ -7,6 +7,7 @@
 #include "files/fragment_load.h"
 #include "presentation/regional.h"
 #include "presentation/summary_table.h"
+#include "service/row_identity.h"
 #include "tests/support/test_support.h"
 
 #include <cstdlib>
@@ -67,7 +68,7 @@ TEST_F(CliTableTest, IdentityIsBaseNameBlankAndDate) {
     RegionalFormat r;
     r.decimalSeparator = ',';
     r.shortDate = [](std::int64_t) { return std::string("08.12.2026"); };
-    EXPECT_EQ(cli::FileIdentity(path, r), "pat 12 08.12.2026");
+    EXPECT_EQ(FileIdentity(path, r), "pat 12 08.12.2026");
 }
 
 TEST_F(CliTableTest, AnalyzeAppendsOneRowPerFileAndRefusesDuplicates) {

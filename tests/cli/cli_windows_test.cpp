@@ -2,6 +2,7 @@
 #include "cli/commands.h"
 #include "files/cp1251.h"
 #include "files/fragment_load.h"
+#include "service/file_analysis.h"
 #include "tests/support/test_support.h"
 
 #include <filesystem>
@@ -140,7 +141,7 @@ TEST(CliWindows, PlainAnalyzeOfALongRecordingKeepsItsLineAndNotesTheRestOnStderr
     auto w = std::make_unique<PpgWorkspace>();
     for (std::size_t i = 0; i < 2; ++i) {
         const std::string& p = i == 0 ? path : shortPath;
-        ASSERT_EQ(cli::AnalyseFile(p, FileKind::Rr, *f, *w), "");
+        ASSERT_EQ(AnalyseFile(p, FileKind::Rr, *f, *w), "");
         EXPECT_EQ(lines[i], cli::ResultLine(p, FileKind::Rr, *f, false, true));
     }
     const std::int64_t total = std::accumulate(ticks.begin(), ticks.end(), std::int64_t{0});

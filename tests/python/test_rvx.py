@@ -4,8 +4,11 @@ its arguments; threads and forked processes."""
 import json
 import multiprocessing
 import os
+import signal
 import subprocess
+import sys
 import threading
+import time
 
 import numpy as np
 import pytest
@@ -91,6 +94,8 @@ def test_milliseconds_round_to_ticks_as_an_rr_list_does(tmp_path):
     (lambda: rvx.analyse_file("x.rr", type="xls"), ValueError, "'rr', 'ppg', 'txt' or None"),
     (lambda: rvx.analyse_file("x.rr", type=1), TypeError, "'rr', 'ppg', 'txt' or None"),
     (lambda: rvx.read("/nonexistent/x.rr"), ValueError, "/nonexistent/x.rr"),
+    (lambda: rvx.analyse([800] * 400, threads=0), ValueError, "threads must be 1 to 64"),
+    (lambda: rvx.analyse_file("x.rr", threads="2"), TypeError, "threads must be a whole number"),
 ])
 def test_bad_arguments_raise_with_a_clear_message(call, error, words):
     with pytest.raises(error) as caught:
@@ -113,6 +118,83 @@ def test_threads_at_once_give_what_one_thread_gives():
     for t in threads:
         t.join()
     assert [plain(r) for r in got] == [plain(r) for r in expected]
+
+
+def test_every_thread_count_gives_the_same_fields():
+    path = recordings()[0]
+    ms = _long_recording()
+    expected = rvx.analyse_file(path, correct="auto", spectrum=True, threads=1)
+    windows = rvx.analyse_windows(ms, 60, nonlinear=True, threads=1)
+    for threads in (2, 5, None):
+        assert plain(rvx.analyse_file(path, correct="auto", spectrum=True,
+                                      threads=threads)) == plain(expected)
+        assert rvx.analyse_windows(ms, 60, nonlinear=True, threads=threads) == windows
+
+
+def _tasks():
+    return len(os.listdir("/proc/self/task"))
+
+
+@pytest.mark.skipif(not os.path.isdir("/proc/self/task"), reason="counts threads in /proc")
+def test_a_dask_worker_keeps_its_threads_after_a_chunk():
+    # In a fresh process of two threads: the chunk keeps to the calling thread, and a later call
+    # of the same process spreads its bins over a worker again.
+    code = f"""
+import os, sys
+import rvx, rvx.dask
+tasks = lambda: len(os.listdir("/proc/self/task"))
+before = tasks()
+rvx.dask._analyse_chunk([{recordings()[0]!r}], None, "none", False)
+alone = tasks()
+rvx.analyse_file({recordings()[0]!r})
+sys.exit(0 if alone == before and tasks() == before + 1 else 1)
+"""
+    run = subprocess.run([sys.executable, "-c", code], capture_output=True, timeout=60,
+                         env={**os.environ, "RVX_THREADS": "2"}, check=False)
+    assert run.returncode == 0, run.stderr.decode()
+
+
+def test_a_daemon_thread_still_analysing_at_exit_ends_nothing_badly():
+    code = f"""
+import threading, time
+import rvx
+ms = rvx.read({recordings()[0]!r})
+def work():
+    while True:
+        rvx.analyse(ms, correct="auto")
+        rvx.analyse_windows(list(ms) * 3, 30)
+for _ in range(2):
+    threading.Thread(target=work, daemon=True).start()
+time.sleep(0.3)
+"""
+    for _ in range(5):
+        run = subprocess.run([sys.executable, "-c", code], capture_output=True, timeout=60,
+                             check=False)
+        assert run.returncode == 0, run.stderr.decode()
+
+
+def test_ctrl_c_ends_a_long_windows_call_at_once():
+    # About 7,000 windows on one thread: a minute of analysis, ended by the interrupt.
+    code = f"""
+import sys
+import numpy as np
+import rvx
+ms = np.tile(rvx.read({recordings()[0]!r}), 100)
+print("started", flush=True)
+try:
+    rvx.analyse_windows(ms, 5, threads=1)
+except KeyboardInterrupt:
+    sys.exit(3)
+"""
+    child = subprocess.Popen([sys.executable, "-c", code], stdout=subprocess.PIPE)
+    try:
+        assert child.stdout.readline() == b"started\n"
+        time.sleep(0.5)
+        child.send_signal(signal.SIGINT)
+        assert child.wait(timeout=10) == 3
+    finally:
+        child.kill()
+        child.wait()
 
 
 def _analyse_in_child(path):

@@ -1,13 +1,13 @@
 // The analysis of a long recording by windows.
-#include "presentation/recording_windows.h"
+#include "service/recording_windows.h"
 
 #include "analysis/pipeline.h"
 #include "analysis/resampling.h"
-#include "files/fragment_load.h"
+#include "files/file_io.h"
+#include "files/recording.h"
+#include "presentation/messages.h"
 
 #include <algorithm>
-#include <array>
-#include <charconv>
 
 namespace hrv {
 
@@ -17,23 +17,6 @@ constexpr std::int64_t kTicksPerSecond = 100;
 
 int Ticks(std::uint16_t word) {
     return word >> 8;
-}
-
-// Two digits of a clock, "07".
-std::string TwoDigits(std::int64_t v) {
-    return std::string{static_cast<char>('0' + v / 10), static_cast<char>('0' + v % 10)};
-}
-
-std::string Clock(std::int64_t ticks, int hourDigits) {
-    const std::int64_t seconds = std::max<std::int64_t>(ticks, 0) / kTicksPerSecond;
-    const std::int64_t hours = seconds / 3600;
-    std::array<char, 24> buf{};
-    const auto r = std::to_chars(buf.data(), buf.data() + buf.size(), hours);
-    std::string text(buf.data(), r.ptr);
-    if (static_cast<int>(text.size()) < hourDigits) {
-        text.insert(0, static_cast<std::size_t>(hourDigits) - text.size(), '0');
-    }
-    return text + ":" + TwoDigits(seconds / 60 % 60) + ":" + TwoDigits(seconds % 60);
 }
 
 } // namespace
@@ -68,28 +51,34 @@ std::vector<RecordingWindow> RecordingWindows(std::span<const std::uint16_t> wor
 }
 
 bool AnalyseWindow(std::span<const std::uint16_t> words, const RecordingWindow& window,
-                   CorrectionMode correct, FragmentData& f) {
+                   CorrectionMode correct, FragmentData& f, Executor& executor) {
     const auto rest = words.subspan(static_cast<std::size_t>(window.first));
     const auto count = std::min(rest.size(), static_cast<std::size_t>(kWordCapacity));
     std::copy_n(rest.begin(), count, f.RrWords.begin() + 1);
     f.RrCount = static_cast<std::int32_t>(count);
     TakeRrWords(f);
     f.Correct = correct;
-    return AnalyseFragment(f);
+    return AnalyseFragment(f, executor);
 }
 
-unsigned WindowThreads(std::size_t windows, int threads) {
-    const int wanted = threads > 0 ? threads : AnalysisThreads();
-    return static_cast<unsigned>(
-        std::clamp<std::size_t>(windows, 1, static_cast<std::size_t>(std::max(wanted, 1))));
-}
-
-std::string ClockText(std::int64_t ticks) {
-    return Clock(ticks, 2);
-}
-
-std::string DurationText(std::int64_t ticks) {
-    return Clock(ticks, 1);
+std::string ReadRecordingWindows(const std::string& path, FileKind kind, int stepSeconds,
+                                 PpgWorkspace& w, std::vector<std::uint16_t>& words,
+                                 std::vector<RecordingWindow>& windows) {
+    windows.clear();
+    try {
+        if (!FileExists(path)) {
+            return msg::FileNotFound(path);
+        }
+        if (ReadRecording(path, kind, w, words) == LoadResult::ImportError) {
+            return std::string(msg::kImportError);
+        }
+        if (windows = RecordingWindows(words, stepSeconds); windows.empty()) {
+            return std::string(msg::kTooLittleData);
+        }
+    } catch (const FileIoError& e) {
+        return e.what();
+    }
+    return {};
 }
 
 } // namespace hrv

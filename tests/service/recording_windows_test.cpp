@@ -1,5 +1,5 @@
-// The windows of a long recording and the times they are shown with.
-#include "presentation/recording_windows.h"
+// The windows of a long recording.
+#include "service/recording_windows.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -58,14 +58,6 @@ TEST(RecordingWindows, EachWindowBeginsAtTheFirstIntervalAtOrAfterItsStep) {
         }
         EXPECT_EQ(windows.size(), w) << "step " << step;
     }
-}
-
-TEST(RecordingWindows, TimesShowHoursMinutesAndWholeSeconds) {
-    EXPECT_EQ(ClockText(0), "00:00:00");
-    EXPECT_EQ(ClockText(1230099), "03:25:00"); // 12300.99 s
-    EXPECT_EQ(ClockText(360000000), "1000:00:00");
-    EXPECT_EQ(DurationText(8659000), "24:03:10");
-    EXPECT_EQ(DurationText(65000), "0:10:50");
 }
 
 } // namespace

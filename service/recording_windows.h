@@ -3,14 +3,12 @@
 #pragma once
 
 #include "analysis/fragment_data.h"
-#include "analysis/ordered_map.h"
-#include "analysis/work_pool.h"
+#include "files/fragment_load.h"
+#include "util/executor.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -33,16 +31,22 @@ struct RecordingWindow {
 std::vector<RecordingWindow> RecordingWindows(std::span<const std::uint16_t> words,
                                               int stepSeconds);
 
+// Reads the whole recording at `path` as `kind` into `words` (ReadRecording) and lists its
+// windows every `stepSeconds` into `windows`. Returns "" when there is at least one, otherwise
+// the message the program gives: the file is missing, cannot be imported, is too short for one
+// window, or the file layer's error.
+std::string ReadRecordingWindows(const std::string& path, FileKind kind, int stepSeconds,
+                                 PpgWorkspace& w, std::vector<std::uint16_t>& words,
+                                 std::vector<RecordingWindow>& windows);
+
 // Fills `f` with the words from the window's first interval on as an RR file holding them would
 // (RrWords and RrCount: at most 40,000 words; RrTicks, RrAux and AnalysisSeries: the first
-// 2000), sets f.Correct = `correct` and analyses it as an opened file is (AnalyseFragment).
-// False when the analysis rejects the fragment: its first 2000 intervals hold less than 300 s.
+// 2000), sets f.Correct = `correct` and analyses it on `executor` as an opened file is
+// (AnalyseFragment). False when the analysis rejects the fragment: its first 2000 intervals hold
+// less than 300 s.
 bool AnalyseWindow(std::span<const std::uint16_t> words, const RecordingWindow& window,
-                   CorrectionMode correct, FragmentData& f);
-
-// Threads for `windows` windows: `threads` when positive, otherwise the analysis's
-// (AnalysisThreads()), never more than the windows.
-unsigned WindowThreads(std::size_t windows, int threads);
+                   CorrectionMode correct, FragmentData& f,
+                   Executor& executor = Executor::CallingThreadOnly());
 
 namespace detail {
 
@@ -50,17 +54,13 @@ namespace detail {
 // returned for its last, so a result may point into the thread's fragment.
 template <class Result, class Make, class Take>
 void RunWindows(std::span<const std::uint16_t> words, std::span<const RecordingWindow> windows,
-                CorrectionMode correct, int threads, bool hold, Make& make, Take& take) {
-    const unsigned count = WindowThreads(windows.size(), threads);
-    OrderedMap<Result>(
-        windows.size(), count, hold, [] { return std::make_unique<FragmentData>(); },
+                CorrectionMode correct, Executor& executor, bool hold, Make& make, Take& take) {
+    executor.Map<Result>(
+        windows.size(), hold, [] { return std::make_unique<FragmentData>(); },
         [&](std::unique_ptr<FragmentData>& f, std::size_t i) {
-            // Several windows at once: each analysis on its one thread, its bins not spread.
-            std::optional<AnalysisOnThisThreadOnly> alone;
-            if (count > 1) {
-                alone.emplace();
-            }
-            const bool analysed = AnalyseWindow(words, windows[i], correct, *f);
+            // Several windows at once: each analysis runs on its one thread, its bins not
+            // spread (a call from inside a task does not take the workers).
+            const bool analysed = AnalyseWindow(words, windows[i], correct, *f, executor);
             return make(windows[i], static_cast<const FragmentData&>(*f), analysed);
         },
         [&](std::size_t i, Result&& r) { take(windows[i], std::move(r)); });
@@ -68,24 +68,24 @@ void RunWindows(std::span<const std::uint16_t> words, std::span<const RecordingW
 
 } // namespace detail
 
-// Analyses each of `windows` (from RecordingWindows over `words`) on one of up to `threads`
-// threads (0: AnalysisThreads()), each thread on a fragment of its own (about 5 MB); with several
-// threads each analysis runs on its one thread. On the analysing thread, make(window, f,
-// analysed) turns the window's fragment into a Result (f as AnalyseWindow left it, analysed its
-// return); on the calling thread, take(window, Result&&) receives the results in window order,
-// each as soon as it and all before it are done. An exception from make or take leaves here once
-// the windows under way are finished; std::bad_alloc when a fragment cannot be made.
+// Analyses each of `windows` (from RecordingWindows over `words`) on the threads of `executor`,
+// each thread on a fragment of its own (about 5 MB); with several threads each analysis runs on
+// its one thread. On the analysing thread, make(window, f, analysed) turns the window's fragment
+// into a Result (f as AnalyseWindow left it, analysed its return); on the calling thread,
+// take(window, Result&&) receives the results in window order, each as soon as it and all before
+// it are done. An exception from make or take leaves here once the windows under way are
+// finished; std::bad_alloc when a fragment cannot be made.
 template <class Result, class Make, class Take>
 void AnalyseWindows(std::span<const std::uint16_t> words, std::span<const RecordingWindow> windows,
-                    CorrectionMode correct, int threads, Make make, Take take) {
-    detail::RunWindows<Result>(words, windows, correct, threads, false, make, take);
+                    CorrectionMode correct, Executor& executor, Make make, Take take) {
+    detail::RunWindows<Result>(words, windows, correct, executor, false, make, take);
 }
 
 // The same handing over each window's fragment itself: take(window, f, analysed) runs on the
 // calling thread in window order, and f stays as the analysis left it until take returns.
 template <class Take>
 void AnalyseWindows(std::span<const std::uint16_t> words, std::span<const RecordingWindow> windows,
-                    CorrectionMode correct, int threads, Take take) {
+                    CorrectionMode correct, Executor& executor, Take take) {
     struct Analysed {
         const FragmentData* f;
         bool analysed;
@@ -94,15 +94,7 @@ void AnalyseWindows(std::span<const std::uint16_t> words, std::span<const Record
         return Analysed{&f, analysed};
     };
     auto pass = [&take](const RecordingWindow& w, Analysed&& r) { take(w, *r.f, r.analysed); };
-    detail::RunWindows<Analysed>(words, windows, correct, threads, true, make, pass);
+    detail::RunWindows<Analysed>(words, windows, correct, executor, true, make, pass);
 }
-
-// A time of the recording as a clock shows it: hours (at least two digits), minutes and seconds,
-// "03:25:00"; `ticks` from 0, the part of a second dropped.
-std::string ClockText(std::int64_t ticks);
-
-// A length of a recording as hours without leading zero, minutes and seconds, "24:03:10"; the
-// part of a second dropped.
-std::string DurationText(std::int64_t ticks);
 
 } // namespace hrv

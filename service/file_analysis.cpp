@@ -1,0 +1,45 @@
+// The analysis of stored fragments.
+#include "service/file_analysis.h"
+
+#include "files/file_io.h"
+#include "files/recording.h"
+#include "presentation/open_fragment.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace hrv {
+
+std::string_view TypeName(FileKind kind) {
+    return kind == FileKind::Ppg ? "ppg" : kind == FileKind::Txt ? "txt" : "rr";
+}
+
+std::string AnalyseFile(const std::string& path, FileKind kind, FragmentData& f, PpgWorkspace& w,
+                        Executor& executor) {
+    try {
+        return OpenStatusText(OpenFragment(path, kind, f, w, executor), path);
+    } catch (const FileIoError& e) {
+        return e.what();
+    }
+}
+
+RecordingLength LengthOf(const std::string& path, FileKind kind, const FragmentData& f,
+                         PpgWorkspace& w) {
+    const int held = std::clamp(f.RrCount, 0, kWordCapacity);
+    RecordingLength length{
+        RecordingTicks(std::span(f.RrWords.data() + 1, static_cast<std::size_t>(held))), false};
+    if (held < kWordCapacity) {
+        return length;
+    }
+    try {
+        std::vector<std::uint16_t> words;
+        if (ReadRecording(path, kind, w, words) == LoadResult::Loaded) {
+            length.ticks = std::max(length.ticks, RecordingTicks(words));
+        }
+    } catch (const FileIoError&) {
+        length.atLeast = true; // too long to read whole, or gone meanwhile
+    }
+    return length;
+}
+
+} // namespace hrv
