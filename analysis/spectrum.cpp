@@ -88,7 +88,6 @@ __attribute__((target("avx"))) void ZeroUpperHalves() {
 
 struct PathInfo {
     kernels::BinSumsFn sums;
-    kernels::BinSumsFn direct;
     int lanes;
 };
 
@@ -96,12 +95,12 @@ PathInfo Info(SpectrumPath path) {
     switch (path) {
 #if defined(HRV_X86_KERNELS)
     case SpectrumPath::Avx512:
-        return {kernels::BinSumsAvx512, kernels::DirectBinSumsAvx512, kernels::kAvx512Lanes};
+        return {kernels::BinSumsAvx512, kernels::kAvx512Lanes};
     case SpectrumPath::Avx2:
-        return {kernels::BinSumsAvx2, kernels::DirectBinSumsAvx2, kernels::kAvx2Lanes};
+        return {kernels::BinSumsAvx2, kernels::kAvx2Lanes};
 #endif
     default:
-        return {kernels::BinSumsPortable, kernels::DirectBinSumsPortable, kernels::kPortableLanes};
+        return {kernels::BinSumsPortable, kernels::kPortableLanes};
     }
 }
 
@@ -123,8 +122,6 @@ bool Available(SpectrumPath path) {
 }
 
 std::atomic<int> chosenPath{-1}; // a SpectrumPath, or -1 for the best one
-
-void Evaluate(FragmentData& f, Executor& executor, const ProgressFn& progress, bool direct);
 
 } // namespace
 
@@ -155,16 +152,12 @@ void ComputeSpectrumReference(FragmentData& f) {
 }
 
 void ComputeSpectrum(FragmentData& f, Executor& executor, const ProgressFn& progress) {
-    Evaluate(f, executor, progress, false);
+    const PathInfo path = Info(ActiveSpectrumPath());
+    kernels::EvaluateSpectrum(f, executor, progress, path.sums, path.lanes);
 }
 
-void kernels::ComputeSpectrumDirect(FragmentData& f, Executor& executor) {
-    Evaluate(f, executor, {}, true);
-}
-
-namespace {
-
-void Evaluate(FragmentData& f, Executor& executor, const ProgressFn& progress, bool direct) {
+void kernels::EvaluateSpectrum(FragmentData& f, Executor& executor, const ProgressFn& progress,
+                               BinSumsFn sums, int lanes) {
     ClearUpperVectorState();
     // On a large page: a table of 240 KB on 4 KB pages costs some sixty page faults in a new
     // process, more than its cosines on a virtual machine. Kept to the end of the process, as
@@ -173,11 +166,9 @@ void Evaluate(FragmentData& f, Executor& executor, const ProgressFn& progress, b
     double* x = f.ResampleBuffer.data();
     RemoveMeanAndWindow(x, [](int j) { return window.factor[static_cast<std::size_t>(j)]; });
 
-    // Bins 1..150 in groups of as many bins as the path's vectors hold; each group is one task.
-    // The lanes past bin 150 of the last group repeat bin 150 and are dropped.
-    const PathInfo path = Info(ActiveSpectrumPath());
-    const kernels::BinSumsFn sums = direct ? path.direct : path.sums;
-    const int groups = (kBinCount + path.lanes - 1) / path.lanes;
+    // Bins 1..150 in groups of as many bins as the vectors hold; each group is one task. The
+    // lanes past bin 150 of the last group repeat bin 150 and are dropped.
+    const int groups = (kBinCount + lanes - 1) / lanes;
     auto& sp = f.Spectrum;
     executor.RunInOrder(
         groups,
@@ -187,12 +178,12 @@ void Evaluate(FragmentData& f, Executor& executor, const ProgressFn& progress, b
             std::array<double, kMaxLanes> steps{};
             std::array<double, kMaxLanes> cosSums{};
             std::array<double, kMaxLanes> sinSums{};
-            const int first = 1 + g * path.lanes;
-            for (int i = 0; i < path.lanes; ++i) {
+            const int first = 1 + g * lanes;
+            for (int i = 0; i < lanes; ++i) {
                 steps[static_cast<std::size_t>(i)] = BinStep(std::min(first + i, kBinCount));
             }
             sums(x, kSpectrumSamples, kSampleStep, steps.data(), cosSums.data(), sinSums.data());
-            for (int i = 0; i < path.lanes && first + i <= kBinCount; ++i) {
+            for (int i = 0; i < lanes && first + i <= kBinCount; ++i) {
                 const auto k = static_cast<std::size_t>(first + i);
                 const double c = cosSums[static_cast<std::size_t>(i)];
                 const double s = sinSums[static_cast<std::size_t>(i)];
@@ -202,16 +193,14 @@ void Evaluate(FragmentData& f, Executor& executor, const ProgressFn& progress, b
             }
         },
         [&](int g) {
-            const int first = 1 + g * path.lanes;
-            for (int k = first; progress && k < first + path.lanes && k <= kBinCount; ++k) {
+            const int first = 1 + g * lanes;
+            for (int k = first; progress && k < first + lanes && k <= kBinCount; ++k) {
                 progress(k);
             }
         });
 
     f.SpectralIndices = ComputeSpectralIndices(sp);
 }
-
-} // namespace
 
 SpectrumPath BestSpectrumPath() {
     static const SpectrumPath best = Available(SpectrumPath::Avx512) ? SpectrumPath::Avx512

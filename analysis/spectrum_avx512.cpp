@@ -11,9 +11,4 @@ void BinSumsAvx512(const double* x, int samples, double sampleStep, const double
     RotationBinSums(x, samples, sampleStep, steps, cosSums, sinSums);
 }
 
-void DirectBinSumsAvx512(const double* x, int samples, double sampleStep, const double* steps,
-                         double* cosSums, double* sinSums) {
-    DirectBinSums(x, samples, sampleStep, steps, cosSums, sinSums);
-}
-
 } // namespace hrv::kernels

@@ -1,9 +1,10 @@
 // The transform of a group of bins, one build per vector instruction set (internal to the
 // analysis). Every build gives the same bits; they differ only in how many bins they take at once.
-// BinSums* obtain cosine and sine by rotation, DirectBinSums* evaluate every angle afresh.
+// BinSums* obtain cosine and sine by rotation.
 #pragma once
 
 #include "analysis/fragment_data.h"
+#include "analysis/spectrum.h"
 #include "util/executor.h"
 
 namespace hrv::kernels {
@@ -21,8 +22,6 @@ using BinSumsFn = void (*)(const double* x, int samples, double sampleStep, cons
 // Plain C++ (the processor's baseline vectors): runs everywhere.
 void BinSumsPortable(const double* x, int samples, double sampleStep, const double* steps,
                      double* cosSums, double* sinSums);
-void DirectBinSumsPortable(const double* x, int samples, double sampleStep, const double* steps,
-                           double* cosSums, double* sinSums);
 
 #if defined(HRV_X86_KERNELS)
 // Only to be called when the processor has AVX2 (AVX-512F): built with -mavx2 (-mavx512f).
@@ -30,14 +29,11 @@ void BinSumsAvx2(const double* x, int samples, double sampleStep, const double* 
                  double* cosSums, double* sinSums);
 void BinSumsAvx512(const double* x, int samples, double sampleStep, const double* steps,
                    double* cosSums, double* sinSums);
-void DirectBinSumsAvx2(const double* x, int samples, double sampleStep, const double* steps,
-                       double* cosSums, double* sinSums);
-void DirectBinSumsAvx512(const double* x, int samples, double sampleStep, const double* steps,
-                         double* cosSums, double* sinSums);
 #endif
 
-// ComputeSpectrum with the DirectBinSums* of the active path: the evaluation before rotation, for
-// measuring against. Gives the same results within the rounding of each angle's sine and cosine.
-void ComputeSpectrumDirect(FragmentData& f, Executor& executor = Executor::CallingThreadOnly());
+// ComputeSpectrum with `sums` taking `lanes` bins at once (at most kAvx512Lanes): the bins in
+// groups of that many, each group one task of `executor`.
+void EvaluateSpectrum(FragmentData& f, Executor& executor, const ProgressFn& progress,
+                      BinSumsFn sums, int lanes);
 
 } // namespace hrv::kernels

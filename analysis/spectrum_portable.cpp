@@ -11,9 +11,4 @@ void BinSumsPortable(const double* x, int samples, double sampleStep, const doub
     RotationBinSums(x, samples, sampleStep, steps, cosSums, sinSums);
 }
 
-void DirectBinSumsPortable(const double* x, int samples, double sampleStep, const double* steps,
-                           double* cosSums, double* sinSums) {
-    DirectBinSums(x, samples, sampleStep, steps, cosSums, sinSums);
-}
-
 } // namespace hrv::kernels

@@ -6,8 +6,8 @@
 #include "analysis/nonlinear.h"
 #include "analysis/pipeline.h"
 #include "analysis/resampling.h"
-#include "analysis/spectrum_kernels.h"
 #include "analysis/time_stats.h"
+#include "bench/spectrum_direct.h"
 #include "files/fragment_load.h"
 #include "files/ppg_decoder.h"
 #include "util/executor.h"
@@ -104,7 +104,7 @@ void DirectSpectrumOn(benchmark::State& state, int threads) {
     Executor executor(threads > 0 ? threads : ThreadsFromEnvironment());
     for (auto _ : state) {
         std::copy_n(rhythm.begin(), kSpectrumSamples, f->ResampleBuffer.begin());
-        kernels::ComputeSpectrumDirect(*f, executor);
+        bench::ComputeSpectrumDirect(*f, executor);
         benchmark::DoNotOptimize(f->Spectrum.Power[1]);
     }
     state.counters["threads"] = executor.Threads();
