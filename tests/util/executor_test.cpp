@@ -150,6 +150,22 @@ TEST(ExecutorDeathTest, TheProcessExitsWhileAThreadIsStillRunningTasks) {
             ::testing::ExitedWithCode(0), "")
             << "round " << round;
     }
+    // Deterministically: tasks run after exit() has destroyed the static objects made after the
+    // handler was registered, the program's executor among them if it were one.
+    EXPECT_EXIT(
+        {
+            alarm(20);
+            std::atexit([] {
+                int sum = 0;
+                ProgramExecutor().RunInOrder(
+                    100, [](int) {}, [&sum](int i) { sum += i; });
+                std::_Exit(sum == 4950 ? 0 : 3);
+            });
+            ProgramExecutor().RunInOrder(
+                100, [](int) {}, [](int) {});
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 #endif
 
