@@ -150,8 +150,8 @@ TEST(ExecutorDeathTest, TheProcessExitsWhileAThreadIsStillRunningTasks) {
             ::testing::ExitedWithCode(0), "")
             << "round " << round;
     }
-    // Deterministically: tasks run after exit() has destroyed the static objects made after the
-    // handler was registered, the program's executor among them if it were one.
+    // The same at a known moment: an exit handler registered before the program's executor was
+    // made runs after exit() has destroyed every static object made later, and still analyses.
     EXPECT_EXIT(
         {
             alarm(20);
