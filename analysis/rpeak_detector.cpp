@@ -1,0 +1,349 @@
+// R-peaks of one ECG lead.
+//
+// How it works. The signal is read in blocks of 60 s with 5 s on either side (an odd reflection
+// beyond the ends of the record), so memory stays small for a day-long record and the filters'
+// start-up falls outside the block. In each block two signals are made, both filtered forwards and
+// backwards (no phase shift, so nothing moves in time):
+//   - for finding complexes: a band-pass of 5-15 Hz (second-order Butterworth high- and low-pass,
+//     Pan and Tompkins' band), where the QRS carries most of its energy and baseline wander,
+//     muscle noise, mains and most of the T wave do not; its slope; and the envelope of the slope,
+//     the root mean square over 150 ms (one QRS). The envelope is on the scale of the signal, not
+//     its square, so a ventricular beat three times the height of its neighbours does not lift
+//     the threshold above them;
+//   - for placing beats: the signal between 0.5 and 30 Hz, where the R-peak keeps its place and
+//     baseline and mains are gone.
+// Candidates are the envelope's maxima that stand highest within 100 ms either side. Each holds
+// its height, the steepest slope around it, and the highest and lowest point of the placement
+// signal within 100 ms together with their distance from the median of the 500 ms around it.
+//
+// The candidates are then taken in time order (Hamilton and Tompkins 1986, on Pan and Tompkins
+// 1985): a candidate is a beat when it is higher than the noise level plus 0.3125 of the
+// distance from there to the beat level, where the two levels are the medians of the last eight
+// beats' and the last eight rejected candidates' heights (medians, so a run of ectopic beats or a
+// burst of noise moves them little). No beat comes within the refractory period of the one before;
+// a candidate within 360 ms of a beat whose slope is less than half that beat's is a T wave. When
+// the interval since the last beat grows past 1.66 times the median of the last eight intervals,
+// the highest candidate in it above half the threshold is taken as the beat that was missed, and
+// the walk goes on from there.
+//
+// Each beat is then placed on its complex's largest deflection in the record's dominant direction
+// (the one most complexes take, so a biphasic complex does not jump between its R and S waves from
+// beat to beat), or on the opposite one where that is more than 1.5 times larger (a ventricular
+// beat of the other polarity). An inverted lead therefore gives the same beats.
+#include "analysis/rpeak_detector.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <vector>
+
+namespace hrv {
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+// A second-order section, transposed direct form II.
+struct Biquad {
+    double b0 = 1.0, b1 = 0.0, b2 = 0.0, a1 = 0.0, a2 = 0.0;
+};
+
+// Butterworth low- or high-pass at `cutoff` Hz, bilinear transform with prewarping.
+Biquad Butterworth(double cutoff, double rate, bool high) {
+    const double k = std::tan(kPi * cutoff / rate);
+    const double q = std::sqrt(0.5);
+    const double norm = 1.0 / (1.0 + k / q + k * k);
+    Biquad f;
+    f.b0 = high ? norm : k * k * norm;
+    f.b1 = high ? -2.0 * f.b0 : 2.0 * f.b0;
+    f.b2 = f.b0;
+    f.a1 = 2.0 * (k * k - 1.0) * norm;
+    f.a2 = (1.0 - k / q + k * k) * norm;
+    return f;
+}
+
+template <class It> void Run(const Biquad& f, It first, It last) {
+    double s1 = 0.0;
+    double s2 = 0.0;
+    for (; first != last; ++first) {
+        const double x = *first;
+        const double y = f.b0 * x + s1;
+        s1 = f.b1 * x - f.a1 * y + s2;
+        s2 = f.b2 * x - f.a2 * y;
+        *first = y;
+    }
+}
+
+// Both sections forwards, then both backwards.
+void ZeroPhase(std::vector<double>& x, const Biquad& f, const Biquad& g) {
+    Run(f, x.begin(), x.end());
+    Run(g, x.begin(), x.end());
+    Run(f, x.rbegin(), x.rend());
+    Run(g, x.rbegin(), x.rend());
+}
+
+struct Candidate {
+    std::int64_t at = 0;   // the envelope's maximum
+    double height = 0.0;   // the envelope there
+    double slope = 0.0;    // the steepest slope of the band-passed signal within 75 ms
+    std::int64_t up = 0;   // the highest point of the placement signal within 100 ms
+    std::int64_t down = 0; // its lowest point there
+    double rise = 0.0;     // how far the highest point stands above the local median
+    double fall = 0.0;     // how far the lowest point lies below it
+};
+
+// The median of the last eight values pushed.
+class RecentMedian {
+public:
+    explicit RecentMedian(double initial) { values_.fill(initial); }
+    void Push(double v) {
+        values_[next_] = v;
+        next_ = (next_ + 1) % values_.size();
+    }
+    double Median() const {
+        auto v = values_;
+        std::nth_element(v.begin(), v.begin() + 4, v.end());
+        const double upper = v[4];
+        return 0.5 * (upper + *std::max_element(v.begin(), v.begin() + 4));
+    }
+
+private:
+    std::array<double, 8> values_{};
+    std::size_t next_ = 0;
+};
+
+// The candidates of the whole signal, block by block.
+std::vector<Candidate> FindCandidates(std::span<const float> samples, double rate) {
+    const auto n = static_cast<std::int64_t>(samples.size());
+    const auto seconds = [rate](double s) {
+        return std::max<std::int64_t>(1, std::llround(s * rate));
+    };
+    const std::int64_t step = seconds(60.0);
+    const std::int64_t margin = seconds(5.0);
+    const std::int64_t half = seconds(0.075);  // half the envelope's window
+    const std::int64_t apart = seconds(0.1);   // a candidate's reach, and the search for its peak
+    const std::int64_t around = seconds(0.25); // half the span of the local median
+    const Biquad band_high = Butterworth(5.0, rate, true);
+    const Biquad band_low = Butterworth(15.0, rate, false);
+    const Biquad place_high = Butterworth(0.5, rate, true);
+    const Biquad place_low = Butterworth(std::min(30.0, 0.4 * rate), rate, false);
+
+    // The sample at `i`, reflected oddly about the ends of the record.
+    const auto at = [&](std::int64_t i) {
+        if (i < 0) {
+            const auto j = static_cast<std::size_t>(std::min(-i, n - 1));
+            return 2.0 * static_cast<double>(samples[0]) - static_cast<double>(samples[j]);
+        }
+        if (i >= n) {
+            const auto j = static_cast<std::size_t>(std::max<std::int64_t>(0, 2 * (n - 1) - i));
+            return 2.0 * static_cast<double>(samples.back()) - static_cast<double>(samples[j]);
+        }
+        return static_cast<double>(samples[static_cast<std::size_t>(i)]);
+    };
+
+    std::vector<Candidate> out;
+    std::vector<double> band, slope, envelope, place, scratch;
+    for (std::int64_t a = 0; a < n; a += step) {
+        const std::int64_t b = std::min(n, a + step);
+        const std::int64_t lo = a - margin;
+        const auto len = static_cast<std::size_t>(b + margin - lo);
+        place.resize(len);
+        // From the block's first finite sample on (so the filters start at rest); a non-finite
+        // sample holds the one before.
+        double origin = 0.0;
+        for (std::size_t k = 0; k < len; ++k) {
+            const double v = at(lo + static_cast<std::int64_t>(k));
+            if (std::isfinite(v)) {
+                origin = v;
+                break;
+            }
+        }
+        double held = 0.0;
+        for (std::size_t k = 0; k < len; ++k) {
+            const double v = at(lo + static_cast<std::int64_t>(k));
+            held = std::isfinite(v) ? v - origin : held;
+            place[k] = held;
+        }
+        band = place;
+        ZeroPhase(band, band_high, band_low);
+        ZeroPhase(place, place_high, place_low);
+
+        slope.assign(len, 0.0);
+        for (std::size_t k = 1; k + 1 < len; ++k) {
+            slope[k] = (band[k + 1] - band[k - 1]) * 0.5 * rate;
+        }
+        envelope.assign(len, 0.0);
+        const auto w = static_cast<std::size_t>(half);
+        double sum = 0.0;
+        for (std::size_t k = 0; k < std::min(len, 2 * w + 1); ++k) {
+            sum += slope[k] * slope[k];
+        }
+        for (std::size_t k = w; k + w < len; ++k) {
+            envelope[k] = std::sqrt(std::max(0.0, sum) / static_cast<double>(2 * w + 1));
+            if (k + w + 1 < len) {
+                sum += slope[k + w + 1] * slope[k + w + 1] - slope[k - w] * slope[k - w];
+            }
+        }
+
+        const auto local = [lo](std::int64_t i) { return static_cast<std::size_t>(i - lo); };
+        for (std::int64_t i = a; i < b; ++i) {
+            const double e = envelope[local(i)];
+            if (!(e > envelope[local(i) - 1] && e >= envelope[local(i) + 1])) {
+                continue;
+            }
+            bool highest = true;
+            for (std::int64_t j = i - apart; j <= i + apart && highest; ++j) {
+                const double f = envelope[local(j)];
+                highest = j < i ? f < e : f <= e;
+            }
+            if (!highest) {
+                continue;
+            }
+            Candidate c;
+            c.at = i;
+            c.height = e;
+            for (std::int64_t j = i - half; j <= i + half; ++j) {
+                c.slope = std::max(c.slope, std::abs(slope[local(j)]));
+            }
+            const std::int64_t first = std::max<std::int64_t>(0, i - apart);
+            const std::int64_t last = std::min(n - 1, i + apart);
+            c.up = c.down = first;
+            for (std::int64_t j = first; j <= last; ++j) {
+                c.up = place[local(j)] > place[local(c.up)] ? j : c.up;
+                c.down = place[local(j)] < place[local(c.down)] ? j : c.down;
+            }
+            const std::int64_t from = std::max<std::int64_t>(0, i - around);
+            const std::int64_t to = std::min(n - 1, i + around);
+            scratch.assign(place.begin() + static_cast<std::ptrdiff_t>(local(from)),
+                           place.begin() + static_cast<std::ptrdiff_t>(local(to)) + 1);
+            const auto mid = scratch.begin() + static_cast<std::ptrdiff_t>(scratch.size() / 2);
+            std::nth_element(scratch.begin(), mid, scratch.end());
+            c.rise = place[local(c.up)] - *mid;
+            c.fall = *mid - place[local(c.down)];
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+// The beat level to start from: the median of the highest candidate in each 2 s of the first
+// 10 s.
+double StartingLevel(const std::vector<Candidate>& candidates, double rate) {
+    std::vector<double> highest;
+    const auto block = static_cast<std::int64_t>(std::llround(2.0 * rate));
+    for (const Candidate& c : candidates) {
+        const auto k = static_cast<std::size_t>(c.at / block);
+        if (k >= 5) {
+            break;
+        }
+        highest.resize(std::max(highest.size(), k + 1), 0.0);
+        highest[k] = std::max(highest[k], c.height);
+    }
+    std::erase(highest, 0.0);
+    if (highest.empty()) {
+        return 0.0;
+    }
+    std::sort(highest.begin(), highest.end());
+    return highest[highest.size() / 2];
+}
+
+// The indices of the candidates that are beats, in time order.
+std::vector<std::size_t> Decide(const std::vector<Candidate>& cands, double rate,
+                                const RPeakOptions& options) {
+    std::vector<std::size_t> beats;
+    const double start = StartingLevel(cands, rate);
+    if (!(start > 0.0)) {
+        return beats;
+    }
+    RecentMedian signal(start);
+    RecentMedian noise(0.0);
+    RecentMedian interval(rate);
+    const double refractory = options.refractory_s * rate;
+    const double t_wave = options.t_wave_s * rate;
+    std::size_t seen = 0; // candidates before this one have given the noise level what they give
+
+    const auto is_t_wave = [&](const Candidate& c) {
+        if (beats.empty()) {
+            return false;
+        }
+        const Candidate& last = cands[beats.back()];
+        return static_cast<double>(c.at - last.at) < t_wave && c.slope < 0.5 * last.slope;
+    };
+    const auto accept = [&](std::size_t k) {
+        if (!beats.empty()) {
+            interval.Push(static_cast<double>(cands[k].at - cands[beats.back()].at));
+        }
+        signal.Push(cands[k].height);
+        beats.push_back(k);
+    };
+
+    for (std::size_t k = 0; k < cands.size();) {
+        const Candidate& c = cands[k];
+        const double since =
+            beats.empty() ? 0.0 : static_cast<double>(c.at - cands[beats.back()].at);
+        if (!beats.empty() && since < refractory) {
+            ++k;
+            continue;
+        }
+        const double n = noise.Median();
+        const double threshold = n + 0.3125 * (signal.Median() - n);
+        if (!beats.empty() && since > options.search_back * interval.Median()) {
+            // The highest candidate of the long interval that could be a beat.
+            const std::int64_t after = cands[beats.back()].at;
+            std::size_t best = cands.size();
+            for (std::size_t j = beats.back() + 1; j < k; ++j) {
+                const Candidate& m = cands[j];
+                if (static_cast<double>(m.at - after) >= refractory &&
+                    static_cast<double>(c.at - m.at) >= refractory && m.height > 0.5 * threshold &&
+                    !is_t_wave(m) && (best == cands.size() || m.height > cands[best].height)) {
+                    best = j;
+                }
+            }
+            if (best != cands.size()) {
+                accept(best);
+                k = best + 1;
+                continue;
+            }
+        }
+        if (c.height > threshold && !is_t_wave(c)) {
+            accept(k);
+        } else if (k >= seen) {
+            noise.Push(c.height);
+        }
+        seen = std::max(seen, k + 1);
+        ++k;
+    }
+    return beats;
+}
+
+} // namespace
+
+std::vector<std::int64_t> DetectRPeaks(std::span<const float> samples, double rate,
+                                       const RPeakOptions& options) {
+    if (!(rate >= 100.0 && rate <= 2000.0)) {
+        throw std::invalid_argument("ECG sampling rate out of range");
+    }
+    const std::vector<Candidate> cands = FindCandidates(samples, rate);
+    const std::vector<std::size_t> beats = Decide(cands, rate, options);
+
+    // The record's direction: the one most complexes take.
+    std::int64_t upward = 0;
+    for (const std::size_t k : beats) {
+        upward += cands[k].rise >= cands[k].fall ? 1 : -1;
+    }
+    std::vector<std::int64_t> out;
+    out.reserve(beats.size());
+    for (const std::size_t k : beats) {
+        const Candidate& c = cands[k];
+        const bool up = upward >= 0 ? c.fall <= 1.5 * c.rise : c.rise > 1.5 * c.fall;
+        const std::int64_t at = up ? c.up : c.down;
+        if (out.empty() || at > out.back()) {
+            out.push_back(at);
+        }
+    }
+    return out;
+}
+
+} // namespace hrv
