@@ -28,7 +28,7 @@
 //
 // Each beat is then placed on its complex's largest deflection in the record's dominant direction
 // (the one most complexes take, so a biphasic complex does not jump between its R and S waves from
-// beat to beat), or on the opposite one where that is more than 1.5 times larger (a ventricular
+// beat to beat), or on the opposite one where that is more than twice as large (a ventricular
 // beat of the other polarity). An inverted lead therefore gives the same beats.
 #include "analysis/rpeak_detector.h"
 
@@ -64,24 +64,36 @@ Biquad Butterworth(double cutoff, double rate, bool high) {
     return f;
 }
 
-template <class It> void Run(const Biquad& f, It first, It last) {
-    double s1 = 0.0;
-    double s2 = 0.0;
-    for (; first != last; ++first) {
-        const double x = *first;
-        const double y = f.b0 * x + s1;
-        s1 = f.b1 * x - f.a1 * y + s2;
-        s2 = f.b2 * x - f.a2 * y;
-        *first = y;
+// A running section.
+class Section {
+public:
+    explicit Section(const Biquad& f) : f_(f) {}
+    double operator()(double x) {
+        const double y = f_.b0 * x + s1_;
+        s1_ = f_.b1 * x - f_.a1 * y + s2_;
+        s2_ = f_.b2 * x - f_.a2 * y;
+        return y;
     }
-}
 
-// Both sections forwards, then both backwards.
-void ZeroPhase(std::vector<double>& x, const Biquad& f, const Biquad& g) {
-    Run(f, x.begin(), x.end());
-    Run(g, x.begin(), x.end());
-    Run(f, x.rbegin(), x.rend());
-    Run(g, x.rbegin(), x.rend());
+private:
+    Biquad f_;
+    double s1_ = 0.0;
+    double s2_ = 0.0;
+};
+
+// `band` and `place` (both holding the same input) filtered by two sections each, forwards and
+// then backwards. The four run side by side in one loop: each is a chain of dependent steps, and
+// so they overlap in the processor.
+void ZeroPhase(std::vector<double>& band, std::vector<double>& place, const Biquad (&f)[4]) {
+    const std::size_t len = band.size();
+    for (int pass = 0; pass < 2; ++pass) {
+        Section b1(f[0]), b2(f[1]), p1(f[2]), p2(f[3]);
+        for (std::size_t i = 0; i < len; ++i) {
+            const std::size_t k = pass == 0 ? i : len - 1 - i;
+            band[k] = b2(b1(band[k]));
+            place[k] = p2(p1(place[k]));
+        }
+    }
 }
 
 struct Candidate {
@@ -125,10 +137,9 @@ std::vector<Candidate> FindCandidates(std::span<const float> samples, double rat
     const std::int64_t half = seconds(0.075);  // half the envelope's window
     const std::int64_t apart = seconds(0.1);   // a candidate's reach, and the search for its peak
     const std::int64_t around = seconds(0.25); // half the span of the local median
-    const Biquad band_high = Butterworth(5.0, rate, true);
-    const Biquad band_low = Butterworth(15.0, rate, false);
-    const Biquad place_high = Butterworth(0.5, rate, true);
-    const Biquad place_low = Butterworth(std::min(30.0, 0.4 * rate), rate, false);
+    const Biquad filters[4] = {Butterworth(5.0, rate, true), Butterworth(15.0, rate, false),
+                               Butterworth(0.5, rate, true),
+                               Butterworth(std::min(30.0, 0.4 * rate), rate, false)};
 
     // The sample at `i`, reflected oddly about the ends of the record.
     const auto at = [&](std::int64_t i) {
@@ -167,8 +178,7 @@ std::vector<Candidate> FindCandidates(std::span<const float> samples, double rat
             place[k] = held;
         }
         band = place;
-        ZeroPhase(band, band_high, band_low);
-        ZeroPhase(place, place_high, place_low);
+        ZeroPhase(band, place, filters);
 
         slope.assign(len, 0.0);
         for (std::size_t k = 1; k + 1 < len; ++k) {
@@ -337,7 +347,7 @@ std::vector<std::int64_t> DetectRPeaks(std::span<const float> samples, double ra
     out.reserve(beats.size());
     for (const std::size_t k : beats) {
         const Candidate& c = cands[k];
-        const bool up = upward >= 0 ? c.fall <= 1.5 * c.rise : c.rise > 1.5 * c.fall;
+        const bool up = upward >= 0 ? c.fall <= 2.0 * c.rise : c.rise > 2.0 * c.fall;
         const std::int64_t at = up ? c.up : c.down;
         if (out.empty() || at > out.back()) {
             out.push_back(at);
