@@ -44,6 +44,7 @@ namespace hrv {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
+constexpr double kPlaceCutoff = 30.0; // Hz, the placement signal's low-pass
 
 // A second-order section, transposed direct form II.
 struct Biquad {
@@ -84,16 +85,29 @@ private:
 // `band` and `place` (both holding the same input) filtered by two sections each, forwards and
 // then backwards. The four run side by side in one loop: each is a chain of dependent steps, and
 // so they overlap in the processor.
-void ZeroPhase(std::vector<double>& band, std::vector<double>& place, const Biquad (&f)[4]) {
+void ZeroPhase(std::vector<double>& band, std::vector<double>& place, const Biquad (&f)[6]) {
     const std::size_t len = band.size();
     for (int pass = 0; pass < 2; ++pass) {
-        Section b1(f[0]), b2(f[1]), p1(f[2]), p2(f[3]);
+        Section b1(f[0]), b2(f[1]), p1(f[2]), p2(f[3]), p3(f[4]), p4(f[5]);
         for (std::size_t i = 0; i < len; ++i) {
             const std::size_t k = pass == 0 ? i : len - 1 - i;
             band[k] = b2(b1(band[k]));
-            place[k] = p2(p1(place[k]));
+            place[k] = p4(p3(p2(p1(place[k]))));
         }
     }
+}
+
+// A notch at the frequency where mains of `mains` Hz falls at this rate (its alias), 5 Hz wide;
+// none where that is near 0 or near half the rate (the low-pass takes it there).
+Biquad MainsNotch(double mains, double rate) {
+    const double f0 = std::abs(mains - rate * std::round(mains / rate));
+    if (f0 < 2.0 || f0 > 0.45 * rate) {
+        return {};
+    }
+    const double w = 2.0 * kPi * f0 / rate;
+    const double alpha = std::sin(w) / (2.0 * (f0 / 5.0));
+    const double norm = 1.0 / (1.0 + alpha);
+    return {norm, -2.0 * std::cos(w) * norm, norm, -2.0 * std::cos(w) * norm, (1.0 - alpha) * norm};
 }
 
 struct Candidate {
@@ -137,9 +151,10 @@ std::vector<Candidate> FindCandidates(std::span<const float> samples, double rat
     const std::int64_t half = seconds(0.075);  // half the envelope's window
     const std::int64_t apart = seconds(0.1);   // a candidate's reach, and the search for its peak
     const std::int64_t around = seconds(0.25); // half the span of the local median
-    const Biquad filters[4] = {Butterworth(5.0, rate, true), Butterworth(15.0, rate, false),
-                               Butterworth(0.5, rate, true),
-                               Butterworth(std::min(30.0, 0.4 * rate), rate, false)};
+    const Biquad filters[6] = {
+        Butterworth(5.0, rate, true), Butterworth(15.0, rate, false),
+        Butterworth(0.5, rate, true), MainsNotch(50.0, rate),
+        MainsNotch(60.0, rate),       Butterworth(std::min(kPlaceCutoff, 0.4 * rate), rate, false)};
 
     // The sample at `i`, reflected oddly about the ends of the record.
     const auto at = [&](std::int64_t i) {
