@@ -24,7 +24,8 @@
 // a candidate within 360 ms of a beat whose slope is less than half that beat's is a T wave. When
 // the interval since the last beat grows past 1.66 times the median of the last eight intervals,
 // the highest candidate in it above half the threshold is taken as the beat that was missed, and
-// the walk goes on from there.
+// the walk goes on from there. Last, a beat less than half as high and as steep as its neighbours
+// that only splits an ordinary interval in two is dropped as noise.
 //
 // Each beat is then placed on its complex's largest deflection in the record's dominant direction
 // (the one most complexes take, so a biphasic complex does not jump between its R and S waves from
@@ -343,6 +344,51 @@ std::vector<std::size_t> Decide(const std::vector<Candidate>& cands, double rate
     return beats;
 }
 
+// The median of `v` (not empty); reorders it.
+double MedianOf(std::vector<double>& v) {
+    const auto mid = v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2);
+    std::nth_element(v.begin(), mid, v.end());
+    return *mid;
+}
+
+// Drops the beats that are noise by their neighbours: less than half as high and as steep as the
+// median of the eight beats either side, and so placed that without them the interval from the
+// beat before to the beat after is less than 1.2 times the median interval there. A real premature
+// beat delays the next one (an atrial one resets the sinus node, a ventricular one leaves a
+// compensatory pause); one that only splits an ordinary interval in two is either an interpolated
+// ventricular beat, which is large, or noise.
+std::vector<std::size_t> Prune(const std::vector<Candidate>& cands,
+                               const std::vector<std::size_t>& beats) {
+    std::vector<std::size_t> kept;
+    std::vector<double> heights, slopes, intervals;
+    const std::size_t m = beats.size();
+    for (std::size_t k = 0; k < m; ++k) {
+        const Candidate& c = cands[beats[k]];
+        if (k == 0 || k + 1 == m) {
+            kept.push_back(beats[k]);
+            continue;
+        }
+        heights.clear();
+        slopes.clear();
+        intervals.clear();
+        for (std::size_t j = k >= 8 ? k - 8 : 0; j <= std::min(m - 1, k + 8); ++j) {
+            heights.push_back(cands[beats[j]].height);
+            slopes.push_back(cands[beats[j]].slope);
+            if (j > 0) {
+                intervals.push_back(
+                    static_cast<double>(cands[beats[j]].at - cands[beats[j - 1]].at));
+            }
+        }
+        const double span = static_cast<double>(cands[beats[k + 1]].at - cands[beats[k - 1]].at);
+        const bool noise = c.height < 0.5 * MedianOf(heights) && c.slope < 0.5 * MedianOf(slopes) &&
+                           span < 1.2 * MedianOf(intervals);
+        if (!noise) {
+            kept.push_back(beats[k]);
+        }
+    }
+    return kept;
+}
+
 } // namespace
 
 std::vector<std::int64_t> DetectRPeaks(std::span<const float> samples, double rate,
@@ -351,7 +397,7 @@ std::vector<std::int64_t> DetectRPeaks(std::span<const float> samples, double ra
         throw std::invalid_argument("ECG sampling rate out of range");
     }
     const std::vector<Candidate> cands = FindCandidates(samples, rate);
-    const std::vector<std::size_t> beats = Decide(cands, rate, options);
+    const std::vector<std::size_t> beats = Prune(cands, Decide(cands, rate, options));
 
     // The record's direction: the one most complexes take.
     std::int64_t upward = 0;
