@@ -144,7 +144,7 @@ std::vector<Candidate> FindCandidates(std::span<const float> samples, double rat
             sum += slope[k] * slope[k];
         }
         for (std::size_t k = w; k + w < len; ++k) {
-            envelope[k] = std::sqrt(std::max(0.0, sum) / static_cast<double>(2 * w + 1));
+            envelope[k] = sum; // in the order of the root mean square, taken for candidates only
             if (k + w + 1 < len) {
                 sum += slope[k + w + 1] * slope[k + w + 1] - slope[k - w] * slope[k - w];
             }
@@ -166,7 +166,7 @@ std::vector<Candidate> FindCandidates(std::span<const float> samples, double rat
             }
             Candidate c;
             c.at = i;
-            c.height = e;
+            c.height = std::sqrt(std::max(0.0, e) / static_cast<double>(2 * half + 1));
             for (std::int64_t j = i - half; j <= i + half; ++j) {
                 c.slope = std::max(c.slope, std::abs(slope[local(j)]));
             }

@@ -10,7 +10,8 @@
 //     the root mean square over 150 ms (one QRS). The envelope is on the scale of the signal, not
 //     its square, so a ventricular beat three times the height of its neighbours does not lift
 //     the threshold above them;
-//   - for placing beats: the signal between 0.5 and 30 Hz, where the R-peak keeps its place and
+//   - for placing beats: the signal between 0.5 and 30 Hz with notches at the mains' frequencies
+//     (50 and 60 Hz, or where they fold at low rates), where the R-peak keeps its place and
 //     baseline and mains are gone.
 // Candidates are the envelope's maxima that stand highest within 100 ms either side. Each holds
 // its height, the steepest slope around it, and the highest and lowest point of the placement
