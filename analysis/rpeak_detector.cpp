@@ -19,14 +19,15 @@
 //
 // The candidates are then taken in time order (Hamilton and Tompkins 1986, on Pan and Tompkins
 // 1985): a candidate is a beat when it is higher than the noise level plus 0.3125 of the
-// distance from there to the beat level, where the two levels are the medians of the last eight
-// beats' and the last eight rejected candidates' heights (medians, so a run of ectopic beats or a
-// burst of noise moves them little). No beat comes within the refractory period of the one before;
-// a candidate within 360 ms of a beat whose slope is less than half that beat's is a T wave. When
-// the interval since the last beat grows past 1.66 times the median of the last eight intervals,
-// the highest candidate in it above half the threshold is taken as the beat that was missed, and
-// the walk goes on from there. Last, a beat less than half as high and as steep as its neighbours
-// that only splits an ordinary interval in two is dropped as noise.
+// distance from there to the beat level. The noise level is the median height of the last eight
+// rejected candidates; the beat level that of the smaller of the last eight beats (the mean of the
+// second and third smallest), so that small normal beats between large ventricular ones pass and
+// a burst of noise or a single tall beat moves it little. No beat comes within the refractory
+// period of the one before; a candidate within 360 ms of a beat whose slope is less than half that
+// beat's is a T wave. When the interval since the last beat grows past 1.66 times the median of the
+// last eight intervals, the highest candidate in it above half the threshold is taken as the beat
+// that was missed, and the walk goes on from there. Last, a beat less than half as high and as
+// steep as its neighbours that only splits an ordinary interval in two is dropped as noise.
 //
 // Each beat is then placed on its complex's largest deflection in the record's dominant direction
 // (the one most complexes take, so a biphasic complex does not jump between its R and S waves from
@@ -57,11 +58,16 @@ public:
         values_[next_] = v;
         next_ = (next_ + 1) % values_.size();
     }
-    double Median() const {
+    double Median() const { return Ranked(4); }
+    // The mean of the second and third smallest: the level of the smaller values.
+    double Lower() const { return Ranked(2); }
+
+    // The mean of the k-th smallest value and the one below it (0-based).
+    double Ranked(std::size_t k) const {
         auto v = values_;
-        std::nth_element(v.begin(), v.begin() + 4, v.end());
-        const double upper = v[4];
-        return 0.5 * (upper + *std::max_element(v.begin(), v.begin() + 4));
+        const auto at = v.begin() + static_cast<std::ptrdiff_t>(k);
+        std::nth_element(v.begin(), at, v.end());
+        return 0.5 * (*at + *std::max_element(v.begin(), at));
     }
 
 private:
@@ -129,7 +135,7 @@ std::vector<std::size_t> Decide(const std::vector<Candidate>& cands, double rate
             continue;
         }
         const double n = noise.Median();
-        const double threshold = n + 0.3125 * (signal.Median() - n);
+        const double threshold = n + 0.3125 * (signal.Lower() - n);
         if (!beats.empty() && since > options.search_back * interval.Median()) {
             // The highest candidate of the long interval that could be a beat.
             const std::int64_t after = cands[beats.back()].at;

@@ -9,7 +9,8 @@ reference beats moved to the new rate); electrode-motion-like noise at 12 dB SNR
 synthetic (this machine has no MIT-BIH Noise Stress Test Database): a random walk low-passed at
 2 Hz plus bursts of 1-15 Hz noise with steps, 0.3-3 s long, added as the noise stress test adds
 it (from 5 min on, two minutes on and two off), scaled so that the signal power (mean squared
-peak-to-peak QRS amplitude over 8) over the noise power in the noisy parts is 12 dB. Detections go
+peak-to-peak QRS amplitude over 8) over the noise power in the noisy parts is 12 dB.
+--other-lead scores the records' second lead instead (V1 or V5: other morphologies). Detections go
 to OUT/<variant>/<record>.txt, each variant is scored by score.py, and the detector's times are
 printed.
 """
@@ -47,10 +48,11 @@ def read_212(path, nsig):
     return v[: len(v) // nsig * nsig].reshape(-1, nsig)
 
 
-def lead(record_dir, rec):
+def lead(record_dir, rec, other=False):
     rate, sig = read_header(os.path.join(record_dir, rec + ".hea"))
     names = [s["name"] for s in sig]
     k = names.index("MLII") if "MLII" in names else (names.index("V5") if "V5" in names else 0)
+    k = (k + 1) % len(sig) if other else k
     x = read_212(os.path.join(record_dir, sig[k]["file"]), len(sig))[:, k]
     return rate, (x - sig[k]["baseline"]) / sig[k]["gain"]
 
@@ -108,6 +110,7 @@ def main():
     ap.add_argument("--out", default="/tmp/rpeak_score")
     ap.add_argument("--records", default="")
     ap.add_argument("--variants", default="plain,inverted,250,500,em12")
+    ap.add_argument("--other-lead", action="store_true", help="the record's other lead (V1, V5)")
     a = ap.parse_args()
     mitdb = os.path.join(ECG, "mitdb")
     recs = a.records.split(",") if a.records else sorted(
@@ -120,7 +123,7 @@ def main():
         os.makedirs(ref, exist_ok=True)
         times = []
         for rec in recs:
-            rate, x = lead(mitdb, rec)
+            rate, x = lead(mitdb, rec, a.other_lead)
             beats = np.loadtxt(os.path.join(mitdb, rec + ".beats.csv"), delimiter=",", skiprows=1,
                                usecols=0, dtype=np.int64)
             codes = np.loadtxt(os.path.join(mitdb, rec + ".beats.csv"), delimiter=",", skiprows=1,
