@@ -225,15 +225,24 @@ std::vector<std::int64_t> DetectRPeaks(std::span<const float> samples, double ra
     for (const std::size_t k : beats) {
         upward += cands[k].rise >= cands[k].fall ? 1 : -1;
     }
+    // Placed, two beats may still come closer than the refractory period (each moved towards the
+    // other): the lower one goes.
     std::vector<std::int64_t> out;
+    std::vector<double> heights;
     out.reserve(beats.size());
     for (const std::size_t k : beats) {
         const Candidate& c = cands[k];
         const bool up = upward >= 0 ? c.fall <= 2.0 * c.rise : c.rise > 2.0 * c.fall;
         const std::int64_t at = up ? c.up : c.down;
-        if (out.empty() || at > out.back()) {
-            out.push_back(at);
+        if (!out.empty() && static_cast<double>(at - out.back()) < options.refractory_s * rate) {
+            if (c.height > heights.back()) {
+                out.back() = at;
+                heights.back() = c.height;
+            }
+            continue;
         }
+        out.push_back(at);
+        heights.push_back(c.height);
     }
     return out;
 }
