@@ -109,7 +109,8 @@ def main():
     ap.add_argument("build")
     ap.add_argument("--out", default="/tmp/rpeak_score")
     ap.add_argument("--records", default="")
-    ap.add_argument("--variants", default="plain,inverted,250,500,em12")
+    ap.add_argument("--variants", default="plain,inverted,250,500,em12",
+                    help="plain, inverted, a rate in Hz (resampled), emDB (noise at DB dB SNR)")
     ap.add_argument("--other-lead", action="store_true", help="the record's other lead (V1, V5)")
     a = ap.parse_args()
     mitdb = os.path.join(ECG, "mitdb")
