@@ -76,12 +76,12 @@ private:
 };
 
 // The beat level to start from: the median of the highest candidate in each 2 s of the first
-// 10 s.
+// 10 s from the first candidate on (a record may start flat, with the electrodes off).
 double StartingLevel(const std::vector<Candidate>& candidates, double rate) {
     std::vector<double> highest;
     const auto block = static_cast<std::int64_t>(std::llround(2.0 * rate));
     for (const Candidate& c : candidates) {
-        const auto k = static_cast<std::size_t>(c.at / block);
+        const auto k = static_cast<std::size_t>((c.at - candidates.front().at) / block);
         if (k >= 5) {
             break;
         }
@@ -110,6 +110,7 @@ std::vector<std::size_t> Decide(const std::vector<Candidate>& cands, double rate
     const double refractory = options.refractory_s * rate;
     const double t_wave = options.t_wave_s * rate;
     std::size_t seen = 0; // candidates before this one have given the noise level what they give
+    std::int64_t relearned = 0; // when the beat level was last lowered for want of beats
 
     const auto is_t_wave = [&](const Candidate& c) {
         if (beats.empty()) {
@@ -152,6 +153,19 @@ std::vector<std::size_t> Decide(const std::vector<Candidate>& cands, double rate
                 accept(best);
                 k = best + 1;
                 continue;
+            }
+            // Long without a beat: the beats may have grown smaller (an electrode moved). The
+            // highest candidate of the stretch joins the beat level, which so halves at most
+            // once in each such stretch and follows them down, while a real pause with only
+            // P waves in it costs it little.
+            const double limit = options.search_back * interval.Median();
+            if (since > 2.0 * limit && static_cast<double>(c.at - relearned) > limit) {
+                double highest = 0.5 * signal.Lower();
+                for (std::size_t j = beats.back() + 1; j < k; ++j) {
+                    highest = std::max(highest, cands[j].height);
+                }
+                signal.Push(highest);
+                relearned = c.at;
             }
         }
         if (c.height > threshold && !is_t_wave(c)) {

@@ -116,6 +116,40 @@ std::string RateName(const testing::TestParamInfo<double>& rate) {
 INSTANTIATE_TEST_SUITE_P(Rates, RPeaksAtRate, testing::Values(100, 250, 360, 500, 1000, 2000),
                          RateName);
 
+// A record that starts flat (electrodes off) and whose beats shrink eightfold at 35 s (an
+// electrode moved): the beats are found from where they begin, and again within 10 s of the
+// change, and nothing else is.
+TEST(RPeaks, FollowsTheBeatsThroughAFlatStartAndAFall) {
+    const double rate = 250.0;
+    const std::vector<Beat> beats = Rhythm();
+    const std::vector<double> at = Peaks(beats);
+    std::vector<float> x = Ecg(beats, rate, 1.0, 0.0);
+    // Flat up to 0.3 s before the first beat after 12 s, between its P wave and the T wave before.
+    const double on =
+        std::find_if(beats.begin(), beats.end(), [](const Beat& b) { return b.t > 12.0; })->t - 0.3;
+    const auto first = static_cast<std::size_t>(on * rate);
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        x[i] = i < first ? x[first] : (i >= 35 * 250 ? x[i] / 8.0F : x[i]);
+    }
+    const std::vector<std::int64_t> peaks = DetectRPeaks(x, rate);
+    std::vector<std::int64_t> expected;
+    for (const double t : at) {
+        if (t > on) {
+            expected.push_back(std::llround(t * rate));
+        }
+    }
+    std::size_t found = 0;
+    for (const std::int64_t p : peaks) {
+        const auto near = std::find_if(expected.begin(), expected.end(),
+                                       [p](std::int64_t e) { return std::abs(e - p) <= 1; });
+        EXPECT_TRUE(near != expected.end()) << "extra beat at " << static_cast<double>(p) / rate;
+        found += near != expected.end() ? 1 : 0;
+    }
+    const auto late = std::count_if(expected.begin(), expected.end(),
+                                    [](std::int64_t e) { return e < 35 * 250 || e > 45 * 250; });
+    EXPECT_GE(found, static_cast<std::size_t>(late));
+}
+
 TEST(RPeaks, NoBeatsInAFlatOrEmptySignalAndNoRateOutOfRange) {
     EXPECT_TRUE(DetectRPeaks(std::vector<float>(5000, 0.3F), 250.0).empty());
     EXPECT_TRUE(DetectRPeaks({}, 250.0).empty());
