@@ -24,10 +24,11 @@
 // second and third smallest), so that small normal beats between large ventricular ones pass and
 // a burst of noise or a single tall beat moves it little. No beat comes within the refractory
 // period of the one before; a candidate within 360 ms of a beat whose slope is less than half that
-// beat's is a T wave. When the interval since the last beat grows past 1.66 times the median of the
-// last eight intervals, the highest candidate in it above half the threshold is taken as the beat
-// that was missed, and the walk goes on from there. Last, a beat less than half as high and as
-// steep as its neighbours that only splits an ordinary interval in two is dropped as noise.
+// beat's, or half the median of the last eight beats' where that is steeper (the beat before may
+// be a small one), is a T wave. When the interval since the last beat grows past 1.66 times the
+// median of the last eight intervals, the highest candidate in it above half the threshold is taken
+// as the beat that was missed, and the walk goes on from there. Last, a beat less than half as high
+// and as steep as its neighbours that only splits an ordinary interval in two is dropped as noise.
 //
 // Each beat is then placed on its complex's largest deflection in the record's dominant direction
 // (the one most complexes take, so a biphasic complex does not jump between its R and S waves from
@@ -107,6 +108,7 @@ std::vector<std::size_t> Decide(const std::vector<Candidate>& cands, double rate
     RecentMedian signal(start);
     RecentMedian noise(0.0);
     RecentMedian interval(rate);
+    RecentMedian steepness(0.0);
     const double refractory = options.refractory_s * rate;
     const double t_wave = options.t_wave_s * rate;
     std::size_t seen = 0; // candidates before this one have given the noise level what they give
@@ -117,13 +119,15 @@ std::vector<std::size_t> Decide(const std::vector<Candidate>& cands, double rate
             return false;
         }
         const Candidate& last = cands[beats.back()];
-        return static_cast<double>(c.at - last.at) < t_wave && c.slope < 0.5 * last.slope;
+        return static_cast<double>(c.at - last.at) < t_wave &&
+               c.slope < 0.5 * std::max(last.slope, steepness.Median());
     };
     const auto accept = [&](std::size_t k) {
         if (!beats.empty()) {
             interval.Push(static_cast<double>(cands[k].at - cands[beats.back()].at));
         }
         signal.Push(cands[k].height);
+        steepness.Push(cands[k].slope);
         beats.push_back(k);
     };
 
