@@ -1,0 +1,194 @@
+// The candidates of the R-peak detector: the signal filtered block by block.
+#include "analysis/rpeak_candidates.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace hrv::rpeak {
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kPlaceCutoff = 30.0; // Hz, the placement signal's low-pass
+
+// A second-order section, transposed direct form II.
+struct Biquad {
+    double b0 = 1.0, b1 = 0.0, b2 = 0.0, a1 = 0.0, a2 = 0.0;
+};
+
+// Butterworth low- or high-pass at `cutoff` Hz, bilinear transform with prewarping.
+Biquad Butterworth(double cutoff, double rate, bool high) {
+    const double k = std::tan(kPi * cutoff / rate);
+    const double q = std::sqrt(0.5);
+    const double norm = 1.0 / (1.0 + k / q + k * k);
+    Biquad f;
+    f.b0 = high ? norm : k * k * norm;
+    f.b1 = high ? -2.0 * f.b0 : 2.0 * f.b0;
+    f.b2 = f.b0;
+    f.a1 = 2.0 * (k * k - 1.0) * norm;
+    f.a2 = (1.0 - k / q + k * k) * norm;
+    return f;
+}
+
+// A running section.
+class Section {
+public:
+    explicit Section(const Biquad& f) : f_(f) {}
+    double operator()(double x) {
+        const double y = f_.b0 * x + s1_;
+        s1_ = f_.b1 * x - f_.a1 * y + s2_;
+        s2_ = f_.b2 * x - f_.a2 * y;
+        return y;
+    }
+
+private:
+    Biquad f_;
+    double s1_ = 0.0;
+    double s2_ = 0.0;
+};
+
+// `band` and `place` (both holding the same input) filtered by two sections each, forwards and
+// then backwards. The four run side by side in one loop: each is a chain of dependent steps, and
+// so they overlap in the processor.
+void ZeroPhase(std::vector<double>& band, std::vector<double>& place, const Biquad (&f)[6]) {
+    const std::size_t len = band.size();
+    for (int pass = 0; pass < 2; ++pass) {
+        Section b1(f[0]), b2(f[1]), p1(f[2]), p2(f[3]), p3(f[4]), p4(f[5]);
+        for (std::size_t i = 0; i < len; ++i) {
+            const std::size_t k = pass == 0 ? i : len - 1 - i;
+            band[k] = b2(b1(band[k]));
+            place[k] = p4(p3(p2(p1(place[k]))));
+        }
+    }
+}
+
+// A notch at the frequency where mains of `mains` Hz falls at this rate (its alias), 5 Hz wide;
+// none where that is near 0 or near half the rate (the low-pass takes it there).
+Biquad MainsNotch(double mains, double rate) {
+    const double f0 = std::abs(mains - rate * std::round(mains / rate));
+    if (f0 < 2.0 || f0 > 0.45 * rate) {
+        return {};
+    }
+    const double w = 2.0 * kPi * f0 / rate;
+    const double alpha = std::sin(w) / (2.0 * (f0 / 5.0));
+    const double norm = 1.0 / (1.0 + alpha);
+    return {norm, -2.0 * std::cos(w) * norm, norm, -2.0 * std::cos(w) * norm, (1.0 - alpha) * norm};
+}
+
+} // namespace
+
+std::vector<Candidate> FindCandidates(std::span<const float> samples, double rate) {
+    const auto n = static_cast<std::int64_t>(samples.size());
+    const auto seconds = [rate](double s) {
+        return std::max<std::int64_t>(1, std::llround(s * rate));
+    };
+    const std::int64_t step = seconds(60.0);
+    const std::int64_t margin = seconds(5.0);
+    const std::int64_t half = seconds(0.075);  // half the envelope's window
+    const std::int64_t apart = seconds(0.1);   // a candidate's reach, and the search for its peak
+    const std::int64_t around = seconds(0.25); // half the span of the local median
+    const Biquad filters[6] = {
+        Butterworth(5.0, rate, true), Butterworth(15.0, rate, false),
+        Butterworth(0.5, rate, true), MainsNotch(50.0, rate),
+        MainsNotch(60.0, rate),       Butterworth(std::min(kPlaceCutoff, 0.4 * rate), rate, false)};
+
+    // The sample at `i`, reflected oddly about the ends of the record.
+    const auto at = [&](std::int64_t i) {
+        if (i < 0) {
+            const auto j = static_cast<std::size_t>(std::min(-i, n - 1));
+            return 2.0 * static_cast<double>(samples[0]) - static_cast<double>(samples[j]);
+        }
+        if (i >= n) {
+            const auto j = static_cast<std::size_t>(std::max<std::int64_t>(0, 2 * (n - 1) - i));
+            return 2.0 * static_cast<double>(samples.back()) - static_cast<double>(samples[j]);
+        }
+        return static_cast<double>(samples[static_cast<std::size_t>(i)]);
+    };
+
+    std::vector<Candidate> out;
+    std::vector<double> band, slope, envelope, place, scratch;
+    for (std::int64_t a = 0; a < n; a += step) {
+        const std::int64_t b = std::min(n, a + step);
+        const std::int64_t lo = a - margin;
+        const auto len = static_cast<std::size_t>(b + margin - lo);
+        place.resize(len);
+        // From the block's first finite sample on (so the filters start at rest); a non-finite
+        // sample holds the one before.
+        double origin = 0.0;
+        for (std::size_t k = 0; k < len; ++k) {
+            const double v = at(lo + static_cast<std::int64_t>(k));
+            if (std::isfinite(v)) {
+                origin = v;
+                break;
+            }
+        }
+        double held = 0.0;
+        for (std::size_t k = 0; k < len; ++k) {
+            const double v = at(lo + static_cast<std::int64_t>(k));
+            held = std::isfinite(v) ? v - origin : held;
+            place[k] = held;
+        }
+        band = place;
+        ZeroPhase(band, place, filters);
+
+        slope.assign(len, 0.0);
+        for (std::size_t k = 1; k + 1 < len; ++k) {
+            slope[k] = (band[k + 1] - band[k - 1]) * 0.5 * rate;
+        }
+        envelope.assign(len, 0.0);
+        const auto w = static_cast<std::size_t>(half);
+        double sum = 0.0;
+        for (std::size_t k = 0; k < std::min(len, 2 * w + 1); ++k) {
+            sum += slope[k] * slope[k];
+        }
+        for (std::size_t k = w; k + w < len; ++k) {
+            envelope[k] = sum; // in the order of the root mean square, taken for candidates only
+            if (k + w + 1 < len) {
+                sum += slope[k + w + 1] * slope[k + w + 1] - slope[k - w] * slope[k - w];
+            }
+        }
+
+        const auto local = [lo](std::int64_t i) { return static_cast<std::size_t>(i - lo); };
+        for (std::int64_t i = a; i < b; ++i) {
+            const double e = envelope[local(i)];
+            if (!(e > envelope[local(i) - 1] && e >= envelope[local(i) + 1])) {
+                continue;
+            }
+            bool highest = true;
+            for (std::int64_t j = i - apart; j <= i + apart && highest; ++j) {
+                const double f = envelope[local(j)];
+                highest = j < i ? f < e : f <= e;
+            }
+            if (!highest) {
+                continue;
+            }
+            Candidate c;
+            c.at = i;
+            c.height = std::sqrt(std::max(0.0, e) / static_cast<double>(2 * half + 1));
+            for (std::int64_t j = i - half; j <= i + half; ++j) {
+                c.slope = std::max(c.slope, std::abs(slope[local(j)]));
+            }
+            const std::int64_t first = std::max<std::int64_t>(0, i - apart);
+            const std::int64_t last = std::min(n - 1, i + apart);
+            c.up = c.down = first;
+            for (std::int64_t j = first; j <= last; ++j) {
+                c.up = place[local(j)] > place[local(c.up)] ? j : c.up;
+                c.down = place[local(j)] < place[local(c.down)] ? j : c.down;
+            }
+            const std::int64_t from = std::max<std::int64_t>(0, i - around);
+            const std::int64_t to = std::min(n - 1, i + around);
+            scratch.assign(place.begin() + static_cast<std::ptrdiff_t>(local(from)),
+                           place.begin() + static_cast<std::ptrdiff_t>(local(to)) + 1);
+            const auto mid = scratch.begin() + static_cast<std::ptrdiff_t>(scratch.size() / 2);
+            std::nth_element(scratch.begin(), mid, scratch.end());
+            c.rise = place[local(c.up)] - *mid;
+            c.fall = *mid - place[local(c.down)];
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+} // namespace hrv::rpeak

@@ -1,0 +1,268 @@
+// R-peaks of one ECG lead.
+//
+// How it works. The signal is read in blocks of 60 s with 5 s on either side (an odd reflection
+// beyond the ends of the record), so memory stays small for a day-long record and the filters'
+// start-up falls outside the block. In each block two signals are made, both filtered forwards and
+// backwards (no phase shift, so nothing moves in time):
+//   - for finding complexes: a band-pass of 5-15 Hz (second-order Butterworth high- and low-pass,
+//     Pan and Tompkins' band), where the QRS carries most of its energy and baseline wander,
+//     muscle noise, mains and most of the T wave do not; its slope; and the envelope of the slope,
+//     the root mean square over 150 ms (one QRS). The envelope is on the scale of the signal, not
+//     its square, so a ventricular beat three times the height of its neighbours does not lift
+//     the threshold above them;
+//   - for placing beats: the signal between 0.5 and 30 Hz with notches at the mains' frequencies
+//     (50 and 60 Hz, or where they fold at low rates), where the R-peak keeps its place and
+//     baseline and mains are gone.
+// Candidates are the envelope's maxima that stand highest within 100 ms either side. Each holds
+// its height, the steepest slope around it, and the highest and lowest point of the placement
+// signal within 100 ms together with their distance from the median of the 500 ms around it.
+//
+// The candidates are then taken in time order (Hamilton and Tompkins 1986, on Pan and Tompkins
+// 1985): a candidate is a beat when it is higher than the noise level plus 0.3125 of the
+// distance from there to the beat level. The noise level is the median height of the last eight
+// rejected candidates; the beat level that of the smaller of the last eight beats (the mean of the
+// second and third smallest), so that small normal beats between large ventricular ones pass and
+// a burst of noise or a single tall beat moves it little. No beat comes within the refractory
+// period of the one before; a candidate within 360 ms of a beat whose slope is less than half that
+// beat's, or half the median of the last eight beats' where that is steeper (the beat before may
+// be a small one), is a T wave. When the interval since the last beat grows past 1.66 times the
+// median of the last eight intervals, the highest candidate in it above half the threshold is taken
+// as the beat that was missed, and the walk goes on from there. Last, a beat less than half as high
+// and as steep as its neighbours that only splits an ordinary interval in two is dropped as noise.
+//
+// Each beat is then placed on its complex's largest deflection in the record's dominant direction
+// (the one most complexes take, so a biphasic complex does not jump between its R and S waves from
+// beat to beat), or on the opposite one where that is more than twice as large (a ventricular
+// beat of the other polarity). An inverted lead therefore gives the same beats.
+#include "analysis/rpeak_detector.h"
+
+#include "analysis/rpeak_candidates.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <vector>
+
+namespace hrv {
+namespace {
+
+using rpeak::Candidate;
+
+// The median of the last eight values pushed.
+class RecentMedian {
+public:
+    explicit RecentMedian(double initial) { values_.fill(initial); }
+    void Push(double v) {
+        values_[next_] = v;
+        next_ = (next_ + 1) % values_.size();
+    }
+    double Median() const { return Ranked(4); }
+    // The mean of the second and third smallest: the level of the smaller values.
+    double Lower() const { return Ranked(2); }
+
+    // The mean of the k-th smallest value and the one below it (0-based).
+    double Ranked(std::size_t k) const {
+        auto v = values_;
+        const auto at = v.begin() + static_cast<std::ptrdiff_t>(k);
+        std::nth_element(v.begin(), at, v.end());
+        return 0.5 * (*at + *std::max_element(v.begin(), at));
+    }
+
+private:
+    std::array<double, 8> values_{};
+    std::size_t next_ = 0;
+};
+
+// The beat level to start from: the median of the highest candidate in each 2 s of the first
+// 10 s from the first candidate on (a record may start flat, with the electrodes off).
+double StartingLevel(const std::vector<Candidate>& candidates, double rate) {
+    std::vector<double> highest;
+    const auto block = static_cast<std::int64_t>(std::llround(2.0 * rate));
+    for (const Candidate& c : candidates) {
+        const auto k = static_cast<std::size_t>((c.at - candidates.front().at) / block);
+        if (k >= 5) {
+            break;
+        }
+        highest.resize(std::max(highest.size(), k + 1), 0.0);
+        highest[k] = std::max(highest[k], c.height);
+    }
+    std::erase(highest, 0.0);
+    if (highest.empty()) {
+        return 0.0;
+    }
+    std::sort(highest.begin(), highest.end());
+    return highest[highest.size() / 2];
+}
+
+// The indices of the candidates that are beats, in time order.
+std::vector<std::size_t> Decide(const std::vector<Candidate>& cands, double rate,
+                                const RPeakOptions& options) {
+    std::vector<std::size_t> beats;
+    const double start = StartingLevel(cands, rate);
+    if (!(start > 0.0)) {
+        return beats;
+    }
+    RecentMedian signal(start);
+    RecentMedian noise(0.0);
+    RecentMedian interval(rate);
+    RecentMedian steepness(0.0);
+    const double refractory = options.refractory_s * rate;
+    const double t_wave = options.t_wave_s * rate;
+    std::size_t seen = 0; // candidates before this one have given the noise level what they give
+    std::int64_t relearned = 0; // when the beat level was last lowered for want of beats
+
+    const auto is_t_wave = [&](const Candidate& c) {
+        if (beats.empty()) {
+            return false;
+        }
+        const Candidate& last = cands[beats.back()];
+        return static_cast<double>(c.at - last.at) < t_wave &&
+               c.slope < 0.5 * std::max(last.slope, steepness.Median());
+    };
+    const auto accept = [&](std::size_t k) {
+        if (!beats.empty()) {
+            interval.Push(static_cast<double>(cands[k].at - cands[beats.back()].at));
+        }
+        signal.Push(cands[k].height);
+        steepness.Push(cands[k].slope);
+        beats.push_back(k);
+    };
+
+    for (std::size_t k = 0; k < cands.size();) {
+        const Candidate& c = cands[k];
+        const double since =
+            beats.empty() ? 0.0 : static_cast<double>(c.at - cands[beats.back()].at);
+        if (!beats.empty() && since < refractory) {
+            ++k;
+            continue;
+        }
+        const double n = noise.Median();
+        const double threshold = n + 0.3125 * (signal.Lower() - n);
+        if (!beats.empty() && since > options.search_back * interval.Median()) {
+            // The highest candidate of the long interval that could be a beat.
+            const std::int64_t after = cands[beats.back()].at;
+            std::size_t best = cands.size();
+            for (std::size_t j = beats.back() + 1; j < k; ++j) {
+                const Candidate& m = cands[j];
+                if (static_cast<double>(m.at - after) >= refractory &&
+                    static_cast<double>(c.at - m.at) >= refractory && m.height > 0.5 * threshold &&
+                    !is_t_wave(m) && (best == cands.size() || m.height > cands[best].height)) {
+                    best = j;
+                }
+            }
+            if (best != cands.size()) {
+                accept(best);
+                k = best + 1;
+                continue;
+            }
+            // Long without a beat: the beats may have grown smaller (an electrode moved). The
+            // highest candidate of the stretch joins the beat level, which so halves at most
+            // once in each such stretch and follows them down, while a real pause with only
+            // P waves in it costs it little.
+            const double limit = options.search_back * interval.Median();
+            if (since > 2.0 * limit && static_cast<double>(c.at - relearned) > limit) {
+                double highest = 0.5 * signal.Lower();
+                for (std::size_t j = beats.back() + 1; j < k; ++j) {
+                    highest = std::max(highest, cands[j].height);
+                }
+                signal.Push(highest);
+                relearned = c.at;
+            }
+        }
+        if (c.height > threshold && !is_t_wave(c)) {
+            accept(k);
+        } else if (k >= seen) {
+            noise.Push(c.height);
+        }
+        seen = std::max(seen, k + 1);
+        ++k;
+    }
+    return beats;
+}
+
+// The median of `v` (not empty); reorders it.
+double MedianOf(std::vector<double>& v) {
+    const auto mid = v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2);
+    std::nth_element(v.begin(), mid, v.end());
+    return *mid;
+}
+
+// Drops the beats that are noise by their neighbours: less than half as high and as steep as the
+// median of the eight beats either side, and so placed that without them the interval from the
+// beat before to the beat after is less than 1.2 times the median interval there. A real premature
+// beat delays the next one (an atrial one resets the sinus node, a ventricular one leaves a
+// compensatory pause); one that only splits an ordinary interval in two is either an interpolated
+// ventricular beat, which is large, or noise.
+std::vector<std::size_t> Prune(const std::vector<Candidate>& cands,
+                               const std::vector<std::size_t>& beats) {
+    std::vector<std::size_t> kept;
+    std::vector<double> heights, slopes, intervals;
+    const std::size_t m = beats.size();
+    for (std::size_t k = 0; k < m; ++k) {
+        const Candidate& c = cands[beats[k]];
+        if (k == 0 || k + 1 == m) {
+            kept.push_back(beats[k]);
+            continue;
+        }
+        heights.clear();
+        slopes.clear();
+        intervals.clear();
+        for (std::size_t j = k >= 8 ? k - 8 : 0; j <= std::min(m - 1, k + 8); ++j) {
+            heights.push_back(cands[beats[j]].height);
+            slopes.push_back(cands[beats[j]].slope);
+            if (j > 0) {
+                intervals.push_back(
+                    static_cast<double>(cands[beats[j]].at - cands[beats[j - 1]].at));
+            }
+        }
+        const double span = static_cast<double>(cands[beats[k + 1]].at - cands[beats[k - 1]].at);
+        const bool noise = c.height < 0.5 * MedianOf(heights) && c.slope < 0.5 * MedianOf(slopes) &&
+                           span < 1.2 * MedianOf(intervals);
+        if (!noise) {
+            kept.push_back(beats[k]);
+        }
+    }
+    return kept;
+}
+
+} // namespace
+
+std::vector<std::int64_t> DetectRPeaks(std::span<const float> samples, double rate,
+                                       const RPeakOptions& options) {
+    if (!(rate >= 100.0 && rate <= 2000.0)) {
+        throw std::invalid_argument("ECG sampling rate out of range");
+    }
+    const std::vector<Candidate> cands = rpeak::FindCandidates(samples, rate);
+    const std::vector<std::size_t> beats = Prune(cands, Decide(cands, rate, options));
+
+    // The record's direction: the one most complexes take.
+    std::int64_t upward = 0;
+    for (const std::size_t k : beats) {
+        upward += cands[k].rise >= cands[k].fall ? 1 : -1;
+    }
+    // Placed, two beats may still come closer than the refractory period (each moved towards the
+    // other): the lower one goes.
+    std::vector<std::int64_t> out;
+    std::vector<double> heights;
+    out.reserve(beats.size());
+    for (const std::size_t k : beats) {
+        const Candidate& c = cands[k];
+        const bool up = upward >= 0 ? c.fall <= 2.0 * c.rise : c.rise > 2.0 * c.fall;
+        const std::int64_t at = up ? c.up : c.down;
+        if (!out.empty() && static_cast<double>(at - out.back()) < options.refractory_s * rate) {
+            if (c.height > heights.back()) {
+                out.back() = at;
+                heights.back() = c.height;
+            }
+            continue;
+        }
+        out.push_back(at);
+        heights.push_back(c.height);
+    }
+    return out;
+}
+
+} // namespace hrv

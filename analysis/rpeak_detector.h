@@ -1,0 +1,31 @@
+// R-peaks of one ECG lead: found by their energy, placed on the complex's own peak.
+//
+// The signal is read in physical units (mV or any other, with any offset) at 100 to 2000 Hz. A
+// QRS complex is found on the envelope of the slope of the signal band-passed to 5-15 Hz, against
+// thresholds that follow the level of the beats and of the noise between them (Pan and Tompkins
+// 1985; Hamilton and Tompkins 1986), with a search back for a beat missed in a long interval and
+// a slope test against T waves. Each beat found is then placed on the largest deflection of its
+// complex in the signal with baseline and mains removed, in the direction the record's complexes
+// mostly take (either polarity), so the beat time is the R-peak to one sample.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace hrv {
+
+// The detector's physiological limits. The defaults suit adult ECGs, at rest and in arrhythmia.
+struct RPeakOptions {
+    double refractory_s = 0.2; // no second beat this soon after one
+    double t_wave_s = 0.36;    // a candidate this soon after a beat must rise as steeply as it
+    double search_back = 1.66; // an interval this many times the recent one is searched again
+};
+
+// The R-peaks of `samples` (one lead at `rate` samples per second, 100..2000) as 0-based sample
+// positions, in increasing order. Empty for an empty or constant signal; throws
+// std::invalid_argument for a rate out of range.
+std::vector<std::int64_t> DetectRPeaks(std::span<const float> samples, double rate,
+                                       const RPeakOptions& options = {});
+
+} // namespace hrv
