@@ -1,6 +1,7 @@
 // The file layer against what a path may really be: links, FIFOs, devices, folders, hard links,
 // private files and the longest names.
 #include "files/file_io.h"
+#include "files/temporary_name.h"
 #include "tests/support/test_support.h"
 
 #include <csignal>
@@ -9,6 +10,7 @@
 #include <grp.h>
 #include <random>
 #include <sstream>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
@@ -227,6 +229,55 @@ TEST(FileIo, AFileTheUserMayNotWriteIsRefusedAndOneInAFolderHeMayNotWriteIsWritt
     EXPECT_NE(newError.find("не удалось создать файл " + closed + "/c.rr"), std::string::npos)
         << newError;
     EXPECT_EQ(EntriesIn(dir), 3u);
+}
+
+// A group's file that another user saves: it stays its owner's, with its group and mode.
+TEST(FileIo, AnotherUsersGroupFileStaysHisWhenSaved) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "giving a file to another user takes the superuser";
+    }
+    ScratchDir dir;
+    std::filesystem::permissions(dir.path(), std::filesystem::perms(0777));
+    const std::string shared = dir / "a.rr";
+    WriteBytes(shared, "the owner's");
+    // Owned by another user (4242), writable by the group (65534) of the writer "nobody".
+    ASSERT_EQ(::chown(shared.c_str(), 4242, 65534), 0);
+    ASSERT_EQ(::chmod(shared.c_str(), 0660), 0);
+    const std::string said = AsOrdinaryUser(
+        [&] { return ErrorOf([&] { WriteFileAtomic(shared, Image("the writer's")); }); });
+    EXPECT_EQ(said, "<none>");
+    EXPECT_EQ(ReadBytes<std::string>(shared), "the writer's");
+    struct stat st {};
+    ASSERT_EQ(::stat(shared.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 4242u);
+    EXPECT_EQ(st.st_gid, 65534u);
+    EXPECT_EQ(st.st_mode & 07777, 0660u);
+}
+
+// A writer in another pid namespace (a flatpak sandbox, a container) names its temporary with a
+// pid that is not running here: while it still holds the temporary it is left alone; what a dead
+// writer left goes with the next write in the folder.
+TEST(FileIo, ATemporaryIsRemovedOnlyWhenItsWriterHasGone) {
+    ScratchDir dir;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::_exit(0);
+    }
+    ::waitpid(child, nullptr, 0); // a pid that runs no process now
+    const std::string name = TemporaryPrefix() + std::to_string(child) + "-";
+    const std::string live = dir / (name + "abcdef");
+    const std::string left = dir / (name + "ghijkl");
+    WriteBytes(live, "being written");
+    WriteBytes(left, "left by a killed writer");
+    int writer = ::open(live.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(writer, 0);
+    ASSERT_EQ(::flock(writer, LOCK_EX), 0);
+    WriteFileAtomic(dir / "b.rr", Image("x"));
+    EXPECT_TRUE(std::filesystem::exists(live));
+    EXPECT_FALSE(std::filesystem::exists(left));
+    ::close(writer); // the writer ends without putting it in place
+    WriteFileAtomic(dir / "b.rr", Image("y"));
+    EXPECT_FALSE(std::filesystem::exists(live));
 }
 
 // Writers killed at any moment, again and again, while they replace a file or create a table.
