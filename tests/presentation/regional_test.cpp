@@ -3,6 +3,10 @@
 #include "presentation/regional.h"
 #include "tests/support/test_support.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace hrv {
 namespace {
 
@@ -66,6 +70,29 @@ TEST(Regional, OnWindowsTheSystemsLocaleNotTheEnvironment) {
               RegionalFormatOf(name, name).shortDate(test::LocalNoon(2027, 3, 5)))
         << name;
     EXPECT_EQ(UserRegionalFormat().decimalSeparator, RegionalFormatOf(name, name).decimalSeparator);
+}
+
+// A value of the user's regional settings set as the Control Panel sets it, put back afterwards.
+class ScopedLocaleValue {
+public:
+    ScopedLocaleValue(LCTYPE type, const wchar_t* value) : type_(type) {
+        GetLocaleInfoW(LOCALE_USER_DEFAULT, type, old_, 128);
+        EXPECT_TRUE(SetLocaleInfoW(LOCALE_USER_DEFAULT, type, value));
+    }
+    ~ScopedLocaleValue() { SetLocaleInfoW(LOCALE_USER_DEFAULT, type_, old_); }
+
+private:
+    LCTYPE type_;
+    wchar_t old_[128] = {};
+};
+
+TEST(Regional, OnWindowsTheSeparatorAndDateTheUserSet) {
+    const ScopedLocaleValue date(LOCALE_SSHORTDATE, L"yyyy-MM-dd");
+    const ScopedLocaleValue point(LOCALE_SDECIMAL, L"'");
+    EXPECT_EQ(UserRegionalFormat().shortDate(test::LocalNoon(2027, 3, 5)), "2027-03-05");
+    EXPECT_EQ(UserRegionalFormat().decimalSeparator, '\'');
+    const ScopedLocaleValue quoted(LOCALE_SSHORTDATE, L"d 'de' M yy");
+    EXPECT_EQ(UserRegionalFormat().shortDate(test::LocalNoon(2027, 3, 5)), "5 de 3 27");
 }
 #endif
 
