@@ -628,7 +628,7 @@ void WriteFileAtomic(const std::string& path, std::span<const std::uint8_t> byte
     if (exists) {
         // The owner first: changing it may clear the set-id bits the mode then restores.
         if (::fchown(temp.fd(), old.st_uid, old.st_gid) != 0) {
-            // Only the superuser may give a file away, and only to a group of his own.
+            // Only the superuser may give a file away; others may give it a group of their own.
         }
         struct stat made {};
         if (::fstat(temp.fd(), &made) != 0 || made.st_uid != old.st_uid ||
