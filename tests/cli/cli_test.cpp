@@ -202,8 +202,7 @@ TEST(Cli, UsageErrors) {
         for (const cli::Args& args : {cli::Args{command, "--help"}, cli::Args{command, "-h"},
                                       cli::Args{command, "--bogus", "--help", "x.rr"}}) {
             const auto r = RunCli(args);
-            EXPECT_EQ(r.status, cli::kExitOk) << command << " " << args[1] << r.err;
-            EXPECT_TRUE(r.err.empty()) << r.err;
+            EXPECT_TRUE(r.status == cli::kExitOk && r.err.empty()) << command << r.err;
             EXPECT_EQ(r.out.rfind("Usage:\n  rvx-cli " + command + " ", 0), 0u) << r.out;
             EXPECT_EQ(r.out.find("rvx-cli --version"), std::string::npos) << "only its own";
         }

@@ -72,27 +72,19 @@ TEST(Regional, OnWindowsTheSystemsLocaleNotTheEnvironment) {
     EXPECT_EQ(UserRegionalFormat().decimalSeparator, RegionalFormatOf(name, name).decimalSeparator);
 }
 
-// A value of the user's regional settings set as the Control Panel sets it, put back afterwards.
-class ScopedLocaleValue {
-public:
-    ScopedLocaleValue(LCTYPE type, const wchar_t* value) : type_(type) {
-        GetLocaleInfoW(LOCALE_USER_DEFAULT, type, old_, 128);
-        EXPECT_TRUE(SetLocaleInfoW(LOCALE_USER_DEFAULT, type, value));
-    }
-    ~ScopedLocaleValue() { SetLocaleInfoW(LOCALE_USER_DEFAULT, type_, old_); }
-
-private:
-    LCTYPE type_;
-    wchar_t old_[128] = {};
-};
-
+// The separator and date the user set, as the Control Panel sets them (put back afterwards).
 TEST(Regional, OnWindowsTheSeparatorAndDateTheUserSet) {
-    const ScopedLocaleValue date(LOCALE_SSHORTDATE, L"yyyy-MM-dd");
-    const ScopedLocaleValue point(LOCALE_SDECIMAL, L"'");
-    EXPECT_EQ(UserRegionalFormat().shortDate(test::LocalNoon(2027, 3, 5)), "2027-03-05");
-    EXPECT_EQ(UserRegionalFormat().decimalSeparator, '\'');
-    const ScopedLocaleValue quoted(LOCALE_SSHORTDATE, L"d 'de' M yy");
-    EXPECT_EQ(UserRegionalFormat().shortDate(test::LocalNoon(2027, 3, 5)), "5 de 3 27");
+    wchar_t date[128] = {};
+    wchar_t point[128] = {};
+    GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, date, 128);
+    GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, point, 128);
+    ASSERT_TRUE(SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, L"yyyy-MM-dd 'г'"));
+    ASSERT_TRUE(SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, L"'"));
+    const RegionalFormat own = UserRegionalFormat();
+    SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, date);
+    SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, point);
+    EXPECT_EQ(own.shortDate(test::LocalNoon(2027, 3, 5)), "2027-03-05 г");
+    EXPECT_EQ(own.decimalSeparator, '\'');
 }
 #endif
 
