@@ -8,83 +8,119 @@
 
 namespace hrv::cli {
 
+namespace {
+
+// The usage text of each command, in the order the full text gives them.
+struct CommandUsage {
+    const char* command;
+    const char* text;
+};
+constexpr CommandUsage kCommandUsage[] = {
+    {"analyze",
+     "  rvx-cli analyze [--type rr|ppg|txt] [--format json|text] [--spectrum]\n"
+     "                  [--nonlinear] [--correct none|auto] [--table PATH]\n"
+     "                  [--windows STEP] FILE...\n"
+     "      Analyses each fragment and prints one JSON object per file (JSON Lines):\n"
+     "      the time-domain and spectral indices and the intervals in 10 ms ticks;\n"
+     "      --spectrum adds \"Power\", the 150 spectral bins (k/300 Hz, ticks^2/Hz).\n"
+     "      --nonlinear adds SD1, SD2, SD1SD2, SampEn, DFA_alpha1, DFA_alpha2 and SI\n"
+     "      (null where undefined); with --format text a third block of lines.\n"
+     "      --correct auto finds and corrects artefact beats (missed, extra, premature,\n"
+     "      misplaced) before the analysis; \"intervals\" stay the file's own, and\n"
+     "      \"corrected_intervals\" (the series analysed) and \"artefacts\" (each with its\n"
+     "      0-based \"index\" in \"intervals\" and its \"kind\") are added. Default none.\n"
+     "      --format text prints instead, per file, its name and the lines of the\n"
+     "      window's two result panels, with the locale's decimal separator; with\n"
+     "      --correct auto the first panel ends with \"Коррекция: N из M (P %)\", the\n"
+     "      artefacts corrected in the M intervals analysed.\n"
+     "      The file type follows the extension (.ppg is a pulse wave, .txt and .csv a\n"
+     "      list of RR intervals in milliseconds, anything else an RR file) unless\n"
+     "      --type says otherwise. A file that fails gives\n"
+     "      {\"ok\": false, \"error\": ...} and the run goes on.\n"
+     "      --table PATH appends one line of results per analysed file to the summary\n"
+     "      table at PATH (Windows-1251, tab-separated, created with its header), as the\n"
+     "      window's \"В отчет\" does; the file's identity is its base name, a blank and its\n"
+     "      date, and the numbers use the locale's decimal separator. A file whose identity\n"
+     "      the table holds already is reported on stderr and not added again. With\n"
+     "      --correct auto the identity ends with \" (коррекция)\".\n"
+     "      --windows STEP analyses the whole recording (RR files and lists of up to\n"
+     "      1,000,000 intervals, PPG files whole) window by window: window w = 0, 1, ...\n"
+     "      is the five-minute fragment from the first interval that starts at or after\n"
+     "      w * STEP seconds (300: consecutive windows, 30: a sliding one), analysed as\n"
+     "      a file beginning at that interval would be (--correct as there); the\n"
+     "      windows go on while 300 s follow. One JSON line per window: \"window\",\n"
+     "      \"first\" (0-based position of its first interval) and \"start_s\" (its start\n"
+     "      in seconds) after \"ok\", then the indices without \"intervals\" and\n"
+     "      \"corrected_intervals\". --format text prints a row per window (start\n"
+     "      hh:mm:ss, HR, SDNN, RMSSD, LF, HF, LF/HF; DFA a1 with --nonlinear); --table\n"
+     "      a table row per window, its identity ending with its start (\" [03:25:00]\").\n"
+     "      Without --windows a recording of more than ten minutes is analysed over\n"
+     "      its first 300 s, as the window does, and a note on stderr says so.\n"},
+    {"convert",
+     "  rvx-cli convert FILE.ppg...\n"
+     "      Detects the pulses of each PPG file and writes them as the RR file beside it\n"
+     "      (the extension replaced by .rr; an existing RR file is replaced).\n"},
+    {"print",
+     "  rvx-cli print --pdf OUT.pdf [--type rr|ppg|txt] [--correct none|auto]\n"
+     "                [--windows STEP [--nonlinear]] FILE\n"
+     "      Analyses one fragment and writes its one-page report as a PDF file, drawn as\n"
+     "      the window prints it. Needs a build with the window (rvx-print beside rvx-cli);\n"
+     "      with no display it draws offscreen. --correct auto corrects artefact beats\n"
+     "      first, as the window's \"Коррекция артефактов\" does: the page carries the\n"
+     "      correction line and the rhythmogram shows the corrected beats in red.\n"
+     "      --windows STEP draws instead the trend report of the whole recording, its\n"
+     "      windows taken as analyze --windows takes them: HR, SDNN, RMSSD, LF, HF and\n"
+     "      LF/HF of each window over its start time, under the file's name and date, the\n"
+     "      step and the count of windows, on one A4 page; --nonlinear adds DFA a1, and\n"
+     "      the spectral charts then go to a second page.\n"},
+    {"record",
+     "  rvx-cli record [--port COM1|COM2|COM3] [--baud 600|2400|19200|38400]\n"
+     "                 [--device 0|1] [--out FILE.rr] [--spectrum] [--silence SECONDS]\n"
+     "                 [--correct none|auto]\n"
+     "      Records a fragment from the pulse sensor device as the window's Start does\n"
+     "      (defaults COM2, 2400 baud, the first device model; --device 1 is the second\n"
+     "      model), taking the bytes as they arrive. It ends past 330 s of intervals or at\n"
+     "      2000 intervals; Ctrl+C aborts. --out saves the fragment as an RR file (the\n"
+     "      intervals as recorded, also with --correct auto). Prints the analysis as\n"
+     "      analyze does (--correct as there); device status texts and errors go to stderr\n"
+     "      (exit status 1). A device that hangs up or goes away ends the recording with\n"
+     "      the read error at once; so does a device that sends nothing for --silence\n"
+     "      seconds (default 10; 0 waits for ever). Nothing is saved after an error.\n"
+     "      On Linux COM1..COM3 are /dev/ttyS0..2 unless RVX_COM1..RVX_COM3 name\n"
+     "      another device (e.g. the pseudo-terminal of rvx-devsim).\n"},
+};
+
+// After the commands: the program's own options, the encoding of names, the exit status.
+constexpr const char* kUsageEnd =
+    "  rvx-cli --help, rvx-cli COMMAND --help\n"
+    "  rvx-cli --version\n"
+    "JSON strings are UTF-8; a byte of a path that is not part of well-formed UTF-8\n"
+    "(a name in another encoding) is written as the character U+EF00 + the byte\n"
+    "(\\uef80..\\uefff), so each line stays valid UTF-8 and the name can be restored.\n"
+    "Exit status: 0 all files done, 1 some file failed or the standard output could\n"
+    "not be written (a message on stderr), 2 usage error.\n";
+
+// True when the words of a command ask for its help ("--help" or "-h" before any "--").
+bool AsksForHelp(const Args& words) {
+    for (const std::string& w : words) {
+        if (w == "--") {
+            return false;
+        }
+        if (w == "--help" || w == "-h") {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 void Usage(std::ostream& os) {
-    os << "Usage:\n"
-          "  rvx-cli analyze [--type rr|ppg|txt] [--format json|text] [--spectrum]\n"
-          "                  [--nonlinear] [--correct none|auto] [--table PATH]\n"
-          "                  [--windows STEP] FILE...\n"
-          "      Analyses each fragment and prints one JSON object per file (JSON Lines):\n"
-          "      the time-domain and spectral indices and the intervals in 10 ms ticks;\n"
-          "      --spectrum adds \"Power\", the 150 spectral bins (k/300 Hz, ticks^2/Hz).\n"
-          "      --nonlinear adds SD1, SD2, SD1SD2, SampEn, DFA_alpha1, DFA_alpha2 and SI\n"
-          "      (null where undefined); with --format text a third block of lines.\n"
-          "      --correct auto finds and corrects artefact beats (missed, extra, premature,\n"
-          "      misplaced) before the analysis; \"intervals\" stay the file's own, and\n"
-          "      \"corrected_intervals\" (the series analysed) and \"artefacts\" (each with its\n"
-          "      0-based \"index\" in \"intervals\" and its \"kind\") are added. Default none.\n"
-          "      --format text prints instead, per file, its name and the lines of the\n"
-          "      window's two result panels, with the locale's decimal separator; with\n"
-          "      --correct auto the first panel ends with \"Коррекция: N из M (P %)\", the\n"
-          "      artefacts corrected in the M intervals analysed.\n"
-          "      The file type follows the extension (.ppg is a pulse wave, .txt and .csv a\n"
-          "      list of RR intervals in milliseconds, anything else an RR file) unless\n"
-          "      --type says otherwise. A file that fails gives\n"
-          "      {\"ok\": false, \"error\": ...} and the run goes on.\n"
-          "      --table PATH appends one line of results per analysed file to the summary\n"
-          "      table at PATH (Windows-1251, tab-separated, created with its header), as the\n"
-          "      window's \"В отчет\" does; the file's identity is its base name, a blank and its\n"
-          "      date, and the numbers use the locale's decimal separator. A file whose identity\n"
-          "      the table holds already is reported on stderr and not added again. With\n"
-          "      --correct auto the identity ends with \" (коррекция)\".\n"
-          "      --windows STEP analyses the whole recording (RR files and lists of up to\n"
-          "      1,000,000 intervals, PPG files whole) window by window: window w = 0, 1, ...\n"
-          "      is the five-minute fragment from the first interval that starts at or after\n"
-          "      w * STEP seconds (300: consecutive windows, 30: a sliding one), analysed as\n"
-          "      a file beginning at that interval would be (--correct as there); the\n"
-          "      windows go on while 300 s follow. One JSON line per window: \"window\",\n"
-          "      \"first\" (0-based position of its first interval) and \"start_s\" (its start\n"
-          "      in seconds) after \"ok\", then the indices without \"intervals\" and\n"
-          "      \"corrected_intervals\". --format text prints a row per window (start\n"
-          "      hh:mm:ss, HR, SDNN, RMSSD, LF, HF, LF/HF; DFA a1 with --nonlinear); --table\n"
-          "      a table row per window, its identity ending with its start (\" [03:25:00]\").\n"
-          "      Without --windows a recording of more than ten minutes is analysed over\n"
-          "      its first 300 s, as the window does, and a note on stderr says so.\n"
-          "  rvx-cli convert FILE.ppg...\n"
-          "      Detects the pulses of each PPG file and writes them as the RR file beside it\n"
-          "      (the extension replaced by .rr; an existing RR file is replaced).\n"
-          "  rvx-cli print --pdf OUT.pdf [--type rr|ppg|txt] [--correct none|auto]\n"
-          "                [--windows STEP [--nonlinear]] FILE\n"
-          "      Analyses one fragment and writes its one-page report as a PDF file, drawn as\n"
-          "      the window prints it. Needs a build with the window (rvx-print beside rvx-cli);\n"
-          "      with no display it draws offscreen. --correct auto corrects artefact beats\n"
-          "      first, as the window's \"Коррекция артефактов\" does: the page carries the\n"
-          "      correction line and the rhythmogram shows the corrected beats in red.\n"
-          "      --windows STEP draws instead the trend report of the whole recording, its\n"
-          "      windows taken as analyze --windows takes them: HR, SDNN, RMSSD, LF, HF and\n"
-          "      LF/HF of each window over its start time, under the file's name and date, the\n"
-          "      step and the count of windows, on one A4 page; --nonlinear adds DFA a1, and\n"
-          "      the spectral charts then go to a second page.\n"
-          "  rvx-cli record [--port COM1|COM2|COM3] [--baud 600|2400|19200|38400]\n"
-          "                 [--device 0|1] [--out FILE.rr] [--spectrum] [--silence SECONDS]\n"
-          "                 [--correct none|auto]\n"
-          "      Records a fragment from the pulse sensor device as the window's Start does\n"
-          "      (defaults COM2, 2400 baud, the first device model; --device 1 is the second\n"
-          "      model), taking the bytes as they arrive. It ends past 330 s of intervals or at\n"
-          "      2000 intervals; Ctrl+C aborts. --out saves the fragment as an RR file (the\n"
-          "      intervals as recorded, also with --correct auto). Prints the analysis as\n"
-          "      analyze does (--correct as there); device status texts and errors go to stderr\n"
-          "      (exit status 1). A device that hangs up or goes away ends the recording with\n"
-          "      the read error at once; so does a device that sends nothing for --silence\n"
-          "      seconds (default 10; 0 waits for ever). Nothing is saved after an error.\n"
-          "      On Linux COM1..COM3 are /dev/ttyS0..2 unless RVX_COM1..RVX_COM3 name\n"
-          "      another device (e.g. the pseudo-terminal of rvx-devsim).\n"
-          "  rvx-cli --help\n"
-          "  rvx-cli --version\n"
-          "JSON strings are UTF-8; a byte of a path that is not part of well-formed UTF-8\n"
-          "(a name in another encoding) is written as the character U+EF00 + the byte\n"
-          "(\\uef80..\\uefff), so each line stays valid UTF-8 and the name can be restored.\n"
-          "Exit status: 0 all files done, 1 some file failed or the standard output could\n"
-          "not be written (a message on stderr), 2 usage error.\n";
+    os << "Usage:\n";
+    for (const CommandUsage& c : kCommandUsage) {
+        os << c.text;
+    }
+    os << kUsageEnd;
 }
 
 bool OutputWritten(std::ostream& out, std::ostream& err) {
@@ -118,6 +154,12 @@ int Dispatch(const Args& args, Executor& executor, std::ostream& out, std::ostre
     if (command == "--version") {
         out << "rvx-cli " << RVX_VERSION << "\n";
         return kExitOk;
+    }
+    for (const CommandUsage& c : kCommandUsage) {
+        if (command == c.command && AsksForHelp(rest)) {
+            out << "Usage:\n" << c.text;
+            return kExitOk;
+        }
     }
     if (command == "analyze") {
         return Analyze(rest, executor, out, err);

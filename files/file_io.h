@@ -38,14 +38,16 @@ void ReadFileInto(const std::string& path, std::size_t limit, std::vector<std::u
 
 // Replaces the file at `path` with `bytes` atomically: the bytes go to a temporary file beside
 // the file, which is flushed and then renamed over the old one, so a failure leaves the previous
-// file intact. A symbolic link is written through to its final target; the old file's mode (and
-// owner, where the process may set it) is kept; a new file gets 0666 less the umask. A target
+// file intact. A symbolic link is written through to its final target; the old file's mode and
+// owner are kept (another user's file, whose owner and group a new file could not be given, is
+// written in place as below); a new file gets 0666 less the umask. A target
 // that is not a regular file (a folder, FIFO or device), a file with more than one hard link
 // (whose other names would keep the old contents) and a file the user may not write are
 // refused. A writable file in a folder where no temporary can be made is written in place:
 // new bytes past the old end first, the old bytes put back when the write fails. The temporary
 // is unnamed where the file system allows (O_TMPFILE), so a writer killed meanwhile leaves
-// nothing; a named one left by a dead writer is removed by the next write in the folder.
+// nothing; a named one left by a dead writer (its lock free, or unlockable here and a minute
+// old) is removed by the next write in the folder.
 // Throws FileIoError.
 void WriteFileAtomic(const std::string& path, std::span<const std::uint8_t> bytes);
 

@@ -1,5 +1,6 @@
 // The file layer on POSIX systems: whole-file reads and safe writes with the system calls.
 #include "files/file_io.h"
+#include "files/temporary_name.h"
 
 #include <algorithm>
 #include <atomic>
@@ -141,9 +142,11 @@ std::string FinalTarget(const std::string& path) {
     Fail("не удалось записать файл", path, ELOOP);
 }
 
+} // namespace
+
 // The temporaries of this host's writers: ".rvx-" HOST "-" PID "-" six characters, so that a
 // temporary whose writer has died can be told from one still being written.
-std::string TempPrefix() {
+std::string TemporaryPrefix() {
     static const std::string prefix = [] {
         char host[256] = {};
         ::gethostname(host, sizeof host - 1);
@@ -161,14 +164,22 @@ std::string TempPrefix() {
     return prefix;
 }
 
+namespace {
+
+// Age after which a temporary that cannot be locked here (another user's, a file system without
+// locks) is taken for a dead writer's when its pid is not running.
+constexpr int kStaleSeconds = 60;
+
 // Removes the temporaries that writers of this host left in `folder` when they were killed
-// between creating them and putting them in place (best effort).
+// between creating them and putting them in place (best effort). A writer holds its temporary
+// locked until it is in place; the lock, not the pid, tells a live one, since a writer in another
+// pid namespace (a flatpak sandbox, a container) has a pid that means nothing here.
 void RemoveStaleTemporaries(const std::string& folder) {
     DIR* dir = ::opendir(folder.c_str());
     if (dir == nullptr) {
         return;
     }
-    const std::string prefix = TempPrefix();
+    const std::string prefix = TemporaryPrefix();
     while (const dirent* entry = ::readdir(dir)) {
         const std::string_view name = entry->d_name;
         if (!name.starts_with(prefix)) {
@@ -181,15 +192,30 @@ void RemoveStaleTemporaries(const std::string& folder) {
             pid == ::getpid()) {
             continue;
         }
-        if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
+        if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) {
+            continue;
+        }
+        const Fd held(
+            ::openat(::dirfd(dir), entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        if (held.get() >= 0 && ::flock(held.get(), LOCK_EX | LOCK_NB) == 0) {
+            ::unlinkat(::dirfd(dir), entry->d_name, 0);
+            continue;
+        }
+        if (held.get() >= 0 && errno == EWOULDBLOCK) {
+            continue; // its writer is still at work
+        }
+        struct stat st {};
+        if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            std::chrono::system_clock::now() - std::chrono::system_clock::from_time_t(st.st_mtime) >
+                std::chrono::seconds(kStaleSeconds)) {
             ::unlinkat(::dirfd(dir), entry->d_name, 0);
         }
     }
     ::closedir(dir);
 }
 
-// A new file with an unused name (TempPrefix, this process's id and six characters) in `folder`,
-// created with `mode` less the umask.
+// A new file with an unused name (TemporaryPrefix, this process's id and six characters) in
+// `folder`, created with `mode` less the umask.
 Fd CreateTempIn(const std::string& folder, mode_t mode, std::string& tempPath) {
     static std::atomic<unsigned> counter{0};
     static constexpr char kChars[] =
@@ -199,7 +225,7 @@ Fd CreateTempIn(const std::string& folder, mode_t mode, std::string& tempPath) {
     for (int attempt = 0; attempt < kMaxRetries; ++attempt) {
         unsigned long long v = seed * 6364136223846793005ULL + ::getpid() * 1442695040888963407ULL +
                                counter.fetch_add(1) * 2862933555777941757ULL;
-        std::string name = TempPrefix() + std::to_string(::getpid()) + "-";
+        std::string name = TemporaryPrefix() + std::to_string(::getpid()) + "-";
         for (int i = 0; i < 6; ++i) {
             name += kChars[v % 62];
             v /= 62;
@@ -207,6 +233,7 @@ Fd CreateTempIn(const std::string& folder, mode_t mode, std::string& tempPath) {
         tempPath = folder + "/" + name;
         const int fd = ::open(tempPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0) {
+            ::flock(fd, LOCK_EX); // held until it is in place (RemoveStaleTemporaries)
             return Fd(fd);
         }
         if (errno != EEXIST) {
@@ -232,6 +259,7 @@ public:
         if (procFds) {
             fd_ = Fd(::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, mode));
             if (fd_.get() >= 0) {
+                ::flock(fd_.get(), LOCK_EX); // for the name it may be given before its own
                 return true;
             }
             if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
@@ -600,7 +628,16 @@ void WriteFileAtomic(const std::string& path, std::span<const std::uint8_t> byte
     if (exists) {
         // The owner first: changing it may clear the set-id bits the mode then restores.
         if (::fchown(temp.fd(), old.st_uid, old.st_gid) != 0) {
-            // Only the superuser may give a file away; the file is then the writer's own.
+            // Only the superuser may give a file away; others may give it a group of their own.
+        }
+        struct stat made {};
+        if (::fstat(temp.fd(), &made) != 0 || made.st_uid != old.st_uid ||
+            made.st_gid != old.st_gid) {
+            // Another user's file (a group's): a new one in its place would be the writer's,
+            // the owner might lose it. Written in place, it stays the owner's.
+            temp.Discard();
+            WriteInPlace(writable.get(), bytes, static_cast<std::size_t>(old.st_size), path);
+            return;
         }
         ::fchmod(temp.fd(), old.st_mode & 07777);
     }

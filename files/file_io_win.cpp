@@ -1,5 +1,7 @@
 // The file layer on Windows: whole-file reads and safe writes with the Win32 file functions.
 #include "files/file_io.h"
+#include "files/replace_file_win.h"
+#include "files/temporary_name.h"
 
 #include <algorithm>
 #include <atomic>
@@ -16,6 +18,9 @@ namespace {
 
 // Attempts at a table another program is creating (it holds it exclusively for a moment).
 constexpr int kMaxRetries = 1000;
+// Attempts, 50 ms apart, at moving a written temporary into place that another program (an
+// indexer, a virus scanner) holds for a moment.
+constexpr int kMoveAttempts = 40;
 
 std::wstring Wide(const std::string& path) {
     if (path.empty()) {
@@ -155,27 +160,6 @@ std::string FinalTarget(const std::string& path) {
     return Utf8(w);
 }
 
-// The temporaries of this computer's writers: ".rvx-" HOST "-" PID "-" six characters, so that
-// one whose writer has died can be told from one still being written.
-std::string TempPrefix() {
-    static const std::string prefix = [] {
-        wchar_t host[MAX_COMPUTERNAME_LENGTH + 1] = {};
-        DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
-        ::GetComputerNameW(host, &size);
-        unsigned hash = 2166136261u; // FNV-1a of the computer's name, in six letters
-        for (DWORD i = 0; i < size && host[i] != L'\0'; ++i) {
-            hash = (hash ^ static_cast<unsigned>(host[i])) * 16777619u;
-        }
-        std::string text = ".rvx-";
-        for (int i = 0; i < 6; ++i) {
-            text += static_cast<char>('a' + hash % 26);
-            hash /= 26;
-        }
-        return text + "-";
-    }();
-    return prefix;
-}
-
 // True when no process `pid` runs any more.
 bool ProcessGone(DWORD pid) {
     HANDLE h = ::OpenProcess(SYNCHRONIZE, FALSE, pid);
@@ -190,7 +174,7 @@ bool ProcessGone(DWORD pid) {
 // Removes the temporaries that writers of this computer left in `folder` when they were killed
 // between creating them and putting them in place (best effort).
 void RemoveStaleTemporaries(const std::string& folder) {
-    const std::string prefix = TempPrefix();
+    const std::string prefix = TemporaryPrefix();
     WIN32_FIND_DATAW found{};
     HANDLE find = ::FindFirstFileW(Wide(folder + "\\" + prefix + "*").c_str(), &found);
     if (find == INVALID_HANDLE_VALUE) {
@@ -213,14 +197,14 @@ void RemoveStaleTemporaries(const std::string& folder) {
     ::FindClose(find);
 }
 
-// A new file with an unused name (TempPrefix, this process's id and six characters) in
+// A new file with an unused name (TemporaryPrefix, this process's id and six characters) in
 // `folder`, opened for writing; the stale temporaries of dead writers are removed first.
 Handle CreateTempIn(const std::string& folder, std::string& tempPath) {
     RemoveStaleTemporaries(folder);
     static constexpr char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     unsigned long long v = ::GetTickCount64() * 6364136223846793005ULL + ::GetCurrentProcessId();
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = TempPrefix() + std::to_string(::GetCurrentProcessId()) + "-";
+        std::string name = TemporaryPrefix() + std::to_string(::GetCurrentProcessId()) + "-";
         for (int i = 0; i < 6; ++i) {
             name += kChars[v % 36];
             v /= 36;
@@ -283,6 +267,50 @@ void WriteInPlace(HANDLE h, std::span<const std::uint8_t> bytes, unsigned long l
         }
         Fail(what, path, err);
     }
+}
+
+// Puts the temporary `temp` in place of `target` after the replacing step failed half-way
+// (`replaceErr`): without a backup name the old file may be gone or moved aside already, and the
+// new bytes are then only in the temporary. It is moved over the target, again for a moment while
+// another program holds it. Where that fails and no file is at the target any more, the new
+// bytes are kept beside it (TARGET.new) or in the temporary, and the error names that file.
+void MoveIntoPlaceAfterReplace(const std::string& temp, const std::string& target,
+                               const std::string& path, DWORD replaceErr) {
+    const std::string what = "не удалось записать файл";
+    const std::wstring wTemp = Wide(temp);
+    const std::wstring wTarget = Wide(target);
+    DWORD err = replaceErr;
+    for (int attempt = 0; attempt < kMoveAttempts; ++attempt) {
+        if (::MoveFileExW(wTemp.c_str(), wTarget.c_str(),
+                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            return;
+        }
+        err = ::GetLastError();
+        if (attempt + 1 < kMoveAttempts) {
+            ::Sleep(50);
+        }
+    }
+    DWORD targetErr = 0;
+    if (KindOf(wTarget, targetErr).empty() && targetErr == 0) {
+        ::DeleteFileW(wTemp.c_str()); // the old file is still there
+        Fail(what, path, err);
+    }
+    // The only copy of the new data: under a name the removal of dead writers' temporaries
+    // leaves alone, where it can be given one.
+    std::string kept = temp;
+    for (int n = 0; n < 100; ++n) {
+        const std::string name = target + ".new" + (n == 0 ? std::string() : std::to_string(n));
+        if (::MoveFileExW(wTemp.c_str(), Wide(name).c_str(), MOVEFILE_WRITE_THROUGH)) {
+            kept = name;
+            break;
+        }
+        const DWORD nameErr = ::GetLastError();
+        if (nameErr != ERROR_ALREADY_EXISTS && nameErr != ERROR_FILE_EXISTS) {
+            break;
+        }
+    }
+    throw FileIoError(
+        Message(what, path, ErrorText(err) + "; новые данные сохранены в файле " + kept));
 }
 
 // Marks an open file to be removed when its handle closes.
@@ -364,6 +392,29 @@ private:
 };
 
 } // namespace
+
+// The temporaries of this computer's writers: ".rvx-" HOST "-" PID "-" six characters, so that
+// one whose writer has died can be told from one still being written.
+std::string TemporaryPrefix() {
+    static const std::string prefix = [] {
+        wchar_t host[MAX_COMPUTERNAME_LENGTH + 1] = {};
+        DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+        ::GetComputerNameW(host, &size);
+        unsigned hash = 2166136261u; // FNV-1a of the computer's name, in six letters
+        for (DWORD i = 0; i < size && host[i] != L'\0'; ++i) {
+            hash = (hash ^ static_cast<unsigned>(host[i])) * 16777619u;
+        }
+        std::string text = ".rvx-";
+        for (int i = 0; i < 6; ++i) {
+            text += static_cast<char>('a' + hash % 26);
+            hash /= 26;
+        }
+        return text + "-";
+    }();
+    return prefix;
+}
+
+ReplaceFileCall replaceFileCall = &::ReplaceFileW;
 
 bool FileExists(const std::string& path) {
     DWORD err = 0;
@@ -479,11 +530,16 @@ void WriteFileAtomic(const std::string& path, std::span<const std::uint8_t> byte
     // ReplaceFileW keeps the old file's security, attributes and creation time; a new file
     // takes those its folder gives.
     const BOOL moved = exists
-                           ? ::ReplaceFileW(wTarget.c_str(), wTemp.c_str(), nullptr,
-                                            REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
+                           ? replaceFileCall(wTarget.c_str(), wTemp.c_str(), nullptr,
+                                             REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
                            : ::MoveFileExW(wTemp.c_str(), wTarget.c_str(), MOVEFILE_WRITE_THROUGH);
     if (!moved) {
         const DWORD moveErr = ::GetLastError();
+        if (exists && (moveErr == ERROR_UNABLE_TO_MOVE_REPLACEMENT ||
+                       moveErr == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)) {
+            MoveIntoPlaceAfterReplace(temp, target, path, moveErr);
+            return;
+        }
         ::DeleteFileW(wTemp.c_str());
         if (exists && moveErr == ERROR_ACCESS_DENIED) {
             // A file the user may write but not delete or replace: written in place.

@@ -184,11 +184,11 @@ std::string FormatDate(std::string_view pattern, int year, int month, int day) {
     return FormatDateWith(pattern, year, month, day, U'0');
 }
 
-RegionalFormat RegionalFormatOf(std::string_view timeLocale, std::string_view numericLocale) {
-    RegionalFormat r;
-    r.decimalSeparator = FormatOf(numericLocale).decimalSeparator;
-    const regional_data::Format& time = FormatOf(timeLocale);
-    r.shortDate = [pattern = time.shortDate, zero = time.zeroDigit](std::int64_t seconds) {
+namespace {
+
+// The local date of `seconds` since 1970 written with `pattern` in the digits from `zero` on.
+std::function<std::string(std::int64_t)> ShortDateOf(std::string pattern, char32_t zero) {
+    return [pattern = std::move(pattern), zero](std::int64_t seconds) {
         const auto t = static_cast<std::time_t>(seconds);
         std::tm local{};
 #ifdef _WIN32
@@ -198,6 +198,33 @@ RegionalFormat RegionalFormatOf(std::string_view timeLocale, std::string_view nu
 #endif
         return FormatDateWith(pattern, local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, zero);
     };
+}
+
+#ifdef _WIN32
+// A value of the user's regional settings as Windows gives it (`own`: with what the user set in
+// the Control Panel; otherwise the locale's own), UTF-8; empty if it gives none.
+std::string UserLocaleValue(LCTYPE type, bool own) {
+    wchar_t value[128] = {};
+    const LCTYPE query = own ? type : type | LOCALE_NOUSEROVERRIDE;
+    const int n = GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, query, value, 128);
+    if (n <= 1) {
+        return {};
+    }
+    std::string out;
+    for (const wchar_t* c = value; *c != 0; ++c) {
+        AppendUtf8(out, static_cast<char32_t>(*c));
+    }
+    return out;
+}
+#endif
+
+} // namespace
+
+RegionalFormat RegionalFormatOf(std::string_view timeLocale, std::string_view numericLocale) {
+    RegionalFormat r;
+    r.decimalSeparator = FormatOf(numericLocale).decimalSeparator;
+    const regional_data::Format& time = FormatOf(timeLocale);
+    r.shortDate = ShortDateOf(time.shortDate, time.zeroDigit);
     return r;
 }
 
@@ -205,7 +232,18 @@ RegionalFormat UserRegionalFormat() {
 #ifdef _WIN32
     // A Windows program takes the user's regional settings from the system ("hu-HU").
     const std::string name = UserLocaleName();
-    return RegionalFormatOf(name, name);
+    RegionalFormat r = RegionalFormatOf(name, name);
+    // What the user set in the Control Panel in place of the locale's own values.
+    const std::string decimal = UserLocaleValue(LOCALE_SDECIMAL, true);
+    if (decimal.size() == 1 && decimal != UserLocaleValue(LOCALE_SDECIMAL, false) &&
+        (decimal[0] < '0' || decimal[0] > '9')) {
+        r.decimalSeparator = decimal[0];
+    }
+    const std::string date = UserLocaleValue(LOCALE_SSHORTDATE, true);
+    if (!date.empty() && date != UserLocaleValue(LOCALE_SSHORTDATE, false)) {
+        r.shortDate = ShortDateOf(date, U'0');
+    }
+    return r;
 #else
     const std::string_view all = Environment("LC_ALL");
     const std::string_view lang = Environment("LANG");

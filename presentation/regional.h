@@ -29,7 +29,9 @@ RegionalFormat RegionalFormatOf(std::string_view timeLocale, std::string_view nu
 
 // The settings of the environment: LC_ALL, else LC_TIME and LC_NUMERIC, else LANG, else "C".
 // Whether the C library has the locale installed does not matter. On Windows the user's locale
-// of the system (UserLocaleName), whatever the environment says.
+// of the system (UserLocaleName), whatever the environment says, with the decimal separator and
+// the short date the user set in the Control Panel where they differ from the locale's own
+// (the date then in Latin digits).
 RegionalFormat UserRegionalFormat();
 
 #ifdef _WIN32

@@ -17,10 +17,11 @@ constexpr int kTimeLabels = 10;                        // labels of the time axi
 constexpr int kValueLabels = 4;                        // labels of a value axis
 constexpr int kWindowSeconds = kSpectrumSamples / 100; // every window is one analysed fragment
 
-// A real as the shortest text that reads back the same, with `separator` for the point.
+// A real as the shortest text in plain digits that reads back the same (100000, never 1e+05),
+// with `separator` for the point.
 std::string ShortestText(double value, char separator) {
-    char buf[32];
-    const auto r = std::to_chars(buf, buf + sizeof buf, value);
+    char buf[400];
+    const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
     std::string text(buf, r.ptr);
     std::replace(text.begin(), text.end(), '.', separator);
     return text;
@@ -44,16 +45,17 @@ struct IndexInfo {
     const char* name;
     const char* title;
     const char* unit;
+    bool fromZero; // the axis starts at 0, so a change reads against the size of the index
 };
 
 constexpr IndexInfo kIndices[] = {
-    {TrendIndex::HR, "Chart_TrendHR", "HR", "уд/мин"},
-    {TrendIndex::SDNN, "Chart_TrendSDNN", "SDNN", "мс"},
-    {TrendIndex::RMSSD, "Chart_TrendRMSSD", "RMSSD", "мс"},
-    {TrendIndex::DFAAlpha1, "Chart_TrendAlpha1", "DFA α1", ""},
-    {TrendIndex::LF, "Chart_TrendLF", "LF", "мс2"},
-    {TrendIndex::HF, "Chart_TrendHF", "HF", "мс2"},
-    {TrendIndex::LFHF, "Chart_TrendLFHF", "LF/HF", ""},
+    {TrendIndex::HR, "Chart_TrendHR", "HR", "уд/мин", false},
+    {TrendIndex::SDNN, "Chart_TrendSDNN", "SDNN", "мс", true},
+    {TrendIndex::RMSSD, "Chart_TrendRMSSD", "RMSSD", "мс", true},
+    {TrendIndex::DFAAlpha1, "Chart_TrendAlpha1", "DFA α1", "", false},
+    {TrendIndex::LF, "Chart_TrendLF", "LF", "мс2", true},
+    {TrendIndex::HF, "Chart_TrendHF", "HF", "мс2", true},
+    {TrendIndex::LFHF, "Chart_TrendLFHF", "LF/HF", "", false},
 };
 
 std::optional<double> ValueOf(const TrendPoint& p, TrendIndex index) {
@@ -107,7 +109,8 @@ AxisSpec TrendTimeAxis(double first, double last) {
     return a;
 }
 
-AxisSpec TrendValueAxis(const std::vector<double>& values, const std::string& caption) {
+AxisSpec TrendValueAxis(const std::vector<double>& values, const std::string& caption,
+                        bool fromZero) {
     double lo = std::numeric_limits<double>::infinity();
     double hi = -lo;
     for (const double v : values) {
@@ -119,6 +122,9 @@ AxisSpec TrendValueAxis(const std::vector<double>& values, const std::string& ca
     if (lo > hi) { // no value at all
         lo = 0;
         hi = 1;
+    }
+    if (fromZero) {
+        lo = std::min(lo, 0.0);
     }
     // The axis spans at least a tenth of the largest magnitude (1 for zeros), so that changes
     // far smaller than the values themselves do not fill the chart's height as a trend would.
@@ -158,6 +164,9 @@ TrendReport MakeTrendReport(const std::vector<TrendPoint>& points, const TrendOp
     if (options.corrected) {
         r.windowsLine += ", с коррекцией артефактов";
     }
+    r.axesLine = options.nonlinear
+                     ? "Шкалы SDNN, RMSSD, LF и HF от 0; HR, DFA α1 и LF/HF по размаху значений"
+                     : "Шкалы SDNN, RMSSD, LF и HF от 0; HR и LF/HF по размаху значений";
     const AxisSpec time = points.empty() ? TrendTimeAxis(0, 0)
                                          : TrendTimeAxis(points.front().start, points.back().start);
     for (const IndexInfo& info : kIndices) {
@@ -175,7 +184,7 @@ TrendReport MakeTrendReport(const std::vector<TrendPoint>& points, const TrendOp
                 values.push_back(*v);
             }
         }
-        c.chart.left = TrendValueAxis(values, info.unit);
+        c.chart.left = TrendValueAxis(values, info.unit, info.fromZero);
         if (c.points.size() == 1) {
             // A line needs two points: one window is drawn as a dot.
             c.chart.kind = SeriesKind::Points;
@@ -210,7 +219,8 @@ TrendPageLayout ComputeTrendPageLayout(int width, int height, int lineHeight, in
     l.th = lineHeight;
     l.identificationY = height / 30;
     l.windowsY = l.identificationY + l.th;
-    const int top = l.windowsY + 2 * l.th; // an empty line after the texts
+    l.axesY = l.windowsY + l.th;
+    const int top = l.axesY + 2 * l.th; // an empty line after the texts
     const int bottom = height - height / 30;
     const int gap = l.th / 2;
     const int per = std::max(chartsPerPage, 1);

@@ -45,10 +45,11 @@ inline constexpr double kClockAxisFrom = 1800; // s: half an hour of window star
 AxisSpec TrendTimeAxis(double first, double last);
 
 // A value axis spanning `values` (the finite ones), fixed with round ends at multiples of a
-// round step giving about four labels. It spans at least a tenth of the largest magnitude (about
-// the values' middle, not below 0 for values that are not negative): a constant or nearly
-// constant series is drawn as a flat line.
-AxisSpec TrendValueAxis(const std::vector<double>& values, const std::string& caption);
+// round step giving about four labels; `fromZero`, it spans 0 too. It spans at least a tenth of
+// the largest magnitude (about the values' middle, not below 0 for values that are not
+// negative): a constant or nearly constant series is drawn as a flat line.
+AxisSpec TrendValueAxis(const std::vector<double>& values, const std::string& caption,
+                        bool fromZero = false);
 
 struct TrendOptions {
     std::string identification; // UTF-8: ReportIdentification of the file; empty: left out
@@ -68,12 +69,15 @@ inline constexpr int kTrendChartsPerPage = 6;
 struct TrendReport {
     std::string identification;
     std::string windowsLine; // "Тренды по окнам 300 с. Шаг: 30 с, окон: 288" ("288 из 290")
+    std::string axesLine; // which value axes start at 0 and which span the values
     std::vector<TrendChart> charts;
     std::vector<std::vector<std::size_t>> pages; // indices into charts, page by page
 };
 
 // The report of the windows `points` (in order of their start). The charts: HR, SDNN, RMSSD,
-// with `nonlinear` DFA α1, then LF, HF and LF/HF, all on the same time axis.
+// with `nonlinear` DFA α1, then LF, HF and LF/HF, all on the same time axis. The axes of SDNN,
+// RMSSD, LF and HF start at 0, so that a change reads against the index's size; those of HR,
+// DFA α1 and LF/HF span the values (axesLine says so on the page).
 TrendReport MakeTrendReport(const std::vector<TrendPoint>& points, const TrendOptions& options);
 
 // "Лист 2 из 2" on a report of several pages; empty on a report of one.
@@ -85,6 +89,7 @@ struct TrendPageLayout {
     int th = 0;                   // one text line
     int identificationY = 0;      // H div 30; the page line stands at its right end
     int windowsY = 0;             // the line after it
+    int axesY = 0;                // the line after that
     std::vector<PageRect> charts; // the page's charts top to bottom, half a line apart
 };
 

@@ -314,10 +314,28 @@ py::list AnalyseWindowsOf(py::array_t<std::uint8_t, py::array::c_style> ticks, i
     return list;
 }
 
+// A path argument as the file layer takes it, from a str, bytes or os.PathLike as open() takes
+// them: a str encoded as os.fsencode does (a name that is not UTF-8 comes back as it was on
+// disk). An embedded NUL raises ValueError, as open() does, instead of cutting the name short.
+std::string PathArgument(const py::object& path) {
+    const std::string bytes = py::bytes(py::module_::import("os").attr("fsencode")(path));
+    if (bytes.find('\0') != std::string::npos) {
+        throw py::value_error("embedded null byte");
+    }
+    return bytes;
+}
+
+// A message that may hold such a name, as text: bytes that are not UTF-8 as \xNN.
+py::str MessageText(const std::string& text) {
+    return py::reinterpret_steal<py::str>(PyUnicode_DecodeUTF8(
+        text.data(), static_cast<Py_ssize_t>(text.size()), "backslashreplace"));
+}
+
 // A file as rvx-cli analyze gives it: "file", "type", "ok", then the indices or "error".
 // `kind` 0 takes the kind from the extension.
-py::dict AnalyseFileOf(const std::string& path, int kind, int correct, bool spectrum,
+py::dict AnalyseFileOf(const py::object& pathArgument, int kind, int correct, bool spectrum,
                        bool nonlinear, int threads) {
+    const std::string path = PathArgument(pathArgument);
     const FileKind k = kind == 0 ? KindFromExtension(path) : static_cast<FileKind>(kind);
     FileWorker& w = ThisThreadsWorker();
     std::string error;
@@ -328,11 +346,11 @@ py::dict AnalyseFileOf(const std::string& path, int kind, int correct, bool spec
         });
     }
     py::dict result;
-    result["file"] = path;
+    result["file"] = py::module_::import("os").attr("fsdecode")(pathArgument);
     result["type"] = std::string(TypeName(k));
     result["ok"] = error.empty();
     if (!error.empty()) {
-        result["error"] = error;
+        result["error"] = MessageText(error);
         return result;
     }
     VisitResultFields(w.fragment, ResultOptions{.spectrum = spectrum, .nonlinear = nonlinear},
@@ -341,7 +359,8 @@ py::dict AnalyseFileOf(const std::string& path, int kind, int correct, bool spec
 }
 
 // The intervals of a file in milliseconds, as the program loads them (at most 40,000).
-py::array_t<double> Read(const std::string& path, int kind) {
+py::array_t<double> Read(const py::object& pathArgument, int kind) {
+    const std::string path = PathArgument(pathArgument);
     const FileKind k = kind == 0 ? KindFromExtension(path) : static_cast<FileKind>(kind);
     FileWorker& w = ThisThreadsWorker();
     FragmentData& f = w.fragment;
@@ -360,7 +379,8 @@ py::array_t<double> Read(const std::string& path, int kind) {
         });
     }
     if (!error.empty()) {
-        throw py::value_error(error);
+        PyErr_SetObject(PyExc_ValueError, MessageText(error).ptr());
+        throw py::error_already_set();
     }
     const int count = std::clamp(f.RrCount, 0, kWordCapacity);
     py::array_t<double> ms(count);

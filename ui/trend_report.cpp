@@ -51,6 +51,7 @@ void PaintTrendPage(QPainter& painter, const QRect& page, const TrendReport& rep
         DrawLine(painter, l.right - metrics.horizontalAdvance(text), l.identificationY, text);
     }
     DrawLine(painter, l.x0, l.windowsY, Text(report.windowsLine));
+    DrawLine(painter, l.x0, l.axesY, Text(report.axesLine));
     // The charts share their time axis: their plot areas start at the same x, that of the chart
     // with the widest value labels.
     const auto rectOf = [&l](std::size_t i) {

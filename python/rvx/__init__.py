@@ -47,12 +47,10 @@ def _type(type):
 
 
 def _path(path):
-    if not isinstance(path, (str, os.PathLike)):
-        raise TypeError(f"path must be a str or os.PathLike, not {type(path).__name__}")
-    path = os.fspath(path)
-    if not isinstance(path, str):
-        raise TypeError("path must name the file as text, not bytes")
-    return path
+    """A path as open() takes it: str, bytes or os.PathLike (the module encodes it)."""
+    if not isinstance(path, (str, bytes, os.PathLike)):
+        raise TypeError(f"path must be a str, bytes or os.PathLike, not {type(path).__name__}")
+    return os.fspath(path)
 
 
 def _threads(threads):
@@ -157,6 +155,7 @@ def analyse_file(path, type=None, correct="none", *, spectrum=False, nonlinear=F
                  threads=None):
     """The line ``rvx-cli analyze`` prints for the file, as a dict.
 
+    ``path`` is a str, bytes or os.PathLike, as open() takes it (a NUL in it raises ValueError).
     ``type`` is 'rr', 'ppg' or 'txt' (an RR list), or None for the file's extension as rvx-cli
     takes it. A file that cannot be analysed gives ``ok: False`` and the program's message in
     ``error``; it never raises for a bad file. Bad arguments raise TypeError or ValueError.

@@ -197,6 +197,18 @@ TEST(Cli, UsageErrors) {
     EXPECT_EQ(help.status, cli::kExitOk);
     EXPECT_NE(help.out.find("analyze"), std::string::npos);
     EXPECT_NE(help.out.find("convert"), std::string::npos);
+    // Every command's own help, on the standard output, whatever else the words say.
+    for (const std::string command : {"analyze", "convert", "print", "record"}) {
+        for (const cli::Args& args : {cli::Args{command, "--help"}, cli::Args{command, "-h"},
+                                      cli::Args{command, "--bogus", "--help", "x.rr"}}) {
+            const auto r = RunCli(args);
+            EXPECT_TRUE(r.status == cli::kExitOk && r.err.empty()) << command << r.err;
+            EXPECT_EQ(r.out.rfind("Usage:\n  rvx-cli " + command + " ", 0), 0u) << r.out;
+            EXPECT_EQ(r.out.find("rvx-cli --version"), std::string::npos) << "only its own";
+        }
+    }
+    // After "--" it is a file's name.
+    EXPECT_EQ(RunCli({"analyze", "--", "--help"}).status, cli::kExitFailed);
 }
 
 TEST(Cli, ConvertReportsEachFileAndGoesOnAfterARejectedOne) {

@@ -1,6 +1,7 @@
 // The file layer against what a path may really be: links, FIFOs, devices, folders, hard links,
 // private files and the longest names.
 #include "files/file_io.h"
+#include "files/temporary_name.h"
 #include "tests/support/test_support.h"
 
 #include <csignal>
@@ -9,6 +10,7 @@
 #include <grp.h>
 #include <random>
 #include <sstream>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
@@ -227,6 +229,43 @@ TEST(FileIo, AFileTheUserMayNotWriteIsRefusedAndOneInAFolderHeMayNotWriteIsWritt
     EXPECT_NE(newError.find("не удалось создать файл " + closed + "/c.rr"), std::string::npos)
         << newError;
     EXPECT_EQ(EntriesIn(dir), 3u);
+}
+
+// A group's file that another user saves stays its owner's; a temporary is removed only when its
+// writer has gone, also where the writer's pid means nothing here (another pid namespace).
+TEST(FileIo, AnotherUsersFileStaysHisAndALiveWritersTemporaryStays) {
+    ScratchDir dir;
+    if (::geteuid() == 0) {
+        std::filesystem::permissions(dir.path(), std::filesystem::perms(0777));
+        const std::string shared = dir / "a.rr";
+        WriteBytes(shared, "the owner's");
+        ASSERT_EQ(::chown(shared.c_str(), 4242, 65534), 0); // the writer's group may write it
+        ASSERT_EQ(::chmod(shared.c_str(), 0660), 0);
+        EXPECT_EQ(
+            AsOrdinaryUser([&] { return ErrorOf([&] { WriteFileAtomic(shared, Image("x")); }); }),
+            "<none>");
+        struct stat st {};
+        ::stat(shared.c_str(), &st);
+        EXPECT_EQ(ReadBytes<std::string>(shared), "x");
+        EXPECT_TRUE(st.st_uid == 4242 && st.st_gid == 65534 && (st.st_mode & 07777) == 0660);
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::_exit(0);
+    }
+    ::waitpid(child, nullptr, 0); // a pid that runs nothing now
+    const std::string live = dir / (TemporaryPrefix() + std::to_string(child) + "-abcdef");
+    const std::string left = dir / (TemporaryPrefix() + std::to_string(child) + "-ghijkl");
+    WriteBytes(live, "being written");
+    WriteBytes(left, "left by a killed writer");
+    const int writer = ::open(live.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_EQ(::flock(writer, LOCK_EX), 0); // as every writer holds its temporary
+    WriteFileAtomic(dir / "b.rr", Image("x"));
+    EXPECT_TRUE(std::filesystem::exists(live));
+    EXPECT_FALSE(std::filesystem::exists(left));
+    ::close(writer); // gone without putting it in place
+    WriteFileAtomic(dir / "b.rr", Image("y"));
+    EXPECT_FALSE(std::filesystem::exists(live));
 }
 
 // Writers killed at any moment, again and again, while they replace a file or create a table.

@@ -3,6 +3,10 @@
 #include "presentation/regional.h"
 #include "tests/support/test_support.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace hrv {
 namespace {
 
@@ -66,6 +70,21 @@ TEST(Regional, OnWindowsTheSystemsLocaleNotTheEnvironment) {
               RegionalFormatOf(name, name).shortDate(test::LocalNoon(2027, 3, 5)))
         << name;
     EXPECT_EQ(UserRegionalFormat().decimalSeparator, RegionalFormatOf(name, name).decimalSeparator);
+}
+
+// The separator and date the user set, as the Control Panel sets them (put back afterwards).
+TEST(Regional, OnWindowsTheSeparatorAndDateTheUserSet) {
+    wchar_t date[128] = {};
+    wchar_t point[128] = {};
+    GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, date, 128);
+    GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, point, 128);
+    ASSERT_TRUE(SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, L"yyyy-MM-dd 'г'"));
+    ASSERT_TRUE(SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, L"'"));
+    const RegionalFormat own = UserRegionalFormat();
+    SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, date);
+    SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, point);
+    EXPECT_EQ(own.shortDate(test::LocalNoon(2027, 3, 5)), "2027-03-05 г");
+    EXPECT_EQ(own.decimalSeparator, '\'');
 }
 #endif
 

@@ -146,6 +146,25 @@ TEST(TrendReport, HeaderTextsNameTheFileTheStepAndTheCount) {
               "Тренды по окнам 300 с. Шаг: 300 с, окон: 3 из 4");
 }
 
+// SDNN moving between 56 and 64 ms is no large swing: the axes of SDNN, RMSSD and the powers
+// start at 0, and the page says which do. A step of 100000 s is written in plain digits.
+TEST(TrendReport, TheAxesOfTheVariabilityAndThePowersStartAtZero) {
+    std::vector<TrendPoint> points = Windows(20, 100000);
+    for (std::size_t w = 0; w < points.size(); ++w) {
+        points[w].SDNN = w % 2 == 0 ? 56 : 64;
+        points[w].HR = 70 + 0.1 * static_cast<double>(w);
+    }
+    const TrendReport r = MakeTrendReport(points, Options(100000, true));
+    for (const auto index : {TrendIndex::SDNN, TrendIndex::RMSSD, TrendIndex::LF, TrendIndex::HF}) {
+        EXPECT_EQ(ChartOf(r, index)->chart.left.minimum, 0) << static_cast<int>(index);
+    }
+    EXPECT_GE(ChartOf(r, TrendIndex::SDNN)->chart.left.maximum, 64);
+    EXPECT_GT(ChartOf(r, TrendIndex::HR)->chart.left.minimum, 50) << "HR spans its values";
+    EXPECT_EQ(r.axesLine,
+              "Шкалы SDNN, RMSSD, LF и HF от 0; HR, DFA α1 и LF/HF по размаху значений");
+    EXPECT_EQ(r.windowsLine, "Тренды по окнам 300 с. Шаг: 100000 с, окон: 20");
+}
+
 TEST(TrendReport, LongRecordingsGetClockTime) {
     // 40 minutes of starts in seconds; a day in hours and minutes.
     const AxisSpec shortAxis = TrendTimeAxis(0, 1500);

@@ -4,6 +4,7 @@ its arguments; threads and forked processes."""
 import json
 import multiprocessing
 import os
+import pathlib
 import signal
 import subprocess
 import sys
@@ -90,7 +91,7 @@ def test_milliseconds_round_to_ticks_as_an_rr_list_does(tmp_path):
     (lambda: rvx.analyse([800] * 400, correct=True), TypeError, "'none' or 'auto'"),
     (lambda: rvx.analyse([800] * 400, spectrum=1), TypeError, "spectrum must be True or False"),
     (lambda: rvx.analyse_file(42), TypeError, "path must be a str"),
-    (lambda: rvx.analyse_file(b"x.rr"), TypeError, "path must be a str"),
+    (lambda: rvx.analyse_file(bytearray(b"x.rr")), TypeError, "path must be a str"),
     (lambda: rvx.analyse_file("x.rr", type="xls"), ValueError, "'rr', 'ppg', 'txt' or None"),
     (lambda: rvx.analyse_file("x.rr", type=1), TypeError, "'rr', 'ppg', 'txt' or None"),
     (lambda: rvx.read("/nonexistent/x.rr"), ValueError, "/nonexistent/x.rr"),
@@ -101,6 +102,24 @@ def test_bad_arguments_raise_with_a_clear_message(call, error, words):
     with pytest.raises(error) as caught:
         call()
     assert words in str(caught.value)
+
+
+def test_paths_are_taken_as_open_takes_them(tmp_path):
+    source = [p for p in recordings() if p.endswith(".rr")][0]
+    odd = os.path.join(os.fsencode(tmp_path), b"x\xff.rr")  # a name that is not UTF-8
+    with open(source, "rb") as f, open(odd, "wb") as out:
+        out.write(f.read())
+    expected = {**rvx.analyse_file(source), "file": os.fsdecode(odd)}
+    for path in (odd, os.fsdecode(odd), pathlib.Path(os.fsdecode(odd))):
+        assert rvx.analyse_file(path) == expected, path
+        assert np.array_equal(rvx.read(path), rvx.read(source))
+    missing = rvx.analyse_file(odd + b".rr")  # a bad file: ok False, its name readable
+    assert not missing["ok"] and "x\\xff.rr.rr" in missing["error"]
+    # An embedded NUL cuts nothing off: open() refuses such a path, and so does the module.
+    for path in (b"a.rr\0x", tmp_path / "a.rr\0.ppg", source + "\0.ppg"):
+        for call in (rvx.analyse_file, rvx.read):
+            with pytest.raises(ValueError, match="embedded null byte"):
+                call(path)
 
 
 def test_threads_at_once_give_what_one_thread_gives():
