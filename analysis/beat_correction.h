@@ -42,7 +42,8 @@ namespace correction {
 // differences, lengths in 10 ms ticks.
 struct Tuning {
     int window = 45;              // beats on either side for the spread and the level
-    double minSpread = 1.0;       // ticks: the spread never falls below one tick
+    int firstWindow = 90;         // the same for the first pass's spread
+    double minSpread = 1.0;       // ticks: no spread (nor level spread) falls below one tick
     double knee = 2.0;            // where the cost of a difference turns from square to linear
     double levelWeight = 0.4;     // weight of a given interval's distance from the level
     double levelWeightMade = 0.5; // the same for an interval a correction makes
@@ -52,6 +53,7 @@ struct Tuning {
     double pairWeight = 0.5;      // per spread a moved pair is off its neighbours' sum
     double jitterQuantile = 0.9;
     int jitterWindow = 45;
+    double minJitter = 1.0; // ticks: the jitter never falls below one tick
     double penaltyDrop = 12.0;
     double penaltyInsert = 6.0; // per inserted beat
     double rightClamp = 2.0;    // spreads: how far the next raw interval may pull a placed beat

@@ -26,6 +26,11 @@ void ReplaceNoise(const std::vector<std::int64_t>& times, const Tuning& tuning, 
     marks.reserve(p.marks.size());
     std::size_t copied = 0;
     std::size_t from = 0;
+    // The artefacts as the marks: p's before `kept`, and for a stretch replaced, every input
+    // interval in it with the stretch's mark in place of the corrections found there.
+    std::vector<Artefact> artefacts;
+    artefacts.reserve(p.artefacts.size());
+    std::size_t kept = 0;
     const auto copyTo = [&](std::size_t upto) {
         for (; copied < upto; ++copied) {
             marks.push_back(p.marks[copied]);
@@ -117,10 +122,33 @@ void ReplaceNoise(const std::vector<std::int64_t>& times, const Tuning& tuning, 
         beats.push_back(end);
         marks.insert(marks.end(), static_cast<std::size_t>(parts), mark);
         copied = last + 1;
+        // The stretch starts and ends on input beats (the intervals on either side are kept).
+        const auto edge = [&](double time) {
+            return static_cast<std::size_t>(
+                std::lower_bound(times.begin(), times.end(), static_cast<std::int64_t>(time)) -
+                times.begin());
+        };
+        const std::size_t inFirst = edge(start);
+        const std::size_t inEnd = edge(end);
+        for (; kept < p.artefacts.size() &&
+               static_cast<std::size_t>(p.artefacts[kept].index) < inFirst;
+             ++kept) {
+            artefacts.push_back(p.artefacts[kept]);
+        }
+        while (kept < p.artefacts.size() &&
+               static_cast<std::size_t>(p.artefacts[kept].index) < inEnd) {
+            ++kept;
+        }
+        for (std::size_t in = inFirst; in < inEnd; ++in) {
+            artefacts.push_back({static_cast<std::int32_t>(in), static_cast<ArtefactKind>(mark)});
+        }
     }
     copyTo(p.marks.size());
+    artefacts.insert(artefacts.end(), p.artefacts.begin() + static_cast<std::ptrdiff_t>(kept),
+                     p.artefacts.end());
     p.beats.swap(beats);
     p.marks.swap(marks);
+    p.artefacts.swap(artefacts);
 }
 
 } // namespace hrv::correction

@@ -73,14 +73,10 @@ void WindowValues(const std::vector<double>& values, std::size_t at, int half,
     }
 }
 
-// Level (median) and level spread (median distance from it) of the unmarked intervals in the
-// window around each input beat.
+// Level (median) and level spread (median distance from it, never below minSpread) of the
+// unmarked intervals in the window around each input beat.
 void FillLevels(std::vector<Beat>& beats, const std::vector<double>& values,
-                const std::vector<std::uint8_t>& marks, double spread, const Tuning& k) {
-    for (Beat& b : beats) {
-        b.level = 0;
-        b.levelSpread = spread;
-    }
+                const std::vector<std::uint8_t>& marks, const Tuning& k) {
     std::vector<double> kept(values);
     for (std::size_t i = 0; i < kept.size(); ++i) {
         if (marks[i] != 0) {
@@ -105,7 +101,7 @@ void FillLevels(std::vector<Beat>& beats, const std::vector<double>& values,
             distance = Median(w);
         }
         beats[j].level = level;
-        beats[j].levelSpread = std::max(spread, distance);
+        beats[j].levelSpread = std::max(k.minSpread, distance);
     });
 }
 
@@ -114,21 +110,22 @@ void FillLevels(std::vector<Beat>& beats, const std::vector<double>& values,
 void ScalesFromInput(std::vector<Beat>& beats, const Tuning& k) {
     const std::size_t n = beats.size() - 1;
     std::vector<double> values(n);
-    std::vector<double> diffs;
-    diffs.reserve(n);
+    std::vector<double> diff(n, -1.0);
     for (std::size_t i = 0; i < n; ++i) {
         values[i] = beats[i].next;
         if (i > 0) {
-            diffs.push_back(std::fabs(values[i] - values[i - 1]));
+            diff[i] = std::fabs(values[i] - values[i - 1]);
         }
     }
-    const double spread = std::max(k.minSpread, Median(diffs));
-    const std::vector<std::uint8_t> none(n, 0);
-    for (Beat& b : beats) {
-        b.spread = spread;
-        b.jitter = 1.0;
-    }
-    FillLevels(beats, values, none, spread, k);
+    // The spread over a window twice as wide as the level's (artefacts are not marked yet),
+    // the jitter one spread.
+    SlidingWindow diffs(diff, k.firstWindow);
+    ForEachWindow(beats, values, [&](std::size_t j, std::size_t at) {
+        diffs.MoveTo(at);
+        beats[j].spread = std::max(k.minSpread, diffs.Quantile(0.5));
+        beats[j].jitter = 1.0;
+    });
+    FillLevels(beats, values, std::vector<std::uint8_t>(n, 0), k);
 }
 
 void ScalesFromPass(std::vector<Beat>& beats, const PassResult& p, const Tuning& k) {
@@ -141,41 +138,34 @@ void ScalesFromPass(std::vector<Beat>& beats, const PassResult& p, const Tuning&
     // lies from the place its neighbours give it, where its four intervals are unmarked.
     std::vector<double> diff(m, -1.0);
     std::vector<double> offset(m, -1.0);
-    std::vector<double> all;
-    all.reserve(m);
     for (std::size_t i = 1; i < m; ++i) {
         if (p.marks[i] == 0 && p.marks[i - 1] == 0) {
             diff[i] = std::fabs(values[i] - values[i - 1]);
-            all.push_back(diff[i]);
         }
     }
-    const double spread = std::max(k.minSpread, Median(all));
-    all.clear();
     for (std::size_t i = 2; i + 1 < m; ++i) {
         if (diff[i - 1] >= 0 && diff[i] >= 0 && diff[i + 1] >= 0) {
             offset[i] =
                 std::fabs((values[i - 1] - values[i]) / 2 - (values[i - 2] - values[i + 1]) / 6);
-            all.push_back(offset[i]);
         }
     }
-    const double jitter = Quantile(all, k.jitterQuantile);
-    for (Beat& b : beats) {
-        b.spread = spread;
-        b.jitter = 1.0;
-    }
-    FillLevels(beats, values, p.marks, spread, k);
+    // Where the window holds too few of them (a long run of artefacts), the input's statistics
+    // at the beat stand: its spread, and a jitter of one spread. The jitter is never taken
+    // below minJitter: in a very regular series a beat one tick off would be moved for nothing.
     SlidingWindow diffs(diff, k.window);
     SlidingWindow offsets(offset, k.jitterWindow);
     ForEachWindow(beats, values, [&](std::size_t j, std::size_t at) {
+        Beat& b = beats[j];
         diffs.MoveTo(at);
         const double local =
-            diffs.Size() >= kMinWindow ? std::max(k.minSpread, diffs.Quantile(0.5)) : spread;
+            diffs.Size() >= kMinWindow ? std::max(k.minSpread, diffs.Quantile(0.5)) : b.spread;
         offsets.MoveTo(at);
         const double displaced =
-            offsets.Size() >= 2 * kMinWindow ? offsets.Quantile(k.jitterQuantile) : jitter;
-        beats[j].spread = local;
-        beats[j].jitter = displaced / local;
+            offsets.Size() >= 2 * kMinWindow ? offsets.Quantile(k.jitterQuantile) : b.spread;
+        b.spread = local;
+        b.jitter = std::max(k.minJitter, displaced) / local;
     });
+    FillLevels(beats, values, p.marks, k);
 }
 
 } // namespace hrv::correction
