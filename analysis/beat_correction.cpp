@@ -2,10 +2,11 @@
 // times, the stages correct the beats (correction_stages.h) and the corrected beat times are
 // turned back into whole ticks, so the intervals still add up to the input's.
 //
-// What a correction depends on: the decision at a beat reads the beats before it as corrected
-// and the input within a window of beats around it (the statistics of 45 beats on either side,
-// taken again over the first pass's result, and the three beats looked ahead), so an interval's
-// correction depends on the intervals before it and on at most about 100 intervals after it;
+// What a correction depends on: the decision at a beat reads the beats before it as corrected,
+// the three beats after it and the statistics of windows around it: the first pass's spread over
+// 90 beats on either side and its level over 45, the second pass's statistics over 45 intervals
+// of the first pass's result on either side. So an interval's correction depends on the
+// intervals before it and on at most about 150 intervals after it, never on data minutes later;
 // a stretch of noise that runs past that is replaced whole.
 #include "analysis/beat_correction.h"
 

@@ -255,8 +255,8 @@ TEST(BeatCorrection, VeryRegularSeriesAreLeftAlone) {
     }
 }
 
-// A fragment's correction does not change with what follows it minutes later: the intervals
-// more than a few hundred beats on are beyond every window the correction reads.
+// A fragment's correction does not change with what follows it minutes later: nothing more than
+// 150 intervals past its end is read.
 TEST(BeatCorrection, AFragmentIsCorrectedAsItselfWhateverFollows) {
     const std::string dir = test::SharedData();
     if (dir.empty()) {
