@@ -1,6 +1,8 @@
 // The nonlinear indices of a fragment.
 #include "analysis/nonlinear.h"
 
+#include "analysis/ticks.h"
+
 #include <algorithm>
 #include <array>
 #include <cassert>
@@ -10,8 +12,6 @@
 namespace hrv {
 
 namespace {
-
-constexpr int kMsPerTick = 10;
 
 // Sample variance (divisor count - 1) of integers from their exact sums: equal values give 0.
 double SampleVariance(std::int64_t count, std::int64_t sum, std::int64_t squares) {

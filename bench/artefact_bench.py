@@ -3,6 +3,7 @@
 
   python3 bench/artefact_bench.py BUILD/bin/rvx-cli [--seeds 101 202 303]
                                   [--artefacts DIR] [--data DIR] [--keep DIR]
+                                  [--corrector BUILD/bench/rvx_correct [--set NAME=VALUE]...]
 
 For each seed the artefact case set (85 real series with known missed, extra, premature and
 misplaced beats, runs of noise, bigeminy and half-rate detection) is drawn with the shared
@@ -18,6 +19,10 @@ with the targets; then the two PPG records against their ECG references:
   - nk_resting5min.ppg, whose pulses add up to less than 300 s (analyze rejects it): its pulses
     (rvx-cli convert) and the ECG reference are corrected on the series followed by its mirror
     image (so that it is long enough) and compared by SDNN and RMSSD over the whole series.
+With --corrector the cases are corrected instead by the bench program rvx_correct, which runs the
+same correction with the constants of correction::Tuning changed by each --set (e.g.
+--set penaltyMove=12); without --set it gives what rvx-cli gives. The PPG records still go
+through rvx-cli with the program's constants.
 The shared folder is ../shared/artefacts and ../shared/data beside the project unless given.
 Needs Python 3 with numpy (Debian: python3-numpy). Nothing here is a test: it prints figures.
 """
@@ -59,8 +64,14 @@ def analyse(rvx, paths, correct, kind=None):
     return lines
 
 
-def correct_cases(rvx, bench, out_dir):
+def correct_cases(rvx, bench, out_dir, corrector=None, settings=()):
     cases = sorted((Path(bench) / "cases").glob("*.rr"))
+    if corrector:
+        argv = [str(corrector)]
+        for setting in settings:
+            argv += ["--set", setting]
+        subprocess.run(argv + ["--out", str(out_dir)] + [str(p) for p in cases], check=True)
+        return
     for path, d in zip(cases, analyse(rvx, cases, "auto", "rr")):
         if not d.get("ok"):
             continue  # score.py counts a missing result as a failure
@@ -229,7 +240,12 @@ def main():
     ap.add_argument("--artefacts", default=str(PROJECT.parent / "shared" / "artefacts"))
     ap.add_argument("--data", default=str(PROJECT.parent / "shared" / "data"))
     ap.add_argument("--keep", help="keep the drawn cases and corrected series in this folder")
+    ap.add_argument("--corrector", help="bench/rvx_correct: correct the cases with it instead")
+    ap.add_argument("--set", action="append", default=[], metavar="NAME=VALUE",
+                    help="a constant of the correction for --corrector (repeatable)")
     a = ap.parse_args()
+    if a.set and not a.corrector:
+        sys.exit("--set needs --corrector")
     rvx = Path(a.rvx_cli).resolve()
     if len(a.seeds) < 3:
         sys.exit("give at least three seeds")
@@ -243,7 +259,7 @@ def main():
             corrected.mkdir(parents=True, exist_ok=True)
             subprocess.run([sys.executable, str(Path(a.artefacts) / "generate.py"), "--seed", str(seed),
                             "--out", str(bench)], check=True, stdout=subprocess.DEVNULL)
-            correct_cases(rvx, bench, corrected)
+            correct_cases(rvx, bench, corrected, a.corrector, a.set)
             s = summary(score(rvx, a.artefacts, bench, corrected))
             print_seed(seed, s)
             totals.append(s)

@@ -1,5 +1,6 @@
 // Artefact beats found and corrected on beat times, on real series with beats broken by hand.
 #include "analysis/beat_correction.h"
+#include "analysis/ticks.h"
 #include "files/fragment_load.h"
 #include "files/ppg_decoder.h"
 #include "tests/support/test_support.h"
@@ -53,6 +54,39 @@ void ExpectWellFormed(const Ticks& input, const BeatCorrection& c) {
         if (i > 0) {
             EXPECT_LT(c.artefacts[i - 1].index, c.artefacts[i].index);
         }
+    }
+}
+
+// The marks and the artefacts tell the same story: every corrected interval marked lies on an
+// artefact (the input interval it names or the one after it, which a moved beat also touches),
+// and every artefact has a marked interval there.
+void ExpectMarksAgree(const Ticks& input, const BeatCorrection& c) {
+    std::vector<long> in{0};
+    for (const std::uint8_t v : input) {
+        in.push_back(in.back() + v);
+    }
+    const auto span = [&](const Artefact& a) {
+        const auto i = static_cast<std::size_t>(a.index);
+        return std::pair{in[i], in[std::min(i + 2, in.size() - 1)]};
+    };
+    std::vector<bool> seen(c.artefacts.size(), false);
+    long at = 0;
+    for (std::size_t k = 0; k < c.ticks.size(); at += c.ticks[k], ++k) {
+        if (c.marks[k] == 0) {
+            continue;
+        }
+        bool covered = false;
+        for (std::size_t a = 0; a < c.artefacts.size(); ++a) {
+            const auto [from, to] = span(c.artefacts[a]);
+            if (from < at + c.ticks[k] && at <= to) {
+                covered = true;
+                seen[a] = true;
+            }
+        }
+        EXPECT_TRUE(covered) << "marked interval " << k << " with no artefact";
+    }
+    for (std::size_t a = 0; a < seen.size(); ++a) {
+        EXPECT_TRUE(seen[a]) << "artefact at " << c.artefacts[a].index << " with no mark";
     }
 }
 
@@ -131,6 +165,7 @@ void ExpectMovedBack(std::size_t beat, int shift, ArtefactKind kind) {
     in[beat] = static_cast<std::uint8_t>(in[beat] - shift);
     const BeatCorrection c = Correct(in);
     ExpectWellFormed(in, c);
+    ExpectMarksAgree(in, c);
     ASSERT_EQ(c.artefacts.size(), 1u);
     EXPECT_EQ(c.artefacts[0].index, static_cast<std::int32_t>(beat - 1));
     EXPECT_EQ(c.artefacts[0].kind, kind);
@@ -163,6 +198,7 @@ TEST(BeatCorrection, LongRunsDoNotCaptureTheReference) {
     }
     BeatCorrection c = Correct(dropout);
     ExpectWellFormed(dropout, c);
+    ExpectMarksAgree(dropout, c);
     EXPECT_EQ(c.ticks.size(), truth.size());
     EXPECT_EQ(c.artefacts.size(), 8u);
     // Bigeminy: every second beat of 24 premature by a third of the interval before it.
@@ -174,10 +210,99 @@ TEST(BeatCorrection, LongRunsDoNotCaptureTheReference) {
     }
     c = Correct(bigeminy);
     ExpectWellFormed(bigeminy, c);
-    EXPECT_EQ(c.artefacts.size(), 12u);
+    ExpectMarksAgree(bigeminy, c);
+    // The run is replaced as one stretch: each of its 24 intervals is counted, as it is marked.
+    EXPECT_EQ(c.artefacts.size(), 24u);
     for (std::size_t i = 370; i < 415; ++i) {
         EXPECT_NEAR(c.ticks[i], truth[i], 10) << "interval " << i;
     }
+}
+
+// A paced heart or a very steady one: beats a tick off, an alternation of one tick and a step
+// of the rate are its own, not artefacts.
+TEST(BeatCorrection, VeryRegularSeriesAreLeftAlone) {
+    const auto ms = [](int v) { return static_cast<std::uint8_t>(MsToTicks(v)); };
+    const auto run = [&](std::size_t count, int v) { return Ticks(count, ms(v)); };
+    const auto join = [](std::initializer_list<Ticks> parts) {
+        Ticks t;
+        for (const Ticks& p : parts) {
+            t.insert(t.end(), p.begin(), p.end());
+        }
+        return t;
+    };
+    std::vector<Ticks> inputs{join({run(100, 800), run(1, 810), run(300, 800)}),
+                              join({run(200, 800), run(1, 820), run(200, 800)}),
+                              join({run(200, 800), run(1, 850), run(200, 800)})};
+    Ticks every;
+    for (int i = 0; i < 1000; ++i) {
+        every.push_back(ms(i % 100 == 99 ? 810 : 800));
+    }
+    inputs.push_back(every);
+    Ticks alternation;
+    for (int i = 0; i < 500; ++i) {
+        alternation.push_back(ms(i % 2 == 0 ? 800 : 810));
+    }
+    inputs.push_back(alternation);
+    for (std::size_t at = 20; at < 120; at += 7) { // every place relative to the statistics' stride
+        inputs.push_back(join({run(at, 800), run(500 - at, 600)}));
+        inputs.push_back(join({run(at, 600), run(500 - at, 800)}));
+    }
+    for (const Ticks& in : inputs) {
+        const BeatCorrection c = Correct(in);
+        EXPECT_TRUE(c.artefacts.empty()) << c.artefacts.size() << " flags, first at "
+                                         << (c.artefacts.empty() ? -1 : c.artefacts[0].index);
+        EXPECT_EQ(c.ticks, in);
+    }
+}
+
+// A fragment's correction does not change with what follows it minutes later: nothing more than
+// 150 intervals past its end is read.
+TEST(BeatCorrection, AFragmentIsCorrectedAsItselfWhateverFollows) {
+    const std::string dir = test::SharedData();
+    if (dir.empty()) {
+        GTEST_SKIP() << "no shared recordings";
+    }
+    Ticks head = Recording(dir + "/polar_rest_00-06min.rr");
+    const BeatCorrection alone = Correct(head);
+    Ticks longer = head;
+    for (const char* name : {"nsrdb_long_30-36min.rr", "polar_exercise_06-12min.rr",
+                             "polar_noisy_150-510s.rr", "nsrdb_short_5min.rr"}) {
+        const Ticks more = Recording(dir + "/" + name);
+        longer.insert(longer.end(), more.begin(), more.end());
+    }
+    const BeatCorrection within = Correct(longer);
+    const std::size_t fragment = head.size() - 150;
+    ASSERT_GE(within.ticks.size(), fragment);
+    EXPECT_TRUE(
+        std::equal(alone.ticks.begin(), alone.ticks.begin() + fragment, within.ticks.begin()));
+    const auto before = [&](const std::vector<Artefact>& a) {
+        std::vector<std::int32_t> v;
+        for (const Artefact& x : a) {
+            if (static_cast<std::size_t>(x.index) < fragment) {
+                v.push_back(x.index);
+            }
+        }
+        return v;
+    };
+    EXPECT_EQ(before(alone.artefacts), before(within.artefacts));
+}
+
+// A burst of noise is replaced whole, and every beat it changed is an artefact of its kind.
+TEST(BeatCorrection, ANoiseBurstIsCountedAsItIsMarked) {
+    Ticks in = Sample();
+    std::uint32_t seed = 7;
+    for (std::size_t i = 200; i < 225; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        in[i] = static_cast<std::uint8_t>(30 + (seed >> 16) % 120);
+    }
+    const BeatCorrection c = Correct(in);
+    ExpectWellFormed(in, c);
+    const auto noise = std::count_if(c.marks.begin(), c.marks.end(), [](std::uint8_t m) {
+        return m == static_cast<std::uint8_t>(ArtefactKind::Long) ||
+               m == static_cast<std::uint8_t>(ArtefactKind::Short);
+    });
+    EXPECT_GT(noise, 10);
+    ExpectMarksAgree(in, c);
 }
 
 TEST(BeatCorrection, HostileSeriesKeepTheirDurationAndRange) {
