@@ -121,6 +121,21 @@ void DecodeFrames(std::span<const std::uint8_t> bytes, std::span<const WfdbSigna
         }
         return;
     }
+    if constexpr (Format == 212) {
+        // Two signals of one sample a frame (the MIT-BIH records): a frame is one group of three
+        // bytes.
+        if (n == 2 && specs[0].samplesPerFrame == 1 && specs[1].samplesPerFrame == 1) {
+            const std::uint8_t* p = bytes.data();
+            std::int16_t* a = out[0].raw16.data();
+            std::int16_t* b = out[1].raw16.data();
+            const auto count = static_cast<std::size_t>(frames);
+            for (std::size_t i = 0; i < count; ++i, p += 3) {
+                a[i] = static_cast<std::int16_t>(SignExtend(p[0] | ((p[1] & 0x0Fu) << 8), 12));
+                b[i] = static_cast<std::int16_t>(SignExtend(p[2] | ((p[1] & 0xF0u) << 4), 12));
+            }
+            return;
+        }
+    }
     std::vector<std::size_t> at(n, 0);
     for (std::int64_t f = 0; f < frames; ++f) {
         for (std::size_t k = 0; k < n; ++k) {
