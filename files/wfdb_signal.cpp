@@ -361,6 +361,10 @@ SignalRecording DecodeWfdbRecord(const WfdbHeader& h,
             frames = g == 0 ? held : std::min(frames, held);
         }
     }
+    if (!groups.empty() && frames == 0) {
+        throw SignalFault(path,
+                          "в сигнальном файле " + h.signals[0].fileName + " нет ни одного отсчёта");
+    }
     if (lengthsDiffer && warnings != nullptr) {
         warnings->push_back("Файл " + path +
                             ": сигнальные файлы записи разной длины, прочитано по кратчайшему");

@@ -36,7 +36,7 @@ struct WfdbReadOptions {
 // Reads the record at `path` (its header, a signal file beside it or its name) whole. The
 // channels are named by their descriptions, their rates the frame rate times their samples per
 // frame; beats count at the frame rate. Throws SignalFileError naming the file and the fault (a
-// missing or short signal file, a length the files do not hold, a skew beyond the record, an
+// missing, empty or short signal file, a length the files do not hold, a skew beyond the record, an
 // annotation past its end), FileIoError when the file layer fails; nothing is returned half read.
 // `warnings` (when given) gets the faults that do not stop the reading (a checksum that does not
 // match, files of different lengths).

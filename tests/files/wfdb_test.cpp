@@ -273,6 +273,10 @@ TEST(WfdbSignal, FilesThatDoNotHoldTheRecordAreRefused) {
                       rec.Write("r 1 360\nr.dat 16:5\n", "r.dat", std::vector<std::uint8_t>(4)));
               }).find("больше записи"),
               std::string::npos);
+    EXPECT_NE(FaultOf([&] {
+                  ReadWfdbRecord(rec.Write("r 1 360\nr.dat 16\n", "r.dat", {}));
+              }).find("нет ни одного отсчёта"),
+              std::string::npos);
     // Without a length the file's whole frames are read: 301 bytes of two 212 signals.
     const SignalRecording r = ReadWfdbRecord(
         rec.Write("r 2 360\nr.dat 212\nr.dat 212\n", "r.dat", std::vector<std::uint8_t>(301)));
