@@ -78,6 +78,20 @@ void BM_EdfOneLead24Hours(benchmark::State& state) {
 }
 BENCHMARK(BM_EdfOneLead24Hours)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+// The reading alone: the raw samples only, 2 bytes each.
+void BM_EdfOneLead24HoursRaw(benchmark::State& state) {
+    if (!hrv::EdfAvailable()) {
+        state.SkipWithError("no EDFlib in this build");
+        return;
+    }
+    const std::string path = DayEdf();
+    for (auto _ : state) {
+        const hrv::SignalRecording r = hrv::ReadEdfRecord(path);
+        benchmark::DoNotOptimize(r.channels[0].raw16.data());
+    }
+}
+BENCHMARK(BM_EdfOneLead24HoursRaw)->Unit(benchmark::kMillisecond)->Iterations(3);
+
 } // namespace
 
 BENCHMARK_MAIN();
