@@ -186,6 +186,25 @@ void BeatEditor::SetFragment(bool correct, double from, double to) {
     stale_ = true;
 }
 
+void BeatEditor::Restore(std::span<const EditedBeat> saved) {
+    beats_.clear();
+    for (const EditedBeat& b : saved) {
+        if (ByHand(b.mark) || b.mark == BeatMark::Normal) {
+            beats_.push_back(b);
+        } else if (!b.present) {
+            // A recorded beat an automatic correction replaced: recorded again, proposed again.
+            EditedBeat back = b;
+            back.present = true;
+            back.mark = BeatMark::Normal;
+            beats_.push_back(back);
+        }
+    }
+    undo_.clear();
+    redo_.clear();
+    decisions_.clear();
+    stale_ = true;
+}
+
 std::int64_t BeatEditor::Snap(double seconds) const {
     return SnapToPeak(r_, channel_, polarity_, seconds);
 }
@@ -602,16 +621,13 @@ std::string BeatsCsvPath(const std::string& rrPath) {
 }
 
 std::string BeatsCsvText(std::span<const EditedBeat> beats, double beatRate) {
-    std::string text = "time_s,sample,kind,source,edit,original_sample\n";
+    std::string text = "time_s,sample,kind,source,edit,original_sample,present\n";
     char buffer[64];
     const auto number = [&](auto value, auto... format) {
         const auto r = std::to_chars(buffer, buffer + sizeof buffer, value, format...);
         text.append(buffer, r.ptr);
     };
     for (const EditedBeat& b : beats) {
-        if (!b.present && b.mark != BeatMark::Removed && b.mark != BeatMark::Extra) {
-            continue;
-        }
         number(static_cast<double>(b.beat.sample) / beatRate, std::chars_format::fixed, 6);
         text += ',';
         number(b.beat.sample);
@@ -623,7 +639,7 @@ std::string BeatsCsvText(std::span<const EditedBeat> beats, double beatRate) {
         text += BeatMarkName(b.mark);
         text += ',';
         number(b.original);
-        text += '\n';
+        text += b.present ? ",1\n" : ",0\n";
     }
     return text;
 }
@@ -664,7 +680,7 @@ std::vector<EditedBeat> ReadBeatsCsv(const std::string& text) {
             }
             a = c + 1;
         }
-        if (f.size() != 6) {
+        if (f.size() != 7 || (f[6] != "0" && f[6] != "1")) {
             throw fail();
         }
         EditedBeat b;
@@ -681,7 +697,7 @@ std::vector<EditedBeat> ReadBeatsCsv(const std::string& text) {
             !ParseName(f[4], BeatMark::Moved, BeatMarkName, b.mark)) {
             throw fail();
         }
-        b.present = b.mark != BeatMark::Removed && b.mark != BeatMark::Extra;
+        b.present = f[6] == "1";
         if (!beats.empty() && b.beat.sample < beats.back().beat.sample) {
             throw fail();
         }

@@ -75,6 +75,11 @@ public:
     // offers none. Decisions taken on proposals are kept (by their key) when the fragment moves.
     void SetFragment(bool correct, double from, double to);
 
+    // Starts over from beats saved before (ReadBeatsCsv of this recording's beats file): the
+    // changes by hand are taken as they were, the automatic ones proposed anew (accepted). The
+    // history is emptied.
+    void Restore(std::span<const EditedBeat> saved);
+
     // Adds a beat at the peak near `seconds`; false (nothing done) when a beat is there already.
     bool Add(double seconds);
     // Deletes the present beat nearest `seconds` within kSnapWindow; false when there is none.
@@ -150,13 +155,13 @@ std::string EditedCorrectionText(int automatic, int manual, int analysed, char s
 // The beats file beside an RR file: its name with the extension replaced by ".beats.csv".
 std::string BeatsCsvPath(const std::string& rrPath);
 
-// The edited beats as CSV: "time_s,sample,kind,source,edit,original_sample", one beat a line
-// ("\n"), time with 6 decimals, sample at `beatRate`, kind and source by name, edit the
-// BeatMarkName, original_sample where it was recorded. Beats not present are written with their
-// edit ("removed", "extra") so the file keeps what was deleted.
+// The edited beats (BeatEditor::Beats) as CSV: "time_s,sample,kind,source,edit,original_sample,
+// present", one beat a line ("\n"), time with 6 decimals, sample at `beatRate`, kind and source
+// by name, edit the BeatMarkName, original_sample where it was recorded, present 1 for a beat
+// that counts and 0 for one removed or replaced (so the file keeps what was deleted).
 std::string BeatsCsvText(std::span<const EditedBeat> beats, double beatRate);
-// Reads BeatsCsvText back; `beatRate` from the file's first lines is not needed (samples are).
-// Throws std::runtime_error naming the line on a malformed line.
+// Reads BeatsCsvText back. Throws std::runtime_error naming the line on a malformed line or beats
+// out of time order.
 std::vector<EditedBeat> ReadBeatsCsv(const std::string& text);
 // Writes the CSV to `path` atomically (files/file_io.h); refuses (FileIoError) a path that is
 // the recording `sourcePath` itself.

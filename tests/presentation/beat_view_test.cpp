@@ -273,8 +273,8 @@ TEST(BeatEdits, BeatsFileReadsBackWhatWasWrittenAndNeverReplacesTheRecording) {
     ASSERT_TRUE(editor.Move(Sec(r.beats[10]), Sec(r.beats[10]) + 0.3));
     const auto beats = editor.Beats();
     const std::string text = BeatsCsvText(beats, 360);
-    EXPECT_EQ(text.substr(0, 47), "time_s,sample,kind,source,edit,original_sample\n");
-    EXPECT_NE(text.find("\n2.900000,1044,unknown,detected,removed,1044\n"), std::string::npos);
+    EXPECT_EQ(text.substr(0, 55), "time_s,sample,kind,source,edit,original_sample,present\n");
+    EXPECT_NE(text.find("\n2.900000,1044,unknown,detected,removed,1044,0\n"), std::string::npos);
     const auto read = ReadBeatsCsv(text);
     ASSERT_EQ(read.size(), beats.size());
     for (std::size_t k = 0; k < read.size(); ++k) {
@@ -284,7 +284,12 @@ TEST(BeatEdits, BeatsFileReadsBackWhatWasWrittenAndNeverReplacesTheRecording) {
         EXPECT_EQ(read[k].original, beats[k].original);
         EXPECT_EQ(read[k].beat.source, beats[k].beat.source);
     }
-    EXPECT_THROW(ReadBeatsCsv(text + "1.0,x,unknown,detected,norm,1\n"), std::runtime_error);
+    BeatEditor reopened(r, 0);
+    reopened.Restore(read);
+    EXPECT_EQ(Samples(reopened.Beats()), Samples(beats));
+    EXPECT_EQ(reopened.ManualCount(0, 30), 3);
+    EXPECT_THROW(ReadBeatsCsv(text + "99.0,x,unknown,detected,norm,1,1\n"), std::runtime_error);
+    EXPECT_THROW(ReadBeatsCsv(text + "0.1,36,unknown,detected,norm,36,1\n"), std::runtime_error);
     EXPECT_EQ(BeatsCsvPath("/a.b/rec.rr"), "/a.b/rec.beats.csv");
     EXPECT_EQ(BeatsCsvPath("/a.b/rec"), "/a.b/rec.beats.csv");
     const ScratchDir dir;
