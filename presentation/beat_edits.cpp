@@ -9,6 +9,7 @@
 #include <charconv>
 #include <cmath>
 #include <filesystem>
+#include <limits>
 #include <stdexcept>
 
 namespace hrv {
@@ -129,17 +130,32 @@ std::int64_t SnapToPeak(const SignalRecording& r, int channel, int polarity, dou
     }
     std::vector<double> x;
     const double median = WindowMedian(c, a, b, x);
-    std::size_t best = 0;
-    double bestValue = -1;
-    std::int64_t bestDistance = 0;
-    for (std::size_t k = 0; k < x.size(); ++k) {
-        const double d = x[k] - median;
-        const double value = polarity > 0 ? d : polarity < 0 ? -d : std::abs(d);
-        const std::int64_t distance = std::abs(static_cast<std::int64_t>(a + k) - centre);
-        if (value > bestValue || (value == bestValue && distance < bestDistance)) {
-            best = a + k;
-            bestValue = value;
-            bestDistance = distance;
+    // The largest deflection of one sign (nearest the centre among equals): its sample and size.
+    const auto largest = [&](int sign, double& size) {
+        std::size_t at = a;
+        size = -std::numeric_limits<double>::infinity();
+        std::int64_t distance = 0;
+        for (std::size_t k = 0; k < x.size(); ++k) {
+            const double d = x[k] - median;
+            const double v = sign > 0 ? d : sign < 0 ? -d : std::abs(d);
+            const std::int64_t far = std::abs(static_cast<std::int64_t>(a + k) - centre);
+            if (v > size || (v == size && far < distance)) {
+                at = a + k;
+                size = v;
+                distance = far;
+            }
+        }
+        return at;
+    };
+    double size = 0;
+    std::size_t best = largest(polarity, size);
+    if (polarity != 0) {
+        // A beat of the other polarity (a ventricular beat inverted on this lead) where the
+        // other deflection is more than twice as large.
+        double other = 0;
+        const std::size_t opposite = largest(-polarity, other);
+        if (other > 2 * size) {
+            best = opposite;
         }
     }
     return SampleAt(static_cast<double>(best) / c.rate, r.beatRate);

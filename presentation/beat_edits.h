@@ -29,8 +29,9 @@ inline constexpr double kSnapWindow = 0.1;
 
 // The sample (at r.beatRate) of the peak nearest `seconds` in channel `channel` of `r`: within
 // ±kSnapWindow, the sample of the largest deflection from the window's median in the channel's
-// dominant polarity (`polarity` > 0 up, < 0 down, 0: whichever deflection is larger). Without a
-// channel (-1, or no samples there) the sample at `seconds` itself.
+// dominant polarity (`polarity` > 0 up, < 0 down, 0: whichever deflection is larger), or of the
+// other polarity where that deflection is more than twice as large (an inverted ventricular
+// beat). Without a channel (-1, or no samples there) the sample at `seconds` itself.
 std::int64_t SnapToPeak(const SignalRecording& r, int channel, int polarity, double seconds);
 // The dominant polarity of `channel` at the recording's beats: +1 when the deflections from the
 // local median at the beats are mostly upward, -1 when downward, 0 without beats or a channel.
