@@ -4,6 +4,7 @@
 #include "analysis/beat_correction.h"
 #include "files/file_io.h"
 #include "presentation/format_fixed.h"
+#include "presentation/recording_windows.h"
 
 #include <algorithm>
 #include <charconv>
@@ -626,6 +627,15 @@ std::string EditedCorrectionText(int automatic, int manual, int analysed, char s
         text += ", вручную: " + IntegerText(manual);
     }
     return text;
+}
+
+std::string ChangeLine(const BeatChange& change) {
+    const auto ms = [](double seconds) {
+        return seconds > 0 ? IntegerText(std::llround(seconds * 1000)) : std::string("–");
+    };
+    return ClockText(std::llround(std::floor(change.seconds) * kTicksPerSecond)) + "\t" +
+           BeatMarkTitle(change.mark) + "\t" + ms(change.oldInterval) + " → " +
+           ms(change.newInterval) + " мс";
 }
 
 std::string BeatsCsvPath(const std::string& rrPath) {

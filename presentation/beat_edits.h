@@ -153,6 +153,11 @@ private:
 // changes by hand ", вручную: K" after it ("Коррекция: 4 из 446 (0,9 %), вручную: 2").
 std::string EditedCorrectionText(int automatic, int manual, int analysed, char separator);
 
+// A line of the list of changes: the clock time (ClockText), the kind (BeatMarkTitle) and the
+// intervals before and now in whole ms, tab-separated: "00:12:31\tпропущенный\t1600 → 800 мс";
+// "–" for an interval there is none of.
+std::string ChangeLine(const BeatChange& change);
+
 // The beats file beside an RR file: its name with the extension replaced by ".beats.csv".
 std::string BeatsCsvPath(const std::string& rrPath);
 

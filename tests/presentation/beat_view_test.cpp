@@ -170,7 +170,14 @@ TEST(BeatEdits, AddedAndMovedBeatsSnapToTheNearestPeakOfEitherPolarity) {
         EXPECT_NEAR(editor.Changes()[0].oldInterval, 0.8, 1e-9);
         EXPECT_EQ(editor.Changes()[0].mark, BeatMark::Moved);
     }
-    const SignalRecording r = PeakRecording(20, 0.8, 1, 3);
+    SignalRecording r = PeakRecording(20, 0.8, 1, 3);
+    // An inverted ventricular beat three times as deep as the R waves are high.
+    for (std::int64_t k = -30; k <= 30; ++k) {
+        const double d = static_cast<double>(k) / 10;
+        r.channels[0].raw16[3780 + static_cast<std::size_t>(k)] -=
+            static_cast<std::int16_t>(600 * std::exp(-0.5 * d * d));
+    }
+    EXPECT_NEAR(static_cast<double>(BeatEditor(r, 0).Snap(10.55)), 3780, 2);
     BeatEditor blind(r, -1); // no channel: the time itself
     EXPECT_EQ(blind.Snap(Sec(r.beats[5]) + 0.05), r.beats[5].sample + 18);
 }
@@ -237,6 +244,7 @@ TEST(BeatEdits, AMissedBeatIsProposedAcceptedRejectedAndCounted) {
     EXPECT_NEAR(editor.Changes()[0].oldInterval, 1.6, 1e-9);
     EXPECT_NEAR(editor.Changes()[0].newInterval, 0.8, 0.011);
     EXPECT_EQ(editor.AutomaticCount(100, 400), 1);
+    EXPECT_EQ(ChangeLine(editor.Changes()[0]).rfind("00:02:40\tпропущенный\t1600 → ", 0), 0U);
     ASSERT_TRUE(editor.Reject(0));
     EXPECT_EQ(editor.Edited().beats.size(), r.beats.size());
     EXPECT_EQ(editor.AutomaticCount(100, 400), 0);
