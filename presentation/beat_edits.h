@@ -84,6 +84,7 @@ public:
     // Adds a beat at the peak near `seconds`; false (nothing done) when a beat is there already.
     bool Add(double seconds);
     // Deletes the present beat nearest `seconds` within kSnapWindow; false when there is none.
+    // Beats an accepted correction put in are taken out by rejecting it, not here.
     bool Remove(double seconds);
     // Moves the present beat nearest `from` (within kSnapWindow) to the peak near `to`; false
     // when there is no such beat or it would land on another one or where it is.
@@ -107,8 +108,9 @@ public:
     SignalRecording Edited() const;
     // Every change of Beats() (automatic and by hand), in time order.
     std::vector<BeatChange> Changes() const;
-    // Accepted proposals (counted by the artefacts they stand for) and beats changed by hand
-    // within [from, to) seconds.
+    // Accepted proposals whose first changed beat lies within [from, to) seconds, counted by
+    // the corrector's artefacts they stand for (as CorrectionsInFragment counts them), and beats
+    // added, removed or moved by hand within [from, to).
     int AutomaticCount(double from, double to) const;
     int ManualCount(double from, double to) const;
 
