@@ -1,5 +1,7 @@
 // The signal strip's geometry, beats edited by hand, their file, and the analysed fragment.
+#include "analysis/beat_correction.h"
 #include "files/file_io.h"
+#include "files/wfdb_signal.h"
 #include "presentation/beat_edits.h"
 #include "presentation/fragment_choice.h"
 #include "presentation/panel_texts.h"
@@ -262,6 +264,30 @@ TEST(BeatEdits, AMissedBeatIsProposedAcceptedRejectedAndCounted) {
     whole.SetFragment(true, 100, 200);
     ASSERT_EQ(whole.Proposals().size(), head.Proposals().size());
     EXPECT_EQ(whole.Proposals()[0].inserted, head.Proposals()[0].inserted);
+}
+
+TEST(BeatEdits, AcceptedProposalsGiveTheCorrectorsIntervalsOnARealRecord) {
+    const std::string path = std::string(HRV_SHARED_ECG) + "/mitdb/100.hea";
+    if (!FileExists(path)) {
+        GTEST_SKIP() << "no ../shared/ecg";
+    }
+    WfdbReadOptions options;
+    options.annotator = "atr";
+    const SignalRecording r = ReadWfdbRecord(path, options);
+    const auto ticks = IntervalTicks(r);
+    const std::vector<std::uint8_t> input(ticks.begin(), ticks.end());
+    BeatCorrection expected;
+    CorrectBeats(input, expected);
+    ASSERT_FALSE(expected.artefacts.empty());
+    BeatEditor editor(r, r.ChannelIndex("MLII"));
+    editor.SetFragment(true, 0, 1e9); // the whole record: no neighbourhood left out
+    const auto accepted = IntervalTicks(editor.Edited());
+    EXPECT_EQ(std::vector<std::uint8_t>(accepted.begin(), accepted.end()), expected.ticks);
+    EXPECT_EQ(editor.AutomaticCount(0, 1e9), static_cast<int>(expected.artefacts.size()));
+    for (std::size_t k = 0; k < editor.Proposals().size(); ++k) {
+        ASSERT_TRUE(editor.Reject(k));
+    }
+    EXPECT_EQ(IntervalTicks(editor.Edited()), ticks);
 }
 
 TEST(BeatEdits, CorrectionLineKeepsTodaysTextUntilABeatIsChangedByHand) {
