@@ -278,24 +278,42 @@ std::vector<double> DetrendPriors(std::span<const double> z, double lambda) {
 
 namespace {
 
+// cos and sin of 2πj/M for j < M, for grids where fs·P is the whole number M (else empty).
+struct PhaseTable {
+    std::size_t M = 0;
+    const std::vector<double>* Cos = nullptr;
+    const std::vector<double>* Sin = nullptr;
+};
+
+PhaseTable PhasesFor(double rateHz, int pointsPerHz) {
+    const double mReal = rateHz * pointsPerHz;
+    const auto m = static_cast<std::size_t>(std::llround(mReal));
+    if (m == 0 || std::abs(mReal - static_cast<double>(m)) >= 1e-9 || m > (1u << 22)) {
+        return {};
+    }
+    thread_local std::vector<double> cosT, sinT;
+    if (cosT.size() != m) {
+        cosT.resize(m);
+        sinT.resize(m);
+        for (std::size_t j = 0; j < m; ++j) {
+            const double ph = kTwoPi * static_cast<double>(j) / static_cast<double>(m);
+            cosT[j] = std::cos(ph);
+            sinT[j] = std::sin(ph);
+        }
+    }
+    return {m, &cosT, &sinT};
+}
+
 // |X(f_k)|² of w·x at f_k = k / P for k < count, fs the rate. When fs·P is a whole number M the
 // phases 2πkn/M come from one table of M values (exact, no drift); otherwise each is computed.
 void AddSegmentPower(std::span<const double> wx, double rateHz, int pointsPerHz,
                      std::span<double> power) {
     const double mReal = rateHz * pointsPerHz;
-    const auto mWhole = static_cast<std::size_t>(std::llround(mReal));
     const std::size_t len = wx.size();
-    if (mWhole > 0 && std::abs(mReal - static_cast<double>(mWhole)) < 1e-9 && mWhole <= 1u << 22) {
-        thread_local std::vector<double> cosT, sinT;
-        if (cosT.size() != mWhole) {
-            cosT.resize(mWhole);
-            sinT.resize(mWhole);
-            for (std::size_t j = 0; j < mWhole; ++j) {
-                const double ph = kTwoPi * static_cast<double>(j) / static_cast<double>(mWhole);
-                cosT[j] = std::cos(ph);
-                sinT[j] = std::sin(ph);
-            }
-        }
+    if (const PhaseTable t = PhasesFor(rateHz, pointsPerHz); t.M > 0) {
+        const std::size_t mWhole = t.M;
+        const double* cosT = t.Cos->data();
+        const double* sinT = t.Sin->data();
         for (std::size_t k = 0; k < power.size(); ++k) {
             const std::size_t step = k % mWhole;
             std::size_t idx = 0;
@@ -407,12 +425,19 @@ Spectrum ArPsd(const ArModel& m, double rateHz, int pointsPerHz, std::size_t cou
     Spectrum s;
     s.PointsPerHz = pointsPerHz;
     s.Psd.assign(count, 0.0);
+    const PhaseTable t = PhasesFor(rateHz, pointsPerHz);
     for (std::size_t k = 0; k < count; ++k) {
         const double w = kTwoPi * static_cast<double>(k) / (pointsPerHz * rateHz);
         double re = 0, im = 0;
         for (std::size_t j = 0; j < m.A.size(); ++j) {
-            re += m.A[j] * std::cos(w * static_cast<double>(j));
-            im -= m.A[j] * std::sin(w * static_cast<double>(j));
+            if (t.M > 0) {
+                const std::size_t idx = (k % t.M) * j % t.M;
+                re += m.A[j] * (*t.Cos)[idx];
+                im -= m.A[j] * (*t.Sin)[idx];
+            } else {
+                re += m.A[j] * std::cos(w * static_cast<double>(j));
+                im -= m.A[j] * std::sin(w * static_cast<double>(j));
+            }
         }
         const double two = k == 0 ? 1.0 : 2.0;
         s.Psd[k] = two * m.Variance / (rateHz * (re * re + im * im));
