@@ -14,6 +14,10 @@ namespace {
 
 constexpr double kTwoPi = 2 * std::numbers::pi;
 
+// Successive differences within this of the NNxx threshold count as equal to it: intervals taken
+// from beat times in seconds carry rounding of about 1e-9 ms.
+constexpr double kNnTolerance = 1e-6; // ms
+
 std::string Num(double v) {
     char buffer[32];
     const auto end = std::to_chars(buffer, buffer + sizeof buffer, v).ptr;
@@ -586,8 +590,9 @@ void TimeDomain(std::span<const double> rr, const Settings& s, Result& r) {
     }
     r.RMSSD = std::sqrt(sq / static_cast<double>(d.size()));
     r.SDSD = SampleSd(d);
-    r.NNxx = static_cast<int>(
-        std::count_if(d.begin(), d.end(), [&](double v) { return std::abs(v) > s.NnThresholdMs; }));
+    r.NNxx = static_cast<int>(std::count_if(d.begin(), d.end(), [&](double v) {
+        return std::abs(v) > s.NnThresholdMs + kNnTolerance;
+    }));
     r.pNNxx = 100.0 * r.NNxx / static_cast<double>(d.size());
     std::vector<double> hr(n);
     for (std::size_t i = 0; i < n; ++i) {
@@ -605,58 +610,57 @@ void TimeDomain(std::span<const double> rr, const Settings& s, Result& r) {
 
 } // namespace
 
-Result Analyse(std::span<const double> beatTimesS, const Settings& settings) {
+namespace {
+
+// The analysis of the series `nn` whose first interval starts at `firstBeatS`.
+Result AnalyseSeries(const NnSeries& nn, double firstBeatS, const Settings& settings) {
     if (const std::string e = Validate(settings); !e.empty()) {
         throw std::invalid_argument(e);
     }
-    if (beatTimesS.size() < 4) {
-        throw std::invalid_argument("beat times: " + std::to_string(beatTimesS.size()) +
+    if (nn.RrMs.size() < 3) {
+        throw std::invalid_argument("beat times: " + std::to_string(nn.RrMs.size() + 1) +
                                     " beats, the analysis needs at least 4 (3 intervals)");
     }
-    for (std::size_t i = 1; i < beatTimesS.size(); ++i) {
-        if (!(beatTimesS[i] > beatTimesS[i - 1]) || !std::isfinite(beatTimesS[i])) {
-            throw std::invalid_argument("beat times: beat " + std::to_string(i) +
+    for (std::size_t i = 0; i < nn.RrMs.size(); ++i) {
+        if (!(nn.RrMs[i] > 0) || !std::isfinite(nn.RrMs[i]) || !std::isfinite(nn.TimeS[i])) {
+            throw std::invalid_argument("beat times: beat " + std::to_string(i + 1) +
                                         " does not follow the one before it");
         }
-        if (beatTimesS[i] - beatTimesS[i - 1] > settings.WelchWindowS) {
-            throw std::invalid_argument(
-                "welch_window_s: the gap of " + Num(beatTimesS[i] - beatTimesS[i - 1]) +
-                " s after beat " + std::to_string(i - 1) + " is longer than the Welch window of " +
-                Num(settings.WelchWindowS) + " s");
+        if (nn.RrMs[i] > settings.WelchWindowS * 1000) {
+            throw std::invalid_argument("welch_window_s: the gap of " + Num(nn.RrMs[i] / 1000) +
+                                        " s after beat " + std::to_string(i) +
+                                        " is longer than the Welch window of " +
+                                        Num(settings.WelchWindowS) + " s");
         }
     }
     Result r;
     r.Used = settings;
-    r.Beats = beatTimesS.size();
-    const NnSeries nn = NnFromBeatTimes(beatTimesS);
+    r.Beats = nn.RrMs.size() + 1;
     const std::size_t n = nn.RrMs.size();
 
     // Indices of the series as it stands.
     r.MeanRR = Mean(nn.RrMs);
     r.MeanHR = 60000 / r.MeanRR;
     {
+        // Each window summed afresh, so that a one-beat average is 60000/RR exactly.
         const std::size_t span = std::min<std::size_t>(settings.HrAverageBeats, n);
-        double sum = 0;
         r.MinHR = 1e300;
         r.MaxHR = -1e300;
-        for (std::size_t i = 0; i < n; ++i) {
-            sum += 60000 / nn.RrMs[i];
-            if (i >= span) {
-                sum -= 60000 / nn.RrMs[i - span];
+        for (std::size_t i = 0; i + span <= n; ++i) {
+            double sum = 0;
+            for (std::size_t j = i; j < i + span; ++j) {
+                sum += 60000 / nn.RrMs[j];
             }
-            if (i + 1 >= span) {
-                const double avg = sum / static_cast<double>(span);
-                r.MinHR = std::min(r.MinHR, avg);
-                r.MaxHR = std::max(r.MaxHR, avg);
-            }
+            const double avg = sum / static_cast<double>(span);
+            r.MinHR = std::min(r.MinHR, avg);
+            r.MaxHR = std::max(r.MaxHR, avg);
         }
     }
     {
         // Segments [t0 + jS, t0 + (j+1)S) by the time of each interval's end beat.
         std::vector<std::vector<double>> segments;
         for (std::size_t i = 0; i < n; ++i) {
-            const auto j =
-                static_cast<std::size_t>((nn.TimeS[i] - beatTimesS[0]) / settings.SegmentS);
+            const auto j = static_cast<std::size_t>((nn.TimeS[i] - firstBeatS) / settings.SegmentS);
             if (j >= segments.size()) {
                 segments.resize(j + 1);
             }
@@ -669,7 +673,7 @@ Result Analyse(std::span<const double> beatTimesS, const Settings& settings) {
                 sds.push_back(SampleSd(seg));
             }
         }
-        const double duration = beatTimesS.back() - beatTimesS.front();
+        const double duration = nn.TimeS.back() - firstBeatS;
         if (duration >= 2 * settings.SegmentS && means.size() >= 2) {
             r.SDANN = SampleSd(means);
             r.SDNNI = Mean(sds);
@@ -730,6 +734,24 @@ Result Analyse(std::span<const double> beatTimesS, const Settings& settings) {
         r.Lomb = std::move(l);
     }
     return r;
+}
+
+} // namespace
+
+Result Analyse(std::span<const double> beatTimesS, const Settings& settings) {
+    if (beatTimesS.empty()) {
+        throw std::invalid_argument(
+            "beat times: 0 beats, the analysis needs at least 4 (3 intervals)");
+    }
+    return AnalyseSeries(NnFromBeatTimes(beatTimesS), beatTimesS[0], settings);
+}
+
+Result AnalyseIntervals(std::span<const double> rrMs, const Settings& settings) {
+    NnSeries nn;
+    nn.RrMs.assign(rrMs.begin(), rrMs.end());
+    const std::vector<double> beats = BeatTimesFromIntervals(rrMs);
+    nn.TimeS.assign(beats.begin() + 1, beats.end());
+    return AnalyseSeries(nn, 0, settings);
 }
 
 namespace {

@@ -132,6 +132,9 @@ struct Result {
 // naming the parameter for unusable settings, too few beats or a gap longer than the Welch
 // window.
 Result Analyse(std::span<const double> beatTimesS, const Settings& settings);
+// The same of consecutive intervals (ms) taken as they are, the beats at their running sum from 0
+// (as BeatTimesFromIntervals): the differences of whole milliseconds stay exact.
+Result AnalyseIntervals(std::span<const double> rrMs, const Settings& settings);
 
 // The result as the JSON object `"standard": {...}` (without the key): units ms, beats/min, %,
 // Hz; null where undefined; with `spectra` each spectrum's "psd" on 0, 1/P, ... 0.5 Hz.

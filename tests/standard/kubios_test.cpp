@@ -154,7 +154,7 @@ TEST_P(KubiosCase, ReproducesTheExport) {
     }
     const Settings s = SettingsOf(e);
     const std::vector<double> rr = ReadRrList(dir + GetParam().rrList);
-    const Result r = Analyse(BeatTimesFromIntervals(rr), s);
+    const Result r = AnalyseIntervals(rr, s);
 
     // Time domain and Poincaré: about the printed digits.
     ExpectRelative(Field(e, "Mean RR  (ms)"), r.MeanRR, 1e-4, "Mean RR");
