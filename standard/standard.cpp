@@ -425,6 +425,75 @@ ArModel Burg(std::span<const double> z, int order) {
     return m;
 }
 
+ArModel ForwardBackward(std::span<const double> z, int order) {
+    const std::size_t n = z.size();
+    const auto p = static_cast<std::size_t>(order);
+    ArModel m;
+    m.A.assign(1, 1.0);
+    if (n <= p || p == 0) {
+        return m;
+    }
+    // C(i, j) = Σ_{k=p}^{n−1} (z[k−i]z[k−j] + z[k−p+i]z[k−p+j]), i, j = 0..p: its first row
+    // summed, the others from the one before by the two end terms of each sum.
+    std::vector<std::vector<double>> f(p + 1, std::vector<double>(p + 1, 0.0)), b = f;
+    for (std::size_t j = 0; j <= p; ++j) {
+        for (std::size_t k = p; k < n; ++k) {
+            f[0][j] += z[k] * z[k - j];
+            b[0][j] += z[k - p] * z[k - p + j];
+        }
+    }
+    for (std::size_t i = 0; i < p; ++i) {
+        for (std::size_t j = i; j < p; ++j) {
+            f[i + 1][j + 1] = f[i][j] + z[p - 1 - i] * z[p - 1 - j] - z[n - 1 - i] * z[n - 1 - j];
+            b[i + 1][j + 1] = b[i][j] - z[i] * z[j] + z[n - p + i] * z[n - p + j];
+        }
+    }
+    auto c = [&](std::size_t i, std::size_t j) {
+        return i <= j ? f[i][j] + b[i][j] : f[j][i] + b[j][i];
+    };
+    // Σ_{j=1}^{p} aⱼ C(i, j) = −C(i, 0), i = 1..p, by elimination with partial pivoting.
+    std::vector<std::vector<double>> a(p, std::vector<double>(p + 1));
+    for (std::size_t i = 0; i < p; ++i) {
+        for (std::size_t j = 0; j < p; ++j) {
+            a[i][j] = c(i + 1, j + 1);
+        }
+        a[i][p] = -c(i + 1, 0);
+    }
+    for (std::size_t col = 0; col < p; ++col) {
+        std::size_t pivot = col;
+        for (std::size_t r = col + 1; r < p; ++r) {
+            if (std::abs(a[r][col]) > std::abs(a[pivot][col])) {
+                pivot = r;
+            }
+        }
+        std::swap(a[col], a[pivot]);
+        if (a[col][col] == 0) {
+            return m; // a series without variation
+        }
+        for (std::size_t r = col + 1; r < p; ++r) {
+            const double factor = a[r][col] / a[col][col];
+            for (std::size_t j = col; j <= p; ++j) {
+                a[r][j] -= factor * a[col][j];
+            }
+        }
+    }
+    m.A.assign(p + 1, 0.0);
+    m.A[0] = 1;
+    for (std::size_t i = p; i-- > 0;) {
+        double sum = a[i][p];
+        for (std::size_t j = i + 1; j < p; ++j) {
+            sum -= a[i][j] * m.A[j + 1];
+        }
+        m.A[i + 1] = sum / a[i][i];
+    }
+    double e = 0;
+    for (std::size_t j = 0; j <= p; ++j) {
+        e += m.A[j] * c(0, j);
+    }
+    m.Variance = std::max(0.0, e) / (2 * static_cast<double>(n));
+    return m;
+}
+
 Spectrum ArPsd(const ArModel& m, double rateHz, int pointsPerHz, std::size_t count) {
     Spectrum s;
     s.PointsPerHz = pointsPerHz;
@@ -717,8 +786,9 @@ Result AnalyseSeries(const NnSeries& nn, double firstBeatS, const Settings& sett
     }
     if (zs.size() > 2 * order) {
         SpectrumResult a;
-        a.Psd = ArPsd(Burg(zs, settings.ArOrder), settings.InterpolationHz, settings.PointsPerHz,
-                      count);
+        const ArModel model = settings.Ar == ArMethod::Burg ? Burg(zs, settings.ArOrder)
+                                                            : ForwardBackward(zs, settings.ArOrder);
+        a.Psd = ArPsd(model, settings.InterpolationHz, settings.PointsPerHz, count);
         a.Bands = ComputeBands(a.Psd, settings);
         r.Ar = std::move(a);
     } else {
@@ -823,6 +893,7 @@ std::string ToJson(const Result& r, bool spectra) {
         .Real("welch_window_s", s.WelchWindowS)
         .Real("welch_overlap_percent", s.WelchOverlapPercent)
         .Raw("ar_order", std::to_string(s.ArOrder))
+        .Raw("ar_method", s.Ar == ArMethod::Burg ? "\"burg\"" : "\"fb\"")
         .Raw("points_per_hz", std::to_string(s.PointsPerHz))
         .Real("nn_threshold_ms", s.NnThresholdMs)
         .Raw("hr_average_beats", std::to_string(s.HrAverageBeats))

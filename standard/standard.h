@@ -13,6 +13,10 @@ namespace hrv::standard {
 
 enum class Detrending { None, SmoothnessPriors };
 
+// The AR model's estimator: forward-backward least squares (the reference program's, whose AR
+// spectra it reproduces to their printed digits) or Burg's.
+enum class ArMethod { ForwardBackward, Burg };
+
 struct Band {
     double Low = 0;  // Hz
     double High = 0; // Hz
@@ -24,12 +28,13 @@ struct Settings {
     double Lambda = 500;             // smoothness priors, in samples of the interpolated series
     double WelchWindowS = 300;       // Welch segment length
     double WelchOverlapPercent = 50; // overlap of successive segments
-    int ArOrder = 16;                // Burg
-    int PointsPerHz = 300;           // frequency grid 0, 1/P, 2/P, ...
-    double NnThresholdMs = 50;       // NNxx counts |ΔRR| > this
-    int HrAverageBeats = 1;          // min/max HR from the moving average of this many beats
-    double SegmentS = 300;           // SDANN and SDNN index: segments of this length
-    bool RmssdCentred = true;        // RMSSD of ΔRR about their mean (as the reference exports)
+    int ArOrder = 16;                // AR model order
+    ArMethod Ar = ArMethod::ForwardBackward; // its estimator
+    int PointsPerHz = 300;                   // frequency grid 0, 1/P, 2/P, ...
+    double NnThresholdMs = 50;               // NNxx counts |ΔRR| > this
+    int HrAverageBeats = 1;   // min/max HR from the moving average of this many beats
+    double SegmentS = 300;    // SDANN and SDNN index: segments of this length
+    bool RmssdCentred = true; // RMSSD of ΔRR about their mean (as the reference exports)
     Band Vlf{0, 0.04};
     Band Lf{0.04, 0.15};
     Band Hf{0.15, 0.4};
@@ -84,6 +89,10 @@ struct ArModel {
     double Variance = 0;
 };
 ArModel Burg(std::span<const double> z, int order);
+// Forward-backward least squares (the modified covariance method, Marple 1987): the a minimising
+// Σ_{n=p}^{N−1} (|Σⱼ aⱼ z[n−j]|² + |Σⱼ aⱼ z[n−p+j]|²) with a0 = 1, and the variance that
+// minimum / (2N), as the reference program's AR spectrum has it.
+ArModel ForwardBackward(std::span<const double> z, int order);
 // Its one-sided PSD 2σ²/(fs·|A(e^{−i2πf/fs})|²) (0 Hz not doubled) on the grid.
 Spectrum ArPsd(const ArModel& m, double rateHz, int pointsPerHz, std::size_t count);
 

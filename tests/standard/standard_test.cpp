@@ -204,6 +204,59 @@ TEST(StandardSteps, BurgMatchesTheTextbookRecursion) {
     }
 }
 
+TEST(StandardSteps, ForwardBackwardSolvesItsNormalEquations) {
+    const std::vector<double> x = RemoveMean(SyntheticRr(300));
+    const std::size_t p = 6, n = x.size();
+    // The least-squares problem written out: C(i, j) summed directly, solved by elimination.
+    auto c = [&](std::size_t i, std::size_t j) {
+        double s = 0;
+        for (std::size_t k = p; k < n; ++k) {
+            s += x[k - i] * x[k - j] + x[k - p + i] * x[k - p + j];
+        }
+        return s;
+    };
+    std::vector<std::vector<double>> a(p, std::vector<double>(p + 1));
+    for (std::size_t i = 0; i < p; ++i) {
+        for (std::size_t j = 0; j < p; ++j) {
+            a[i][j] = c(i + 1, j + 1);
+        }
+        a[i][p] = -c(i + 1, 0);
+    }
+    for (std::size_t col = 0; col < p; ++col) {
+        for (std::size_t r = col + 1; r < p; ++r) {
+            const double f = a[r][col] / a[col][col];
+            for (std::size_t j = col; j <= p; ++j) {
+                a[r][j] -= f * a[col][j];
+            }
+        }
+    }
+    std::vector<double> coef(p + 1, 1.0);
+    for (std::size_t i = p; i-- > 0;) {
+        double s = a[i][p];
+        for (std::size_t j = i + 1; j < p; ++j) {
+            s -= a[i][j] * coef[j + 1];
+        }
+        coef[i + 1] = s / a[i][i];
+    }
+    // The minimum: the forward and backward errors of the solution, squared and summed.
+    double e = 0;
+    for (std::size_t k = p; k < n; ++k) {
+        double f = 0, b = 0;
+        for (std::size_t j = 0; j <= p; ++j) {
+            f += coef[j] * x[k - j];
+            b += coef[j] * x[k - p + j];
+        }
+        e += f * f + b * b;
+    }
+    const ArModel got = ForwardBackward(x, static_cast<int>(p));
+    ASSERT_EQ(got.A.size(), p + 1);
+    for (std::size_t i = 0; i <= p; ++i) {
+        ExpectClose(coef[i], got.A[i], 1, "a" + std::to_string(i));
+    }
+    const double variance = e / (2 * static_cast<double>(n));
+    ExpectClose(variance, got.Variance, variance, "variance");
+}
+
 TEST(StandardSteps, LombMatchesItsDefinition) {
     const std::vector<double> rr = SyntheticRr(350);
     const NnSeries nn = NnFromBeatTimes(BeatTimesFromIntervals(rr));
