@@ -320,17 +320,38 @@ void AddSegmentPower(std::span<const double> wx, double rateHz, int pointsPerHz,
         const double* sinT = t.Sin->data();
         for (std::size_t k = 0; k < power.size(); ++k) {
             const std::size_t step = k % mWhole;
-            std::size_t idx = 0;
-            double re = 0, im = 0;
-            for (std::size_t n = 0; n < len; ++n) {
-                re += wx[n] * cosT[idx];
-                im += wx[n] * sinT[idx];
-                idx += step;
-                if (idx >= mWhole) {
-                    idx -= mWhole;
-                }
+            // Four partial sums (n mod 4), added in a fixed order.
+            double r0 = 0, r1 = 0, r2 = 0, r3 = 0, i0 = 0, i1 = 0, i2 = 0, i3 = 0;
+            // The phase index of each lane, kn mod M, advanced by 4k mod M.
+            const std::size_t step4 = 4 * step % mWhole;
+            auto advance = [&](std::size_t a, std::size_t by) {
+                a += by;
+                return a >= mWhole ? a - mWhole : a;
+            };
+            std::size_t a0 = 0, a1 = step, a2 = advance(a1, step), a3 = advance(a2, step);
+            std::size_t n = 0;
+            for (; n + 4 <= len; n += 4) {
+                r0 += wx[n] * cosT[a0];
+                i0 += wx[n] * sinT[a0];
+                r1 += wx[n + 1] * cosT[a1];
+                i1 += wx[n + 1] * sinT[a1];
+                r2 += wx[n + 2] * cosT[a2];
+                i2 += wx[n + 2] * sinT[a2];
+                r3 += wx[n + 3] * cosT[a3];
+                i3 += wx[n + 3] * sinT[a3];
+                a0 = advance(a0, step4);
+                a1 = advance(a1, step4);
+                a2 = advance(a2, step4);
+                a3 = advance(a3, step4);
             }
-            power[k] += re * re + im * im;
+            for (; n < len; ++n) {
+                r0 += wx[n] * cosT[a0];
+                i0 += wx[n] * sinT[a0];
+                a0 = advance(a0, step);
+            }
+            const double r = (r0 + r1) + (r2 + r3);
+            const double i = (i0 + i1) + (i2 + i3);
+            power[k] += r * r + i * i;
         }
         return;
     }
@@ -437,10 +458,13 @@ ArModel ForwardBackward(std::span<const double> z, int order) {
     // summed, the others from the one before by the two end terms of each sum.
     std::vector<std::vector<double>> f(p + 1, std::vector<double>(p + 1, 0.0)), b = f;
     for (std::size_t j = 0; j <= p; ++j) {
+        double fs = 0, bs = 0;
         for (std::size_t k = p; k < n; ++k) {
-            f[0][j] += z[k] * z[k - j];
-            b[0][j] += z[k - p] * z[k - p + j];
+            fs += z[k] * z[k - j];
+            bs += z[k - p] * z[k - p + j];
         }
+        f[0][j] = fs;
+        b[0][j] = bs;
     }
     for (std::size_t i = 0; i < p; ++i) {
         for (std::size_t j = i; j < p; ++j) {
@@ -532,19 +556,39 @@ Spectrum LombPsd(std::span<const double> t, std::span<const double> y, int point
     // advanced from one grid frequency to the next by a rotation (t from the first time).
     std::vector<double> c(count, 0.0), sn(count, 0.0), c2(count, 0.0), s2(count, 0.0);
     const double dw = kTwoPi / pointsPerHz;
+    // Each sample's phasor e^{iωt} and its step e^{iΔω t}; the sums over the samples in four
+    // partial sums (j mod 4), added in a fixed order.
+    std::vector<double> pc(n, 1.0), ps(n, 0.0), rc(n), rs(n), dev(n);
     for (std::size_t j = 0; j < n; ++j) {
-        const double tj = t[j] - t[0], yj = y[j] - mean;
-        const double rc = std::cos(dw * tj), rs = std::sin(dw * tj);
-        double pc = 1, ps = 0;
-        for (std::size_t k = 1; k < count; ++k) {
-            const double nc = pc * rc - ps * rs;
-            ps = pc * rs + ps * rc;
-            pc = nc;
-            c[k] += yj * pc;
-            sn[k] += yj * ps;
-            c2[k] += pc * pc - ps * ps;
-            s2[k] += 2 * pc * ps;
+        rc[j] = std::cos(dw * (t[j] - t[0]));
+        rs[j] = std::sin(dw * (t[j] - t[0]));
+        dev[j] = y[j] - mean;
+    }
+    for (std::size_t k = 1; k < count; ++k) {
+        double sum[4][4] = {}; // [lane][C, S, C2, S2]
+        auto add = [&](double* lane, std::size_t j) {
+            const double nc = pc[j] * rc[j] - ps[j] * rs[j];
+            ps[j] = pc[j] * rs[j] + ps[j] * rc[j];
+            pc[j] = nc;
+            lane[0] += dev[j] * pc[j];
+            lane[1] += dev[j] * ps[j];
+            lane[2] += pc[j] * pc[j] - ps[j] * ps[j];
+            lane[3] += 2 * pc[j] * ps[j];
+        };
+        std::size_t j = 0;
+        for (; j + 4 <= n; j += 4) {
+            add(sum[0], j);
+            add(sum[1], j + 1);
+            add(sum[2], j + 2);
+            add(sum[3], j + 3);
         }
+        for (; j < n; ++j) {
+            add(sum[0], j);
+        }
+        c[k] = (sum[0][0] + sum[1][0]) + (sum[2][0] + sum[3][0]);
+        sn[k] = (sum[0][1] + sum[1][1]) + (sum[2][1] + sum[3][1]);
+        c2[k] = (sum[0][2] + sum[1][2]) + (sum[2][2] + sum[3][2]);
+        s2[k] = (sum[0][3] + sum[1][3]) + (sum[2][3] + sum[3][3]);
     }
     const double nn = static_cast<double>(n);
     const double scale = 2 * (t[n - 1] - t[0]) / nn;
