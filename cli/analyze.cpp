@@ -4,6 +4,7 @@
 #include "cli/commands.h"
 #include "cli/json_writer.h"
 #include "cli/options.h"
+#include "cli/standard_option.h"
 #include "cli/table_output.h"
 #include "cli/text_output.h"
 #include "files/file_io.h"
@@ -34,6 +35,7 @@ struct AnalyzeOptions {
     bool text = false;                // --format text: the panels' lines instead of JSON
     std::optional<std::string> table; // --table: the summary table the rows go to
     std::optional<int> windows;       // --windows STEP: the whole recording, a window every STEP s
+    StandardChoice standard;          // --method standard and its options
     std::vector<std::string> files;
 };
 
@@ -51,7 +53,13 @@ std::optional<AnalyzeOptions> ParseAnalyze(const Args& args, std::ostream& err) 
         .Value("--correct", "none or auto", CorrectOption(o.correct))
         .Value("--windows", "a whole number of seconds from 1 to 1000000", StepOption(o.windows))
         .Text("--table", "the path of the table", o.table);
+    AddStandardOptions(parser, o.standard);
     if (!parser.Parse(args, o.files)) {
+        return std::nullopt;
+    }
+    if (const std::string problem = CheckStandard(o.standard, o.windows.has_value(), o.text);
+        !problem.empty()) {
+        err << "rvx-cli analyze: " << problem << "\n";
         return std::nullopt;
     }
     if (o.files.empty()) {
@@ -292,12 +300,14 @@ int Analyze(const Args& args, Executor& executor, std::ostream& out, std::ostrea
                         TextResult(path, w.fragment, error, separator, options->nonlinear),
                         analysed, length};
                 }
-                return AnalyzedFile{
-                    (error.empty()
-                         ? ResultLine(path, kind, w.fragment, options->spectrum, options->nonlinear)
-                         : ErrorLine(path, kind, error)) +
-                        '\n',
-                    analysed, length};
+                std::string line = error.empty() ? ResultLine(path, kind, w.fragment,
+                                                              options->spectrum, options->nonlinear)
+                                                 : ErrorLine(path, kind, error);
+                if (options->standard.on) {
+                    line = WithStandard(std::move(line), path, kind, w.workspace,
+                                        options->standard.settings, options->spectrum);
+                }
+                return AnalyzedFile{line + '\n', analysed, length};
             },
             [&](std::size_t i, AnalyzedFile&& r) {
                 out << r.line;

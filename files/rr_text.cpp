@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <utility>
 
 namespace hrv {
@@ -231,9 +232,15 @@ RrTextResult ParseRrText(std::string_view text) {
         for (const std::string_view field : Fields(line, commasSeparate)) {
             int ticks = 0;
             switch (FieldTicks(field, commasSeparate, ticks)) {
-            case FieldResult::Ticks:
+            case FieldResult::Ticks: {
                 result.ticks.push_back(static_cast<std::uint8_t>(ticks));
+                std::string decimal(field);
+                std::replace(decimal.begin(), decimal.end(), ',', '.');
+                double ms = 0;
+                std::from_chars(decimal.data(), decimal.data() + decimal.size(), ms);
+                result.ms.push_back(ms);
                 break;
+            }
             case FieldResult::NotANumber:
                 return Rejected(lineNumber, Quoted(field) + " не является числом");
             case FieldResult::OutOfRange:
@@ -248,8 +255,9 @@ RrTextResult ParseRrText(std::string_view text) {
     return result;
 }
 
-std::vector<std::uint8_t> ReadRrTextTicks(const std::string& path,
-                                          std::vector<std::uint8_t>& bytes) {
+namespace {
+
+RrTextResult ReadList(const std::string& path, std::vector<std::uint8_t>& bytes) {
     ReadFileInto(path, kTextLimit + 1, bytes);
     if (bytes.size() > kTextLimit) {
         throw RrTextError("Файл " + path + ": слишком большой для списка RR-интервалов");
@@ -261,7 +269,18 @@ std::vector<std::uint8_t> ReadRrTextTicks(const std::string& path,
             list.errorLine > 0 ? ", строка " + std::to_string(list.errorLine) : std::string();
         throw RrTextError("Файл " + path + where + ": " + list.error);
     }
-    return std::move(list.ticks);
+    return list;
+}
+
+} // namespace
+
+std::vector<std::uint8_t> ReadRrTextTicks(const std::string& path,
+                                          std::vector<std::uint8_t>& bytes) {
+    return ReadList(path, bytes).ticks;
+}
+
+std::vector<double> ReadRrTextMs(const std::string& path, std::vector<std::uint8_t>& bytes) {
+    return ReadList(path, bytes).ms;
 }
 
 void ReadRrText(const std::string& path, FragmentData& f, std::vector<std::uint8_t>& bytes) {

@@ -24,6 +24,7 @@ namespace hrv {
 
 struct RrTextResult {
     std::vector<std::uint8_t> ticks; // the intervals in file order
+    std::vector<double> ms;          // the same as written, in ms
     int errorLine = 0;               // the line (from 1) that rejects the list; 0 when read
     std::string error;               // why, in the program's words; empty when read
 };
@@ -42,6 +43,10 @@ public:
 // file is read into `buffer`, which keeps its capacity from open to open.
 std::vector<std::uint8_t> ReadRrTextTicks(const std::string& path,
                                           std::vector<std::uint8_t>& buffer);
+
+// The intervals of the RR list at `path` in ms as written (the standard analysis takes them at
+// their own resolution); rejected as ReadRrTextTicks rejects it.
+std::vector<double> ReadRrTextMs(const std::string& path, std::vector<std::uint8_t>& buffer);
 
 // Reads the RR list at `path` into RrWords (ticks * 256, aux 0; the first 40,000, as an RR file)
 // and RrCount, as ReadRrFile does. A rejected list throws RrTextError and leaves the fragment as

@@ -3,6 +3,7 @@
 #include "files/rr_file.h"
 #include "tests/support/test_support.h"
 
+#include <fstream>
 #include <random>
 #include <sstream>
 
@@ -171,6 +172,46 @@ TEST(Cli, NonlinearAddsSevenKeysAndNullsAndNothingElse) {
     EXPECT_EQ(Field(flat.lines.at(0), "SampEn"), "0");
     EXPECT_EQ(Field(flat.lines.at(0), "DFA_alpha1"), "null");
     EXPECT_EQ(Field(flat.lines.at(0), "SI"), "null");
+}
+
+TEST(Cli, MethodStandardAppendsItsObjectAndLeavesTheRestAsItWas) {
+    const test::ScratchDir dir;
+    const auto rhythm = test::ModulatedRhythm(80, 9, 10, 450);
+    const std::string path = WriteRr(dir, "rest.rr", rhythm);
+    const auto plain = RunCli({"analyze", path});
+    const auto r = RunCli({"analyze", "--method", "standard", "--nn-threshold", "20", path});
+    ASSERT_EQ(r.status, cli::kExitOk) << r.err;
+    ASSERT_EQ(r.lines.size(), 1u);
+    const std::string& line = r.lines[0];
+    const std::string head = plain.lines.at(0).substr(0, plain.lines[0].size() - 1);
+    ASSERT_EQ(line.substr(0, head.size()), head);
+    EXPECT_EQ(line.substr(head.size(), 15), ", \"standard\": {");
+    // Every interval of the file, in ms.
+    double sum = 0;
+    for (const int t : rhythm) {
+        sum += t * 10;
+    }
+    EXPECT_NEAR(std::stod(Field(line, "MeanRR")), sum / static_cast<double>(rhythm.size()), 1e-9);
+    EXPECT_EQ(Field(line, "nn_threshold_ms"), "20");
+    EXPECT_EQ(Field(line, "SDANN"), "null"); // 6 minutes
+    EXPECT_EQ(RunCli({"analyze", "--method", "system", path}).out, plain.out);
+    // An RR list at its own resolution (ms as written), not in ticks.
+    const std::string list = (dir / "list.txt").string();
+    std::ofstream text(list);
+    for (int k = 0; k < 400; ++k) {
+        text << (k % 2 != 0 ? "812\n" : "800.5\n");
+    }
+    text.close();
+    const auto listed = RunCli({"analyze", "--method", "standard", list});
+    EXPECT_NEAR(std::stod(Field(listed.lines.at(0), "MeanRR")), 806.25, 1e-9);
+
+    // Its options need it, and settings it cannot use are refused, naming them.
+    EXPECT_EQ(RunCli({"analyze", "--interp", "4", path}).status, cli::kExitUsage);
+    const auto order = RunCli({"analyze", "--method", "standard", "--ar-order", "0", path});
+    EXPECT_EQ(order.status, cli::kExitUsage);
+    EXPECT_NE(order.err.find("ar_order"), std::string::npos) << order.err;
+    EXPECT_EQ(RunCli({"analyze", "--method", "standard", "--windows", "300", path}).status,
+              cli::kExitUsage);
 }
 
 TEST(Cli, TheTypeOptionDecidesOverTheExtension) {

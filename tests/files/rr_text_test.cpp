@@ -23,6 +23,9 @@ TEST(RrText, ExportedLists) {
     // A decimal comma: 805 and 1 would be rejected.
     EXPECT_EQ(Read("805,1\n804,9\n"), (Ticks{81, 80}));
     EXPECT_EQ(Read("812;790\t805 815;\n"), (Ticks{81, 79, 80, 82}));
+    // The intervals as written, beside the ticks.
+    EXPECT_EQ(ParseRrText("805,1\n804,9\n0812\n").ms, (std::vector<double>{805.1, 804.9, 812}));
+    EXPECT_EQ(ParseRrText("805.5,790\n").ms, (std::vector<double>{805.5, 790}));
 }
 
 TEST(RrText, TheCommaRule) {

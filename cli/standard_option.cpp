@@ -1,0 +1,121 @@
+// rvx-cli analyze --method standard.
+#include "cli/standard_option.h"
+
+#include "cli/json_writer.h"
+#include "files/file_io.h"
+#include "files/recording.h"
+#include "files/rr_text.h"
+
+#include <charconv>
+#include <stdexcept>
+#include <vector>
+
+namespace hrv::cli {
+
+namespace {
+
+bool ParseNumber(const std::string& text, double& value) {
+    const char* end = text.data() + text.size();
+    const auto r = std::from_chars(text.data(), end, value);
+    return r.ec == std::errc() && r.ptr == end;
+}
+
+bool ParseWhole(const std::string& text, int& value) {
+    const char* end = text.data() + text.size();
+    const auto r = std::from_chars(text.data(), end, value);
+    return r.ec == std::errc() && r.ptr == end;
+}
+
+} // namespace
+
+void AddStandardOptions(OptionParser& parser, StandardChoice& c) {
+    auto number = [&c](double& target) {
+        return [&c, &target](const std::string& v) {
+            c.anyOption = true;
+            return ParseNumber(v, target);
+        };
+    };
+    auto whole = [&c](int& target) {
+        return [&c, &target](const std::string& v) {
+            c.anyOption = true;
+            return ParseWhole(v, target);
+        };
+    };
+    standard::Settings& s = c.settings;
+    parser
+        .Value("--method", "system or standard",
+               [&c](const std::string& v) {
+                   c.on = v == "standard";
+                   return v == "system" || v == "standard";
+               })
+        .Value("--interp", "a rate in Hz", number(s.InterpolationHz))
+        .Value("--detrend", "none, priors or priors:LAMBDA",
+               [&c](const std::string& v) {
+                   c.anyOption = true;
+                   if (v == "none") {
+                       c.settings.Detrend = standard::Detrending::None;
+                       return true;
+                   }
+                   c.settings.Detrend = standard::Detrending::SmoothnessPriors;
+                   return v == "priors" ||
+                          (v.starts_with("priors:") && ParseNumber(v.substr(7), c.settings.Lambda));
+               })
+        .Value("--welch-window", "a length in seconds", number(s.WelchWindowS))
+        .Value("--welch-overlap", "a percentage", number(s.WelchOverlapPercent))
+        .Value("--ar-order", "a whole number", whole(s.ArOrder))
+        .Value("--ar-method", "fb or burg",
+               [&c](const std::string& v) {
+                   c.anyOption = true;
+                   c.settings.Ar =
+                       v == "burg" ? standard::ArMethod::Burg : standard::ArMethod::ForwardBackward;
+                   return v == "fb" || v == "burg";
+               })
+        .Value("--points-per-hz", "a whole number", whole(s.PointsPerHz))
+        .Value("--nn-threshold", "a number of milliseconds", number(s.NnThresholdMs));
+}
+
+std::string CheckStandard(const StandardChoice& c, bool windows, bool text) {
+    if (!c.on) {
+        return c.anyOption ? "the options of the standard analysis need --method standard" : "";
+    }
+    if (windows || text) {
+        return "--method standard gives its object on the JSON line of a whole file: not with "
+               "--windows or --format text";
+    }
+    const std::string problem = standard::Validate(c.settings);
+    return problem.empty() ? "" : "--method standard: " + problem;
+}
+
+std::string WithStandard(std::string line, const std::string& path, FileKind kind, PpgWorkspace& w,
+                         const standard::Settings& settings, bool spectra) {
+    std::string object;
+    try {
+        std::vector<double> ms;
+        if (kind == FileKind::Txt) {
+            ms = ReadRrTextMs(path, w.FileImage); // as written
+        } else {
+            std::vector<std::uint16_t> words;
+            if (ReadRecording(path, kind, w, words) != LoadResult::Loaded) {
+                throw std::invalid_argument("the file gives no intervals");
+            }
+            for (const std::uint16_t word : words) {
+                ms.push_back(static_cast<double>(word >> 8) * 10); // 10 ms ticks
+            }
+        }
+        object = standard::ToJson(standard::AnalyseIntervals(ms, settings), spectra);
+    } catch (const std::exception& e) {
+        object = "{\"error\": " + JsonObject::Quote(e.what()) + "}";
+    }
+    const bool newline = !line.empty() && line.back() == '\n';
+    if (newline) {
+        line.pop_back();
+    }
+    line.pop_back(); // the object's closing brace
+    line += ", \"standard\": " + object + "}";
+    if (newline) {
+        line += '\n';
+    }
+    return line;
+}
+
+} // namespace hrv::cli
