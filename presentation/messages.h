@@ -58,6 +58,20 @@ inline std::string NotASummaryTable(const std::string& path) {
            "добавлена, файл не изменён";
 }
 
+// Rows of the summary table still waiting for it when the window closes.
+inline std::string TableRowsWaiting(const std::string& path, int rows) {
+    return "Записи, ожидающие файла " + path +
+           " (его занимает другая программа): " + std::to_string(rows) + ". Закрыть окно без них?";
+}
+inline constexpr std::string_view kCloseWithoutRows = "Закрыть";
+inline constexpr std::string_view kWaitForRows = "Ждать";
+
+// A finished recording that was never saved, before a command replaces it.
+inline constexpr std::string_view kSaveRecordingQuestion = "Сохранить запись?";
+inline constexpr std::string_view kSaveRecording = "Сохранить";
+inline constexpr std::string_view kKeepRecording = "Отменить";
+inline constexpr std::string_view kDropRecording = "Не сохранять";
+
 // Batch conversion of PPG files.
 inline constexpr std::string_view kBatchCaption = "Пакетное преобразование *.ppg > *.rr";
 inline constexpr std::string_view kBatchWarning =

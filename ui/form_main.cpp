@@ -26,6 +26,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QDir>
 #include <QFontInfo>
 #include <QFontMetricsF>
@@ -204,6 +205,7 @@ QPlainTextEdit* MakeMemo(QWidget* parent, const QString& name) {
 TFormMain::TFormMain(FragmentData& fragment, Prompts& prompts, QWidget* parent)
     : QMainWindow(parent), fragment_(fragment), prompts_(prompts),
       ppgWork_(std::make_unique<PpgWorkspace>()) {
+    RecordingClock = [] { return QDateTime::currentSecsSinceEpoch(); };
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(QStringLiteral("FormMain"));
     setWindowIcon(style()->standardIcon(QStyle::SP_ComputerIcon));
@@ -240,10 +242,8 @@ TFormMain::TFormMain(FragmentData& fragment, Prompts& prompts, QWidget* parent)
 }
 
 TFormMain::~TFormMain() {
-    if (tableWait_) {
-        const std::lock_guard lock(tableWait_->mutex);
-        tableWait_->window = nullptr; // the waiting record still goes in; nothing is shown
-    }
+    const std::lock_guard lock(tableQueue_->mutex);
+    tableQueue_->window = nullptr; // rows not given up still go in; nothing is shown
 }
 
 void TFormMain::BuildToolBar() {
@@ -433,6 +433,32 @@ std::string TFormMain::CorrectionSettingPath() const {
     return fragment_.AppDir + "/" + kCorrectionFileName;
 }
 
+std::string TFormMain::FragmentIdentity() const {
+    std::string identity = L_Info->text().toStdString();
+    if (!recordingEnded_.empty() && identity == msg::kNewRecording) {
+        identity += " " + recordingEnded_;
+    }
+    return identity;
+}
+
+bool TFormMain::RecordingMayGo() {
+    if (!recordingUnsaved_) {
+        return true;
+    }
+    // Esc and the focused button cancel the command.
+    const int answer =
+        prompts_.Confirm(this, QStringLiteral("Подтверждение"), Q(msg::kSaveRecordingQuestion),
+                         Q(msg::kSaveRecording), Q(msg::kKeepRecording), Q(msg::kDropRecording));
+    if (answer == kConfirmThird) {
+        return true;
+    }
+    if (answer != kConfirmFirst) {
+        return false;
+    }
+    TB_SaveClick();
+    return !recordingUnsaved_;
+}
+
 std::string TFormMain::FileDateText(const std::string& path) {
     return hrv::FileDateText(path, UserRegionalFormat());
 }
@@ -497,6 +523,12 @@ void TFormMain::FitToScreen(const QRect& available, int screenWidth) {
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {
+    bool closes = false;
+    GuardedCommand(this, prompts_, [&] { closes = TableRowsMayGo() && RecordingMayGo(); });
+    if (!closes) {
+        event->ignore();
+        return;
+    }
     FormClose();
     event->accept();
 }
@@ -590,6 +622,9 @@ void TFormMain::ClearResults() {
 
 void TFormMain::TB_OpenClick() {
     GuardedCommand(this, prompts_, [this] {
+        if (!RecordingMayGo()) {
+            return;
+        }
         FragmentData& f = fragment_;
         OpenDialogData.FilterIndex = f.Settings.FilterIndex;
         const FileChoice choice = prompts_.OpenFile(this, OpenDialogData);
@@ -614,6 +649,8 @@ void TFormMain::TB_OpenClick() {
             f.Settings.FilterIndex = fileType;
             OpenDialogData.FilterIndex = fileType;
             L_Info->setText(QString::fromStdString(BaseNameOfPath(path) + " " + date));
+            recordingEnded_.clear();
+            recordingUnsaved_ = false;
             // L_Info now names the new file while the results still describe the previous one:
             // printing and the summary table wait for the new file's analysis.
             SetResultCommandsEnabled(TB_Save->isEnabled(), false);
@@ -675,6 +712,8 @@ void TFormMain::TB_SaveClick() {
         }
         WriteRrFile(path, f);
         // The new name becomes the fragment's only once the file is written.
+        recordingEnded_.clear();
+        recordingUnsaved_ = false;
         f.CurrentFileName = path;
         f.CurrentFileDate = FileDateText(path);
         L_Info->setText(
