@@ -22,9 +22,13 @@ inline std::string FileNotFound(const std::string& path) {
 
 // A plain analysis of a recording longer than two fragments: how much of it the one fragment
 // holds ("24:03:10", DurationText; with `atLeast` the recording is longer still).
-inline std::string AnalysedPart(const std::string& duration, bool atLeast = false) {
+inline std::string AnalysedFirstPart(const std::string& duration, bool atLeast = false) {
     return "проанализированы первые 300 с из " + std::string(atLeast ? "более чем " : "") +
-           duration + "; для всей записи: --windows 300";
+           duration;
+}
+// The same from rvx-cli analyze, with the way to the whole recording.
+inline std::string AnalysedPart(const std::string& duration, bool atLeast = false) {
+    return AnalysedFirstPart(duration, atLeast) + "; для всей записи: --windows 300";
 }
 
 // Recording from the pulse sensor device.

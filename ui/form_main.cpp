@@ -369,6 +369,9 @@ void TFormMain::BuildPanels() {
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setFixedHeight(kStatusBarHeight);
     StatusBar1->setSizeGripEnabled(false);
+    L_Status = new QLabel(StatusBar1);
+    L_Status->setObjectName(QStringLiteral("L_Status"));
+    StatusBar1->addWidget(L_Status, 1);
     spectrLayout->addWidget(StatusBar1);
     mainLayout->addWidget(Pan_Spectr, 1);
 
@@ -478,6 +481,14 @@ void TFormMain::SetResultCommandsEnabled(bool save, bool printAndReport) {
     TB_Save->setEnabled(save);
     TB_Print->setEnabled(printAndReport);
     TB_Report->setEnabled(printAndReport);
+}
+
+void TFormMain::ShowStatusNote(const std::string& note) {
+    QString text = QString::fromStdString(note);
+    if (!text.isEmpty()) {
+        text[0] = text[0].toUpper(); // a sentence of its own
+    }
+    L_Status->setText(text);
 }
 
 void TFormMain::resizeEvent(QResizeEvent* event) {
@@ -651,6 +662,7 @@ void TFormMain::TB_OpenClick() {
             L_Info->setText(QString::fromStdString(BaseNameOfPath(path) + " " + date));
             recordingEnded_.clear();
             recordingUnsaved_ = false;
+            ShowStatusNote(std::string());
             // L_Info now names the new file while the results still describe the previous one:
             // printing and the summary table wait for the new file's analysis.
             SetResultCommandsEnabled(TB_Save->isEnabled(), false);
@@ -680,8 +692,12 @@ void TFormMain::TB_OpenClick() {
             prompts_.Message(this, Q(OpenStatusText(status, path)));
             break;
         case OpenStatus::TooLittleData:
+            ShowAnalysis(false);
+            break;
         case OpenStatus::Analysed:
-            ShowAnalysis(status == OpenStatus::Analysed);
+            // A long recording is cut to its first fragment: the status bar says so.
+            ShowStatusNote(AnalysedPartNote(f));
+            ShowAnalysis(true);
             break;
         }
     });

@@ -152,6 +152,7 @@ public:
     QPlainTextEdit* Memo_StatDig = nullptr;
     QPlainTextEdit* Memo_SpecDig = nullptr;
     QStatusBar* StatusBar1 = nullptr;
+    QLabel* L_Status = nullptr; // the status bar's lasting text, under its passing messages
     QTimer* Timer1 = nullptr;
 
     // The dialogs created once at start-up and reused.
@@ -180,6 +181,8 @@ private:
     // Runs a handler from a click or tick inside GuardedCommand.
     void Guarded(void (TFormMain::*handler)());
     void SetResultCommandsEnabled(bool save, bool printAndReport);
+    // The lasting text of the status bar (a note about the fragment shown); empty: none.
+    void ShowStatusNote(const std::string& note);
     // Offers to save the report page as a PDF file (no printer installed).
     void SavePdf(const ReportOptions& options);
     // "В отчет" when another program holds the table, or while rows wait for it already: the

@@ -91,6 +91,7 @@ void TFormMain::Stop() {
         return; // fewer than 3 slots: no analysis, the dialog keeps its recording look
     }
     L_Info->setText(Q(msg::kNewRecording));
+    ShowStatusNote(std::string());
     // Its identity in the summary table and on the printed page: the date and time it ended.
     const std::int64_t ended = RecordingClock();
     recordingEnded_ =

@@ -23,6 +23,7 @@
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStatusBar>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -239,6 +240,23 @@ TEST_F(WindowTest, OpenRrFileShowsEverything) {
     EXPECT_TRUE(w.Memo_StatDig->toPlainText().startsWith(QStringLiteral(" SDNN\t")));
     EXPECT_TRUE(w.Memo_StatDig->toPlainText().contains(QLatin1Char(','))) << "regional comma";
     EXPECT_TRUE(w.Memo_StatDig->toPlainText().endsWith(QStringLiteral(" n\t397")));
+}
+
+// A recording longer than two fragments opens as its first one: the status bar says how much of
+// it was analysed, in rvx-cli's words, until a shorter file replaces it.
+TEST_F(WindowTest, LongRecordingSaysItWasCutToItsFirstFragment) {
+    TFormMain& w = Start();
+    const std::string hour = dir_ / "hour.rr";
+    WriteBytes(hour, test::RrImage(test::Repeat(80, 4500))); // 4500 intervals of 0.8 s
+    Open(hour, 1);
+    ASSERT_TRUE(prompts_.messages.empty());
+    EXPECT_EQ(w.L_Status->text(), QStringLiteral("Проанализированы первые 300 с из 1:00:00"));
+    EXPECT_TRUE(w.StatusBar1->isAncestorOf(w.L_Status));
+
+    const std::string minutes = dir_ / "minutes.rr";
+    WriteBytes(minutes, test::RrImage(test::TwoBandRhythm(500, 80))); // about 6.7 minutes
+    Open(minutes, 1);
+    EXPECT_TRUE(w.L_Status->text().isEmpty());
 }
 
 TEST_F(WindowTest, ChartsHoldTheirSeriesInOneColourPerRun) {
