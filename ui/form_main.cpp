@@ -65,6 +65,8 @@ constexpr int kInfoTop = 5;
 constexpr int kStatusBarHeight = 19;
 constexpr int kInitialWidth = kDesignWidth;
 constexpr int kInitialHeight = kDesignHeight;
+constexpr int kUsualFrameWidth = 16;   // a window's frame before it is known: its borders
+constexpr int kUsualFrameHeight = 39;  // and its title bar
 constexpr int kSmallestMemoPixels = 9; // result panels: below this a panel scrolls instead
 
 const QString kRrFilter = QStringLiteral("Файл кардиоинтервалов (*.rr)|*.rr");
@@ -129,6 +131,19 @@ QIcon ToolBarIcon(const char* themeName, const char* bundled) {
     return icon;
 }
 
+// The width of the widest of a result panel's lines in the font of `metrics`.
+double WidestLine(const QStringList& lines, const QFontMetricsF& metrics, double tab) {
+    double widest = 0;
+    for (const QString& line : lines) {
+        // " label<TAB>value unit": the value starts at the label's next tab stop.
+        const qsizetype at = line.indexOf(QLatin1Char('\t'));
+        const double label = metrics.horizontalAdvance(at < 0 ? line : line.left(at));
+        const double value = at < 0 ? 0 : metrics.horizontalAdvance(line.mid(at + 1));
+        widest = std::max(widest, at < 0 ? label : (std::floor(label / tab) + 1) * tab + value);
+    }
+    return widest;
+}
+
 // The largest font, up to the window's own, in which every line of a result panel fits its box
 // (its width only where the panel keeps a vertical scroll bar); where none does, the smallest,
 // and the box scrolls.
@@ -146,14 +161,7 @@ int FittedMemoPixels(const QPlainTextEdit& memo) {
     for (; pixels > kSmallestMemoPixels; --pixels) {
         font.setPixelSize(pixels);
         const QFontMetricsF metrics(font);
-        double widest = 0;
-        for (const QString& line : lines) {
-            // " label<TAB>value unit": the value starts at the label's next tab stop.
-            const qsizetype at = line.indexOf(QLatin1Char('\t'));
-            const double label = metrics.horizontalAdvance(at < 0 ? line : line.left(at));
-            const double value = at < 0 ? 0 : metrics.horizontalAdvance(line.mid(at + 1));
-            widest = std::max(widest, at < 0 ? label : (std::floor(label / tab) + 1) * tab + value);
-        }
+        const double widest = WidestLine(lines, metrics, tab);
         if ((scrolls ||
              static_cast<double>(lines.size()) * metrics.height() + margin <= room.height()) &&
             widest + margin <= room.width()) {
@@ -161,6 +169,16 @@ int FittedMemoPixels(const QPlainTextEdit& memo) {
         }
     }
     return pixels;
+}
+
+// The width of the text box a result panel needs so that each of its lines fits in the smallest
+// font.
+int LeastMemoTextWidth(const QPlainTextEdit& memo) {
+    QFont font = memo.font();
+    font.setPixelSize(kSmallestMemoPixels);
+    const double widest = WidestLine(memo.toPlainText().split(QLatin1Char('\n')),
+                                     QFontMetricsF(font), memo.tabStopDistance());
+    return static_cast<int>(std::ceil(widest + 2 * memo.document()->documentMargin() + 1));
 }
 
 // Both result panels in one font: the largest in which each fits its box.
@@ -515,7 +533,13 @@ void TFormMain::showEvent(QShowEvent* event) {
 }
 
 void TFormMain::FitToScreen(const QRect& available, int screenWidth) {
-    const QSize frame = frameGeometry().size() - geometry().size();
+    QSize frame = frameGeometry().size() - geometry().size();
+    if (frame == QSize(0, 0)) {
+        // Not framed yet (a window manager frames a window only after it is shown, and may then
+        // keep it no smaller than this): a usual title bar and border are allowed for, so that
+        // the framed window fits the screen.
+        frame = QSize(kUsualFrameWidth, kUsualFrameHeight);
+    }
     const WindowSize least =
         SmallestWindowSize(available.width() - frame.width(), available.height() - frame.height());
     setMinimumSize(least.width, least.height);
@@ -549,7 +573,17 @@ void TFormMain::FormResize() {
     if (QLayout* layout = centralWidget()->layout()) {
         layout->activate();
     }
-    const MainLayout l = ComputeMainLayout(P_Main->height(), width());
+    // A narrow window keeps the panels' lines whole: the charts give up the width the panels
+    // need, their text boxes and what surrounds them as now laid out (frames, scroll bar).
+    int leastPanel = 0;
+    if (P_Main->isVisible()) {
+        const int share = width() - Chart_Histo->width() - Chart_Scater->width();
+        const int around =
+            share - std::min(Memo_StatDig->viewport()->width(), Memo_SpecDig->viewport()->width());
+        leastPanel =
+            std::max(LeastMemoTextWidth(*Memo_StatDig), LeastMemoTextWidth(*Memo_SpecDig)) + around;
+    }
+    const MainLayout l = ComputeMainLayout(P_Main->height(), width(), leastPanel);
     Pan_RG->setFixedHeight(l.panRgHeight);
     Pan_Histo->setFixedHeight(l.panHistoHeight);
     Chart_Histo->setFixedWidth(l.chartHistoWidth);
@@ -611,15 +645,18 @@ bool TFormMain::RunAnalysis(std::function<void()> action) {
 
 void TFormMain::ShowGraphics() {
     const FragmentData& f = fragment_;
+    // The panels' texts first: a narrow window widens the panels for them before the charts
+    // take their points.
+    const char separator = RegionalSeparator();
+    Memo_StatDig->setPlainText(MemoText(StatPanelText(f, separator)));
+    Memo_SpecDig->setPlainText(MemoText(SpecPanelText(f, separator)));
+    FormResize();
     Chart_RG->SetTitle(RhythmogramTitle(f));
     Chart_RG->SetPoints(RhythmogramPoints(f));
     Chart_Spectr->SetPoints(SpectrumPoints(f));
     Chart_Diagram->SetPoints(ComponentBars(f));
     Chart_Histo->SetPoints(HistogramPoints(f));
     Chart_Scater->SetPoints(ScatterPoints(f));
-    const char separator = RegionalSeparator();
-    Memo_StatDig->setPlainText(MemoText(StatPanelText(f, separator)));
-    Memo_SpecDig->setPlainText(MemoText(SpecPanelText(f, separator)));
     FitMemoFonts(*Memo_StatDig, *Memo_SpecDig);
 }
 

@@ -429,6 +429,31 @@ TEST_F(WindowTest, FitsASmallScreenWithEveryValueReachable) {
     EXPECT_EQ(w.Memo_SpecDig->verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
 }
 
+// The smallest screen: the window leaves room for the frame the window manager adds after it is
+// shown, and the status bar and every panel line, the correction's too, stay whole in it.
+TEST_F(WindowTest, SmallestScreenKeepsTheStatusBarAndEveryPanelLineWhole) {
+    HRV_NEED_SHARED("polar_noisy_150-510s.rr");
+    TFormMain& w = Start();
+    w.FitToScreen(QRect(0, 0, 640, 480), 640); // not yet framed
+    EXPECT_LE(w.minimumHeight(), 480 - 20) << "no room for a title bar";
+    fragment_->Correct = CorrectionMode::Auto;
+    w.show();
+    w.FitToScreen(QRect(0, 0, 640, 480), 640);
+    w.resize(640, 460);
+    Open(SharedFile("polar_noisy_150-510s.rr"), 1);
+    ASSERT_TRUE(prompts_.messages.empty());
+    ASSERT_TRUE(fragment_->Corrected);
+    QApplication::processEvents();
+    const QRect bar(w.StatusBar1->mapTo(&w, QPoint(0, 0)), w.StatusBar1->size());
+    EXPECT_TRUE(w.rect().contains(bar));
+    for (QPlainTextEdit* memo : {w.Memo_StatDig, w.Memo_SpecDig}) {
+        for (QTextBlock b = memo->document()->begin(); b.isValid(); b = b.next()) {
+            ASSERT_NE(b.layout(), nullptr);
+            EXPECT_LE(b.layout()->lineCount(), 1) << b.text().toStdString();
+        }
+    }
+}
+
 // One size for both result panels and one for the texts of all five charts, at every size.
 TEST_F(WindowTest, OneFontSizeForBothPanelsAndForAllCharts) {
     HRV_NEED_SHARED(kGood);
