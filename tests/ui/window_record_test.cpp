@@ -4,6 +4,7 @@
 #include "files/cp1251.h"
 #include "files/fragment_load.h"
 #include "tests/support/fake_serial_link.h"
+#include "tests/support/pdf_text.h"
 #include "tests/support/pty_support.h"
 #include "tests/ui/window_fixture.h"
 #include "ui/rec_form.h"
@@ -15,6 +16,7 @@
 #include <QDateTime>
 #include <QFrame>
 #include <QLabel>
+#include <QPrinter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
@@ -348,6 +350,14 @@ TEST_F(RecordWindowTest, TwoRecordingsAreTwoRowsAndAnUnsavedOneIsAskedAbout) {
     record();
     EXPECT_EQ(w.L_Info->text(), QStringLiteral("Новая запись"));
     EXPECT_TRUE(prompts_.confirms.empty());
+    if (test::HavePdfToText()) { // the printed page names it by its date and time too
+        const std::string pdf = dir_ / "page.pdf";
+        w.Printer().setOutputFormat(QPrinter::PdfFormat);
+        w.Printer().setOutputFileName(QString::fromStdString(pdf));
+        prompts_.saveAnswers.push_back({QString::fromStdString(pdf), 1});
+        w.TB_PrintClick();
+        EXPECT_GE(test::FindText(test::PdfLines(pdf), "09.12.2026 10:15:30").line, 0);
+    }
 
     // The next Start asks first; "Отменить" (Esc) keeps the recording and starts nothing.
     w.TB_StartClick();
