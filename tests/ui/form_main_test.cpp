@@ -251,11 +251,9 @@ TEST_F(WindowTest, LongRecordingSaysItWasCutToItsFirstFragment) {
     Open(hour, 1);
     ASSERT_TRUE(prompts_.messages.empty());
     EXPECT_EQ(w.L_Status->text(), QStringLiteral("Проанализированы первые 300 с из 1:00:00"));
-    EXPECT_TRUE(w.StatusBar1->isAncestorOf(w.L_Status));
 
-    const std::string minutes = dir_ / "minutes.rr";
-    WriteBytes(minutes, test::RrImage(test::TwoBandRhythm(500, 80))); // about 6.7 minutes
-    Open(minutes, 1);
+    WriteBytes(dir_ / "minutes.rr", test::RrImage(test::TwoBandRhythm(500, 80))); // 6.7 minutes
+    Open(dir_ / "minutes.rr", 1);
     EXPECT_TRUE(w.L_Status->text().isEmpty());
 }
 
@@ -448,7 +446,6 @@ TEST_F(WindowTest, SmallestScreenKeepsTheStatusBarAndEveryPanelLineWhole) {
     EXPECT_TRUE(w.rect().contains(bar));
     for (QPlainTextEdit* memo : {w.Memo_StatDig, w.Memo_SpecDig}) {
         for (QTextBlock b = memo->document()->begin(); b.isValid(); b = b.next()) {
-            ASSERT_NE(b.layout(), nullptr);
             EXPECT_LE(b.layout()->lineCount(), 1) << b.text().toStdString();
         }
     }

@@ -369,13 +369,10 @@ TEST_F(RecordWindowTest, TwoRecordingsAreTwoRowsAndAnUnsavedOneIsAskedAbout) {
     record();
     w.TB_ReportClick(); // the same recording twice is one row
 
-    QStringList texts;
-    for (const auto& m : prompts_.messages) {
-        texts << m.text;
-    }
-    EXPECT_EQ(texts, (QStringList{QStringLiteral("Запись добавлена в файл rvx.txt"),
-                                  QStringLiteral("Запись добавлена в файл rvx.txt"),
-                                  QStringLiteral("Запись уже сохранена в файле rvx.txt")}));
+    EXPECT_EQ(prompts_.Texts(MessageKind::Plain),
+              (QStringList{QStringLiteral("Запись добавлена в файл rvx.txt"),
+                           QStringLiteral("Запись добавлена в файл rvx.txt"),
+                           QStringLiteral("Запись уже сохранена в файле rvx.txt")}));
     const std::string table = test::ReadBytes<std::string>(dir_ / "rvx.txt");
     EXPECT_NE(table.find(Utf8ToCp1251("\r\nНовая запись 09.12.2026 10:15:30\t")),
               std::string::npos);
