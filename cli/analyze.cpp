@@ -225,6 +225,14 @@ int AnalyzeByWindows(const AnalyzeOptions& o, const std::optional<RegionalFormat
         if (o.text) {
             out << WindowsTextHeader(path, o.nonlinear);
         }
+        // The table takes the recording's rows in one step once its windows are done (or once the
+        // output is lost).
+        std::vector<SummaryRecord> rows;
+        const auto tableRows = [&] {
+            if (!rows.empty() && !AppendTableRecords(*o.table, path, rows, err)) {
+                anyFailed = true;
+            }
+        };
         AnalyseWindows<WindowOutput>(
             words, windows, o.correct, executor,
             [&](const RecordingWindow& w, const FragmentData& f, bool analysed) {
@@ -244,14 +252,15 @@ int AnalyzeByWindows(const AnalyzeOptions& o, const std::optional<RegionalFormat
                 out << r.line;
                 if (!r.analysed) {
                     anyFailed = true;
-                } else if (!r.identity.empty() &&
-                           !AppendTableRecord(*o.table, path, r.identity, r.record, err)) {
-                    anyFailed = true;
+                } else if (!r.identity.empty()) {
+                    rows.push_back({std::move(r.identity), std::move(r.record)});
                 }
                 if (!OutputWritten(out, err)) {
+                    tableRows();
                     throw OutputLost{};
                 }
             });
+        tableRows();
         if (o.text) {
             out << '\n';
         }

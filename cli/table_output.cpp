@@ -7,6 +7,7 @@
 #include "service/row_identity.h"
 
 #include <ostream>
+#include <vector>
 
 namespace hrv::cli {
 
@@ -49,6 +50,23 @@ bool AppendTableRecord(const std::string& table, const std::string& file,
         shown = identity;
         return AppendSummaryRecord(table, identity, row, waiting);
     });
+}
+
+bool AppendTableRecords(const std::string& table, const std::string& file,
+                        std::span<const SummaryRecord> records, std::ostream& err) {
+    std::vector<SummaryAppend> results;
+    const bool written =
+        AppendReported(table, file, err, [&](const LockNotice& waiting, std::string&) {
+            results = AppendSummaryRecords(table, records, waiting);
+            return SummaryAppend::Added; // the refused ones are reported below, each by name
+        });
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        if (results[i] == SummaryAppend::AlreadySaved) {
+            err << "rvx-cli analyze: " << file << ": "
+                << msg::RecordAlreadySavedIn(records[i].identity, table) << "\n";
+        }
+    }
+    return written;
 }
 
 } // namespace hrv::cli

@@ -3,8 +3,10 @@
 
 #include "analysis/fragment_data.h"
 #include "presentation/regional.h"
+#include "presentation/summary_table.h"
 
 #include <iosfwd>
+#include <span>
 #include <string>
 
 namespace hrv::cli {
@@ -22,5 +24,11 @@ bool AppendAnalyzedRow(const std::string& table, const std::string& file, const 
 // only a failure gives false.
 bool AppendTableRecord(const std::string& table, const std::string& file,
                        const std::string& identity, const std::string& row, std::ostream& err);
+
+// The records of one recording's windows in one step (AppendSummaryRecords): each refused
+// duplicate is reported on `err` as AppendTableRecord does, in order; a failure of the file
+// layer adds none of them, is reported once and gives false.
+bool AppendTableRecords(const std::string& table, const std::string& file,
+                        std::span<const SummaryRecord> records, std::ostream& err);
 
 } // namespace hrv::cli

@@ -22,9 +22,13 @@ inline std::string FileNotFound(const std::string& path) {
 
 // A plain analysis of a recording longer than two fragments: how much of it the one fragment
 // holds ("24:03:10", DurationText; with `atLeast` the recording is longer still).
-inline std::string AnalysedPart(const std::string& duration, bool atLeast = false) {
+inline std::string AnalysedFirstPart(const std::string& duration, bool atLeast = false) {
     return "проанализированы первые 300 с из " + std::string(atLeast ? "более чем " : "") +
-           duration + "; для всей записи: --windows 300";
+           duration;
+}
+// The same from rvx-cli analyze, with the way to the whole recording.
+inline std::string AnalysedPart(const std::string& duration, bool atLeast = false) {
+    return AnalysedFirstPart(duration, atLeast) + "; для всей записи: --windows 300";
 }
 
 // Recording from the pulse sensor device.
@@ -57,6 +61,20 @@ inline std::string NotASummaryTable(const std::string& path) {
            " не является сводной таблицей: он не начинается со строки заголовка. Запись не "
            "добавлена, файл не изменён";
 }
+
+// Rows of the summary table still waiting for it when the window closes.
+inline std::string TableRowsWaiting(const std::string& path, int rows) {
+    return "Записи, ожидающие файла " + path +
+           " (его занимает другая программа): " + std::to_string(rows) + ". Закрыть окно без них?";
+}
+inline constexpr std::string_view kCloseWithoutRows = "Закрыть";
+inline constexpr std::string_view kWaitForRows = "Ждать";
+
+// A finished recording that was never saved, before a command replaces it.
+inline constexpr std::string_view kSaveRecordingQuestion = "Сохранить запись?";
+inline constexpr std::string_view kSaveRecording = "Сохранить";
+inline constexpr std::string_view kKeepRecording = "Отменить";
+inline constexpr std::string_view kDropRecording = "Не сохранять";
 
 // Batch conversion of PPG files.
 inline constexpr std::string_view kBatchCaption = "Пакетное преобразование *.ppg > *.rr";

@@ -2,8 +2,14 @@
 #include "presentation/open_fragment.h"
 
 #include "analysis/pipeline.h"
+#include "analysis/resampling.h"
 #include "files/file_io.h"
+#include "files/recording.h"
 #include "presentation/messages.h"
+#include "presentation/recording_windows.h"
+
+#include <algorithm>
+#include <span>
 
 namespace hrv {
 
@@ -29,6 +35,16 @@ void ForgetIntervals(FragmentData& f) {
     f.RrWords.fill(0);
     f.AnalysisSeries.fill(0);
     f.Corrected = false;
+}
+
+std::string AnalysedPartNote(const FragmentData& f) {
+    const int held = std::clamp(f.RrCount, 0, kWordCapacity);
+    const std::int64_t ticks =
+        RecordingTicks(std::span(f.RrWords.data() + 1, static_cast<std::size_t>(held)));
+    if (ticks <= 2 * std::int64_t{kRequiredTicks}) {
+        return std::string();
+    }
+    return msg::AnalysedFirstPart(DurationText(ticks), held == kWordCapacity);
 }
 
 std::string OpenStatusText(OpenStatus status, const std::string& path) {

@@ -33,6 +33,11 @@ OpenStatus OpenFragment(const std::string& path, FileKind kind, FragmentData& f,
 // or tabled under the new file's name. The settings and the file's name stay.
 void ForgetIntervals(FragmentData& f);
 
+// After an analysed Open: for a recording longer than two fragments, how much of it was
+// analysed ("проанализированы первые 300 с из 1:00:00", AnalysedFirstPart; "более чем" when its
+// intervals fill RrWords); otherwise empty.
+std::string AnalysedPartNote(const FragmentData& f);
+
 // The message the user is shown for a status other than Analysed.
 std::string OpenStatusText(OpenStatus status, const std::string& path);
 

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <unordered_set>
 #include <vector>
 
 namespace hrv {
@@ -140,6 +141,65 @@ private:
     bool tooLong_ = false;
 };
 
+// Notes which of a set of identities (their table bytes) a table fed to it piece by piece holds
+// as the first field of a line, as FirstFieldMatcher finds one.
+class FirstFieldsSeen {
+public:
+    explicit FirstFieldsSeen(std::unordered_set<std::string> wanted) : wanted_(std::move(wanted)) {
+        for (const std::string& w : wanted_) {
+            longest_ = std::max(longest_, w.size());
+        }
+    }
+
+    void Feed(std::span<const std::uint8_t> bytes) {
+        for (const std::uint8_t b : bytes) {
+            if (b == '\n') {
+                EndLine();
+            } else if (!inField_) {
+                continue;
+            } else if (b == '\t') {
+                EndField();
+            } else if (field_.size() <= longest_ + 1) { // one more: a CR before the line end
+                field_ += static_cast<char>(b);
+                inLine_ = true;
+            }
+        }
+    }
+    // The identities seen (a last line counts without its line end).
+    const std::unordered_set<std::string>& Seen() {
+        if (inLine_) {
+            EndLine();
+        }
+        return seen_;
+    }
+
+private:
+    void EndLine() {
+        if (inField_) {
+            if (field_.ends_with('\r')) {
+                field_.pop_back(); // the CR of the line end is not text
+            }
+            EndField();
+        }
+        inField_ = true;
+        inLine_ = false;
+    }
+    void EndField() {
+        if (wanted_.contains(field_)) {
+            seen_.insert(field_);
+        }
+        field_.clear();
+        inField_ = false;
+    }
+
+    std::unordered_set<std::string> wanted_;
+    std::unordered_set<std::string> seen_;
+    std::size_t longest_ = 0;
+    std::string field_;
+    bool inField_ = true;
+    bool inLine_ = false;
+};
+
 } // namespace
 
 std::string SummaryTablePath(const std::string& appDir) {
@@ -267,6 +327,77 @@ SummaryAppend AppendSummaryRecord(const std::string& path, std::string_view iden
         piece += record + std::string(kLineEnd);
         table->Append(Bytes(piece));
         return SummaryAppend::Added;
+    }
+    throw FileIoError("Ошибка ввода-вывода: не удалось записать файл " + path +
+                      " (файл удаляется и создаётся снова)");
+}
+
+std::vector<SummaryAppend> AppendSummaryRecords(const std::string& path,
+                                                std::span<const SummaryRecord> records,
+                                                const LockNotice& notice) {
+    std::vector<std::string> fields; // each row's identity as the table holds it
+    std::unordered_set<std::string> wanted;
+    for (const SummaryRecord& r : records) {
+        if (!IsUtf8(r.identity)) {
+            throw FileIoError("Ошибка ввода-вывода: не удалось записать файл " + path +
+                              " (имя записи не является текстом UTF-8)");
+        }
+        fields.push_back(Utf8ToCp1251(SummaryTableIdentity(r.identity)));
+        wanted.insert(fields.back());
+    }
+    if (records.empty()) {
+        return {};
+    }
+    // The rows that go in, given what the table holds: each identity once.
+    std::vector<SummaryAppend> results(records.size(), SummaryAppend::AlreadySaved);
+    const auto newRows = [&](const std::unordered_set<std::string>& held) {
+        std::unordered_set<std::string> taken = held;
+        std::string piece;
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            if (taken.insert(fields[i]).second) {
+                results[i] = SummaryAppend::Added;
+                piece += Utf8ToCp1251(records[i].row) + std::string(kLineEnd);
+            } else {
+                results[i] = SummaryAppend::AlreadySaved;
+            }
+        }
+        return piece;
+    };
+    // A table created meanwhile by another program is then appended to; the attempts end when a
+    // table keeps vanishing, which the file layer reports.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const auto table = LockedAppendFile::Open(path, notice);
+        if (!table) {
+            const std::string image =
+                Utf8ToCp1251(SummaryTableHeader()) + std::string(kLineEnd) + newRows({});
+            if (CreateFileExclusive(path, Bytes(image))) {
+                return results;
+            }
+            continue;
+        }
+        FirstFieldsSeen seen(wanted);
+        FirstLine firstLine;
+        std::array<std::uint8_t, 65536> buffer{};
+        std::uint8_t last = '\n'; // an empty table needs no line end first
+        for (std::size_t n; (n = table->Read(buffer)) > 0;) {
+            seen.Feed(std::span(buffer.data(), n));
+            firstLine.Feed(std::span(buffer.data(), n));
+            last = buffer[n - 1];
+        }
+        if (!firstLine.OfASummaryTable(Utf8ToCp1251(SummaryTableHeader()))) {
+            throw FileIoError(msg::NotASummaryTable(path));
+        }
+        const std::string rows = newRows(seen.Seen());
+        if (rows.empty()) {
+            return results;
+        }
+        std::string piece;
+        if (last != '\n') {
+            // The last line was left without its line end: finish it so the rows start a line.
+            piece = last == '\r' ? "\n" : std::string(kLineEnd);
+        }
+        table->Append(Bytes(piece + rows));
+        return results;
     }
     throw FileIoError("Ошибка ввода-вывода: не удалось записать файл " + path +
                       " (файл удаляется и создаётся снова)");

@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace hrv {
 
@@ -65,5 +66,19 @@ SummaryAppend AppendSummaryRow(const std::string& path, std::string_view identit
 // where the fragment is not at hand (off the window's thread).
 SummaryAppend AppendSummaryRecord(const std::string& path, std::string_view identity,
                                   const std::string& row, const LockNotice& notice = {});
+
+// One row of AppendSummaryRecords: its identity and its record made by SummaryTableRow (UTF-8).
+struct SummaryRecord {
+    std::string identity;
+    std::string row;
+};
+
+// The rows of one recording in one step, as AppendSummaryRecord adds one: the table is read once
+// for all their identities, and the rows it does not hold (nor an earlier row of `records`)
+// go in, in order, as one piece under one lock, written through once. The outcome of each row,
+// in order. A failure adds none of them.
+std::vector<SummaryAppend> AppendSummaryRecords(const std::string& path,
+                                                std::span<const SummaryRecord> records,
+                                                const LockNotice& notice = {});
 
 } // namespace hrv

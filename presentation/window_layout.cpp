@@ -5,10 +5,13 @@
 
 namespace hrv {
 
-MainLayout ComputeMainLayout(int mainPanelHeight, int clientWidth) {
+MainLayout ComputeMainLayout(int mainPanelHeight, int clientWidth, int leastPanelWidth) {
     MainLayout l;
     const int h = mainPanelHeight;
-    const int q = clientWidth / 4; // truncating
+    int q = clientWidth / 4; // truncating
+    if (clientWidth - 3 * q < leastPanelWidth) {
+        q = std::max(0, (clientWidth - leastPanelWidth) / 3);
+    }
     l.panRgHeight = h / 3;
     l.panHistoHeight = h / 3;
     l.chartHistoWidth = 2 * q;

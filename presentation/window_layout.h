@@ -14,7 +14,10 @@ struct MainLayout {
     int infoLeft = 5;          // L_Info's left edge
 };
 
-MainLayout ComputeMainLayout(int mainPanelHeight, int clientWidth);
+// `leastPanelWidth` (0: none) is the width the result panels beside the charts need: where the
+// quarters would leave them less, the four charts share what is left after it in the same
+// proportions (a small screen), never below 0.
+MainLayout ComputeMainLayout(int mainPanelHeight, int clientWidth, int leastPanelWidth = 0);
 
 // The window's design size, which is also its smallest size where the screen has room for it.
 inline constexpr int kDesignWidth = 741;

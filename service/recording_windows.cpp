@@ -45,6 +45,9 @@ std::vector<RecordingWindow> RecordingWindows(std::span<const std::uint16_t> wor
         if (first == words.size() || after < kRequiredTicks) {
             break;
         }
+        if (!windows.empty() && windows.back().first == static_cast<std::int64_t>(first)) {
+            continue; // the step ended inside the previous window's first interval
+        }
         windows.push_back({w, static_cast<std::int64_t>(first), start});
     }
     return windows;

@@ -27,7 +27,9 @@ struct RecordingWindow {
 // w * stepSeconds s. They go on while the intervals after the window's first add up to the 300 s
 // the analysis needs (30000 ticks, as Resample counts them), so the last window is the last whole
 // fragment. A window whose first 2000 intervals hold less (a rate above 400 a minute) is listed
-// all the same; AnalyseWindow rejects it.
+// all the same; AnalyseWindow rejects it. A step that ends inside the interval the previous window
+// begins with (a step shorter than the intervals) gives no window: no two windows begin at the
+// same interval, and each keeps the number of the step that reached its interval.
 std::vector<RecordingWindow> RecordingWindows(std::span<const std::uint16_t> words,
                                               int stepSeconds);
 

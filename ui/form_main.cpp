@@ -27,6 +27,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QDir>
 #include <QFontInfo>
 #include <QFontMetricsF>
@@ -65,6 +66,8 @@ constexpr int kInfoTop = 5;
 constexpr int kStatusBarHeight = 19;
 constexpr int kInitialWidth = kDesignWidth;
 constexpr int kInitialHeight = kDesignHeight;
+constexpr int kUsualFrameWidth = 16;   // a window's frame before it is known: its borders
+constexpr int kUsualFrameHeight = 39;  // and its title bar
 constexpr int kSmallestMemoPixels = 9; // result panels: below this a panel scrolls instead
 
 const QString kRrFilter = QStringLiteral("Файл кардиоинтервалов (*.rr)|*.rr");
@@ -129,6 +132,19 @@ QIcon ToolBarIcon(const char* themeName, const char* bundled) {
     return icon;
 }
 
+// The width of the widest of a result panel's lines in the font of `metrics`.
+double WidestLine(const QStringList& lines, const QFontMetricsF& metrics, double tab) {
+    double widest = 0;
+    for (const QString& line : lines) {
+        // " label<TAB>value unit": the value starts at the label's next tab stop.
+        const qsizetype at = line.indexOf(QLatin1Char('\t'));
+        const double label = metrics.horizontalAdvance(at < 0 ? line : line.left(at));
+        const double value = at < 0 ? 0 : metrics.horizontalAdvance(line.mid(at + 1));
+        widest = std::max(widest, at < 0 ? label : (std::floor(label / tab) + 1) * tab + value);
+    }
+    return widest;
+}
+
 // The largest font, up to the window's own, in which every line of a result panel fits its box
 // (its width only where the panel keeps a vertical scroll bar); where none does, the smallest,
 // and the box scrolls.
@@ -146,14 +162,7 @@ int FittedMemoPixels(const QPlainTextEdit& memo) {
     for (; pixels > kSmallestMemoPixels; --pixels) {
         font.setPixelSize(pixels);
         const QFontMetricsF metrics(font);
-        double widest = 0;
-        for (const QString& line : lines) {
-            // " label<TAB>value unit": the value starts at the label's next tab stop.
-            const qsizetype at = line.indexOf(QLatin1Char('\t'));
-            const double label = metrics.horizontalAdvance(at < 0 ? line : line.left(at));
-            const double value = at < 0 ? 0 : metrics.horizontalAdvance(line.mid(at + 1));
-            widest = std::max(widest, at < 0 ? label : (std::floor(label / tab) + 1) * tab + value);
-        }
+        const double widest = WidestLine(lines, metrics, tab);
         if ((scrolls ||
              static_cast<double>(lines.size()) * metrics.height() + margin <= room.height()) &&
             widest + margin <= room.width()) {
@@ -161,6 +170,16 @@ int FittedMemoPixels(const QPlainTextEdit& memo) {
         }
     }
     return pixels;
+}
+
+// The width of the text box a result panel needs so that each of its lines fits in the smallest
+// font.
+int LeastMemoTextWidth(const QPlainTextEdit& memo) {
+    QFont font = memo.font();
+    font.setPixelSize(kSmallestMemoPixels);
+    const double widest = WidestLine(memo.toPlainText().split(QLatin1Char('\n')),
+                                     QFontMetricsF(font), memo.tabStopDistance());
+    return static_cast<int>(std::ceil(widest + 2 * memo.document()->documentMargin() + 1));
 }
 
 // Both result panels in one font: the largest in which each fits its box.
@@ -205,6 +224,7 @@ QPlainTextEdit* MakeMemo(QWidget* parent, const QString& name) {
 TFormMain::TFormMain(FragmentData& fragment, Prompts& prompts, QWidget* parent)
     : QMainWindow(parent), fragment_(fragment), prompts_(prompts),
       ppgWork_(std::make_unique<PpgWorkspace>()) {
+    RecordingClock = [] { return QDateTime::currentSecsSinceEpoch(); };
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(QStringLiteral("FormMain"));
     setWindowIcon(style()->standardIcon(QStyle::SP_ComputerIcon));
@@ -241,10 +261,8 @@ TFormMain::TFormMain(FragmentData& fragment, Prompts& prompts, QWidget* parent)
 }
 
 TFormMain::~TFormMain() {
-    if (tableWait_) {
-        const std::lock_guard lock(tableWait_->mutex);
-        tableWait_->window = nullptr; // the waiting record still goes in; nothing is shown
-    }
+    const std::lock_guard lock(tableQueue_->mutex);
+    tableQueue_->window = nullptr; // rows not given up still go in; nothing is shown
 }
 
 void TFormMain::BuildToolBar() {
@@ -370,6 +388,9 @@ void TFormMain::BuildPanels() {
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setFixedHeight(kStatusBarHeight);
     StatusBar1->setSizeGripEnabled(false);
+    L_Status = new QLabel(StatusBar1);
+    L_Status->setObjectName(QStringLiteral("L_Status"));
+    StatusBar1->addWidget(L_Status, 1);
     spectrLayout->addWidget(StatusBar1);
     mainLayout->addWidget(Pan_Spectr, 1);
 
@@ -434,6 +455,32 @@ std::string TFormMain::CorrectionSettingPath() const {
     return fragment_.AppDir + "/" + kCorrectionFileName;
 }
 
+std::string TFormMain::FragmentIdentity() const {
+    std::string identity = L_Info->text().toStdString();
+    if (!recordingEnded_.empty() && identity == msg::kNewRecording) {
+        identity += " " + recordingEnded_;
+    }
+    return identity;
+}
+
+bool TFormMain::RecordingMayGo() {
+    if (!recordingUnsaved_) {
+        return true;
+    }
+    // Esc and the focused button cancel the command.
+    const int answer =
+        prompts_.Confirm(this, QStringLiteral("Подтверждение"), Q(msg::kSaveRecordingQuestion),
+                         Q(msg::kSaveRecording), Q(msg::kKeepRecording), Q(msg::kDropRecording));
+    if (answer == kConfirmThird) {
+        return true;
+    }
+    if (answer != kConfirmFirst) {
+        return false;
+    }
+    TB_SaveClick();
+    return !recordingUnsaved_;
+}
+
 std::string TFormMain::FileDateText(const std::string& path) {
     return hrv::FileDateText(path, UserRegionalFormat());
 }
@@ -453,6 +500,14 @@ void TFormMain::SetResultCommandsEnabled(bool save, bool printAndReport) {
     TB_Save->setEnabled(save);
     TB_Print->setEnabled(printAndReport);
     TB_Report->setEnabled(printAndReport);
+}
+
+void TFormMain::ShowStatusNote(const std::string& note) {
+    QString text = QString::fromStdString(note);
+    if (!text.isEmpty()) {
+        text[0] = text[0].toUpper(); // a sentence of its own
+    }
+    L_Status->setText(text);
 }
 
 void TFormMain::resizeEvent(QResizeEvent* event) {
@@ -479,7 +534,13 @@ void TFormMain::showEvent(QShowEvent* event) {
 }
 
 void TFormMain::FitToScreen(const QRect& available, int screenWidth) {
-    const QSize frame = frameGeometry().size() - geometry().size();
+    QSize frame = frameGeometry().size() - geometry().size();
+    if (frame == QSize(0, 0)) {
+        // Not framed yet (a window manager frames a window only after it is shown, and may then
+        // keep it no smaller than this): a usual title bar and border are allowed for, so that
+        // the framed window fits the screen.
+        frame = QSize(kUsualFrameWidth, kUsualFrameHeight);
+    }
     const WindowSize least =
         SmallestWindowSize(available.width() - frame.width(), available.height() - frame.height());
     setMinimumSize(least.width, least.height);
@@ -498,6 +559,12 @@ void TFormMain::FitToScreen(const QRect& available, int screenWidth) {
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {
+    bool closes = false;
+    GuardedCommand(this, prompts_, [&] { closes = TableRowsMayGo() && RecordingMayGo(); });
+    if (!closes) {
+        event->ignore();
+        return;
+    }
     FormClose();
     event->accept();
 }
@@ -507,7 +574,17 @@ void TFormMain::FormResize() {
     if (QLayout* layout = centralWidget()->layout()) {
         layout->activate();
     }
-    const MainLayout l = ComputeMainLayout(P_Main->height(), width());
+    // A narrow window keeps the panels' lines whole: the charts give up the width the panels
+    // need, their text boxes and what surrounds them as now laid out (frames, scroll bar).
+    int leastPanel = 0;
+    if (P_Main->isVisible()) {
+        const int share = width() - Chart_Histo->width() - Chart_Scater->width();
+        const int around =
+            share - std::min(Memo_StatDig->viewport()->width(), Memo_SpecDig->viewport()->width());
+        leastPanel =
+            std::max(LeastMemoTextWidth(*Memo_StatDig), LeastMemoTextWidth(*Memo_SpecDig)) + around;
+    }
+    const MainLayout l = ComputeMainLayout(P_Main->height(), width(), leastPanel);
     Pan_RG->setFixedHeight(l.panRgHeight);
     Pan_Histo->setFixedHeight(l.panHistoHeight);
     Chart_Histo->setFixedWidth(l.chartHistoWidth);
@@ -570,15 +647,18 @@ bool TFormMain::RunAnalysis(std::function<void()> action) {
 
 void TFormMain::ShowGraphics() {
     const FragmentData& f = fragment_;
+    // The panels' texts first: a narrow window widens the panels for them before the charts
+    // take their points.
+    const char separator = RegionalSeparator();
+    Memo_StatDig->setPlainText(MemoText(StatPanelText(f, separator)));
+    Memo_SpecDig->setPlainText(MemoText(SpecPanelText(f, separator)));
+    FormResize();
     Chart_RG->SetTitle(RhythmogramTitle(f));
     Chart_RG->SetPoints(RhythmogramPoints(f));
     Chart_Spectr->SetPoints(SpectrumPoints(f));
     Chart_Diagram->SetPoints(ComponentBars(f));
     Chart_Histo->SetPoints(HistogramPoints(f));
     Chart_Scater->SetPoints(ScatterPoints(f));
-    const char separator = RegionalSeparator();
-    Memo_StatDig->setPlainText(MemoText(StatPanelText(f, separator)));
-    Memo_SpecDig->setPlainText(MemoText(SpecPanelText(f, separator)));
     FitMemoFonts(*Memo_StatDig, *Memo_SpecDig);
 }
 
@@ -592,6 +672,9 @@ void TFormMain::ClearResults() {
 
 void TFormMain::TB_OpenClick() {
     GuardedCommand(this, prompts_, [this] {
+        if (!RecordingMayGo()) {
+            return;
+        }
         FragmentData& f = fragment_;
         OpenDialogData.FilterIndex = f.Settings.FilterIndex;
         const FileChoice choice = prompts_.OpenFile(this, OpenDialogData);
@@ -616,6 +699,9 @@ void TFormMain::TB_OpenClick() {
             f.Settings.FilterIndex = fileType;
             OpenDialogData.FilterIndex = fileType;
             L_Info->setText(QString::fromStdString(BaseNameOfPath(path) + " " + date));
+            recordingEnded_.clear();
+            recordingUnsaved_ = false;
+            ShowStatusNote(std::string());
             // L_Info now names the new file while the results still describe the previous one:
             // printing and the summary table wait for the new file's analysis.
             SetResultCommandsEnabled(TB_Save->isEnabled(), false);
@@ -645,8 +731,12 @@ void TFormMain::TB_OpenClick() {
             prompts_.Message(this, Q(OpenStatusText(status, path)));
             break;
         case OpenStatus::TooLittleData:
+            ShowAnalysis(false);
+            break;
         case OpenStatus::Analysed:
-            ShowAnalysis(status == OpenStatus::Analysed);
+            // A long recording is cut to its first fragment: the status bar says so.
+            ShowStatusNote(AnalysedPartNote(f));
+            ShowAnalysis(true);
             break;
         }
     });
@@ -677,6 +767,8 @@ void TFormMain::TB_SaveClick() {
         }
         WriteRrFile(path, f);
         // The new name becomes the fragment's only once the file is written.
+        recordingEnded_.clear();
+        recordingUnsaved_ = false;
         f.CurrentFileName = path;
         f.CurrentFileDate = FileDateText(path);
         L_Info->setText(

@@ -10,6 +10,7 @@
 #include "ui/report.h"
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -109,6 +110,16 @@ public:
     std::string SettingsPath() const;
     // The path of the correction setting's file beside it: AppDir + "/rvxcorr.cfg".
     std::string CorrectionSettingPath() const;
+    // The fragment's identity in the summary table: L_Info's text, and for a new recording the
+    // date and time it ended after it ("Новая запись 10.12.2026 14:05:33").
+    std::string FragmentIdentity() const;
+    // Before a command replaces a finished recording that was never saved (Open, Start, closing
+    // the window): "Сохранить запись?". False when the command is to stop (cancelled, or the
+    // save did not happen).
+    bool RecordingMayGo();
+    // The time a recording ends, in seconds since 1970 (the system clock; tests set their own).
+    std::function<std::int64_t()> RecordingClock;
+
     // The date text of a file: its modification date in the user's short date format (the same
     // regional data as rvx-cli's).
     static std::string FileDateText(const std::string& path);
@@ -141,6 +152,7 @@ public:
     QPlainTextEdit* Memo_StatDig = nullptr;
     QPlainTextEdit* Memo_SpecDig = nullptr;
     QStatusBar* StatusBar1 = nullptr;
+    QLabel* L_Status = nullptr; // the status bar's lasting text, under its passing messages
     QTimer* Timer1 = nullptr;
 
     // The dialogs created once at start-up and reused.
@@ -169,27 +181,45 @@ private:
     // Runs a handler from a click or tick inside GuardedCommand.
     void Guarded(void (TFormMain::*handler)());
     void SetResultCommandsEnabled(bool save, bool printAndReport);
+    // The lasting text of the status bar (a note about the fragment shown); empty: none.
+    void ShowStatusNote(const std::string& note);
     // Offers to save the report page as a PDF file (no printer installed).
     void SavePdf(const ReportOptions& options);
-    // "В отчет" when another program holds the table: the record waits for it on a thread of
-    // its own, the status bar says so, and the window goes on answering.
-    void WaitForTable(const std::string& path, const std::string& identity, const std::string& row);
-    // The end of that wait, back on the window's thread: the command's message or its error.
-    void TableWaitEnded(std::optional<SummaryAppend> result, const std::string& error);
+    // "В отчет" when another program holds the table, or while rows wait for it already: the
+    // row joins the waiting ones, in order, which a thread of their own adds as soon as the
+    // table is free; the status bar says so, and the window goes on answering.
+    void QueueTableRow(const std::string& path, const std::string& identity,
+                       const std::string& row);
+    // One waiting row's end, back on the window's thread: the command's message or its error.
+    void TableRowEnded(std::optional<SummaryAppend> result, const std::string& error);
+    // Before the window closes: rows still waiting are named, and the user waits for them or
+    // gives them up. False when the window stays.
+    bool TableRowsMayGo();
 
-    // The record waiting for the table; the thread reaches the window through it only while the
-    // window lives.
-    struct TableWait {
+    // The rows waiting for the table. The thread reaches the window through it only while the
+    // window lives; rows given up are never written.
+    struct TableQueue {
+        struct Row {
+            std::string path;
+            std::string identity;
+            std::string row;
+        };
         std::mutex mutex;
+        std::deque<Row> rows;
+        bool running = false;        // a thread adds the rows
         TFormMain* window = nullptr; // null once the window is gone
     };
-    std::shared_ptr<TableWait> tableWait_;
+    std::shared_ptr<TableQueue> tableQueue_ = std::make_shared<TableQueue>();
 
     FragmentData& fragment_;
     Prompts& prompts_;
     std::unique_ptr<PpgWorkspace> ppgWork_;
     std::unique_ptr<QPrinter> printer_;
     std::int32_t deviceScale_ = 0;
+    // The date and time the recording shown ended (empty when no new recording is shown), and
+    // whether it is still unsaved.
+    std::string recordingEnded_;
+    bool recordingUnsaved_ = false;
     bool screenWatched_ = false;                 // FitToScreen follows the window's screen
     std::unique_ptr<ChartFontGroup> chartFonts_; // the five charts' texts in one size
 };

@@ -12,6 +12,7 @@
 #include "ui/qt_text.h"
 #include "ui/report.h"
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,7 +35,10 @@ namespace hrv {
 void TFormMain::TB_PrintClick() {
     GuardedCommand(this, prompts_, [this] {
         ReportOptions options;
-        options.identification = ReportIdentification(fragment_, L_Info->text().toStdString());
+        // A new recording is named by the date and time it ended.
+        options.identification = recordingEnded_.empty()
+                                     ? ReportIdentification(fragment_, L_Info->text().toStdString())
+                                     : FragmentIdentity();
         options.decimalSeparator = RegionalSeparator();
         // The charts as the window shows them.
         options.drawChart = [this](ReportChart chart, QPainter& painter, const QRectF& rect) {
@@ -102,60 +106,102 @@ namespace {
 // The table is held by another program: the record is not added on the window's thread.
 struct TableBusy {};
 
+// A look at the table that never waits for it.
+LockNotice NoWait() {
+    LockNotice busy;
+    busy.afterMs = 0;
+    busy.call = [] { throw TableBusy{}; };
+    return busy;
+}
+
+// How often a waiting row looks at the table again.
+constexpr auto kTableRetry = std::chrono::milliseconds(100);
+
 } // namespace
 
 void TFormMain::TB_ReportClick() {
     GuardedCommand(this, prompts_, [this] {
-        const QString waitText = Q(msg::WaitingForTable(std::string(kSummaryTableFileName)));
-        if (tableWait_) {
-            StatusBar1->showMessage(waitText); // a record waits already
-            return;
-        }
         const std::string path = SummaryTablePath(fragment_.AppDir);
-        const std::string identity = SummaryRowIdentity(L_Info->text().toStdString(), fragment_);
+        const std::string identity = SummaryRowIdentity(FragmentIdentity(), fragment_);
         const std::string row = SummaryTableRow(identity, fragment_, RegionalSeparator());
-        LockNotice busy;
-        busy.afterMs = 0; // the window's thread never waits for the table
-        busy.call = [] { throw TableBusy{}; };
+        {
+            const std::lock_guard lock(tableQueue_->mutex);
+            if (!tableQueue_->rows.empty()) {
+                // Rows wait already: this one goes in after them.
+                tableQueue_->rows.push_back({path, identity, row});
+                StatusBar1->showMessage(
+                    Q(msg::WaitingForTable(std::string(kSummaryTableFileName))));
+                return;
+            }
+        }
         try {
-            const SummaryAppend result = AppendSummaryRecord(path, identity, row, busy);
+            const SummaryAppend result = AppendSummaryRecord(path, identity, row, NoWait());
             prompts_.Message(this, Q(result == SummaryAppend::Added ? msg::kRecordAdded
                                                                     : msg::kRecordAlreadySaved));
         } catch (const TableBusy&) {
-            StatusBar1->showMessage(waitText);
-            WaitForTable(path, identity, row);
+            QueueTableRow(path, identity, row);
         }
     });
 }
 
-void TFormMain::WaitForTable(const std::string& path, const std::string& identity,
-                             const std::string& row) {
-    auto wait = std::make_shared<TableWait>();
-    wait->window = this;
-    tableWait_ = wait;
-    std::thread([wait, path, identity, row] {
-        std::optional<SummaryAppend> result;
-        std::string error;
-        try {
-            result = AppendSummaryRecord(path, identity, row);
-        } catch (const std::exception& e) {
-            error = e.what();
-        } catch (...) {
-            error = "Непредвиденная ошибка";
-        }
-        const std::lock_guard lock(wait->mutex);
-        if (wait->window != nullptr) {
-            TFormMain* const window = wait->window;
-            QMetaObject::invokeMethod(
-                window, [window, result, error] { window->TableWaitEnded(result, error); },
-                Qt::QueuedConnection);
+void TFormMain::QueueTableRow(const std::string& path, const std::string& identity,
+                              const std::string& row) {
+    StatusBar1->showMessage(Q(msg::WaitingForTable(std::string(kSummaryTableFileName))));
+    const std::shared_ptr<TableQueue> queue = tableQueue_;
+    const std::lock_guard lock(queue->mutex);
+    queue->window = this;
+    queue->rows.push_back({path, identity, row});
+    if (queue->running) {
+        return;
+    }
+    queue->running = true;
+    std::thread([queue] {
+        for (;;) {
+            std::optional<SummaryAppend> result;
+            std::string error;
+            {
+                // The attempt runs under the queue's lock, so a row given up meanwhile is never
+                // written.
+                const std::lock_guard held(queue->mutex);
+                if (queue->rows.empty()) {
+                    queue->running = false;
+                    return;
+                }
+                const TableQueue::Row& next = queue->rows.front();
+                try {
+                    result = AppendSummaryRecord(next.path, next.identity, next.row, NoWait());
+                } catch (const TableBusy&) {
+                    // still held: looked at again below
+                } catch (const std::exception& e) {
+                    error = e.what();
+                } catch (...) {
+                    error = "Непредвиденная ошибка";
+                }
+                if (result || !error.empty()) {
+                    queue->rows.pop_front();
+                    if (TFormMain* const window = queue->window) {
+                        QMetaObject::invokeMethod(
+                            window,
+                            [window, result, error] { window->TableRowEnded(result, error); },
+                            Qt::QueuedConnection);
+                    }
+                    continue;
+                }
+            }
+            std::this_thread::sleep_for(kTableRetry);
         }
     }).detach();
 }
 
-void TFormMain::TableWaitEnded(std::optional<SummaryAppend> result, const std::string& error) {
-    tableWait_.reset();
-    StatusBar1->clearMessage();
+void TFormMain::TableRowEnded(std::optional<SummaryAppend> result, const std::string& error) {
+    bool waiting = false;
+    {
+        const std::lock_guard lock(tableQueue_->mutex);
+        waiting = !tableQueue_->rows.empty();
+    }
+    if (!waiting) {
+        StatusBar1->clearMessage();
+    }
     GuardedCommand(this, prompts_, [&] {
         if (!result) {
             throw FileIoError(error);
@@ -163,6 +209,27 @@ void TFormMain::TableWaitEnded(std::optional<SummaryAppend> result, const std::s
         prompts_.Message(this, Q(*result == SummaryAppend::Added ? msg::kRecordAdded
                                                                  : msg::kRecordAlreadySaved));
     });
+}
+
+bool TFormMain::TableRowsMayGo() {
+    std::size_t waiting = 0;
+    {
+        const std::lock_guard lock(tableQueue_->mutex);
+        waiting = tableQueue_->rows.size();
+    }
+    if (waiting == 0) {
+        return true;
+    }
+    // Esc and the focused button keep the window, and the rows, waiting.
+    if (prompts_.Confirm(
+            this, QStringLiteral("Подтверждение"),
+            Q(msg::TableRowsWaiting(std::string(kSummaryTableFileName), static_cast<int>(waiting))),
+            Q(msg::kCloseWithoutRows), Q(msg::kWaitForRows), QString()) != kConfirmFirst) {
+        return false;
+    }
+    const std::lock_guard lock(tableQueue_->mutex);
+    tableQueue_->rows.clear(); // given up: none of them is written, also a row ending meanwhile
+    return true;
 }
 
 void TFormMain::TB_BatchClick() {

@@ -2,6 +2,7 @@
 #include "acquisition/recording.h"
 #include "acquisition/stream_decoder.h"
 #include "presentation/messages.h"
+#include "presentation/regional.h"
 #include "ui/form_main.h"
 #include "ui/guarded_command.h"
 #include "ui/qt_text.h"
@@ -9,6 +10,7 @@
 
 #include <string_view>
 
+#include <QDateTime>
 #include <QDialog>
 #include <QLabel>
 #include <QToolButton>
@@ -26,7 +28,7 @@ TRecForm* RecFormOf(QDialog* dialog) {
 void TFormMain::TB_StartClick() {
     GuardedCommand(this, prompts_, [this] {
         TRecForm* rec = RecFormOf(RecForm);
-        if (rec == nullptr) {
+        if (rec == nullptr || !RecordingMayGo()) {
             return;
         }
         // Nothing of an earlier recording is shown as current.
@@ -89,6 +91,12 @@ void TFormMain::Stop() {
         return; // fewer than 3 slots: no analysis, the dialog keeps its recording look
     }
     L_Info->setText(Q(msg::kNewRecording));
+    ShowStatusNote(std::string());
+    // Its identity in the summary table and on the printed page: the date and time it ended.
+    const std::int64_t ended = RecordingClock();
+    recordingEnded_ =
+        UserRegionalFormat().shortDate(ended) + " " +
+        QDateTime::fromSecsSinceEpoch(ended).toString(QStringLiteral("HH:mm:ss")).toStdString();
     // L_Info names the new recording while the results still describe the previous fragment:
     // printing and the summary table wait for the recording's analysis.
     SetResultCommandsEnabled(TB_Save->isEnabled(), false);
@@ -96,6 +104,7 @@ void TFormMain::Stop() {
         rec->Vis(false);
         rec->repaint(); // the finished look stays on screen while the analysis runs
     });
+    recordingUnsaved_ = TB_Save->isEnabled(); // what can be saved is asked about
 }
 
 void TFormMain::ShowDeviceStatus(std::uint8_t code) {

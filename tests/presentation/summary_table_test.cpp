@@ -112,6 +112,19 @@ TEST_P(SummaryTableAppend, AppendsOrRefuses) {
     EXPECT_EQ(ReadBytes<std::string>(path), c.after);
 }
 
+// One recording's rows in one step judge each row as one append does.
+TEST_P(SummaryTableAppend, AsARowOfARecording) {
+    const AppendCase& c = GetParam();
+    ScratchDir dir;
+    const std::string path = dir / "rvx.txt";
+    WriteBytes(path, c.before);
+    const auto f = KnownResults();
+    const SummaryRecord record{c.identity, SummaryTableRow(c.identity, *f, '.')};
+    EXPECT_EQ(AppendSummaryRecords(path, std::span(&record, 1)),
+              std::vector<SummaryAppend>{c.result});
+    EXPECT_EQ(ReadBytes<std::string>(path), c.after);
+}
+
 const std::string kRecordPat = KnownRecord("pat12 08.12.2026", '.');
 const std::string kRecordAt = KnownRecord("at12 08.12.2026", '.');
 const std::string kHeader = Cp(kHeaderUtf8) + kCrLf;
@@ -161,6 +174,28 @@ INSTANTIATE_TEST_SUITE_P(
         AppendCase{"TableBegunEmpty", kRecordAt + kCrLf, "pat12 08.12.2026", SummaryAppend::Added,
                    kRecordAt + kCrLf + kRecordPat + kCrLf}),
     [](const ::testing::TestParamInfo<AppendCase>& param) { return param.param.name; });
+
+TEST(SummaryTable, RowsOfARecordingGoInTogetherEachIdentityOnce) {
+    ScratchDir dir;
+    const std::string path = dir / "rvx.txt";
+    const auto f = KnownResults();
+    const auto record = [&](const std::string& identity) {
+        return SummaryRecord{identity, SummaryTableRow(identity, *f, '.')};
+    };
+    const std::vector<SummaryRecord> first = {record("at12 08.12.2026"), record("x [00:05:00]")};
+    using enum SummaryAppend;
+    EXPECT_EQ(AppendSummaryRecords(path, first), (std::vector{Added, Added}));
+    const std::string created = kHeader + KnownRecord("at12 08.12.2026", '.') + kCrLf +
+                                KnownRecord("x [00:05:00]", '.') + kCrLf;
+    EXPECT_EQ(ReadBytes<std::string>(path), created);
+    // Held already, new, the same twice in one recording, held already.
+    const std::vector<SummaryRecord> second = {record("x [00:05:00]"), record("pat12 08.12.2026"),
+                                               record("pat12 08.12.2026"),
+                                               record("at12 08.12.2026")};
+    EXPECT_EQ(AppendSummaryRecords(path, second),
+              (std::vector{AlreadySaved, Added, AlreadySaved, AlreadySaved}));
+    EXPECT_EQ(ReadBytes<std::string>(path), created + kRecordPat + kCrLf);
+}
 
 TEST(SummaryTable, FileThatIsNoTableIsRefusedUntouched) {
     ScratchDir dir;

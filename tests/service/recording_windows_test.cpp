@@ -42,8 +42,9 @@ TEST(RecordingWindows, EachWindowBeginsAtTheFirstIntervalAtOrAfterItsStep) {
     for (const int step : {1, 7, 30, 300}) {
         const auto windows = RecordingWindows(Words(ticks), step);
         std::size_t w = 0;
+        std::int64_t k = 0; // the step
         for (std::size_t i = 0; i < ticks.size(); ++i) {
-            const std::int64_t at = static_cast<std::int64_t>(w) * step * 100;
+            const std::int64_t at = k * step * 100;
             if (starts[i] < at) {
                 continue;
             }
@@ -51,13 +52,29 @@ TEST(RecordingWindows, EachWindowBeginsAtTheFirstIntervalAtOrAfterItsStep) {
                 break;
             }
             ASSERT_LT(w, windows.size()) << "step " << step;
+            EXPECT_EQ(windows[w].window, k) << step;
             EXPECT_EQ(windows[w].first, static_cast<std::int64_t>(i)) << step << " " << w;
             EXPECT_EQ(windows[w].startTicks, starts[i]);
             ++w;
-            --i; // the next window may begin at the same interval
+            // The steps that end before the next interval begins give no window of their own.
+            while (starts[i] >= (k + 1) * step * 100) {
+                ++k;
+            }
+            ++k;
         }
         EXPECT_EQ(windows.size(), w) << "step " << step;
     }
+}
+
+TEST(RecordingWindows, AStepShorterThanTheIntervalsGivesEachFirstIntervalOneWindow) {
+    // 130 intervals of 2.55 s at a 1-s step: 29 steps reach a whole fragment, 12 intervals
+    // begin one.
+    const auto windows = RecordingWindows(Words(test::Repeat(255, 130)), 1);
+    ASSERT_EQ(windows.size(), 12u);
+    for (std::size_t w = 1; w < windows.size(); ++w) {
+        EXPECT_EQ(windows[w].first, windows[w - 1].first + 1);
+    }
+    EXPECT_EQ(windows.back().startTicks, 11 * 255);
 }
 
 } // namespace

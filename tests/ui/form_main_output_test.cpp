@@ -151,6 +151,49 @@ TEST_F(OutputCommands, ReportWaitsForATableAnotherProgramHoldsOffTheWindowsThrea
     EXPECT_EQ(ReadBytes<std::string>(TablePath()),
               header + Utf8ToCp1251(SummaryTableRow("pat12 08.12.2026", *f_, ',')) + "\r\n");
 }
+
+// Rows wait in the order of their commands; each success is told only once its row is in, and
+// closing the window names them and keeps them unless the user gives them up.
+TEST_F(OutputCommands, RowsWaitingForTheTableGoInInOrderOrAreGivenUpKnowingly) {
+    const std::string header = Utf8ToCp1251(SummaryTableHeader()) + "\r\n";
+    WriteBytes(TablePath(), header);
+    int held = ::open(TablePath().c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    OpenRecording("pat12.rr");
+    window_->TB_ReportClick();
+    const std::string first = Utf8ToCp1251(SummaryTableRow("pat12 08.12.2026", *f_, ',')) + "\r\n";
+    OpenRecording("pat13.rr"); // another fragment while the first row waits
+    window_->TB_ReportClick();
+    const std::string second = Utf8ToCp1251(SummaryTableRow("pat13 08.12.2026", *f_, ',')) + "\r\n";
+    EXPECT_TRUE(prompts_.messages.empty());
+
+    // Closing now: the waiting rows are named; Esc (the unscripted answer) keeps the window.
+    EXPECT_FALSE(window_->close());
+    ASSERT_EQ(prompts_.confirms.size(), 1u);
+    EXPECT_TRUE(prompts_.confirms[0].text.contains(QStringLiteral(": 2.")))
+        << prompts_.confirms[0].text.toStdString();
+    ::close(held);
+    for (int i = 0; i < 500 && prompts_.messages.size() < 2; ++i) {
+        QCoreApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(prompts_.Texts(MessageKind::Plain), QStringList(2, Q(msg::kRecordAdded)));
+    EXPECT_EQ(ReadBytes<std::string>(TablePath()), header + first + second);
+    EXPECT_TRUE(window_->StatusBar1->currentMessage().isEmpty());
+
+    // A row given up at the close is never written, also once the table is free.
+    ASSERT_EQ(::flock(held = ::open(TablePath().c_str(), O_RDONLY), LOCK_EX), 0);
+    prompts_.messages.clear();
+    OpenRecording("pat14.rr");
+    window_->TB_ReportClick();
+    prompts_.confirmAnswers.push_back(kConfirmFirst);
+    EXPECT_TRUE(window_->close());
+    ::close(held);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300)); // three looks at the table
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(prompts_.messages.empty());
+    EXPECT_EQ(ReadBytes<std::string>(TablePath()), header + first + second);
+}
 #endif
 
 TEST_F(OutputCommands, PrintToPdfWritesThePageOfTheOpenedFile) {

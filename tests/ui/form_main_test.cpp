@@ -23,6 +23,7 @@
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStatusBar>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -241,6 +242,21 @@ TEST_F(WindowTest, OpenRrFileShowsEverything) {
     EXPECT_TRUE(w.Memo_StatDig->toPlainText().endsWith(QStringLiteral(" n\t397")));
 }
 
+// A recording longer than two fragments opens as its first one: the status bar says how much of
+// it was analysed, in rvx-cli's words, until a shorter file replaces it.
+TEST_F(WindowTest, LongRecordingSaysItWasCutToItsFirstFragment) {
+    TFormMain& w = Start();
+    const std::string hour = dir_ / "hour.rr";
+    WriteBytes(hour, test::RrImage(test::Repeat(80, 4500))); // 4500 intervals of 0.8 s
+    Open(hour, 1);
+    ASSERT_TRUE(prompts_.messages.empty());
+    EXPECT_EQ(w.L_Status->text(), QStringLiteral("Проанализированы первые 300 с из 1:00:00"));
+
+    WriteBytes(dir_ / "minutes.rr", test::RrImage(test::TwoBandRhythm(500, 80))); // 6.7 minutes
+    Open(dir_ / "minutes.rr", 1);
+    EXPECT_TRUE(w.L_Status->text().isEmpty());
+}
+
 TEST_F(WindowTest, ChartsHoldTheirSeriesInOneColourPerRun) {
     HRV_NEED_SHARED(kGood);
     TFormMain& w = Start();
@@ -409,6 +425,30 @@ TEST_F(WindowTest, FitsASmallScreenWithEveryValueReachable) {
     EXPECT_EQ(w.minimumSize(), QSize(741, 491));
     EXPECT_EQ(w.Memo_StatDig->verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
     EXPECT_EQ(w.Memo_SpecDig->verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
+}
+
+// The smallest screen: the window leaves room for the frame the window manager adds after it is
+// shown, and the status bar and every panel line, the correction's too, stay whole in it.
+TEST_F(WindowTest, SmallestScreenKeepsTheStatusBarAndEveryPanelLineWhole) {
+    HRV_NEED_SHARED("polar_noisy_150-510s.rr");
+    TFormMain& w = Start();
+    w.FitToScreen(QRect(0, 0, 640, 480), 640); // not yet framed
+    EXPECT_LE(w.minimumHeight(), 480 - 20) << "no room for a title bar";
+    fragment_->Correct = CorrectionMode::Auto;
+    w.show();
+    w.FitToScreen(QRect(0, 0, 640, 480), 640);
+    w.resize(640, 460);
+    Open(SharedFile("polar_noisy_150-510s.rr"), 1);
+    ASSERT_TRUE(prompts_.messages.empty());
+    ASSERT_TRUE(fragment_->Corrected);
+    QApplication::processEvents();
+    const QRect bar(w.StatusBar1->mapTo(&w, QPoint(0, 0)), w.StatusBar1->size());
+    EXPECT_TRUE(w.rect().contains(bar));
+    for (QPlainTextEdit* memo : {w.Memo_StatDig, w.Memo_SpecDig}) {
+        for (QTextBlock b = memo->document()->begin(); b.isValid(); b = b.next()) {
+            EXPECT_LE(b.layout()->lineCount(), 1) << b.text().toStdString();
+        }
+    }
 }
 
 // One size for both result panels and one for the texts of all five charts, at every size.

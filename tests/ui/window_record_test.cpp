@@ -1,8 +1,10 @@
 // A recording through the main window: Start, the timer's decoding steps (driven by the test,
 // not waited for), the stop rules, the hand-over to the analysis and the dialog's looks.
 #include "analysis/pipeline.h"
+#include "files/cp1251.h"
 #include "files/fragment_load.h"
 #include "tests/support/fake_serial_link.h"
+#include "tests/support/pdf_text.h"
 #include "tests/support/pty_support.h"
 #include "tests/ui/window_fixture.h"
 #include "ui/rec_form.h"
@@ -11,8 +13,10 @@
 #include <functional>
 #include <memory>
 
+#include <QDateTime>
 #include <QFrame>
 #include <QLabel>
+#include <QPrinter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
@@ -328,6 +332,66 @@ TEST_F(RecordWindowTest, EachStartClearsTheBarAndLabels) {
     });
     w.TB_StartClick();
     EXPECT_EQ(prompts_.dialogsShown.size(), 2u);
+}
+
+// Each recording is a row of its own, named by the time it ended; a finished recording that
+// was never saved is asked about before Start, Open or closing the window replace it.
+TEST_F(RecordWindowTest, TwoRecordingsAreTwoRowsAndAnUnsavedOneIsAskedAbout) {
+    TFormMain& w = StartWindow();
+    std::int64_t ended = QDateTime(QDate(2026, 12, 9), QTime(10, 15, 30)).toSecsSinceEpoch();
+    w.RecordingClock = [&ended] { return ended; };
+    const auto record = [&] {
+        UseFake(Groups(450, 80)); // past the time limit
+        WhenShown(7000, [](TRecForm&) { return QDialog::Accepted; });
+        w.TB_StartClick();
+        ASSERT_TRUE(w.TB_Report->isEnabled());
+        w.TB_ReportClick();
+    };
+    record();
+    EXPECT_EQ(w.L_Info->text(), QStringLiteral("Новая запись"));
+    EXPECT_TRUE(prompts_.confirms.empty());
+    if (test::HavePdfToText()) { // the printed page names it by its date and time too
+        const std::string pdf = dir_ / "page.pdf";
+        w.Printer().setOutputFormat(QPrinter::PdfFormat);
+        w.Printer().setOutputFileName(QString::fromStdString(pdf));
+        prompts_.saveAnswers.push_back({QString::fromStdString(pdf), 1});
+        w.TB_PrintClick();
+        EXPECT_GE(test::FindText(test::PdfLines(pdf), "09.12.2026 10:15:30").line, 0);
+    }
+
+    // The next Start asks first; "Отменить" (Esc) keeps the recording and starts nothing.
+    w.TB_StartClick();
+    ASSERT_EQ(prompts_.confirms.size(), 1u);
+    EXPECT_EQ(prompts_.confirms[0].text, QStringLiteral("Сохранить запись?"));
+    EXPECT_EQ(prompts_.dialogsShown.size(), 1u);
+    ended += 400;
+    prompts_.confirmAnswers.push_back(kConfirmThird); // "Не сохранять"
+    record();
+    w.TB_ReportClick(); // the same recording twice is one row
+
+    EXPECT_EQ(prompts_.Texts(MessageKind::Plain),
+              (QStringList{QStringLiteral("Запись добавлена в файл rvx.txt"),
+                           QStringLiteral("Запись добавлена в файл rvx.txt"),
+                           QStringLiteral("Запись уже сохранена в файле rvx.txt")}));
+    const std::string table = test::ReadBytes<std::string>(dir_ / "rvx.txt");
+    EXPECT_NE(table.find(Utf8ToCp1251("\r\nНовая запись 09.12.2026 10:15:30\t")),
+              std::string::npos);
+    EXPECT_NE(table.find(Utf8ToCp1251("\r\nНовая запись 09.12.2026 10:22:10\t")),
+              std::string::npos);
+
+    // Open and closing ask too; cancelled, nothing happens.
+    w.TB_OpenClick();
+    EXPECT_EQ(prompts_.confirms.size(), 3u);
+    EXPECT_TRUE(prompts_.openDialogs.empty());
+    EXPECT_FALSE(w.close());
+    EXPECT_EQ(prompts_.confirms.size(), 4u);
+    // "Сохранить" runs Save; once the file is written the window closes without more questions.
+    prompts_.confirmAnswers.push_back(kConfirmFirst);
+    const std::string saved = dir_ / "rec.rr";
+    prompts_.saveAnswers.push_back({QString::fromStdString(saved), 1});
+    EXPECT_TRUE(w.close());
+    EXPECT_EQ(prompts_.confirms.size(), 5u);
+    EXPECT_TRUE(std::filesystem::exists(saved));
 }
 
 struct SetupFailure {
