@@ -31,6 +31,10 @@ LoadResult ReadRecording(const std::string& path, FileKind kind, PpgWorkspace& w
         const std::size_t count =
             bytes.size() > kRrHeaderBytes ? (bytes.size() - kRrHeaderBytes) / 2 : 0;
         CheckLength(path, count);
+        const std::string fault = RrFileFault(path, bytes);
+        if (!fault.empty()) {
+            throw NotAnRrFile(fault);
+        }
         words.resize(count);
         for (std::size_t k = 0; k < count; ++k) {
             const std::size_t at = kRrHeaderBytes + 2 * k;

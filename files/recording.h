@@ -28,7 +28,8 @@ public:
 // Reads every interval of the file at `path` as `kind` into `words` (replacing its contents), one
 // word per interval in file order, as RrWords holds them: ticks * 256 + aux (aux 0 for an RR list
 // and for pulses). A PPG file that the decoder refuses gives ImportError with `words` empty.
-// Throws RecordingTooLong past kRecordingCapacity intervals, RrTextError for a rejected RR list
+// Throws RecordingTooLong past kRecordingCapacity intervals, NotAnRrFile for a file RrFileFault
+// refuses (files/rr_file.h), RrTextError for a rejected RR list
 // and FileIoError when the file layer fails. The caller has checked that the file exists; the
 // file is read into w.FileImage.
 LoadResult ReadRecording(const std::string& path, FileKind kind, PpgWorkspace& w,

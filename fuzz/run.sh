@@ -10,7 +10,7 @@ runs=${1:-10000}
 shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-    targets=(rr ppg settings stream table text)
+    targets=(rr ppg settings stream table text wfdb_header wfdb_signal wfdb_annotation edf)
 fi
 "$root/fuzz/build.sh"
 
@@ -19,6 +19,8 @@ max_len() {
     rr) echo 90000 ;; # up to the 40,000 words of a file
     settings) echo 256 ;;
     text) echo 512 ;;
+    wfdb_header) echo 2048 ;;
+    edf) echo 16384 ;;
     *) echo 8192 ;;
     esac
 }

@@ -12,6 +12,7 @@ RVX_PACKAGES=(
     dpkg-dev file desktop-file-utils appstream lintian
     clang-14 libclang-rt-14-dev
     pybind11-dev python3-dev python3-numpy python3-pytest python3-distributed
+    libedf-dev
 )
 
 rvx_missing_packages() {
