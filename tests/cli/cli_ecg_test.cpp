@@ -39,12 +39,6 @@ TEST(CliEcg, AnalyzeNamesTheBeatsAndTheChannelOfARecordOnly) {
     EXPECT_NE(o.out.find("\"beats\": \"annotations\", \"channel\": \"V5\", \"window\": 5"),
               std::string::npos)
         << o.out;
-    const test::ScratchDir dir;
-    const std::string rr = (dir / "a.rr").string();
-    test::WriteBytes(rr, test::RrImage(test::TwoBandRhythm(400, 80)));
-    o = RunCli({"analyze", "--channel", "V5", rr});
-    EXPECT_EQ(o.out.find("\"beats\""), std::string::npos);
-    EXPECT_EQ(o.out.find("\"channel\""), std::string::npos);
 }
 
 TEST(CliEcg, BeatsAreWrittenAsCsvAtTheChannelsRate) {
@@ -57,14 +51,10 @@ TEST(CliEcg, BeatsAreWrittenAsCsvAtTheChannelsRate) {
         << o.out.substr(0, 200);
     o = RunCli({"beats", "--channel", "1", kMitdb + "100.dat"});
     EXPECT_EQ(o.status, cli::kExitOk) << o.err;
-    std::istringstream lines(o.out);
-    std::string line;
-    std::getline(lines, line);
-    std::getline(lines, line);
     // The detector places the first R-peak of V5 within 150 ms of the reference.
-    const double t = std::stod(line);
-    EXPECT_NEAR(t, 0.213889, 0.15) << line;
-    EXPECT_TRUE(line.ends_with(",unknown,detected")) << line;
+    EXPECT_NEAR(std::stod(o.out.substr(o.out.find('\n') + 1)), 0.213889, 0.15)
+        << o.out.substr(0, 200);
+    EXPECT_NE(o.out.find(",unknown,detected\n"), std::string::npos);
 }
 
 TEST(CliEcg, RefusedRecordsNameTheFileAndFail) {
@@ -81,8 +71,7 @@ TEST(CliEcg, RefusedRecordsNameTheFileAndFail) {
     o = RunCli({"analyze", "--channel", "2", kMitdb + "100.hea"});
     EXPECT_EQ(o.status, cli::kExitFailed);
     EXPECT_NE(o.out.find("\"ok\": false"), std::string::npos) << o.out;
-    o = RunCli({"beats", "--help"});
-    EXPECT_TRUE(o.out.find("time_s,sample,kind,source") != std::string::npos) << o.out;
+    EXPECT_NE(RunCli({"beats", "--help"}).out.find("time_s,sample,kind,source"), std::string::npos);
 }
 
 } // namespace

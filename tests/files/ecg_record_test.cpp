@@ -1,7 +1,6 @@
 // ECG records as the analysis takes them: the kind by extension, the channel, the intervals.
 #include "files/ecg_record.h"
 #include "files/fragment_load.h"
-#include "files/signal_file_error.h"
 #include "tests/support/test_support.h"
 
 #include <filesystem>
@@ -53,25 +52,6 @@ TEST(EcgRecord, WordsAreTheRoundedBeatTimesAndAPauseIsKeptAtTheLongestWord) {
         r.beats.push_back(Beat{s, BeatSource::Detected, BeatKind::Unknown, 0});
     }
     EXPECT_EQ(RecordWords(r), (std::vector<std::uint16_t>{30 * 256, 55 * 256, 255 * 256}));
-}
-
-TEST(EcgRecord, WrongChannelAndMissingAnnotationsNameTheFile) {
-    const std::string hea = std::string(HRV_SHARED_ECG) + "/mitdb/100.hea";
-    RecordChoice choice;
-    choice.channel = "V2";
-    try {
-        ReadEcgRecord(hea, false, choice);
-        ADD_FAILURE();
-    } catch (const SignalFileError& e) {
-        EXPECT_NE(std::string(e.what()).find(hea), std::string::npos);
-        EXPECT_NE(std::string(e.what()).find("V2"), std::string::npos);
-    }
-    choice.beats = BeatChoice::Annotations;
-    choice.channel = "1";
-    const SignalRecording r = ReadEcgRecord(hea, false, choice);
-    EXPECT_EQ(choice.channelTaken, "V5");
-    EXPECT_TRUE(choice.annotationsTaken);
-    EXPECT_EQ(r.beats.front().sample, 77); // 100.beats.csv: the first beat
 }
 
 } // namespace

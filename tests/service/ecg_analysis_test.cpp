@@ -38,16 +38,5 @@ TEST(EcgAnalysis, DetectedAndAnnotatedBeatsOfRecord100GiveItsRhythm) {
     }
 }
 
-TEST(EcgAnalysis, ARecordThatCannotBeReadGivesItsFaultAndAMissingOneIsNotFound) {
-    auto w = std::make_unique<FileWorker>();
-    w->workspace.Record.channel = "9";
-    const std::string error =
-        AnalyseFile(kRecord + ".hea", FileKind::Wfdb, w->fragment, w->workspace);
-    EXPECT_NE(error.find(kRecord + ".hea"), std::string::npos) << error;
-    EXPECT_NE(
-        AnalyseFile(kRecord + "x.hea", FileKind::Wfdb, w->fragment, w->workspace).find("не найден"),
-        std::string::npos);
-}
-
 } // namespace
 } // namespace hrv
