@@ -182,8 +182,8 @@ struct WindowOutput {
     bool analysed = false;
 };
 
-// A window's JSON line: "file", "type", "ok", the window's "window", "first" and "start_s", then
-// its indices without the intervals, or "error".
+// A window's JSON line: "file", "type", "ok" (a record's "beats" and "channel"), the window's
+// "window", "first" and "start_s", then its indices without the intervals, or "error".
 std::string WindowLine(const std::string& path, FileKind kind, const RecordingWindow& w,
                        const FragmentData& f, bool analysed, const ResultOptions& options,
                        const RecordChoice& record) {
