@@ -39,6 +39,7 @@ int PrintToPdf(const hrv::cli::PrintOptions& o) {
     auto f = std::make_unique<FragmentData>();
     auto w = std::make_unique<PpgWorkspace>();
     f->Correct = o.correct;
+    w->Record = o.record;
     const std::string error =
         AnalyseFile(o.file, o.kind.value_or(KindFromExtension(o.file)), *f, *w, ProgramExecutor());
     if (!error.empty()) {
@@ -71,6 +72,7 @@ int PrintTrendToPdf(const hrv::cli::PrintOptions& o) {
     auto workspace = std::make_unique<PpgWorkspace>();
     std::vector<std::uint16_t> words;
     std::vector<RecordingWindow> windows;
+    workspace->Record = o.record;
     std::string error = ReadRecordingWindows(o.file, kind, *o.windows, *workspace, words, windows);
     std::vector<TrendPoint> points;
     if (error.empty()) {

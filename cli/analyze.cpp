@@ -36,6 +36,7 @@ struct AnalyzeOptions {
     std::optional<std::string> table; // --table: the summary table the rows go to
     std::optional<int> windows;       // --windows STEP: the whole recording, a window every STEP s
     StandardChoice standard;          // --method standard and its options
+    RecordChoice record;              // --beats, --channel: an ECG record's beats
     std::vector<std::string> files;
 };
 
@@ -52,6 +53,8 @@ std::optional<AnalyzeOptions> ParseAnalyze(const Args& args, std::ostream& err) 
                })
         .Value("--correct", "none or auto", CorrectOption(o.correct))
         .Value("--windows", "a whole number of seconds from 1 to 1000000", StepOption(o.windows))
+        .Value("--beats", "detect or annotations", BeatsOption(o.record.beats))
+        .Text("--channel", "a channel's name or number", o.record.channel)
         .Text("--table", "the path of the table", o.table);
     AddStandardOptions(parser, o.standard);
     if (!parser.Parse(args, o.files)) {
@@ -73,7 +76,8 @@ std::optional<AnalyzeOptions> ParseAnalyze(const Args& args, std::ostream& err) 
 
 std::function<bool(const std::string&)> TypeOption(std::optional<FileKind>& kind) {
     return [&kind](const std::string& value) {
-        for (const FileKind k : {FileKind::Rr, FileKind::Ppg, FileKind::Txt}) {
+        for (const FileKind k :
+             {FileKind::Rr, FileKind::Ppg, FileKind::Txt, FileKind::Wfdb, FileKind::Edf}) {
             if (value == TypeName(k)) {
                 kind = k;
                 return true;
@@ -81,6 +85,20 @@ std::function<bool(const std::string&)> TypeOption(std::optional<FileKind>& kind
         }
         return false;
     };
+}
+
+std::function<bool(const std::string&)> BeatsOption(BeatChoice& beats) {
+    return [&beats](const std::string& value) {
+        beats = value == "annotations" ? BeatChoice::Annotations : BeatChoice::Detect;
+        return value == "annotations" || value == "detect";
+    };
+}
+
+void RecordFields(JsonObject& j, FileKind kind, const RecordChoice& record) {
+    if (kind == FileKind::Wfdb || kind == FileKind::Edf) {
+        j.Str("beats", record.annotationsTaken ? "annotations" : "detected")
+            .Str("channel", record.channelTaken);
+    }
 }
 
 std::function<bool(const std::string&)> CorrectOption(CorrectionMode& mode) {
@@ -131,9 +149,10 @@ struct JsonFields {
 } // namespace
 
 std::string ResultLine(const std::string& path, FileKind kind, const FragmentData& f, bool spectrum,
-                       bool nonlinear) {
+                       bool nonlinear, const RecordChoice& record) {
     JsonObject j;
     j.Str("file", path).Str("type", TypeName(kind)).Bool("ok", true);
+    RecordFields(j, kind, record);
     VisitResultFields(f, ResultOptions{.spectrum = spectrum, .nonlinear = nonlinear},
                       JsonFields{j});
     return j.Line();
@@ -171,15 +190,15 @@ struct WindowOutput {
     bool analysed = false;
 };
 
-// A window's JSON line: "file", "type", "ok", the window's "window", "first" and "start_s", then
-// its indices without the intervals, or "error".
+// A window's JSON line: "file", "type", "ok" (a record's "beats" and "channel"), the window's
+// "window", "first" and "start_s", then its indices without the intervals, or "error".
 std::string WindowLine(const std::string& path, FileKind kind, const RecordingWindow& w,
-                       const FragmentData& f, bool analysed, const ResultOptions& options) {
+                       const FragmentData& f, bool analysed, const ResultOptions& options,
+                       const RecordChoice& record) {
     JsonObject j;
-    j.Str("file", path)
-        .Str("type", TypeName(kind))
-        .Bool("ok", analysed)
-        .Int("window", w.window)
+    j.Str("file", path).Str("type", TypeName(kind)).Bool("ok", analysed);
+    RecordFields(j, kind, record);
+    j.Int("window", w.window)
         .Int("first", w.first)
         .Shortest("start_s", static_cast<double>(w.startTicks) / 100.0);
     if (!analysed) {
@@ -202,6 +221,7 @@ int AnalyzeByWindows(const AnalyzeOptions& o, const std::optional<RegionalFormat
     for (const std::string& path : o.files) {
         const FileKind kind = o.kind.value_or(KindFromExtension(path));
         std::vector<RecordingWindow> windows;
+        workspace->Record = o.record;
         const std::string error =
             ReadRecordingWindows(path, kind, *o.windows, *workspace, words, windows);
         if (!error.empty()) {
@@ -238,10 +258,12 @@ int AnalyzeByWindows(const AnalyzeOptions& o, const std::optional<RegionalFormat
             [&](const RecordingWindow& w, const FragmentData& f, bool analysed) {
                 WindowOutput r;
                 r.analysed = analysed;
-                r.line = o.text ? WindowTextRow(w.startTicks, f,
-                                                analysed ? std::string_view() : msg::kTooLittleData,
-                                                separator, o.nonlinear)
-                                : WindowLine(path, kind, w, f, analysed, fields) + '\n';
+                r.line =
+                    o.text
+                        ? WindowTextRow(w.startTicks, f,
+                                        analysed ? std::string_view() : msg::kTooLittleData,
+                                        separator, o.nonlinear)
+                        : WindowLine(path, kind, w, f, analysed, fields, workspace->Record) + '\n';
                 if (analysed && fileIdentity) {
                     r.identity = WindowRowIdentity(*fileIdentity, f, w.startTicks);
                     r.record = SummaryTableRow(r.identity, f, separator);
@@ -309,9 +331,10 @@ int Analyze(const Args& args, Executor& executor, std::ostream& out, std::ostrea
                         TextResult(path, w.fragment, error, separator, options->nonlinear),
                         analysed, length};
                 }
-                std::string line = error.empty() ? ResultLine(path, kind, w.fragment,
-                                                              options->spectrum, options->nonlinear)
-                                                 : ErrorLine(path, kind, error);
+                std::string line = error.empty()
+                                       ? ResultLine(path, kind, w.fragment, options->spectrum,
+                                                    options->nonlinear, w.workspace.Record)
+                                       : ErrorLine(path, kind, error);
                 if (options->standard.on) {
                     line = WithStandard(std::move(line), path, kind, w.workspace,
                                         options->standard.settings, options->spectrum);
@@ -334,7 +357,8 @@ int Analyze(const Args& args, Executor& executor, std::ostream& out, std::ostrea
                 if (!OutputWritten(out, err)) {
                     throw OutputLost{};
                 }
-            });
+            },
+            options->record);
     } catch (const OutputLost&) {
         return kExitFailed;
     }

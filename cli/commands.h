@@ -2,6 +2,7 @@
 #pragma once
 
 #include "cli/json_writer.h"
+#include "files/record_choice.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -30,14 +31,23 @@ inline constexpr int kExitUsage = 2;  // the words were not understood
 
 // Analyze and Record run their analyses on `executor`.
 int Analyze(const Args& args, Executor& executor, std::ostream& out, std::ostream& err);
+int Beats(const Args& args, std::ostream& out, std::ostream& err);
 int Convert(const Args& args, std::ostream& out, std::ostream& err);
 int Print(const Args& args, std::ostream& out, std::ostream& err);
 int Record(const Args& args, Executor& executor, std::ostream& out, std::ostream& err);
 
 // One analysed fragment as the JSON line `analyze` prints (`record` prints the same).
-// With `nonlinear` the seven nonlinear indices follow LFHF (null where undefined).
+// With `nonlinear` the seven nonlinear indices follow LFHF (null where undefined). An ECG record's
+// line says after "ok" where its beats came from ("beats") and their channel ("channel").
 std::string ResultLine(const std::string& path, FileKind kind, const FragmentData& f, bool spectrum,
-                       bool nonlinear = false);
+                       bool nonlinear = false, const RecordChoice& record = {});
+
+// The value of "--beats": detect or annotations into `beats`; false for another word.
+std::function<bool(const std::string&)> BeatsOption(BeatChoice& beats);
+
+// For an ECG record (kind Wfdb or Edf): "beats" ("detected" or "annotations") and "channel" as
+// `record` says they were taken; nothing for another kind.
+void RecordFields(JsonObject& j, FileKind kind, const RecordChoice& record);
 
 // The value of "--type": rr, ppg or txt into `kind` (for OptionParser::Value); false for another
 // word.

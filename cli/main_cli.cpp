@@ -17,9 +17,10 @@ struct CommandUsage {
 };
 constexpr CommandUsage kCommandUsage[] = {
     {"analyze",
-     "  rvx-cli analyze [--type rr|ppg|txt] [--format json|text] [--spectrum]\n"
+     "  rvx-cli analyze [--type rr|ppg|txt|wfdb|edf] [--format json|text] [--spectrum]\n"
      "                  [--nonlinear] [--correct none|auto] [--table PATH]\n"
-     "                  [--windows STEP] [--method system|standard [--interp HZ]\n"
+     "                  [--windows STEP] [--beats detect|annotations]\n"
+     "                  [--channel NAME|N] [--method system|standard [--interp HZ]\n"
      "                  [--detrend none|priors[:LAMBDA]] [--welch-window S]\n"
      "                  [--welch-overlap PERCENT] [--ar-order N] [--ar-method fb|burg]\n"
      "                  [--points-per-hz P] [--nn-threshold MS]] FILE...\n"
@@ -45,8 +46,13 @@ constexpr CommandUsage kCommandUsage[] = {
      "      --correct auto the first panel ends with \"Коррекция: N из M (P %)\", the\n"
      "      artefacts corrected in the M intervals analysed.\n"
      "      The file type follows the extension (.ppg is a pulse wave, .txt and .csv a\n"
-     "      list of RR intervals in milliseconds, anything else an RR file) unless\n"
-     "      --type says otherwise. A file that fails gives\n"
+     "      list of RR intervals in milliseconds, .hea a WFDB record, .dat one with its\n"
+     "      .hea beside it, .edf and .bdf an EDF/BDF file, anything else an RR file)\n"
+     "      unless --type says otherwise. A record's intervals are those between its\n"
+     "      beats, each beat time rounded to the 10 ms tick; --beats and --channel\n"
+     "      choose them as for rvx-cli beats, and its line says after \"ok\" where they\n"
+     "      came from (\"beats\": \"detected\" or \"annotations\") and the channel\n"
+     "      (\"channel\": \"MLII\"). A file that fails gives\n"
      "      {\"ok\": false, \"error\": ...} and the run goes on.\n"
      "      --table PATH appends one line of results per analysed file to the summary\n"
      "      table at PATH (Windows-1251, tab-separated, created with its header), as the\n"
@@ -67,13 +73,29 @@ constexpr CommandUsage kCommandUsage[] = {
      "      a table row per window, its identity ending with its start (\" [03:25:00]\").\n"
      "      Without --windows a recording of more than ten minutes is analysed over\n"
      "      its first 300 s, as the window does, and a note on stderr says so.\n"},
+    {"beats", "  rvx-cli beats [--channel NAME|N] [--beats detect|annotations] [--type T] FILE\n"
+              "      Writes the recording's beats to stdout as CSV: the header\n"
+              "      time_s,sample,kind,source, then one beat a line: its time in seconds (to\n"
+              "      the microsecond), its 0-based sample at the channel's own rate, its kind\n"
+              "      (normal, supraventricular, ventricular, fusion, paced, unclassifiable,\n"
+              "      unknown) and its source (detected, annotation; intervals for the beats an\n"
+              "      RR file, RR list or PPG file gives, at 100 samples a second).\n"
+              "      A WFDB record (FILE.hea, or FILE.dat with its header beside it) or an\n"
+              "      EDF/BDF file: --beats detect (the default) finds the R-peaks of the chosen\n"
+              "      channel, --beats annotations takes the record's reference beats (the .atr\n"
+              "      beside a WFDB header, the beat annotations of an EDF+ file). The channel is\n"
+              "      --channel (a name, any case, or a 0-based number), else the record's ECG\n"
+              "      lead by its label (MLII, II, ECG, EKG, V5, V1, V2, I; then a label holding\n"
+              "      ECG or EKG), else the first. A record that cannot be read gives its fault\n"
+              "      on stderr, exit status 1.\n"},
     {"convert",
      "  rvx-cli convert FILE.ppg...\n"
      "      Detects the pulses of each PPG file and writes them as the RR file beside it\n"
      "      (the extension replaced by .rr; an existing RR file is replaced).\n"},
     {"print",
-     "  rvx-cli print --pdf OUT.pdf [--type rr|ppg|txt] [--correct none|auto]\n"
-     "                [--windows STEP [--nonlinear]] FILE\n"
+     "  rvx-cli print --pdf OUT.pdf [--type rr|ppg|txt|wfdb|edf] [--correct none|auto]\n"
+     "                [--windows STEP [--nonlinear]] [--beats detect|annotations]\n"
+     "                [--channel NAME|N] FILE\n"
      "      Analyses one fragment and writes its one-page report as a PDF file, drawn as\n"
      "      the window prints it. Needs a build with the window (rvx-print beside rvx-cli);\n"
      "      with no display it draws offscreen. --correct auto corrects artefact beats\n"
@@ -174,6 +196,9 @@ int Dispatch(const Args& args, Executor& executor, std::ostream& out, std::ostre
     }
     if (command == "analyze") {
         return Analyze(rest, executor, out, err);
+    }
+    if (command == "beats") {
+        return Beats(rest, out, err);
     }
     if (command == "convert") {
         return Convert(rest, out, err);

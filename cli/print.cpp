@@ -26,10 +26,12 @@ std::optional<PrintOptions> ParsePrint(const Args& args, std::ostream& err) {
     std::vector<std::string> files;
     OptionParser parser("rvx-cli print", err);
     parser.Text("--pdf", "the path of the PDF file", o.pdf)
-        .Value("--type", "rr or ppg", TypeOption(o.kind))
+        .Value("--type", "rr, ppg, txt, wfdb or edf", TypeOption(o.kind))
         .Value("--correct", "none or auto", CorrectOption(o.correct))
         .Value("--windows", "a whole number of seconds from 1 to 1000000", StepOption(o.windows))
-        .Flag("--nonlinear", o.nonlinear);
+        .Flag("--nonlinear", o.nonlinear)
+        .Value("--beats", "detect or annotations", BeatsOption(o.record.beats))
+        .Text("--channel", "a channel's name or number", o.record.channel);
     if (!parser.Parse(args, files)) {
         return std::nullopt;
     }

@@ -20,11 +20,13 @@ struct PrintOptions {
     CorrectionMode correct = CorrectionMode::None; // --correct
     std::optional<int> windows; // --windows STEP: the trend report of the whole recording, s
     bool nonlinear = false;     // --nonlinear: DFA α1 on the trend report (with --windows only)
+    RecordChoice record;        // --beats, --channel: an ECG record's beats
     std::string file;           // the fragment printed, or the recording of the trend report
 };
 
-// Parses "--pdf OUT.pdf [--type rr|ppg|txt] [--correct none|auto] [--windows STEP [--nonlinear]]
-// FILE"; reports what is wrong on `err`.
+// Parses "--pdf OUT.pdf [--type rr|ppg|txt|wfdb|edf] [--correct none|auto] [--windows STEP
+// [--nonlinear]] [--beats detect|annotations] [--channel NAME|N] FILE"; reports what is wrong on
+// `err`.
 std::optional<PrintOptions> ParsePrint(const Args& args, std::ostream& err);
 
 } // namespace hrv::cli

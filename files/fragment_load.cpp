@@ -1,9 +1,12 @@
 // Filling the current fragment from an RR or PPG file, and the conversion of one PPG file to RR.
 #include "files/fragment_load.h"
 
+#include "files/ecg_record.h"
+#include "files/file_io.h"
 #include "files/paths.h"
 #include "files/rr_file.h"
 #include "files/rr_text.h"
+#include "files/wfdb_header.h"
 
 #include <algorithm>
 
@@ -13,6 +16,15 @@ FileKind KindFromExtension(const std::string& path) {
     const std::string extension = ExtensionOfPath(path);
     if (extension == "ppg") {
         return FileKind::Ppg;
+    }
+    if (extension == "hea") {
+        return FileKind::Wfdb;
+    }
+    if (extension == "edf" || extension == "bdf") {
+        return FileKind::Edf;
+    }
+    if (extension == "dat" && FileExists(FolderOfPath(path) + BaseNameOfPath(path) + ".hea")) {
+        return FileKind::Wfdb;
     }
     return extension == "txt" || extension == "csv" ? FileKind::Txt : FileKind::Rr;
 }
@@ -52,6 +64,15 @@ LoadResult LoadFragmentFile(const std::string& path, FileKind kind, FragmentData
     }
     if (kind == FileKind::Txt) {
         ReadRrText(path, f, w.FileImage);
+        TakeRrWords(f);
+        return LoadResult::Loaded;
+    }
+    if (kind == FileKind::Wfdb || kind == FileKind::Edf) {
+        const std::vector<std::uint16_t> words =
+            RecordWords(ReadEcgRecord(path, kind == FileKind::Edf, w.Record));
+        const auto count = std::min(words.size(), static_cast<std::size_t>(kWordCapacity));
+        std::copy_n(words.begin(), count, f.RrWords.begin() + 1);
+        f.RrCount = static_cast<std::int32_t>(count);
         TakeRrWords(f);
         return LoadResult::Loaded;
     }

@@ -8,10 +8,12 @@
 
 namespace hrv {
 
-enum class FileKind { Rr = 1, Ppg = 2, Txt = 3 }; // the open dialog's file types (Txt: RR list)
+// The open dialog's file types (Txt: RR list; Wfdb: a WFDB record's header or signal file; Edf:
+// an EDF or BDF file).
+enum class FileKind { Rr = 1, Ppg = 2, Txt = 3, Wfdb = 4, Edf = 5 };
 
-// The kind a file's extension suggests: ".ppg" gives Ppg, ".txt" and ".csv" Txt, anything else
-// Rr.
+// The kind a file's extension suggests: ".ppg" gives Ppg, ".txt" and ".csv" Txt, ".hea" Wfdb, a
+// ".dat" with the ".hea" of its name beside it Wfdb, ".edf" and ".bdf" Edf, anything else Rr.
 FileKind KindFromExtension(const std::string& path);
 
 // After RrWords and RrCount were filled from a file: clears AnalysisSeries and copies the first
@@ -29,8 +31,11 @@ enum class LoadResult { Loaded, ImportError };
 // the Open command does before the analysis. A rejected PPG file gives ImportError with
 // AnalysisSeries cleared and the rest of the fragment unchanged; a rejected RR list throws
 // RrTextError (files/rr_text.h) with the fragment unchanged. FileIoError when the file layer
-// fails. The caller has checked that the file exists. Every kind of file is read into
-// w.FileImage, so a workspace kept from open to open makes the reading allocate nothing.
+// fails. The caller has checked that the file exists. Every kind of file but the records is read
+// into w.FileImage, so a workspace kept from open to open makes the reading allocate nothing. A
+// record (Wfdb, Edf) is read whole with the beats w.Record asks for, its intervals become the
+// fragment's words as an RR file's would, and w.Record says what was taken; SignalFileError
+// (a FileIoError) when it is refused.
 LoadResult LoadFragmentFile(const std::string& path, FileKind kind, FragmentData& f,
                             PpgWorkspace& w);
 

@@ -2,6 +2,8 @@
 // bytes, one frame per 10 ms tick; the pulses of channel A become intervals in ticks.
 #pragma once
 
+#include "files/record_choice.h"
+
 #include <array>
 #include <cstdint>
 #include <span>
@@ -27,6 +29,7 @@ struct PpgWorkspace {
     std::array<std::uint8_t, kPulseCapacity + 1> PulseIntervals{}; // ticks, positions 1..PulseCount
     std::int32_t PulseCount = 0;
     std::vector<std::uint8_t> FileImage; // the bytes of the file read last
+    RecordChoice Record; // for an ECG record: its channel and beats, asked and taken
 };
 
 // Whether an interval (ticks) between two candidate beats is kept, given the previous interval:

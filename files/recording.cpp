@@ -1,6 +1,7 @@
 // A whole recording as the analysis by windows takes it.
 #include "files/recording.h"
 
+#include "files/ecg_record.h"
 #include "files/rr_file.h"
 #include "files/rr_text.h"
 
@@ -48,6 +49,11 @@ LoadResult ReadRecording(const std::string& path, FileKind kind, PpgWorkspace& w
         words.resize(ticks.size());
         std::transform(ticks.begin(), ticks.end(), words.begin(),
                        [](std::uint8_t t) { return static_cast<std::uint16_t>(t * 256); });
+        return LoadResult::Loaded;
+    }
+    if (kind == FileKind::Wfdb || kind == FileKind::Edf) {
+        words = RecordWords(ReadEcgRecord(path, kind == FileKind::Edf, w.Record));
+        CheckLength(path, words.size());
         return LoadResult::Loaded;
     }
     if (!DecodePpgFile(path, w)) {

@@ -1,5 +1,6 @@
 // A whole recording as the analysis by windows takes it: every interval of an RR file, an RR list
-// or a PPG file's pulses, however many the one fragment could hold.
+// a PPG file's pulses or an ECG record's beats (files/ecg_record.h), however many the one fragment
+// could hold.
 #pragma once
 
 #include "files/file_io.h"
@@ -26,10 +27,10 @@ public:
 };
 
 // Reads every interval of the file at `path` as `kind` into `words` (replacing its contents), one
-// word per interval in file order, as RrWords holds them: ticks * 256 + aux (aux 0 for an RR list
-// and for pulses). A PPG file that the decoder refuses gives ImportError with `words` empty.
-// Throws RecordingTooLong past kRecordingCapacity intervals, NotAnRrFile for a file RrFileFault
-// refuses (files/rr_file.h), RrTextError for a rejected RR list
+// word per interval in file order, as RrWords holds them: ticks * 256 + aux (aux 0 for an RR list,
+// for pulses and for a record's beats, read as w.Record asks). A PPG file that the decoder refuses
+// gives ImportError with `words` empty. Throws RecordingTooLong past kRecordingCapacity intervals,
+// NotAnRrFile for a file RrFileFault refuses (files/rr_file.h), RrTextError for a rejected RR list
 // and FileIoError when the file layer fails. The caller has checked that the file exists; the
 // file is read into w.FileImage.
 LoadResult ReadRecording(const std::string& path, FileKind kind, PpgWorkspace& w,

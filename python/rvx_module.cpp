@@ -2,6 +2,8 @@
 // calls these functions; each returns the fields rvx-cli analyze prints, taken from the same
 // VisitResultFields, as a dict.
 #include "analysis/pipeline.h"
+#include "analysis/rpeak_detector.h"
+#include "files/ecg_record.h"
 #include "files/file_io.h"
 #include "files/fragment_load.h"
 #include "presentation/messages.h"
@@ -333,8 +335,9 @@ py::str MessageText(const std::string& text) {
 
 // A file as rvx-cli analyze gives it: "file", "type", "ok", then the indices or "error".
 // `kind` 0 takes the kind from the extension.
+// An ECG record's beats and channel as `beats` (0 detect, 1 annotations) and `channel` ask.
 py::dict AnalyseFileOf(const py::object& pathArgument, int kind, int correct, bool spectrum,
-                       bool nonlinear, int threads) {
+                       bool nonlinear, int threads, int beats, const std::string& channel) {
     const std::string path = PathArgument(pathArgument);
     const FileKind k = kind == 0 ? KindFromExtension(path) : static_cast<FileKind>(kind);
     FileWorker& w = ThisThreadsWorker();
@@ -342,6 +345,9 @@ py::dict AnalyseFileOf(const py::object& pathArgument, int kind, int correct, bo
     {
         Unlocked([&] {
             w.fragment.Correct = Mode(correct);
+            w.workspace.Record = RecordChoice();
+            w.workspace.Record.beats = static_cast<BeatChoice>(beats);
+            w.workspace.Record.channel = channel;
             error = AnalyseFile(path, k, w.fragment, w.workspace, ExecutorFor(threads));
         });
     }
@@ -352,6 +358,10 @@ py::dict AnalyseFileOf(const py::object& pathArgument, int kind, int correct, bo
     if (!error.empty()) {
         result["error"] = MessageText(error);
         return result;
+    }
+    if (k == FileKind::Wfdb || k == FileKind::Edf) {
+        result["beats"] = w.workspace.Record.annotationsTaken ? "annotations" : "detected";
+        result["channel"] = MessageText(w.workspace.Record.channelTaken);
     }
     VisitResultFields(w.fragment, ResultOptions{.spectrum = spectrum, .nonlinear = nonlinear},
                       DictFields{result});
@@ -391,6 +401,95 @@ py::array_t<double> Read(const py::object& pathArgument, int kind) {
     return ms;
 }
 
+// A WFDB record or EDF/BDF file read whole: its channels in physical units and its beats as
+// `beats` asks (0 detect, 1 annotations, 2 the annotations where it has them), in `channel`'s
+// samples. A record that cannot be read raises ValueError with the program's message.
+py::dict ReadRecordOf(const py::object& pathArgument, int kind, int beats,
+                      const std::string& channel) {
+    const std::string path = PathArgument(pathArgument);
+    const FileKind k = kind == 0 ? KindFromExtension(path) : static_cast<FileKind>(kind);
+    if (k != FileKind::Wfdb && k != FileKind::Edf) {
+        throw py::value_error("not a WFDB record (.hea, .dat) or an EDF/BDF file (.edf, .bdf)");
+    }
+    RecordChoice choice;
+    choice.beats = static_cast<BeatChoice>(beats);
+    choice.channel = channel;
+    SignalRecording r;
+    std::string error;
+    Unlocked([&] {
+        try {
+            if (!FileExists(path)) {
+                error = msg::FileNotFound(path);
+            } else {
+                r = ReadEcgRecord(path, k == FileKind::Edf, choice);
+            }
+        } catch (const FileIoError& e) {
+            error = e.what();
+        }
+    });
+    if (!error.empty()) {
+        PyErr_SetObject(PyExc_ValueError, MessageText(error).ptr());
+        throw py::error_already_set();
+    }
+    py::list channels;
+    for (const SignalChannel& c : r.channels) {
+        py::array_t<double> samples(static_cast<py::ssize_t>(c.Size()));
+        double* out = samples.mutable_data();
+        for (std::size_t i = 0; i < c.Size(); ++i) {
+            out[i] = c.Physical(i);
+        }
+        py::dict d;
+        d["name"] = MessageText(c.name);
+        d["unit"] = MessageText(c.unit);
+        d["rate"] = c.rate;
+        d["samples"] = std::move(samples);
+        channels.append(std::move(d));
+    }
+    const auto n = static_cast<py::ssize_t>(r.beats.size());
+    py::array_t<std::int64_t> sample(n);
+    py::array_t<double> time(n);
+    py::list kinds;
+    py::list sources;
+    for (py::ssize_t i = 0; i < n; ++i) {
+        const Beat& b = r.beats[static_cast<std::size_t>(i)];
+        sample.mutable_data()[i] = b.sample;
+        time.mutable_data()[i] = r.BeatSeconds(b);
+        kinds.append(BeatKindName(b.kind));
+        sources.append(BeatSourceName(b.source));
+    }
+    py::dict beatsOut;
+    beatsOut["sample"] = std::move(sample);
+    beatsOut["time_s"] = std::move(time);
+    beatsOut["kind"] = std::move(kinds);
+    beatsOut["source"] = std::move(sources);
+    py::dict result;
+    result["name"] = MessageText(r.name);
+    result["channels"] = std::move(channels);
+    result["channel"] = MessageText(choice.channelTaken);
+    result["beat_rate"] = r.beatRate;
+    result["beats"] = std::move(beatsOut);
+    return result;
+}
+
+// The R-peaks of one lead (physical units at `rate`) as 0-based sample positions.
+py::array_t<std::int64_t> DetectBeatsOf(py::array_t<float, py::array::c_style> signal,
+                                        double rate) {
+    std::vector<std::int64_t> peaks;
+    std::string error;
+    const std::span<const float> samples(signal.data(), static_cast<std::size_t>(signal.size()));
+    Unlocked([&] {
+        try {
+            peaks = DetectRPeaks(samples, rate);
+        } catch (const std::invalid_argument& e) {
+            error = e.what();
+        }
+    });
+    if (!error.empty()) {
+        throw py::value_error(error);
+    }
+    return py::array_t<std::int64_t>(static_cast<py::ssize_t>(peaks.size()), peaks.data());
+}
+
 } // namespace
 } // namespace hrv
 
@@ -401,7 +500,11 @@ PYBIND11_MODULE(_rvx, m) {
     m.def("analyse", &hrv::Analyse, py::arg("ticks"), py::arg("correct"), py::arg("spectrum"),
           py::arg("nonlinear"), py::arg("threads"));
     m.def("analyse_file", &hrv::AnalyseFileOf, py::arg("path"), py::arg("kind"), py::arg("correct"),
-          py::arg("spectrum"), py::arg("nonlinear"), py::arg("threads"));
+          py::arg("spectrum"), py::arg("nonlinear"), py::arg("threads"), py::arg("beats"),
+          py::arg("channel"));
+    m.def("read_record", &hrv::ReadRecordOf, py::arg("path"), py::arg("kind"), py::arg("beats"),
+          py::arg("channel"));
+    m.def("detect_beats", &hrv::DetectBeatsOf, py::arg("signal"), py::arg("rate"));
     m.def("analyse_windows", &hrv::AnalyseWindowsOf, py::arg("ticks"), py::arg("step"),
           py::arg("correct"), py::arg("spectrum"), py::arg("nonlinear"), py::arg("threads"));
     m.def("read", &hrv::Read, py::arg("path"), py::arg("kind"));

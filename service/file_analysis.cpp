@@ -11,7 +11,19 @@
 namespace hrv {
 
 std::string_view TypeName(FileKind kind) {
-    return kind == FileKind::Ppg ? "ppg" : kind == FileKind::Txt ? "txt" : "rr";
+    switch (kind) {
+    case FileKind::Ppg:
+        return "ppg";
+    case FileKind::Txt:
+        return "txt";
+    case FileKind::Wfdb:
+        return "wfdb";
+    case FileKind::Edf:
+        return "edf";
+    case FileKind::Rr:
+        break;
+    }
+    return "rr";
 }
 
 std::string AnalyseFile(const std::string& path, FileKind kind, FragmentData& f, PpgWorkspace& w,

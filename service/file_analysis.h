@@ -16,7 +16,8 @@
 
 namespace hrv {
 
-// The word of a file kind in rvx-cli's --type and in the results' "type": rr, ppg or txt.
+// The word of a file kind in rvx-cli's --type and in the results' "type": rr, ppg, txt, wfdb or
+// edf.
 std::string_view TypeName(FileKind kind);
 
 // Loads the file as `kind` into `f` and analyses it on `executor`. Returns "" on success,
@@ -50,16 +51,20 @@ RecordingLength LengthOf(const std::string& path, FileKind kind, const FragmentD
 // executor. On the analysing thread make(i, kind, worker, error) turns file i's outcome into a
 // Result (error as AnalyseFile gave it); on the calling thread take(i, Result&&) receives the
 // results in the files' order. With `hold` a thread's next file waits until take() has returned
-// for its last, so a result may point into its worker. Exceptions as Executor::Map gives them.
+// for its last, so a result may point into its worker. An ECG record's channel and beats are
+// taken as `record` asks; make() finds what was taken in worker.workspace.Record. Exceptions as
+// Executor::Map gives them.
 template <class Result, class Make, class Take>
 void AnalyseFiles(std::span<const std::string> files, std::optional<FileKind> kind,
-                  CorrectionMode correct, Executor& executor, bool hold, Make make, Take take) {
+                  CorrectionMode correct, Executor& executor, bool hold, Make make, Take take,
+                  const RecordChoice& record = {}) {
     executor.Map<Result>(
         files.size(), hold, [] { return MakeOnLargePages<FileWorker>(); },
         [&](LargePagePtr<FileWorker>& w, std::size_t i) {
             const std::string& path = files[i];
             const FileKind k = kind.value_or(KindFromExtension(path));
             w->fragment.Correct = correct;
+            w->workspace.Record = record;
             const std::string error = AnalyseFile(path, k, w->fragment, w->workspace, executor);
             return make(i, k, *w, error);
         },

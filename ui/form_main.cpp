@@ -73,7 +73,8 @@ constexpr int kSmallestMemoPixels = 9; // result panels: below this a panel scro
 const QString kRrFilter = QStringLiteral("Файл кардиоинтервалов (*.rr)|*.rr");
 const QString kOpenFilter =
     QStringLiteral("Файл кардиоинтервалов (*.rr)|*.rr|Файл фотоплетизмограммы (*.ppg)|*.ppg|"
-                   "Список RR-интервалов (*.txt *.csv)|*.txt;*.csv");
+                   "Список RR-интервалов (*.txt *.csv)|*.txt;*.csv|"
+                   "Запись ЭКГ WFDB (*.hea)|*.hea|EDF/BDF (*.edf *.bdf)|*.edf;*.bdf");
 const QString kBatchFilter = QStringLiteral("Файл фотоплетизмограммы (*.ppg)|*.ppg");
 const QString kAboutText =
     QStringLiteral("RVX\rВариационный анализ ритма сердца\r(5-минутный фрагмент)\rВерсия 1.1 COM");
@@ -683,9 +684,11 @@ void TFormMain::TB_OpenClick() {
         }
         const std::string path = choice.path.toStdString();
         const int fileType = choice.filterIndex >= 1 ? choice.filterIndex : 1;
-        const FileKind kind = fileType == static_cast<int>(FileKind::Ppg)   ? FileKind::Ppg
-                              : fileType == static_cast<int>(FileKind::Txt) ? FileKind::Txt
-                                                                            : FileKind::Rr;
+        // The filter's position is the kind: RR, PPG, RR list, WFDB record, EDF/BDF.
+        const FileKind kind = fileType >= static_cast<int>(FileKind::Ppg) &&
+                                      fileType <= static_cast<int>(FileKind::Edf)
+                                  ? static_cast<FileKind>(fileType)
+                                  : FileKind::Rr;
         OpenHooks hooks = AnalysisHooks();
         bool named = false; // L_Info names the new file
         hooks.found = [&] {

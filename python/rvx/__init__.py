@@ -20,10 +20,12 @@ import numpy as np
 from . import _rvx
 
 __version__ = _rvx.__version__
-__all__ = ["analyse", "analyse_file", "analyse_windows", "read", "__version__"]
+__all__ = ["analyse", "analyse_file", "analyse_windows", "read", "read_record", "detect_beats",
+           "__version__"]
 
 _CORRECT = {"none": 0, "auto": 1}
-_TYPES = {None: 0, "rr": 1, "ppg": 2, "txt": 3}
+_TYPES = {None: 0, "rr": 1, "ppg": 2, "txt": 3, "wfdb": 4, "edf": 5}
+_BEATS = {"detect": 0, "annotations": 1}
 _MAX_INTERVALS = 40000  # as many as an RR file holds
 _MAX_RECORDING = 1000000  # intervals of a recording analysed by windows
 _MAX_STEP = 1000000  # seconds between windows
@@ -40,10 +42,29 @@ def _correct(correct):
 
 def _type(type):
     if type is not None and not isinstance(type, str):
-        raise TypeError(f"type must be 'rr', 'ppg', 'txt' or None, not {type.__class__.__name__}")
+        raise TypeError("type must be 'rr', 'ppg', 'txt', 'wfdb', 'edf' or None, "
+                        f"not {type.__class__.__name__}")
     if type not in _TYPES:
-        raise ValueError(f"type must be 'rr', 'ppg', 'txt' or None, not {type!r}")
+        raise ValueError(f"type must be 'rr', 'ppg', 'txt', 'wfdb', 'edf' or None, not {type!r}")
     return _TYPES[type]
+
+
+def _beats(beats, choices=_BEATS):
+    if beats not in choices or not isinstance(beats, (str, type(None))):
+        words = ", ".join(repr(c) for c in choices)
+        raise ValueError(f"beats must be one of {words}, not {beats!r}")
+    return choices[beats]
+
+
+def _channel(channel):
+    """A channel's name, or its 0-based number; "" (None) for the record's ECG lead."""
+    if channel is None:
+        return ""
+    if isinstance(channel, bool) or not isinstance(channel, (str, numbers.Integral)):
+        raise TypeError(f"channel must be a name, a number or None, not {type(channel).__name__}")
+    if isinstance(channel, numbers.Integral) and channel < 0:
+        raise ValueError(f"channel must be 0 or more, not {channel}")
+    return str(channel)
 
 
 def _path(path):
@@ -152,18 +173,55 @@ def analyse_windows(intervals_ms, step_s=300, correct="none", *, spectrum=False,
 
 
 def analyse_file(path, type=None, correct="none", *, spectrum=False, nonlinear=False,
-                 threads=None):
+                 threads=None, beats="detect", channel=None):
     """The line ``rvx-cli analyze`` prints for the file, as a dict.
 
     ``path`` is a str, bytes or os.PathLike, as open() takes it (a NUL in it raises ValueError).
-    ``type`` is 'rr', 'ppg' or 'txt' (an RR list), or None for the file's extension as rvx-cli
-    takes it. A file that cannot be analysed gives ``ok: False`` and the program's message in
-    ``error``; it never raises for a bad file. Bad arguments raise TypeError or ValueError.
-    ``threads`` as for ``analyse``.
+    ``type`` is 'rr', 'ppg', 'txt' (an RR list), 'wfdb' (a WFDB record: its .hea, or its .dat
+    with the header beside it) or 'edf' (EDF, EDF+ or BDF), or None for the file's extension as
+    rvx-cli takes it. A file that cannot be analysed gives ``ok: False`` and the program's
+    message in ``error``; it never raises for a bad file. Bad arguments raise TypeError or
+    ValueError. ``threads`` as for ``analyse``.
+
+    For a record, ``beats`` and ``channel`` are rvx-cli's --beats and --channel: 'detect' finds
+    the R-peaks, 'annotations' takes the record's reference beats; ``channel`` a name (any case)
+    or a 0-based number, None for the record's ECG lead. Its dict says after ``ok`` where the
+    beats came from (``beats``: 'detected' or 'annotations') and their ``channel``.
     """
     return _rvx.analyse_file(_path(path), _type(type), _correct(correct),
                              _flag("spectrum", spectrum), _flag("nonlinear", nonlinear),
-                             _threads(threads))
+                             _threads(threads), _beats(beats), _channel(channel))
+
+
+def read_record(path, beats=None, channel=None, type=None):
+    """A WFDB record or an EDF/BDF file read whole, as a dict.
+
+    ``channels``: a list of dicts with ``name``, ``unit``, ``rate`` (samples per second) and
+    ``samples`` (a numpy float64 array of the physical values). ``beats``: a dict of ``sample``
+    (numpy int64, 0-based positions at ``beat_rate``, the rate of the channel named by
+    ``channel``), ``time_s`` (numpy float64), ``kind`` and ``source`` (lists of words as
+    ``rvx-cli beats`` writes them). ``beats=None`` takes the record's annotations where it has
+    them and otherwise detects the R-peaks; 'annotations' and 'detect' as for analyse_file, and
+    ``channel`` too. A record that cannot be read raises ValueError with the program's message.
+    """
+    return _rvx.read_record(_path(path), _type(type),
+                            _beats(beats, {**_BEATS, None: 2}), _channel(channel))
+
+
+def detect_beats(signal, rate):
+    """The R-peaks of one ECG lead as 0-based sample positions (numpy int64).
+
+    ``signal`` is a one-dimensional sequence or numpy array in any physical unit (mV...), at
+    ``rate`` samples per second, 100 to 2000; the detector of ``rvx-cli beats --beats detect``.
+    """
+    samples = np.ascontiguousarray(signal, dtype=np.float32)
+    if samples.ndim != 1:
+        raise ValueError(f"signal must be one-dimensional, not of shape {samples.shape}")
+    if isinstance(rate, bool) or not isinstance(rate, numbers.Real):
+        raise TypeError(f"rate must be a number of samples per second, not {type(rate).__name__}")
+    if not 100 <= rate <= 2000:
+        raise ValueError(f"rate must be 100 to 2000 samples per second, not {rate}")
+    return _rvx.detect_beats(samples, float(rate))
 
 
 def read(path, type=None):

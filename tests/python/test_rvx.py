@@ -92,8 +92,8 @@ def test_milliseconds_round_to_ticks_as_an_rr_list_does(tmp_path):
     (lambda: rvx.analyse([800] * 400, spectrum=1), TypeError, "spectrum must be True or False"),
     (lambda: rvx.analyse_file(42), TypeError, "path must be a str"),
     (lambda: rvx.analyse_file(bytearray(b"x.rr")), TypeError, "path must be a str"),
-    (lambda: rvx.analyse_file("x.rr", type="xls"), ValueError, "'rr', 'ppg', 'txt' or None"),
-    (lambda: rvx.analyse_file("x.rr", type=1), TypeError, "'rr', 'ppg', 'txt' or None"),
+    (lambda: rvx.analyse_file("x.rr", type="xls"), ValueError, "'txt', 'wfdb', 'edf' or None"),
+    (lambda: rvx.analyse_file("x.rr", type=1), TypeError, "'txt', 'wfdb', 'edf' or None"),
     (lambda: rvx.read("/nonexistent/x.rr"), ValueError, "/nonexistent/x.rr"),
     (lambda: rvx.analyse([800] * 400, threads=0), ValueError, "threads must be 1 to 64"),
     (lambda: rvx.analyse_file("x.rr", threads="2"), TypeError, "threads must be a whole number"),
@@ -258,3 +258,30 @@ def test_windows_as_a_data_frame():
     frame = rvx.analyse_windows(ms, 600, as_frame=True)
     assert isinstance(frame, pandas.DataFrame)
     assert frame.to_dict("records") == rvx.analyse_windows(ms, 600)
+
+
+MITDB = pathlib.Path(os.environ.get("HRV_SHARED_ECG", "")) / "mitdb"
+
+
+@pytest.mark.skipif(not (MITDB / "100.hea").exists(), reason="no ECG records")
+def test_records_give_the_cli_line_their_signals_and_beats():
+    hea = str(MITDB / "100.hea")
+    for beats, channel in [("detect", None), ("annotations", "V5")]:
+        options = ["--beats", beats] + (["--channel", channel] if channel else [])
+        line = cli_dicts([hea], *options)[0]
+        result = rvx.analyse_file(hea, beats=beats, channel=channel)
+        assert list(result) == list(line) and plain(result) == line
+    record = rvx.read_record(MITDB / "100.dat")
+    assert [c["name"] for c in record["channels"]] == ["MLII", "V5"]
+    mlii = record["channels"][0]
+    assert mlii["rate"] == 360 and mlii["samples"].shape == (650000,)
+    # The annotations where the record has them: the reference beats of 100.beats.csv.
+    reference = np.loadtxt(MITDB / "100.beats.csv", delimiter=",", skiprows=1, usecols=0)
+    assert record["channel"] == "MLII" and record["beats"]["source"][0] == "annotation"
+    assert np.array_equal(record["beats"]["sample"], reference.astype(np.int64))
+    detected = rvx.detect_beats(mlii["samples"], mlii["rate"])
+    assert detected.dtype == np.int64 and abs(len(detected) - len(reference)) < 10
+    with pytest.raises(ValueError, match="V2"):
+        rvx.read_record(MITDB / "100.hea", channel="V2")
+    with pytest.raises(ValueError):
+        rvx.detect_beats(mlii["samples"], 50)

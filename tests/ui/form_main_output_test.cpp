@@ -243,6 +243,16 @@ TEST_F(OutputCommands, RealPulseWaveOpenedAndPrinted) {
     EXPECT_GT(FindText(lines, "Компоненты спектра").line, FindText(lines, hr).line);
 }
 
+TEST_F(OutputCommands, EcgRecordOpenedAsItsKind) {
+    const std::string record = std::string(HRV_SHARED_ECG) + "/mitdb/100.hea";
+    prompts_.openAnswers.push_back({QString::fromStdString(record), 4}); // a WFDB record
+    window_->TB_OpenClick();
+    ASSERT_TRUE(prompts_.messages.empty());
+    EXPECT_GE(f_->TimeIndices.HR, 70); // record 100: about 75 a minute
+    EXPECT_LE(f_->TimeIndices.HR, 80);
+    EXPECT_TRUE(window_->TB_Print->isEnabled());
+}
+
 TEST_F(OutputCommands, PrintAfterARecordingLeavesTheFileNameOut) {
     if (!test::HavePdfToText()) {
         GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";

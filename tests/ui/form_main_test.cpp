@@ -149,7 +149,8 @@ TEST_F(WindowTest, SettingsFileGivesCaptionScaleAndFolders) {
     EXPECT_EQ(prompts_.openDialogs[0].DefaultExt, Q("rr"));
     EXPECT_EQ(prompts_.openDialogs[0].Filter,
               Q("Файл кардиоинтервалов (*.rr)|*.rr|Файл фотоплетизмограммы (*.ppg)|*.ppg|"
-                "Список RR-интервалов (*.txt *.csv)|*.txt;*.csv"));
+                "Список RR-интервалов (*.txt *.csv)|*.txt;*.csv|"
+                "Запись ЭКГ WFDB (*.hea)|*.hea|EDF/BDF (*.edf *.bdf)|*.edf;*.bdf"));
 
     const auto before = ReadBytes(Settings());
     w.close();
