@@ -283,6 +283,10 @@ std::vector<double> ReadRrTextMs(const std::string& path, std::vector<std::uint8
     return ReadList(path, bytes).ms;
 }
 
+RrTextResult ReadRrTextList(const std::string& path, std::vector<std::uint8_t>& bytes) {
+    return ReadList(path, bytes);
+}
+
 void ReadRrText(const std::string& path, FragmentData& f, std::vector<std::uint8_t>& bytes) {
     const std::vector<std::uint8_t> ticks = ReadRrTextTicks(path, bytes);
     const auto count = static_cast<int>(std::min<std::size_t>(ticks.size(), kWordCapacity));

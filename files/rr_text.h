@@ -48,6 +48,9 @@ std::vector<std::uint8_t> ReadRrTextTicks(const std::string& path,
 // their own resolution); rejected as ReadRrTextTicks rejects it.
 std::vector<double> ReadRrTextMs(const std::string& path, std::vector<std::uint8_t>& buffer);
 
+// Both: the intervals in ticks and in ms as written, in file order (errorLine 0, error empty).
+RrTextResult ReadRrTextList(const std::string& path, std::vector<std::uint8_t>& buffer);
+
 // Reads the RR list at `path` into RrWords (ticks * 256, aux 0; the first 40,000, as an RR file)
 // and RrCount, as ReadRrFile does. A rejected list throws RrTextError and leaves the fragment as
 // it was; FileIoError when the file layer fails. The file is read into `buffer`, which keeps its

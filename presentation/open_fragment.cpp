@@ -5,8 +5,8 @@
 #include "analysis/resampling.h"
 #include "files/file_io.h"
 #include "files/recording.h"
+#include "presentation/clock_text.h"
 #include "presentation/messages.h"
-#include "presentation/recording_windows.h"
 
 #include <algorithm>
 #include <span>
