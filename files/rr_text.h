@@ -9,7 +9,9 @@
 // one comma ("700,900"): then, as every other comma, it separates intervals. When only lines of
 // the last shape say so, a line with any other comma between digits ("805,5") could be read
 // either way and rejects the list. Each interval becomes 10 ms ticks rounded to nearest, ties to
-// even (805 ms gives 80 ticks, 815 ms 82); it must give 1 to 255 ticks.
+// even (805 ms gives 80 ticks, 815 ms 82); it must give 1 to 255 ticks. Where these rules reject
+// the text, a table of an index and the interval ("index,rr" or ",rr" over "0,992.0", "1,1016.0",
+// the index counting up by one) is read as the list of its last column.
 #pragma once
 
 #include "analysis/fragment_data.h"
