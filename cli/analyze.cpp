@@ -337,7 +337,8 @@ int Analyze(const Args& args, Executor& executor, std::ostream& out, std::ostrea
                                        : ErrorLine(path, kind, error);
                 if (options->standard.on) {
                     line = WithStandard(std::move(line), path, kind, w.workspace,
-                                        options->standard.settings, options->spectrum);
+                                        options->standard.settings, options->correct,
+                                        options->spectrum);
                 }
                 return AnalyzedFile{line + '\n', analysed, length};
             },

@@ -86,21 +86,51 @@ std::string CheckStandard(const StandardChoice& c, bool windows, bool text) {
     return problem.empty() ? "" : "--method standard: " + problem;
 }
 
+std::vector<double> CorrectedIntervalsMs(std::span<const double> ms,
+                                         std::span<const std::uint8_t> ticks,
+                                         const BeatCorrection& c) {
+    std::vector<double> out;
+    out.reserve(c.ticks.size());
+    std::size_t i = 0;   // the first input interval that starts at or after `at`
+    std::int64_t in = 0; // its start, ticks
+    std::int64_t at = 0; // the start of corrected interval k, ticks
+    for (std::size_t k = 0; k < c.ticks.size(); ++k) {
+        const std::uint8_t t = c.ticks[k];
+        while (i < ticks.size() && in < at) {
+            in += ticks[i++];
+        }
+        const bool kept = k < c.marks.size() && c.marks[k] == 0 && i < ticks.size() &&
+                          i < ms.size() && in == at && ticks[i] == t;
+        out.push_back(kept ? ms[i] : static_cast<double>(t) * 10);
+        at += t;
+    }
+    return out;
+}
+
 std::string WithStandard(std::string line, const std::string& path, FileKind kind, PpgWorkspace& w,
-                         const standard::Settings& settings, bool spectra) {
+                         const standard::Settings& settings, CorrectionMode correct, bool spectra) {
     std::string object;
     try {
         std::vector<double> ms;
+        std::vector<std::uint8_t> ticks;
         if (kind == FileKind::Txt) {
-            ms = ReadRrTextMs(path, w.FileImage); // as written
+            RrTextResult list = ReadRrTextList(path, w.FileImage);
+            ms = std::move(list.ms); // as written
+            ticks = std::move(list.ticks);
         } else {
             std::vector<std::uint16_t> words;
             if (ReadRecording(path, kind, w, words) != LoadResult::Loaded) {
                 throw std::invalid_argument("the file gives no intervals");
             }
             for (const std::uint16_t word : words) {
+                ticks.push_back(static_cast<std::uint8_t>(word >> 8));
                 ms.push_back(static_cast<double>(word >> 8) * 10); // 10 ms ticks
             }
+        }
+        if (correct == CorrectionMode::Auto) {
+            BeatCorrection c;
+            CorrectBeats(ticks, c);
+            ms = CorrectedIntervalsMs(ms, ticks, c);
         }
         object = standard::ToJson(standard::AnalyseIntervals(ms, settings), spectra);
     } catch (const std::exception& e) {

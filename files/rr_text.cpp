@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <optional>
 #include <utility>
 
 namespace hrv {
@@ -202,10 +203,82 @@ RrTextResult Rejected(int line, std::string error) {
     return r;
 }
 
+// A table of two columns, an index and the interval: a header line of two names, one comma
+// between them, the last with a letter ("index,rr" or ",rr"), then lines "INDEX,MS" alone, the
+// indices counting up by one. Taken only where the list is rejected otherwise; empty when the
+// text is not of that shape or an interval cannot be taken.
+std::optional<RrTextResult> IndexedTable(const std::vector<std::string_view>& lines) {
+    std::size_t n = 0;
+    while (n < lines.size() && Trim(lines[n]).empty()) {
+        ++n;
+    }
+    if (n == lines.size()) {
+        return std::nullopt;
+    }
+    const std::string_view header = Trim(lines[n]);
+    const std::size_t comma = header.find(',');
+    if (comma == std::string_view::npos || header.find(',', comma + 1) != std::string_view::npos) {
+        return std::nullopt;
+    }
+    const std::string_view last = header.substr(comma + 1);
+    if (!std::any_of(last.begin(), last.end(),
+                     [](char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; })) {
+        return std::nullopt;
+    }
+    RrTextResult result;
+    long long expected = -1;
+    for (++n; n < lines.size(); ++n) {
+        const std::string_view line = Trim(lines[n]);
+        if (line.empty()) {
+            continue;
+        }
+        const std::size_t at = line.find(',');
+        if (at == std::string_view::npos || at == 0 ||
+            line.find_first_of(",; \t", at + 1) != std::string_view::npos) {
+            return std::nullopt;
+        }
+        const std::string_view index = line.substr(0, at);
+        long long value = 0;
+        const auto parsed = std::from_chars(index.data(), index.data() + index.size(), value);
+        if (parsed.ec != std::errc() || parsed.ptr != index.data() + index.size() ||
+            (expected >= 0 && value != expected)) {
+            return std::nullopt;
+        }
+        expected = value + 1;
+        const std::string_view field = line.substr(at + 1);
+        int ticks = 0;
+        if (FieldTicks(field, true, ticks) != FieldResult::Ticks) {
+            return std::nullopt;
+        }
+        double ms = 0;
+        std::from_chars(field.data(), field.data() + field.size(), ms);
+        result.ticks.push_back(static_cast<std::uint8_t>(ticks));
+        result.ms.push_back(ms);
+    }
+    if (result.ticks.empty()) {
+        return std::nullopt;
+    }
+    return result;
+}
+
+RrTextResult ParseList(const std::vector<std::string_view>& lines);
+
 } // namespace
 
 RrTextResult ParseRrText(std::string_view text) {
     const std::vector<std::string_view> lines = Lines(text);
+    RrTextResult list = ParseList(lines);
+    if (!list.error.empty()) {
+        if (std::optional<RrTextResult> table = IndexedTable(lines)) {
+            return std::move(*table);
+        }
+    }
+    return list;
+}
+
+namespace {
+
+RrTextResult ParseList(const std::vector<std::string_view>& lines) {
     const CommaRole commas = CommaRoleOf(lines);
     const bool commasSeparate = commas != CommaRole::Decimal;
     RrTextResult result;
@@ -255,8 +328,6 @@ RrTextResult ParseRrText(std::string_view text) {
     return result;
 }
 
-namespace {
-
 RrTextResult ReadList(const std::string& path, std::vector<std::uint8_t>& bytes) {
     ReadFileInto(path, kTextLimit + 1, bytes);
     if (bytes.size() > kTextLimit) {
@@ -281,6 +352,10 @@ std::vector<std::uint8_t> ReadRrTextTicks(const std::string& path,
 
 std::vector<double> ReadRrTextMs(const std::string& path, std::vector<std::uint8_t>& bytes) {
     return ReadList(path, bytes).ms;
+}
+
+RrTextResult ReadRrTextList(const std::string& path, std::vector<std::uint8_t>& bytes) {
+    return ReadList(path, bytes);
 }
 
 void ReadRrText(const std::string& path, FragmentData& f, std::vector<std::uint8_t>& bytes) {

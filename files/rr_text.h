@@ -9,7 +9,9 @@
 // one comma ("700,900"): then, as every other comma, it separates intervals. When only lines of
 // the last shape say so, a line with any other comma between digits ("805,5") could be read
 // either way and rejects the list. Each interval becomes 10 ms ticks rounded to nearest, ties to
-// even (805 ms gives 80 ticks, 815 ms 82); it must give 1 to 255 ticks.
+// even (805 ms gives 80 ticks, 815 ms 82); it must give 1 to 255 ticks. Where these rules reject
+// the text, a table of an index and the interval ("index,rr" or ",rr" over "0,992.0", "1,1016.0",
+// the index counting up by one) is read as the list of its last column.
 #pragma once
 
 #include "analysis/fragment_data.h"
@@ -47,6 +49,9 @@ std::vector<std::uint8_t> ReadRrTextTicks(const std::string& path,
 // The intervals of the RR list at `path` in ms as written (the standard analysis takes them at
 // their own resolution); rejected as ReadRrTextTicks rejects it.
 std::vector<double> ReadRrTextMs(const std::string& path, std::vector<std::uint8_t>& buffer);
+
+// Both: the intervals in ticks and in ms as written, in file order (errorLine 0, error empty).
+RrTextResult ReadRrTextList(const std::string& path, std::vector<std::uint8_t>& buffer);
 
 // Reads the RR list at `path` into RrWords (ticks * 256, aux 0; the first 40,000, as an RR file)
 // and RrCount, as ReadRrFile does. A rejected list throws RrTextError and leaves the fragment as

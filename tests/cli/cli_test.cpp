@@ -214,6 +214,41 @@ TEST(Cli, MethodStandardAppendsItsObjectAndLeavesTheRestAsItWas) {
               cli::kExitUsage);
 }
 
+TEST(Cli, MethodStandardWithCorrectionTakesTheCorrectedBeats) {
+    const test::ScratchDir dir;
+    const auto list = [&dir](const std::string& name, int merged) {
+        const std::string p = (dir / name).string();
+        std::ofstream text(p);
+        for (int k = 0; k < 400; ++k) {
+            if (k == merged) {
+                text << "1612.5\n"; // a missed beat: 800.5 + 812 in one interval
+                ++k;
+            } else {
+                text << (k % 2 != 0 ? "812\n" : "800.5\n");
+            }
+        }
+        return p;
+    };
+    const auto standard = [](const std::string& line) {
+        return line.substr(line.find("\"standard\""));
+    };
+    // A clean list is left as it is: the same beats, in ms as written.
+    const std::string clean = list("clean.txt", -1);
+    EXPECT_EQ(
+        standard(
+            RunCli({"analyze", "--correct", "auto", "--method", "standard", clean}).lines.at(0)),
+        standard(RunCli({"analyze", "--method", "standard", clean}).lines.at(0)));
+    // The missed beat restored: 400 intervals over the same time, less the merged interval's
+    // 2.5 ms below its 161 ticks; the intervals left as they were keep their ms.
+    const std::string missed = list("missed.txt", 200);
+    const auto raw = RunCli({"analyze", "--method", "standard", missed}).lines.at(0);
+    EXPECT_NEAR(std::stod(Field(raw, "MeanRR")), 806.25 * 400 / 399, 1e-9);
+    const auto fixed =
+        RunCli({"analyze", "--correct", "auto", "--method", "standard", missed}).lines.at(0);
+    EXPECT_NEAR(std::stod(Field(fixed, "MeanRR")), (806.25 * 400 - 2.5) / 400, 1e-9);
+    EXPECT_EQ(Field(fixed, "NNxx"), "0");
+}
+
 TEST(Cli, TheTypeOptionDecidesOverTheExtension) {
     const test::ScratchDir dir;
     const std::string path = WriteRr(dir, "rr-data.ppg", test::Repeat(90, 400));

@@ -28,6 +28,25 @@ TEST(RrText, ExportedLists) {
     EXPECT_EQ(ParseRrText("805.5,790\n").ms, (std::vector<double>{805.5, 790}));
 }
 
+TEST(RrText, ATableOfIndexAndIntervalIsTakenWhereTheListWouldBeRejected) {
+    // ",rr" over "0,992.0": the index column would be intervals of 0, 1, 2 ms.
+    const RrTextResult table = ParseRrText(",rr\n0,992.0\n1,1016.0\n2,985.3333333333333\n");
+    EXPECT_EQ(table.error, "");
+    EXPECT_EQ(table.ticks, (Ticks{99, 102, 99}));
+    EXPECT_EQ(table.ms, (std::vector<double>{992, 1016, 985.3333333333333}));
+    EXPECT_EQ(Read("index,rr_ms\r\n1,812\r\n2,790\r\n"), (Ticks{81, 79}));
+    // A list read today stays as it is: here four intervals.
+    EXPECT_EQ(Read("index,rr\n100,800\n101,810\n"), (Ticks{10, 80, 10, 81}));
+    // Not that shape, or an interval it cannot take: the list's own refusal.
+    for (const char* text : {",rr\n0,992\n2,990\n", "a,b,rr\n0,1,992\n", "rr,7\n0,992\n",
+                             ",rr\n0,992;5\n", ",rr\n0,3000\n", ",rr\n0,992\n1,99.\n"}) {
+        const std::string_view t(text);
+        const RrTextResult plain = ParseRrText(t.substr(t.find('\n') + 1));
+        EXPECT_NE(ParseRrText(t).error, "") << text;
+        EXPECT_EQ(ParseRrText(t).errorLine, plain.errorLine + 1) << text;
+    }
+}
+
 TEST(RrText, TheCommaRule) {
     // Semicolons, tabs or blanks beside commas: the commas are decimal.
     EXPECT_EQ(Read("805,1;804,9\n805,1 804,9\t812,0\n"), (Ticks{81, 80, 81, 80, 81}));
