@@ -1,6 +1,7 @@
 // The serial link over the Windows communications functions, with the device control block and
 // the time-outs of the device's line format.
 #include "acquisition/platform_serial_link.h"
+#include "util/utf16.h"
 
 #include <string>
 #include <windows.h>
@@ -27,11 +28,7 @@ std::string Detail(const char* port, DWORD err) {
     }
     std::string reason = "ошибка " + std::to_string(err);
     if (!w.empty()) {
-        const int size = ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()),
-                                               nullptr, 0, nullptr, nullptr);
-        reason.assign(static_cast<std::size_t>(size), '\0');
-        ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), reason.data(), size,
-                              nullptr, nullptr);
+        reason = Utf8(w);
     }
     return std::string(port) + " (" + reason + ")";
 }

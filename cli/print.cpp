@@ -8,6 +8,8 @@
 #include <vector>
 
 #ifdef _WIN32
+#include "util/utf16.h"
+
 #include <windows.h>
 #else
 #include <cerrno>
@@ -58,29 +60,6 @@ namespace {
 
 constexpr const char* kProgramSuffix = ".exe";
 
-std::wstring Wide(const std::string& utf8) {
-    if (utf8.empty()) {
-        return std::wstring();
-    }
-    const int n =
-        ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
-    return out;
-}
-
-std::string Utf8(const std::wstring& wide) {
-    if (wide.empty()) {
-        return std::string();
-    }
-    const int n = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                        nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n,
-                          nullptr, nullptr);
-    return out;
-}
-
 // The folder of the running program.
 std::string OwnDirectory() {
     std::wstring buf(MAX_PATH, L'\0');
@@ -100,7 +79,7 @@ std::string OwnDirectory() {
 }
 
 bool IsProgram(const std::string& path) {
-    const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
+    const DWORD attributes = ::GetFileAttributesW(Utf16(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
@@ -128,14 +107,14 @@ std::wstring Quoted(const std::wstring& word) {
 // Runs the program with the words and waits for it: its exit status, or -1 (reported on err)
 // when it cannot be started.
 int RunProgram(const std::string& program, const Args& args, std::ostream& err) {
-    std::wstring commandLine = Quoted(Wide(program));
+    std::wstring commandLine = Quoted(Utf16(program));
     for (const std::string& a : args) {
-        commandLine += L" " + Quoted(Wide(a));
+        commandLine += L" " + Quoted(Utf16(a));
     }
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(Wide(program).c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+    if (!::CreateProcessW(Utf16(program).c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
                           nullptr, nullptr, &startup, &process)) {
         err << "rvx-cli print: cannot run " << program << " (Windows error " << ::GetLastError()
             << ")\n";

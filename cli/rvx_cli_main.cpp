@@ -1,6 +1,7 @@
 // rvx-cli: the command-line analyser of stored fragments.
 #include "cli/commands.h"
 #include "util/executor.h"
+#include "util/utf16.h"
 
 #include <exception>
 #include <iostream>
@@ -35,12 +36,7 @@ int Main(const hrv::cli::Args& args) {
 int wmain(int argc, wchar_t** argv) {
     hrv::cli::Args args;
     for (int i = 1; i < argc; ++i) {
-        const int wide = static_cast<int>(std::wcslen(argv[i]));
-        const int n =
-            ::WideCharToMultiByte(CP_UTF8, 0, argv[i], wide, nullptr, 0, nullptr, nullptr);
-        std::string utf8(static_cast<std::size_t>(n), '\0');
-        ::WideCharToMultiByte(CP_UTF8, 0, argv[i], wide, utf8.data(), n, nullptr, nullptr);
-        args.push_back(std::move(utf8));
+        args.push_back(hrv::Utf8(argv[i]));
     }
     const UINT consolePage = ::GetConsoleOutputCP(); // 0 without a console
     if (consolePage != 0) {

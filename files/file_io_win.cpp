@@ -2,6 +2,7 @@
 #include "files/file_io.h"
 #include "files/replace_file_win.h"
 #include "files/temporary_name.h"
+#include "util/utf16.h"
 
 #include <algorithm>
 #include <atomic>
@@ -21,29 +22,6 @@ constexpr int kMaxRetries = 1000;
 // Attempts, 50 ms apart, at moving a written temporary into place that another program (an
 // indexer, a virus scanner) holds for a moment.
 constexpr int kMoveAttempts = 40;
-
-std::wstring Wide(const std::string& path) {
-    if (path.empty()) {
-        return {};
-    }
-    const int n =
-        ::MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
-    std::wstring w(static_cast<std::size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), w.data(), n);
-    return w;
-}
-
-std::string Utf8(const std::wstring& w) {
-    if (w.empty()) {
-        return {};
-    }
-    const int n = ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr,
-                                        0, nullptr, nullptr);
-    std::string s(static_cast<std::size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr,
-                          nullptr);
-    return s;
-}
 
 std::string Message(const std::string& what, const std::string& path, const std::string& reason) {
     return "Ошибка ввода-вывода: " + what + " " + path + " (" + reason + ")";
@@ -145,7 +123,7 @@ std::string FolderOf(const std::string& path) {
 
 // The final target of an existing path (symbolic links followed), or the path itself.
 std::string FinalTarget(const std::string& path) {
-    Handle h(::CreateFileW(Wide(path).c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+    Handle h(::CreateFileW(Utf16(path).c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!h.ok()) {
         return path;
@@ -176,7 +154,7 @@ bool ProcessGone(DWORD pid) {
 void RemoveStaleTemporaries(const std::string& folder) {
     const std::string prefix = TemporaryPrefix();
     WIN32_FIND_DATAW found{};
-    HANDLE find = ::FindFirstFileW(Wide(folder + "\\" + prefix + "*").c_str(), &found);
+    HANDLE find = ::FindFirstFileW(Utf16(folder + "\\" + prefix + "*").c_str(), &found);
     if (find == INVALID_HANDLE_VALUE) {
         return;
     }
@@ -191,7 +169,7 @@ void RemoveStaleTemporaries(const std::string& folder) {
         }
         if (digits > 0 && digits < rest.size() && rest[digits] == '-' &&
             pid != ::GetCurrentProcessId() && ProcessGone(static_cast<DWORD>(pid))) {
-            ::DeleteFileW(Wide(folder + "\\" + name).c_str());
+            ::DeleteFileW(Utf16(folder + "\\" + name).c_str());
         }
     } while (::FindNextFileW(find, &found));
     ::FindClose(find);
@@ -211,7 +189,7 @@ Handle CreateTempIn(const std::string& folder, std::string& tempPath) {
         }
         v = v * 6364136223846793005ULL + 1442695040888963407ULL + attempt;
         tempPath = folder + "\\" + name;
-        Handle h(::CreateFileW(Wide(tempPath).c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
+        Handle h(::CreateFileW(Utf16(tempPath).c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (h.ok() || ::GetLastError() != ERROR_FILE_EXISTS) {
             return h;
@@ -277,8 +255,8 @@ void WriteInPlace(HANDLE h, std::span<const std::uint8_t> bytes, unsigned long l
 void MoveIntoPlaceAfterReplace(const std::string& temp, const std::string& target,
                                const std::string& path, DWORD replaceErr) {
     const std::string what = "не удалось записать файл";
-    const std::wstring wTemp = Wide(temp);
-    const std::wstring wTarget = Wide(target);
+    const std::wstring wTemp = Utf16(temp);
+    const std::wstring wTarget = Utf16(target);
     DWORD err = replaceErr;
     for (int attempt = 0; attempt < kMoveAttempts; ++attempt) {
         if (::MoveFileExW(wTemp.c_str(), wTarget.c_str(),
@@ -300,7 +278,7 @@ void MoveIntoPlaceAfterReplace(const std::string& temp, const std::string& targe
     std::string kept = temp;
     for (int n = 0; n < 100; ++n) {
         const std::string name = target + ".new" + (n == 0 ? std::string() : std::to_string(n));
-        if (::MoveFileExW(wTemp.c_str(), Wide(name).c_str(), MOVEFILE_WRITE_THROUGH)) {
+        if (::MoveFileExW(wTemp.c_str(), Utf16(name).c_str(), MOVEFILE_WRITE_THROUGH)) {
             kept = name;
             break;
         }
@@ -373,7 +351,7 @@ public:
         if (written > 0 && ::GetFileSizeEx(h_.get(), &after) &&
             after.QuadPart == before.QuadPart + static_cast<LONGLONG>(written)) {
             // Only our own bytes are taken back; an append-only handle cannot cut the file.
-            Handle cut(::CreateFileW(Wide(path_).c_str(), GENERIC_WRITE, kShareAll, nullptr,
+            Handle cut(::CreateFileW(Utf16(path_).c_str(), GENERIC_WRITE, kShareAll, nullptr,
                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
             FILE_END_OF_FILE_INFO end{};
             end.EndOfFile = before;
@@ -418,12 +396,12 @@ ReplaceFileCall replaceFileCall = &::ReplaceFileW;
 
 bool FileExists(const std::string& path) {
     DWORD err = 0;
-    return KindOf(Wide(path), err).empty() && err == 0;
+    return KindOf(Utf16(path), err).empty() && err == 0;
 }
 
 std::string MissingFileMessage(const std::string& path) {
     DWORD err = 0;
-    const std::string kind = KindOf(Wide(path), err);
+    const std::string kind = KindOf(Utf16(path), err);
     if (!kind.empty()) {
         return Message("не удалось открыть файл", path, kind);
     }
@@ -437,11 +415,11 @@ std::string MissingFileMessage(const std::string& path) {
 void ReadFileInto(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& bytes) {
     const std::string what = "не удалось открыть файл";
     DWORD err = 0;
-    const std::string kind = KindOf(Wide(path), err);
+    const std::string kind = KindOf(Utf16(path), err);
     if (!kind.empty()) {
         throw FileIoError(Message(what, path, kind));
     }
-    Handle h(::CreateFileW(Wide(path).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+    Handle h(::CreateFileW(Utf16(path).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!h.ok()) {
         Fail(what, path, ::GetLastError());
@@ -475,7 +453,7 @@ void ReadFileInto(const std::string& path, std::size_t limit, std::vector<std::u
 void WriteFileAtomic(const std::string& path, std::span<const std::uint8_t> bytes) {
     const std::string what = "не удалось записать файл";
     const std::string target = FinalTarget(path);
-    const std::wstring wTarget = Wide(target);
+    const std::wstring wTarget = Utf16(target);
     DWORD err = 0;
     const std::string kind = KindOf(wTarget, err);
     if (!kind.empty()) {
@@ -526,7 +504,7 @@ void WriteFileAtomic(const std::string& path, std::span<const std::uint8_t> byte
         Fail(what, path, writeErr);
     }
     h = Handle();
-    const std::wstring wTemp = Wide(temp);
+    const std::wstring wTemp = Utf16(temp);
     // ReplaceFileW keeps the old file's security, attributes and creation time; a new file
     // takes those its folder gives.
     const BOOL moved = exists
@@ -557,7 +535,7 @@ void WriteFileAtomic(const std::string& path, std::span<const std::uint8_t> byte
 void CheckWriteTarget(const std::string& path) {
     const std::string what = "не удалось записать файл";
     const std::string target = FinalTarget(path);
-    const std::wstring wTarget = Wide(target);
+    const std::wstring wTarget = Utf16(target);
     DWORD err = 0;
     const std::string kind = KindOf(wTarget, err);
     if (!kind.empty()) {
@@ -595,7 +573,7 @@ void CheckWriteTarget(const std::string& path) {
 bool CreateFileExclusive(const std::string& path, std::span<const std::uint8_t> bytes) {
     const std::string what = "не удалось создать файл";
     // No sharing while it is filled: appenders wait until it is whole.
-    Handle h(::CreateFileW(Wide(FinalTarget(path)).c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
+    Handle h(::CreateFileW(Utf16(FinalTarget(path)).c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
                            CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!h.ok()) {
         const DWORD err = ::GetLastError();
@@ -616,7 +594,7 @@ bool CreateFileExclusive(const std::string& path, std::span<const std::uint8_t> 
 std::unique_ptr<LockedAppendFile> LockedAppendFile::Open(const std::string& path,
                                                          const LockNotice& notice) {
     const std::string what = "не удалось открыть файл";
-    const std::wstring w = Wide(FinalTarget(path));
+    const std::wstring w = Utf16(FinalTarget(path));
     for (int attempt = 0; attempt < kMaxRetries; ++attempt) {
         DWORD openError = 0;
         Handle h(::CreateFileW(w.c_str(), GENERIC_READ | FILE_APPEND_DATA | SYNCHRONIZE,
@@ -683,7 +661,7 @@ std::unique_ptr<LockedAppendFile> LockedAppendFile::Open(const std::string& path
 
 std::int64_t FileModificationTime(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!::GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) {
+    if (!::GetFileAttributesExW(Utf16(path).c_str(), GetFileExInfoStandard, &data)) {
         Fail("не удалось прочитать сведения о файле", path, ::GetLastError());
     }
     ULARGE_INTEGER t{};
