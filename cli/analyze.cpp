@@ -1,6 +1,7 @@
 // rvx-cli analyze: the analysis of stored fragments as JSON Lines.
 #include "analysis/nonlinear.h"
 #include "analysis/resampling.h"
+#include "analysis/ticks.h"
 #include "cli/commands.h"
 #include "cli/json_writer.h"
 #include "cli/options.h"
@@ -200,7 +201,7 @@ std::string WindowLine(const std::string& path, FileKind kind, const RecordingWi
     RecordFields(j, kind, record);
     j.Int("window", w.window)
         .Int("first", w.first)
-        .Shortest("start_s", static_cast<double>(w.startTicks) / 100.0);
+        .Shortest("start_s", TicksToSeconds(static_cast<double>(w.startTicks)));
     if (!analysed) {
         j.Str("error", msg::kTooLittleData);
     } else {

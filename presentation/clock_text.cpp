@@ -1,6 +1,8 @@
 // Times of a recording as the program writes them.
 #include "presentation/clock_text.h"
 
+#include "analysis/ticks.h"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -8,8 +10,6 @@
 namespace hrv {
 
 namespace {
-
-constexpr std::int64_t kTicksPerSecond = 100;
 
 // Two digits of a clock, "07".
 std::string TwoDigits(std::int64_t v) {

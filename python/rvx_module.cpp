@@ -3,6 +3,7 @@
 // VisitResultFields, as a dict.
 #include "analysis/pipeline.h"
 #include "analysis/rpeak_detector.h"
+#include "analysis/ticks.h"
 #include "files/ecg_record.h"
 #include "files/file_io.h"
 #include "files/fragment_load.h"
@@ -305,7 +306,7 @@ py::list AnalyseWindowsOf(py::array_t<std::uint8_t, py::array::c_style> ticks, i
         d["ok"] = r.analysed;
         d["window"] = r.window.window;
         d["first"] = r.window.first;
-        d["start_s"] = static_cast<double>(r.window.startTicks) / 100.0;
+        d["start_s"] = TicksToSeconds(static_cast<double>(r.window.startTicks));
         if (r.analysed) {
             r.fields.Into(d);
         } else {
@@ -396,7 +397,7 @@ py::array_t<double> Read(const py::object& pathArgument, int kind) {
     py::array_t<double> ms(count);
     double* out = ms.mutable_data();
     for (int i = 0; i < count; ++i) {
-        out[i] = (f.RrWords[static_cast<std::size_t>(i + 1)] >> 8) * 10.0;
+        out[i] = TicksToMs(f.RrWords[static_cast<std::size_t>(i + 1)] >> 8);
     }
     return ms;
 }

@@ -3,6 +3,7 @@
 
 #include "analysis/pipeline.h"
 #include "analysis/resampling.h"
+#include "analysis/ticks.h"
 #include "files/file_io.h"
 #include "files/recording.h"
 #include "presentation/messages.h"
@@ -13,8 +14,6 @@ namespace hrv {
 
 namespace {
 
-constexpr std::int64_t kTicksPerSecond = 100;
-
 int Ticks(std::uint16_t word) {
     return word >> 8;
 }
@@ -24,7 +23,7 @@ int Ticks(std::uint16_t word) {
 std::vector<RecordingWindow> RecordingWindows(std::span<const std::uint16_t> words,
                                               int stepSeconds) {
     std::vector<RecordingWindow> windows;
-    const std::int64_t step = std::max(stepSeconds, 1) * kTicksPerSecond;
+    const std::int64_t step = std::int64_t{std::max(stepSeconds, 1)} * kTicksPerSecond;
     std::int64_t after = 0; // ticks after interval `first`, up to the end
     for (const std::uint16_t w : words) {
         after += Ticks(w);

@@ -4,6 +4,8 @@
 // takes, rounded from the beat times.
 #pragma once
 
+#include "analysis/ticks.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -84,8 +86,6 @@ struct SignalRecording {
     // The channel of that name, or -1.
     int ChannelIndex(const std::string& label) const;
 };
-
-inline constexpr double kTicksPerSecond = 100; // the analysis' 10 ms ticks
 
 // The beats' intervals in 10 ms ticks: each beat time rounded to the nearest tick (halves up),
 // then the differences of successive ticks, so the rounding errors never add up over a
