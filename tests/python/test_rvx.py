@@ -264,13 +264,12 @@ def test_iter_windows_gives_the_list_lazily_a_chunk_at_a_time():
     ms = _long_recording()
     listed = rvx.analyse_windows(ms, 30, "auto", spectrum=True)
     assert len(listed) > 5
-    for chunk in (1, 4, 64):
-        got = list(rvx.iter_windows(ms, 30, "auto", spectrum=True, chunk=chunk))
-        assert len(got) == len(listed)
-        for a, b in zip(got, listed):
-            assert list(a) == list(b)
-            np.testing.assert_array_equal(a.pop("Power"), b["Power"])
-            assert a == {k: v for k, v in b.items() if k != "Power"}
+    got = list(rvx.iter_windows(ms, 30, "auto", spectrum=True, chunk=4))
+    assert len(got) == len(listed)
+    for a, b in zip(got, listed):
+        assert list(a) == list(b)
+        np.testing.assert_array_equal(a.pop("Power"), b["Power"])
+        assert a == {k: v for k, v in b.items() if k != "Power"}
     # A day of 0.8 s beats at a step of 1 s: some 86,000 windows, of which the first next()
     # analyses one chunk only.
     day = np.full(108000, 800.0)
@@ -281,5 +280,3 @@ def test_iter_windows_gives_the_list_lazily_a_chunk_at_a_time():
     windows.close()
     with pytest.raises(ValueError, match="Недостаточно данных"):
         next(rvx.iter_windows(ms[:300]))
-    with pytest.raises(ValueError, match="chunk"):
-        next(rvx.iter_windows(ms, chunk=0))
