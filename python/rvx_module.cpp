@@ -256,8 +256,11 @@ private:
 // `step` seconds, as rvx-cli analyze --windows gives their lines: "ok", "window", "first",
 // "start_s", then the indices without the intervals, or "error". ValueError with the program's
 // message when not one window holds the 300 s the analysis needs.
+// Windows `from` to `from + take` - 1 only (all from `from` with take below 0): a generator's
+// share of them, so that it holds a bounded number of windows.
 py::list AnalyseWindowsOf(py::array_t<std::uint8_t, py::array::c_style> ticks, int step,
-                          int correct, bool spectrum, bool nonlinear, int threads) {
+                          int correct, bool spectrum, bool nonlinear, int threads,
+                          std::int64_t from, std::int64_t take) {
     struct Window {
         RecordingWindow window;
         bool analysed = false;
@@ -272,7 +275,13 @@ py::list AnalyseWindowsOf(py::array_t<std::uint8_t, py::array::c_style> ticks, i
             for (std::size_t k = 0; k < count; ++k) {
                 words[k] = static_cast<std::uint16_t>(data[k] * 256);
             }
-            const std::vector<RecordingWindow> windows = RecordingWindows(words, step);
+            const std::vector<RecordingWindow> all = RecordingWindows(words, step);
+            const auto begin =
+                std::min(static_cast<std::size_t>(std::max<std::int64_t>(from, 0)), all.size());
+            const std::size_t end =
+                take < 0 ? all.size()
+                         : std::min(all.size(), begin + static_cast<std::size_t>(take));
+            const std::span windows = std::span(all).subspan(begin, end - begin);
             results.reserve(windows.size());
             const ResultOptions options{.spectrum = spectrum, .nonlinear = nonlinear};
             using Clock = std::chrono::steady_clock;
@@ -296,7 +305,7 @@ py::list AnalyseWindowsOf(py::array_t<std::uint8_t, py::array::c_style> ticks, i
                 });
         });
     }
-    if (results.empty()) {
+    if (results.empty() && from == 0) {
         throw py::value_error(std::string(msg::kTooLittleData));
     }
     py::list list(results.size());
@@ -507,6 +516,7 @@ PYBIND11_MODULE(_rvx, m) {
           py::arg("channel"));
     m.def("detect_beats", &hrv::DetectBeatsOf, py::arg("signal"), py::arg("rate"));
     m.def("analyse_windows", &hrv::AnalyseWindowsOf, py::arg("ticks"), py::arg("step"),
-          py::arg("correct"), py::arg("spectrum"), py::arg("nonlinear"), py::arg("threads"));
+          py::arg("correct"), py::arg("spectrum"), py::arg("nonlinear"), py::arg("threads"),
+          py::arg("first") = 0, py::arg("count") = -1);
     m.def("read", &hrv::Read, py::arg("path"), py::arg("kind"));
 }

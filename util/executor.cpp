@@ -73,9 +73,10 @@ struct Batch {
     int count = 0;
     CallRef<void(std::size_t, int)> task;
     bool hold = false;                  // a thread's next task waits until its last is reported
+    int ahead = 0;                      // above 0: task i waits until i - ahead is reported
     std::atomic<int> next{0};           // next task to take
     std::array<bool, kMaxTasks> done{}; // guarded by the pool's mutex, as are the three below
-    int reported = 0;                   // tasks whose `finished` has returned (with hold)
+    int reported = 0;                   // tasks whose `finished` has returned (hold or ahead)
     bool stopped = false;               // the call is leaving: take no more tasks
     int holders = 0;                    // workers holding the batch
 };
@@ -132,6 +133,13 @@ struct Executor::Pool {
         changed.wait(lock, [&] { return batch.reported > i || batch.stopped; });
     }
 
+    // With ahead: waits until task i may start; false when the call is leaving instead.
+    bool WaitAhead(Batch& batch, int i) {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return batch.reported + batch.ahead > i || batch.stopped; });
+        return !batch.stopped;
+    }
+
     void Work(int index) {
         std::uint64_t seen = 0;
         std::unique_lock lock(mutex);
@@ -147,6 +155,9 @@ struct Executor::Pool {
             ++batch.holders;
             lock.unlock();
             for (int i; (i = batch.next.fetch_add(1)) < batch.count;) {
+                if (batch.ahead > 0 && !WaitAhead(batch, i)) {
+                    break;
+                }
                 batch.task(batch.first + static_cast<std::size_t>(i), index + 1);
                 MarkDone(batch, i);
                 if (batch.hold) {
@@ -189,7 +200,7 @@ struct Executor::Pool {
             lock.unlock();
             for (; reported < ready; ++reported) {
                 finished(batch.first + static_cast<std::size_t>(reported));
-                if (batch.hold) {
+                if (batch.hold || batch.ahead > 0) {
                     {
                         const std::lock_guard reportedLock(mutex);
                         batch.reported = reported + 1;
@@ -199,6 +210,9 @@ struct Executor::Pool {
             }
         };
         for (int i; (i = batch.next.fetch_add(1)) < batch.count;) {
+            while (batch.ahead > 0 && i >= reported + batch.ahead) {
+                report(true);
+            }
             batch.task(batch.first + static_cast<std::size_t>(i), 0);
             MarkDone(batch, i);
             report(false);
@@ -264,7 +278,7 @@ void Executor::RunInOrder(int count, CallRef<void(int)> task, CallRef<void(int)>
         [&finished](std::size_t i) { finished(static_cast<int>(i)); }, false);
 }
 
-void Executor::Run(std::size_t count, Task task, Finished finished, bool hold) {
+void Executor::Run(std::size_t count, Task task, Finished finished, bool hold, std::size_t ahead) {
     const auto alone = [&](std::size_t from) {
         for (std::size_t i = from; i < count; ++i) {
             task(i, 0);
@@ -287,7 +301,11 @@ void Executor::Run(std::size_t count, Task task, Finished finished, bool hold) {
     } held;
     for (std::size_t first = 0; first < count; first += kMaxTasks) {
         const int n = static_cast<int>(std::min<std::size_t>(kMaxTasks, count - first));
-        Batch batch{.first = first, .count = n, .task = task, .hold = hold};
+        Batch batch{.first = first,
+                    .count = n,
+                    .task = task,
+                    .hold = hold,
+                    .ahead = static_cast<int>(std::min<std::size_t>(ahead, kMaxTasks))};
         const int helpers = std::min(threads_, n) - 1;
         if (helpers <= 0 || !pool.Start(batch, helpers)) {
             alone(first);

@@ -70,8 +70,13 @@ public:
     // if finished throws, the tasks already started are completed before the exception leaves.
     void RunInOrder(int count, CallRef<void(int)> task, CallRef<void(int)> finished);
 
+    // The results a Map may hold at once, made and not yet handed to take(): four per thread.
+    std::size_t HeldResults() const { return 4 * static_cast<std::size_t>(threads_); }
+
     // Runs work(state, i) for every i in [0, count) and hands each result to take(i, result) on
-    // the calling thread, in increasing i. Each thread makes its State once, with makeState(),
+    // the calling thread, in increasing i. No item is started before take() has returned for the
+    // one HeldResults() before it, so however long take() blocks (a slow reader of its output)
+    // at most HeldResults() results wait. Each thread makes its State once, with makeState(),
     // at its first item, and keeps it for all its items of this call. With holdState a thread
     // starts its next item only after take() returned for its last one, so a result may point
     // into the thread's State. An exception from makeState() or work() is thrown from here when
@@ -85,7 +90,8 @@ private:
     using Task = CallRef<void(std::size_t, int)>; // (item, thread slot 0..Threads()-1)
     using Finished = CallRef<void(std::size_t)>;
 
-    void Run(std::size_t count, Task task, Finished finished, bool hold);
+    // With `ahead` above 0, task i starts only once finished() has returned for i - ahead.
+    void Run(std::size_t count, Task task, Finished finished, bool hold, std::size_t ahead = 0);
     Pool& CurrentPool();
 
     int threads_;
@@ -105,29 +111,33 @@ void Executor::Map(std::size_t count, bool holdState, MakeState makeState, Work 
         std::exception_ptr error;
     };
     std::vector<std::optional<State>> states(static_cast<std::size_t>(threads_));
-    std::vector<Slot> slots(count);
+    // Item i's result waits in slot i % held: item i + held starts only after take(i) returned.
+    const std::size_t held = HeldResults();
+    std::vector<Slot> slots(std::min(count, held));
     Run(
         count,
         [&](std::size_t i, int thread) {
             std::optional<State>& state = states[static_cast<std::size_t>(thread)];
+            Slot& slot = slots[i % held];
             try {
                 if (!state) {
                     state.emplace(makeState());
                 }
-                slots[i].result.emplace(work(*state, i));
+                slot.result.emplace(work(*state, i));
             } catch (...) {
-                slots[i].error = std::current_exception();
+                slot.error = std::current_exception();
             }
         },
         [&](std::size_t i) {
-            if (slots[i].error) {
-                std::rethrow_exception(slots[i].error);
+            Slot& slot = slots[i % held];
+            if (slot.error) {
+                std::rethrow_exception(slot.error);
             }
-            Result r = std::move(*slots[i].result);
-            slots[i].result.reset();
+            Result r = std::move(*slot.result);
+            slot.result.reset();
             take(i, std::move(r));
         },
-        holdState);
+        holdState, held);
 }
 
 } // namespace hrv

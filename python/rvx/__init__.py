@@ -20,8 +20,8 @@ import numpy as np
 from . import _rvx
 
 __version__ = _rvx.__version__
-__all__ = ["analyse", "analyse_file", "analyse_windows", "read", "read_record", "detect_beats",
-           "__version__"]
+__all__ = ["analyse", "analyse_file", "analyse_windows", "iter_windows", "read", "read_record",
+           "detect_beats", "__version__"]
 
 _CORRECT = {"none": 0, "auto": 1}
 _TYPES = {None: 0, "rr": 1, "ppg": 2, "txt": 3, "wfdb": 4, "edf": 5}
@@ -155,14 +155,9 @@ def analyse_windows(intervals_ms, step_s=300, correct="none", *, spectrum=False,
     pandas; on Debian the package python3-pandas). A recording too short for one window raises
     ValueError with the program's message.
     """
-    if isinstance(step_s, bool) or not isinstance(step_s, numbers.Integral):
-        raise TypeError(f"step_s must be a whole number of seconds, not {type(step_s).__name__}")
-    if not 1 <= step_s <= _MAX_STEP:
-        raise ValueError(f"step_s must be 1 to {_MAX_STEP} seconds, not {step_s}")
     _flag("as_frame", as_frame)
-    windows = _rvx.analyse_windows(_ticks(intervals_ms, _MAX_RECORDING), int(step_s),
-                                   _correct(correct), _flag("spectrum", spectrum),
-                                   _flag("nonlinear", nonlinear), _threads(threads))
+    windows = _rvx.analyse_windows(*_windows_arguments(intervals_ms, step_s, correct, spectrum,
+                                                       nonlinear, threads))
     if not as_frame:
         return windows
     try:
@@ -170,6 +165,38 @@ def analyse_windows(intervals_ms, step_s=300, correct="none", *, spectrum=False,
     except ImportError:
         raise ImportError("as_frame=True needs pandas (Debian package python3-pandas)") from None
     return pandas.DataFrame(windows)
+
+
+def _windows_arguments(intervals_ms, step_s, correct, spectrum, nonlinear, threads):
+    if isinstance(step_s, bool) or not isinstance(step_s, numbers.Integral):
+        raise TypeError(f"step_s must be a whole number of seconds, not {type(step_s).__name__}")
+    if not 1 <= step_s <= _MAX_STEP:
+        raise ValueError(f"step_s must be 1 to {_MAX_STEP} seconds, not {step_s}")
+    return (_ticks(intervals_ms, _MAX_RECORDING), int(step_s), _correct(correct),
+            _flag("spectrum", spectrum), _flag("nonlinear", nonlinear), _threads(threads))
+
+
+def iter_windows(intervals_ms, step_s=300, correct="none", *, spectrum=False, nonlinear=False,
+                 chunk=64, threads=None):
+    """The dicts of ``analyse_windows`` one by one, as a generator.
+
+    The same arguments and the same dicts in the same order, but the windows are analysed
+    ``chunk`` at a time (1 to 100,000), each chunk when the one before has been taken: at most
+    ``chunk`` windows are held at once, however long the recording. The arguments are checked
+    and a recording too short for one window raises ValueError at the first ``next()``.
+    """
+    if isinstance(chunk, bool) or not isinstance(chunk, numbers.Integral):
+        raise TypeError(f"chunk must be a whole number of windows, not {type(chunk).__name__}")
+    if not 1 <= chunk <= 100000:
+        raise ValueError(f"chunk must be 1 to 100000 windows, not {chunk}")
+    arguments = _windows_arguments(intervals_ms, step_s, correct, spectrum, nonlinear, threads)
+    analysed = 0  # windows analysed so far
+    while True:
+        windows = _rvx.analyse_windows(*arguments, first=analysed, count=int(chunk))
+        analysed += len(windows)
+        yield from windows
+        if len(windows) < chunk:
+            return
 
 
 def analyse_file(path, type=None, correct="none", *, spectrum=False, nonlinear=False,

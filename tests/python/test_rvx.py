@@ -285,3 +285,26 @@ def test_records_give_the_cli_line_their_signals_and_beats():
         rvx.read_record(MITDB / "100.hea", channel="V2")
     with pytest.raises(ValueError):
         rvx.detect_beats(mlii["samples"], 50)
+
+
+
+def test_iter_windows_gives_the_list_lazily_a_chunk_at_a_time():
+    ms = _long_recording()
+    listed = rvx.analyse_windows(ms, 30, "auto", spectrum=True)
+    assert len(listed) > 5
+    got = list(rvx.iter_windows(ms, 30, "auto", spectrum=True, chunk=4))
+    assert len(got) == len(listed)
+    for a, b in zip(got, listed):
+        assert list(a) == list(b)
+        np.testing.assert_array_equal(a.pop("Power"), b["Power"])
+        assert a == {k: v for k, v in b.items() if k != "Power"}
+    # A day of 0.8 s beats at a step of 1 s: some 86,000 windows, of which the first next()
+    # analyses one chunk only.
+    day = np.full(108000, 800.0)
+    windows = rvx.iter_windows(day, 1, chunk=8)
+    first = next(windows)
+    assert first["window"] == 0 and first["ok"]
+    assert windows.gi_frame.f_locals["analysed"] == 8
+    windows.close()
+    with pytest.raises(ValueError, match="Недостаточно данных"):
+        next(rvx.iter_windows(ms[:300]))

@@ -2,7 +2,12 @@
 #include "service/recording_windows.h"
 #include "tests/support/test_support.h"
 
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <gtest/gtest.h>
+#include <memory>
+#include <mutex>
 #include <numeric>
 #include <vector>
 
@@ -75,6 +80,56 @@ TEST(RecordingWindows, AStepShorterThanTheIntervalsGivesEachFirstIntervalOneWind
         EXPECT_EQ(windows[w].first, windows[w - 1].first + 1);
     }
     EXPECT_EQ(windows.back().startTicks, 11 * 255);
+}
+
+TEST(RecordingWindows, AConsumerThatBlocksHoldsTheThreadsToTheBoundOfWaitingResults) {
+    // 400 intervals of 1 s: 100 windows every second. Each result counts itself while it lives;
+    // the consumer blocks on each window until the threads have made all they may but one (the
+    // window the calling thread, blocked here, may have taken up).
+    const auto words = Words(test::Repeat(100, 400));
+    const auto windows = RecordingWindows(words, 1);
+    ASSERT_EQ(windows.size(), 100u);
+    for (const int threads : {2, 3}) {
+        Executor executor(threads);
+        const std::size_t bound = executor.HeldResults();
+        std::mutex m;
+        std::condition_variable madeMore;
+        std::size_t made = 0;
+        std::size_t alive = 0;
+        std::size_t most = 0;
+        struct Counted {
+            std::size_t& alive;
+            std::mutex& m;
+            Counted(std::size_t& a, std::mutex& mutex) : alive(a), m(mutex) {}
+            ~Counted() {
+                const std::lock_guard lock(m);
+                --alive;
+            }
+        };
+        AnalyseWindows<std::unique_ptr<Counted>>(
+            words, windows, CorrectionMode::None, executor,
+            [&](const RecordingWindow&, const FragmentData&, bool) {
+                auto r = std::make_unique<Counted>(alive, m);
+                {
+                    const std::lock_guard lock(m);
+                    ++made;
+                    most = std::max(most, ++alive);
+                }
+                madeMore.notify_all();
+                return r;
+            },
+            [&](const RecordingWindow& w, std::unique_ptr<Counted>&&) {
+                const std::size_t until =
+                    std::min(windows.size(), static_cast<std::size_t>(w.window) + bound - 1);
+                std::unique_lock lock(m);
+                ASSERT_TRUE(madeMore.wait_for(lock, std::chrono::seconds(60),
+                                              [&] { return made >= until; }))
+                    << "window " << w.window << ": the threads stopped short of the bound";
+            });
+        EXPECT_LE(most, bound) << threads << " threads";
+        EXPECT_GE(most, bound - 1) << threads << " threads";
+        EXPECT_EQ(alive, 0u);
+    }
 }
 
 } // namespace
