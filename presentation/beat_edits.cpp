@@ -2,6 +2,7 @@
 #include "presentation/beat_edits.h"
 
 #include "analysis/beat_correction.h"
+#include "files/ecg_record.h"
 #include "files/file_io.h"
 #include "presentation/clock_text.h"
 #include "presentation/format_fixed.h"
@@ -70,40 +71,6 @@ double IntervalAt(const std::vector<std::int64_t>& samples, std::int64_t s, doub
         return 0;
     }
     return static_cast<double>(*j - *(j - 1)) / rate;
-}
-
-const char* KindName(BeatKind k) {
-    switch (k) {
-    case BeatKind::Unknown:
-        return "unknown";
-    case BeatKind::Normal:
-        return "normal";
-    case BeatKind::Supraventricular:
-        return "supraventricular";
-    case BeatKind::Ventricular:
-        return "ventricular";
-    case BeatKind::Fusion:
-        return "fusion";
-    case BeatKind::Paced:
-        return "paced";
-    case BeatKind::Unclassifiable:
-        return "unclassifiable";
-    }
-    return "unknown";
-}
-
-const char* SourceName(BeatSource s) {
-    switch (s) {
-    case BeatSource::Detected:
-        return "detected";
-    case BeatSource::Annotation:
-        return "annotation";
-    case BeatSource::Device:
-        return "device";
-    case BeatSource::RrFile:
-        return "rr";
-    }
-    return "detected";
 }
 
 template <class E, class Name> bool ParseName(std::string_view text, E last, Name name, E& out) {
@@ -658,9 +625,9 @@ std::string BeatsCsvText(std::span<const EditedBeat> beats, double beatRate) {
         text += ',';
         number(b.beat.sample);
         text += ',';
-        text += KindName(b.beat.kind);
+        text += BeatKindName(b.beat.kind);
         text += ',';
-        text += SourceName(b.beat.source);
+        text += BeatSourceName(b.beat.source);
         text += ',';
         text += BeatMarkName(b.mark);
         text += ',';
@@ -718,8 +685,8 @@ std::vector<EditedBeat> ReadBeatsCsv(const std::string& text) {
         };
         integer(f[1], b.beat.sample);
         integer(f[5], b.original);
-        if (!ParseName(f[2], BeatKind::Unclassifiable, KindName, b.beat.kind) ||
-            !ParseName(f[3], BeatSource::RrFile, SourceName, b.beat.source) ||
+        if (!ParseName(f[2], BeatKind::Unclassifiable, BeatKindName, b.beat.kind) ||
+            !ParseName(f[3], BeatSource::RrFile, BeatSourceName, b.beat.source) ||
             !ParseName(f[4], BeatMark::Moved, BeatMarkName, b.mark)) {
             throw fail();
         }
