@@ -60,10 +60,10 @@ def lead(record_dir, rec, other=False):
 def resample(x, rate, new_rate):
     n = len(x)
     m = int(round(n * new_rate / rate))
-    spec = np.fft.rfft(x - x.mean())
+    spectrum = np.fft.rfft(x - x.mean())
     out = np.zeros(m // 2 + 1, complex)
-    k = min(len(spec), len(out))
-    out[:k] = spec[:k]
+    k = min(len(spectrum), len(out))
+    out[:k] = spectrum[:k]
     return np.fft.irfft(out, m) * (m / n) + x.mean()
 
 

@@ -20,7 +20,7 @@ std::uint64_t WfdbBytesForSamples(int format, std::uint64_t samples);
 std::uint64_t WfdbSamplesInBytes(int format, std::uint64_t bytes);
 
 // Decodes `frames` frames of the signals `specs` that share one file image (`bytes`, from its
-// start: the byte offset is skipped here) into `out` (one channel per spec, samples only: raw16
+// start: the byte offset is skipped here) into `out` (one channel per signal, samples only: raw16
 // for the formats of at most 16 bits, raw32 for 8, 24 and 32), the skew applied (the samples of a
 // lagging signal are moved forward, its last value repeated at the end). `bytes` must hold the
 // frames: the caller checks it. False when a signal's checksum does not match its samples.
