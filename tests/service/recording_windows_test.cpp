@@ -119,8 +119,10 @@ TEST(RecordingWindows, AConsumerThatBlocksHoldsTheThreadsToTheBoundOfWaitingResu
                 return r;
             },
             [&](const RecordingWindow& w, std::unique_ptr<Counted>&&) {
+                // Tasks before w + bound may start; the calling thread may hold one of them
+                // taken up and not yet run.
                 const std::size_t until =
-                    std::min(windows.size(), static_cast<std::size_t>(w.window) + bound - 1);
+                    std::min(windows.size(), static_cast<std::size_t>(w.window) + bound) - 1;
                 std::unique_lock lock(m);
                 ASSERT_TRUE(madeMore.wait_for(lock, std::chrono::seconds(60),
                                               [&] { return made >= until; }))
