@@ -285,51 +285,8 @@ SummaryAppend AppendSummaryRow(const std::string& path, std::string_view identit
 
 SummaryAppend AppendSummaryRecord(const std::string& path, std::string_view identity,
                                   const std::string& row, const LockNotice& notice) {
-    if (!IsUtf8(identity)) {
-        throw FileIoError("Ошибка ввода-вывода: не удалось записать файл " + path +
-                          " (имя записи не является текстом UTF-8)");
-    }
-    const std::string record = Utf8ToCp1251(row);
-    // A table created meanwhile by another program is then appended to; the attempts end when a
-    // table keeps vanishing, which the file layer reports.
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const auto table = LockedAppendFile::Open(path, notice);
-        if (!table) {
-            const std::string image = Utf8ToCp1251(SummaryTableHeader()) + std::string(kLineEnd) +
-                                      record + std::string(kLineEnd);
-            if (CreateFileExclusive(path, Bytes(image))) {
-                return SummaryAppend::Added;
-            }
-            continue;
-        }
-        FirstFieldMatcher matcher(Utf8ToCp1251(SummaryTableIdentity(identity)));
-        FirstLine firstLine;
-        std::array<std::uint8_t, 65536> buffer{};
-        std::uint8_t last = '\n'; // an empty table needs no line end first
-        for (std::size_t n; (n = table->Read(buffer)) > 0;) {
-            matcher.Feed(std::span(buffer.data(), n));
-            firstLine.Feed(std::span(buffer.data(), n));
-            last = buffer[n - 1];
-        }
-        // A file of another kind (an RR file, a PPG file, a text named by mistake) is never
-        // appended to.
-        if (!firstLine.OfASummaryTable(Utf8ToCp1251(SummaryTableHeader()))) {
-            throw FileIoError(msg::NotASummaryTable(path));
-        }
-        if (matcher.Found()) {
-            return SummaryAppend::AlreadySaved;
-        }
-        std::string piece;
-        if (last != '\n') {
-            // The last line was left without its line end: finish it so the record starts a line.
-            piece = last == '\r' ? "\n" : std::string(kLineEnd);
-        }
-        piece += record + std::string(kLineEnd);
-        table->Append(Bytes(piece));
-        return SummaryAppend::Added;
-    }
-    throw FileIoError("Ошибка ввода-вывода: не удалось записать файл " + path +
-                      " (файл удаляется и создаётся снова)");
+    const SummaryRecord record{std::string(identity), row};
+    return AppendSummaryRecords(path, std::span(&record, 1), notice).front();
 }
 
 std::vector<SummaryAppend> AppendSummaryRecords(const std::string& path,
