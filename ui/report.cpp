@@ -101,11 +101,11 @@ void PaintReport(QPainter& painter, const QRect& page, const FragmentData& f,
 ReportChartPainter ChartsFromResults(const FragmentData& f) {
     return [&f](ReportChart chart, QPainter& painter, const QRectF& rect) {
         const ChartId id = ChartIdOf(chart);
-        ChartSpec spec = ChartSpecOf(id);
+        ChartSpec look = ChartSpecOf(id);
         if (id == ChartId::Rhythmogram) {
-            spec.title = RhythmogramTitle(f);
+            look.title = RhythmogramTitle(f);
         }
-        DrawChart(painter, rect, spec, PointsOf(id, f));
+        DrawChart(painter, rect, look, PointsOf(id, f));
     };
 }
 
