@@ -111,6 +111,9 @@ struct FragmentData {
     bool Corrected = false;           // RrTicks and AnalysisSeries hold a corrected series
     std::int32_t CorrectionInput = 0; // input intervals the last correction examined
     BeatCorrection Correction;        // the last correction; empty when none ran
+    // The correction line of the panel and the page when the beats were edited or corrected
+    // outside the analysis (the beats in view), instead of the one Correction gives; empty: none.
+    std::string CorrectionNote;
 };
 
 // The process-wide fragment of the programs (zero-filled, created on first use).

@@ -9,6 +9,8 @@
 namespace hrv {
 
 inline constexpr char kCorrectionFileName[] = "rvxcorr.cfg";
+// "Показывать сигнал": the signal strip for RR and PPG files, in a file of its own beside it.
+inline constexpr char kSignalFileName[] = "rvxsig.cfg";
 
 // Reads the setting from the file at `path`: its first line "auto" turns the correction on;
 // anything else, no file or a file that cannot be read leaves it off. Never throws.
@@ -17,5 +19,9 @@ CorrectionMode ReadCorrectionSetting(const std::string& path);
 // Replaces the file with one line, "auto" or "none", ended by CR LF (temporary file, then rename:
 // a failure leaves the previous file intact). Throws FileIoError.
 void WriteCorrectionSetting(const std::string& path, CorrectionMode mode);
+
+// The same for the signal strip: "on" shows it, anything else (or no file) leaves it off.
+bool ReadSignalSetting(const std::string& path);
+void WriteSignalSetting(const std::string& path, bool shown);
 
 } // namespace hrv

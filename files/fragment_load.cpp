@@ -57,6 +57,7 @@ void TakePulses(const PpgWorkspace& w, FragmentData& f) {
 
 LoadResult LoadFragmentFile(const std::string& path, FileKind kind, FragmentData& f,
                             PpgWorkspace& w) {
+    w.LastRecord = SignalRecording();
     if (kind == FileKind::Rr) {
         ReadRrFile(path, f, w.FileImage);
         TakeRrWords(f);
@@ -68,8 +69,8 @@ LoadResult LoadFragmentFile(const std::string& path, FileKind kind, FragmentData
         return LoadResult::Loaded;
     }
     if (kind == FileKind::Wfdb || kind == FileKind::Edf) {
-        const std::vector<std::uint16_t> words =
-            RecordWords(ReadEcgRecord(path, kind == FileKind::Edf, w.Record));
+        w.LastRecord = ReadEcgRecord(path, kind == FileKind::Edf, w.Record);
+        const std::vector<std::uint16_t> words = RecordWords(w.LastRecord);
         const auto count = std::min(words.size(), static_cast<std::size_t>(kWordCapacity));
         std::copy_n(words.begin(), count, f.RrWords.begin() + 1);
         f.RrCount = static_cast<std::int32_t>(count);

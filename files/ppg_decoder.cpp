@@ -63,6 +63,7 @@ void DetectPulses(PpgWorkspace& w) {
             lastInterval = interval;
             if (PulseAccepted(interval, previous) && count < kPulseCapacity) {
                 w.PulseIntervals[++count] = static_cast<std::uint8_t>(interval);
+                w.PulseFrames[count] = t;
             }
         }
         peak = false;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "files/record_choice.h"
+#include "signals/signal_recording.h"
 
 #include <array>
 #include <cstdint>
@@ -28,8 +29,11 @@ struct PpgWorkspace {
     std::int32_t FrameCount = 0;                                   // F
     std::array<std::uint8_t, kPulseCapacity + 1> PulseIntervals{}; // ticks, positions 1..PulseCount
     std::int32_t PulseCount = 0;
+    // The frame each kept interval ends at (its pulse), positions 1..PulseCount.
+    std::array<std::int32_t, kPulseCapacity + 1> PulseFrames{};
     std::vector<std::uint8_t> FileImage; // the bytes of the file read last
     RecordChoice Record; // for an ECG record: its channel and beats, asked and taken
+    SignalRecording LastRecord; // the ECG record read last, whole (empty after other files)
 };
 
 // Whether an interval (ticks) between two candidate beats is kept, given the previous interval:

@@ -16,6 +16,11 @@ inline constexpr std::string_view kNewRecording = "Новая запись";
 
 // "Файл PATH не найден", or what the path is when something other than a file is there (a
 // folder, a FIFO, a device, a name too long).
+// Save with the beats in view was given the recording shown (or a file of its record).
+inline std::string SourceNotOverwritten(const std::string& path) {
+    return "Файл " + path + " - исходная запись, она не перезаписывается. Выберите другое имя.";
+}
+
 inline std::string FileNotFound(const std::string& path) {
     return MissingFileMessage(path);
 }

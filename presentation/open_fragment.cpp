@@ -35,6 +35,7 @@ void ForgetIntervals(FragmentData& f) {
     f.RrWords.fill(0);
     f.AnalysisSeries.fill(0);
     f.Corrected = false;
+    f.CorrectionNote.clear();
 }
 
 std::string AnalysedPartNote(const FragmentData& f) {

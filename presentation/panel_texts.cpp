@@ -18,7 +18,9 @@ std::string StatPanelText(const FragmentData& f, char separator) {
                        IntegerText(ModeMs(t)) + " мс\r\n" + " AMo\t" + IntegerText(t.AMo) +
                        " %\r\n" + " DX\t" + IntegerText(RangeMs(t)) + " мс\r\n" + " n\t" +
                        IntegerText(f.FragmentCount);
-    if (f.Corrected) {
+    if (!f.CorrectionNote.empty()) {
+        text += "\r\n " + f.CorrectionNote;
+    } else if (f.Corrected) {
         text += "\r\n " + CorrectionText(f, separator);
     }
     return text;

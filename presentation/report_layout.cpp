@@ -98,6 +98,9 @@ std::string ReportIdentification(const FragmentData& f, std::string_view infoTex
 }
 
 std::string ReportCorrectionLine(const FragmentData& f, char decimalSeparator) {
+    if (!f.CorrectionNote.empty()) {
+        return f.CorrectionNote;
+    }
     return f.Corrected ? CorrectionText(f, decimalSeparator) : std::string();
 }
 

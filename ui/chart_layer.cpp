@@ -18,6 +18,7 @@
 #include <QGraphicsScene>
 #include <QLineSeries>
 #include <QLocale>
+#include <QMouseEvent>
 #include <QPaintDevice>
 #include <QPainter>
 #include <QPalette>
@@ -504,6 +505,19 @@ bool ChartWidget::viewportEvent(QEvent* event) {
     // the window's activation changes (it would draw itself anew each time a dialog comes up).
     if (event->type() == QEvent::WindowActivate || event->type() == QEvent::WindowDeactivate) {
         return false;
+    }
+    if (event->type() == QEvent::MouseButtonPress && onClick) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        const QPointF scene = mapToScene(mouse->position().toPoint());
+        if (mouse->button() == Qt::LeftButton && chart()->plotArea().contains(scene) &&
+            !chart()->series().isEmpty()) {
+            const QPointF value = chart()->mapToValue(scene, chart()->series().front());
+            try {
+                onClick(value.x());
+            } catch (...) {
+                // The handler reports its own errors; nothing leaves the event.
+            }
+        }
     }
     return QChartView::viewportEvent(event);
 }

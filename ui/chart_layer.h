@@ -5,6 +5,7 @@
 
 #include "presentation/chart_data.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -65,6 +66,9 @@ public:
     void SetFontsSmaller(int smaller);
     // Joins a group whose charts all show their texts in one size.
     void JoinFontGroup(ChartFontGroup& group);
+
+    // Called with the x value (in the bottom axis's units) of a left click in the plot area.
+    std::function<void(double x)> onClick;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

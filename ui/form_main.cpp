@@ -14,6 +14,7 @@
 #include "presentation/panel_texts.h"
 #include "presentation/regional.h"
 #include "presentation/window_layout.h"
+#include "ui/beat_panel.h"
 #include "ui/chart_layer.h"
 #include "ui/form_setup.h"
 #include "ui/guarded_command.h"
@@ -62,6 +63,8 @@ namespace {
 constexpr int kTimerIntervalMs = 100; // one decoding step of a recording
 constexpr int kToolBarHeight = 29;
 constexpr int kInfoPanelHeight = 23;
+constexpr int kLeastStripPanel = 120; // the beats in view: a fifth of the window, within
+constexpr int kMostStripPanel = 240;
 constexpr int kInfoTop = 5;
 constexpr int kStatusBarHeight = 19;
 constexpr int kInitialWidth = kDesignWidth;
@@ -257,6 +260,7 @@ TFormMain::TFormMain(FragmentData& fragment, Prompts& prompts, QWidget* parent)
     ProgressForm = new TProgressForm(this);
     RecForm = CreateRecForm();
     FormSetup = new TFormSetup(this);
+    BeatChanges = new TBeatChangesDialog(this);
 
     Timer1->start();
 }
@@ -345,6 +349,10 @@ void TFormMain::BuildPanels() {
     L_Info->setGeometry(5, kInfoTop, kInitialWidth - 10, kInfoPanelHeight - kInfoTop - 2);
     clientLayout->addWidget(P_Info);
 
+    Pan_Signal = new TBeatPanel(client);
+    clientLayout->addWidget(Pan_Signal);
+    Pan_Signal->hide();
+
     P_Main = MakePanel(client, QStringLiteral("P_Main"), true);
     QSizePolicy mainPolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     mainPolicy.setRetainSizeWhenHidden(true); // laid out (and measured) while still hidden
@@ -406,6 +414,7 @@ void TFormMain::BuildPanels() {
         chart->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Ignored);
     }
     P_Main->hide();
+    ConnectBeatPanel();
 }
 
 void TFormMain::FormCreate() {
@@ -446,6 +455,7 @@ void TFormMain::StartupSettings() {
     }
     // The correction setting lives in a file of its own: the record stays as it is.
     fragment_.Correct = ReadCorrectionSetting(CorrectionSettingPath());
+    showSignal_ = ReadSignalSetting(SignalSettingPath());
 }
 
 std::string TFormMain::SettingsPath() const {
@@ -456,12 +466,16 @@ std::string TFormMain::CorrectionSettingPath() const {
     return fragment_.AppDir + "/" + kCorrectionFileName;
 }
 
+std::string TFormMain::SignalSettingPath() const {
+    return fragment_.AppDir + "/" + kSignalFileName;
+}
+
 std::string TFormMain::FragmentIdentity() const {
     std::string identity = L_Info->text().toStdString();
     if (!recordingEnded_.empty() && identity == msg::kNewRecording) {
         identity += " " + recordingEnded_;
     }
-    return identity;
+    return beats_ != nullptr ? beats_->Identity(identity) : identity;
 }
 
 bool TFormMain::RecordingMayGo() {
@@ -571,6 +585,9 @@ void TFormMain::closeEvent(QCloseEvent* event) {
 }
 
 void TFormMain::FormResize() {
+    if (Pan_Signal->isVisible()) {
+        Pan_Signal->setFixedHeight(std::clamp(height() / 5, kLeastStripPanel, kMostStripPanel));
+    }
     // The client panels follow the window at once, so that P_Main's height is the new one.
     if (QLayout* layout = centralWidget()->layout()) {
         layout->activate();
@@ -705,6 +722,7 @@ void TFormMain::TB_OpenClick() {
             recordingEnded_.clear();
             recordingUnsaved_ = false;
             ShowStatusNote(std::string());
+            DropBeatSession();
             // L_Info now names the new file while the results still describe the previous one:
             // printing and the summary table wait for the new file's analysis.
             SetResultCommandsEnabled(TB_Save->isEnabled(), false);
@@ -737,6 +755,10 @@ void TFormMain::TB_OpenClick() {
             ShowAnalysis(false);
             break;
         case OpenStatus::Analysed:
+            openedKind_ = kind;
+            if (StartBeatSession(kind, path)) {
+                break;
+            }
             // A long recording is cut to its first fragment: the status bar says so.
             ShowStatusNote(AnalysedPartNote(f));
             ShowAnalysis(true);
@@ -758,6 +780,9 @@ void TFormMain::TB_SaveClick() {
         SaveDialogData.InitialDir = QString::fromStdString(folder);
         SetShortString(f.Settings.DataDir, folder);
 
+        if (beats_ != nullptr && !SaveKeepsSource(path)) {
+            return;
+        }
         if (FileExists(path)) {
             const int answer = prompts_.Confirm(
                 this, QStringLiteral("Подтверждение"),
@@ -768,7 +793,21 @@ void TFormMain::TB_SaveClick() {
                 return;
             }
         }
-        WriteRrFile(path, f);
+        if (beats_ != nullptr) {
+            // The fragment analysed, not the rest of the recording after it.
+            const std::int32_t held = f.RrCount;
+            f.RrCount = FragmentWords(f);
+            try {
+                WriteRrFile(path, f);
+            } catch (...) {
+                f.RrCount = held;
+                throw;
+            }
+            f.RrCount = held;
+            SaveSessionBeats(path);
+        } else {
+            WriteRrFile(path, f);
+        }
         // The new name becomes the fragment's only once the file is written.
         recordingEnded_.clear();
         recordingUnsaved_ = false;
@@ -789,6 +828,7 @@ void TFormMain::TB_SetupClick() {
         }
         FormSetup->SetBaudSelection(selections.baud);
         FormSetup->ChB_Correction->setChecked(fragment_.Correct == CorrectionMode::Auto);
+        FormSetup->ChB_Signal->setChecked(showSignal_);
         if (prompts_.ExecDialog(*FormSetup) != QDialog::Accepted) {
             return;
         }
@@ -803,10 +843,19 @@ void TFormMain::TB_SetupClick() {
             FormSetup->ChB_Correction->isChecked() ? CorrectionMode::Auto : CorrectionMode::None;
         if (correct != fragment_.Correct) {
             fragment_.Correct = correct;
-            if (TB_Print->isEnabled()) {
+            if (beats_ != nullptr) {
+                beats_->SetCorrect(correct == CorrectionMode::Auto);
+                ShowBeatSession();
+            } else if (TB_Print->isEnabled()) {
                 RunAnalysis(); // the results on screen follow the new setting at once
             }
             WriteCorrectionSetting(CorrectionSettingPath(), correct);
+        }
+        const bool signal = FormSetup->ChB_Signal->isChecked();
+        if (signal != showSignal_) {
+            showSignal_ = signal;
+            WriteSignalSetting(SignalSettingPath(), signal);
+            ReopenForSignal(); // the file shown with its beats, or without them
         }
     });
 }

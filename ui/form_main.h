@@ -4,6 +4,7 @@
 
 #include "analysis/fragment_data.h"
 #include "files/ppg_decoder.h"
+#include "presentation/beat_session.h"
 #include "presentation/open_fragment.h"
 #include "presentation/summary_table.h"
 #include "ui/prompts.h"
@@ -38,6 +39,9 @@ namespace hrv {
 
 class ChartFontGroup;
 class ChartWidget;
+class TBeatChangesDialog;
+class TBeatPanel;
+struct StripEdit;
 class TFormSetup;
 class TProgressForm;
 
@@ -120,6 +124,21 @@ public:
     // The time a recording ends, in seconds since 1970 (the system clock; tests set their own).
     std::function<std::int64_t()> RecordingClock;
 
+    // The beats in view (the signal strip): on for ECG records, for RR and PPG files only with
+    // "Показывать сигнал". Null when no recording is shown with its beats.
+    BeatSession* Beats() { return beats_.get(); }
+    // The path of the signal strip's setting beside the settings file: AppDir + "/rvxsig.cfg".
+    std::string SignalSettingPath() const;
+    bool SignalShown() const { return showSignal_; }
+    // An edit on the strip (add, delete or move a beat), an undo, a redo, the list of changes with
+    // the automatic corrections accepted or rejected, a new start of the analysed fragment: each
+    // analyses the fragment again and shows it at once. False when nothing changed.
+    bool BeatEdit(const StripEdit& edit);
+    bool BeatUndo();
+    bool BeatRedo();
+    void BeatChangesClick();
+    bool MoveFragment(double start);
+
     // The date text of a file: its modification date in the user's short date format (the same
     // regional data as rvx-cli's).
     static std::string FileDateText(const std::string& path);
@@ -154,11 +173,13 @@ public:
     QStatusBar* StatusBar1 = nullptr;
     QLabel* L_Status = nullptr; // the status bar's lasting text, under its passing messages
     QTimer* Timer1 = nullptr;
+    TBeatPanel* Pan_Signal = nullptr; // the beats in view, between P_Info and P_Main
 
     // The dialogs created once at start-up and reused.
     TProgressForm* ProgressForm = nullptr;
     QDialog* RecForm = nullptr; // the recording dialog, made by CreateRecForm
     TFormSetup* FormSetup = nullptr;
+    TBeatChangesDialog* BeatChanges = nullptr;
 
     // The file dialogs' settings.
     FileDialogState OpenDialogData;
@@ -181,6 +202,22 @@ private:
     // Runs a handler from a click or tick inside GuardedCommand.
     void Guarded(void (TFormMain::*handler)());
     void SetResultCommandsEnabled(bool save, bool printAndReport);
+    // After an Open analysed `kind`: the beats in view start when the kind or the setting asks
+    // for them (true: they were analysed and shown), or go (false).
+    bool StartBeatSession(FileKind kind, const std::string& path);
+    void DropBeatSession();
+    // The session's fragment analysed and shown; the strip, the band and the buttons follow.
+    bool ShowBeatSession();
+    // The strip's edits, buttons, shortcuts and band reach the commands.
+    void ConnectBeatPanel();
+    // With the beats in view, Save never writes over the file shown (it holds the whole
+    // recording; the RR file takes the fragment): false, with the message, when `path` is it.
+    bool SaveKeepsSource(const std::string& path);
+    // After the RR file `path` was saved from the beats in view: their beats file beside it.
+    void SaveSessionBeats(const std::string& path);
+    // After "Показывать сигнал" changed: the RR or PPG file shown is opened again, with its beats
+    // in view or without them.
+    void ReopenForSignal();
     // The lasting text of the status bar (a note about the fragment shown); empty: none.
     void ShowStatusNote(const std::string& note);
     // Offers to save the report page as a PDF file (no printer installed).
@@ -222,6 +259,9 @@ private:
     bool recordingUnsaved_ = false;
     bool screenWatched_ = false;                 // FitToScreen follows the window's screen
     std::unique_ptr<ChartFontGroup> chartFonts_; // the five charts' texts in one size
+    std::unique_ptr<BeatSession> beats_;
+    bool showSignal_ = false;            // "Показывать сигнал"
+    FileKind openedKind_ = FileKind::Rr; // the kind the file shown was opened as
 };
 
 } // namespace hrv

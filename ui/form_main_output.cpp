@@ -39,6 +39,10 @@ void TFormMain::TB_PrintClick() {
         options.identification = recordingEnded_.empty()
                                      ? ReportIdentification(fragment_, L_Info->text().toStdString())
                                      : FragmentIdentity();
+        if (beats_ != nullptr && recordingEnded_.empty()) {
+            // The fragment edited by hand, or not the recording's first, says so.
+            options.identification = beats_->Identity(options.identification, false);
+        }
         options.decimalSeparator = RegionalSeparator();
         // The charts as the window shows them.
         options.drawChart = [this](ReportChart chart, QPainter& painter, const QRectF& rect) {

@@ -85,14 +85,18 @@ TFormSetup::TFormSetup(QWidget* parent)
     ChB_Correction->setObjectName(QStringLiteral("ChB_Correction"));
     ChB_Correction->move(48, 248);
     ChB_Correction->adjustSize();
+    ChB_Signal = new QCheckBox(QStringLiteral("Показывать сигнал"), this);
+    ChB_Signal->setObjectName(QStringLiteral("ChB_Signal"));
+    ChB_Signal->move(48, 272);
+    ChB_Signal->adjustSize();
 
     Button1 = new QPushButton(QStringLiteral("OK"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(48, 296, 75, 25);
+    Button1->setGeometry(48, 308, 75, 25);
     Button1->setDefault(true);
     Button2 = new QPushButton(QStringLiteral("Отмена"), this);
     Button2->setObjectName(QStringLiteral("Button2"));
-    Button2->setGeometry(184, 296, 75, 25);
+    Button2->setGeometry(184, 308, 75, 25);
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
 

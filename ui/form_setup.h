@@ -34,6 +34,7 @@ public:
     QLabel* Label1 = nullptr;
     QComboBox* CB_Baud = nullptr;
     QCheckBox* ChB_Correction = nullptr; // "Коррекция артефактов": off unless the user turns it on
+    QCheckBox* ChB_Signal = nullptr; // "Показывать сигнал" for RR and PPG files: off too
     QPushButton* Button1 = nullptr;
     QPushButton* Button2 = nullptr;
 
