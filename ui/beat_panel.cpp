@@ -515,11 +515,20 @@ void OverviewBandWidget::paintEvent(QPaintEvent*) {
         return hi > lo ? 1 + (hi - std::clamp<double>(v, lo, hi)) / (hi - lo) * h : h / 2;
     };
     p.setPen(QPen(QColor(150, 0, 0), 1));
+    int previous = -1;
     for (int x = 0; x < static_cast<int>(rates_.size()); ++x) {
         const EnvelopeColumn& c = rates_[static_cast<std::size_t>(x)];
-        if (!c.empty) {
-            p.drawLine(QPointF(x, y(c.hi)), QPointF(x, y(c.lo) + 0.5));
+        if (c.empty) {
+            continue;
         }
+        if (previous >= 0) {
+            // Fewer beats than columns: the rate runs on from one beat to the next.
+            const EnvelopeColumn& q = rates_[static_cast<std::size_t>(previous)];
+            p.drawLine(QPointF(previous, y((q.lo + q.hi) / 2.0)),
+                       QPointF(x, y((c.lo + c.hi) / 2.0)));
+        }
+        p.drawLine(QPointF(x, y(c.hi)), QPointF(x, y(c.lo) + 0.5));
+        previous = x;
     }
     const FragmentChoice& f = session_->Fragment();
     const double start = grab_ ? dragStart_ : f.start;

@@ -63,7 +63,7 @@ namespace {
 constexpr int kTimerIntervalMs = 100; // one decoding step of a recording
 constexpr int kToolBarHeight = 29;
 constexpr int kInfoPanelHeight = 23;
-constexpr int kLeastStripPanel = 120; // the beats in view: a fifth of the window, within
+constexpr int kLeastStripPanel = 150; // the beats in view: a fifth of the window, within
 constexpr int kMostStripPanel = 240;
 constexpr int kInfoTop = 5;
 constexpr int kStatusBarHeight = 19;
