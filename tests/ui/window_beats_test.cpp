@@ -5,6 +5,7 @@
 #include "files/correction_setting.h"
 #include "files/fragment_load.h"
 #include "presentation/panel_texts.h"
+#include "tests/support/pdf_text.h"
 #include "tests/ui/window_fixture.h"
 #include "ui/beat_panel.h"
 #include "ui/form_setup.h"
@@ -15,6 +16,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPrinter>
 #include <QPushButton>
 #include <QToolButton>
 
@@ -74,6 +76,21 @@ TEST_F(WindowTest, EcgEditAnalysesAgainAndUndoRedoAndChangesFollow) {
     EXPECT_TRUE(w.Pan_Signal->B_Redo->isEnabled());
     ASSERT_TRUE(w.BeatRedo());
     EXPECT_TRUE(w.Memo_StatDig->toPlainText().contains(QStringLiteral("вручную: 1")));
+
+    // The page names the edit in its heading and its correction line.
+    if (test::HavePdfToText()) {
+        w.Printer().setOutputFormat(QPrinter::PdfFormat);
+        w.Printer().setOutputFileName(QString::fromStdString(dir_ / "chosen.pdf"));
+        const std::string pdf = dir_ / "page.pdf";
+        prompts_.saveAnswers.push_back({Q(pdf), 1});
+        w.TB_PrintClick();
+        std::string text;
+        for (const std::string& line : test::PdfLines(pdf)) {
+            text += line + "\n";
+        }
+        EXPECT_NE(text.find("(вручную)"), std::string::npos) << text;
+        EXPECT_NE(text.find("вручную: 1"), std::string::npos) << text;
+    }
 
     // The list of changes names the deleted beat.
     QString listed;
