@@ -98,9 +98,10 @@ std::int32_t FragmentWords(const FragmentData& f);
 // seconds may have a fraction after a point or a comma), as seconds; nullopt for anything else.
 std::optional<double> ParseClockTime(const std::string& text);
 
-// The seconds of the rhythmogram's x (seconds from the fragment's start) on the recording.
-inline double RecordingSeconds(const FragmentChoice& f, double rhythmogramSeconds) {
-    return f.start + rhythmogramSeconds;
+// The time on the recording of the rhythmogram's x (seconds): the rhythmogram starts at the end
+// of the fragment's first interval (`firstTicks`).
+inline double RecordingSeconds(const FragmentChoice& f, int firstTicks, double rhythmogramSeconds) {
+    return f.start + TicksToSeconds(firstTicks) + rhythmogramSeconds;
 }
 
 } // namespace hrv

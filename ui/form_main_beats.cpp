@@ -47,7 +47,8 @@ void TFormMain::ConnectBeatPanel() {
     // A click on the rhythmogram shows that beat in the strip.
     Chart_RG->onClick = [this](double x) {
         if (beats_ != nullptr) {
-            Pan_Signal->Strip->CentreOn(RecordingSeconds(beats_->Fragment(), x));
+            Pan_Signal->Strip->CentreOn(
+                RecordingSeconds(beats_->Fragment(), fragment_.AnalysisSeries[1], x));
         }
     };
 }
