@@ -17,12 +17,14 @@
 #include "service/recording_windows.h"
 #include "service/result_fields.h"
 #include "service/row_identity.h"
+#include "service/standard_analysis.h"
 
 #include <algorithm>
 #include <charconv>
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <stdexcept>
 
 namespace hrv::cli {
 
@@ -246,6 +248,17 @@ int AnalyzeByWindows(const AnalyzeOptions& o, const std::optional<RegionalFormat
         if (o.text) {
             out << WindowsTextHeader(path, o.nonlinear);
         }
+        // The standard analysis takes the same intervals at the file's own resolution.
+        std::optional<FileIntervals> intervals;
+        std::string intervalsError;
+        if (o.standard.on) {
+            try {
+                intervals = kind == FileKind::Txt ? ReadFileIntervals(path, kind, *workspace)
+                                                  : IntervalsFromWords(words);
+            } catch (const std::exception& e) {
+                intervalsError = e.what();
+            }
+        }
         // The table takes the recording's rows in one step once its windows are done (or once the
         // output is lost).
         std::vector<SummaryRecord> rows;
@@ -265,6 +278,19 @@ int AnalyzeByWindows(const AnalyzeOptions& o, const std::optional<RegionalFormat
                                         analysed ? std::string_view() : msg::kTooLittleData,
                                         separator, o.nonlinear)
                         : WindowLine(path, kind, w, f, analysed, fields, workspace->Record) + '\n';
+                if (o.standard.on) {
+                    r.line =
+                        AppendStandard(std::move(r.line),
+                                       StandardObject(
+                                           [&] {
+                                               if (!intervals) {
+                                                   throw std::invalid_argument(intervalsError);
+                                               }
+                                               return AnalyseStandardWindow(
+                                                   *intervals, w, o.standard.settings, o.correct);
+                                           },
+                                           o.spectrum));
+                }
                 if (analysed && fileIdentity) {
                     r.identity = WindowRowIdentity(*fileIdentity, f, w.startTicks);
                     r.record = SummaryTableRow(r.identity, f, separator);
@@ -328,9 +354,13 @@ int Analyze(const Args& args, Executor& executor, std::ostream& out, std::ostrea
                 const RecordingLength length =
                     analysed ? LengthOf(path, kind, w.fragment, w.workspace) : RecordingLength{};
                 if (options->text) {
-                    return AnalyzedFile{
-                        TextResult(path, w.fragment, error, separator, options->nonlinear),
-                        analysed, length};
+                    std::string text =
+                        TextResult(path, w.fragment, error, separator, options->nonlinear);
+                    if (options->standard.on) {
+                        text += StandardTextOf(path, kind, w.workspace, options->standard.settings,
+                                               options->correct, separator);
+                    }
+                    return AnalyzedFile{text, analysed, length};
                 }
                 std::string line = error.empty()
                                        ? ResultLine(path, kind, w.fragment, options->spectrum,
