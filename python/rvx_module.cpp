@@ -11,6 +11,8 @@
 #include "service/file_analysis.h"
 #include "service/recording_windows.h"
 #include "service/result_fields.h"
+#include "service/standard_analysis.h"
+#include "standard/standard.h"
 #include "util/executor.h"
 #include "util/large_pages.h"
 
@@ -500,6 +502,84 @@ py::array_t<std::int64_t> DetectBeatsOf(py::array_t<float, py::array::c_style> s
     return py::array_t<std::int64_t>(static_cast<py::ssize_t>(peaks.size()), peaks.data());
 }
 
+// The settings of the standard analysis from the rvx package's keywords (detrend: 0 none,
+// 1 smoothness priors; arMethod: 0 forward-backward, 1 Burg). ValueError with the message that
+// names the setting when they cannot be used.
+standard::Settings StandardSettings(double interp, int detrend, double lambda, double welchWindow,
+                                    double welchOverlap, int arOrder, int arMethod, int pointsPerHz,
+                                    double nnThreshold) {
+    standard::Settings s;
+    s.InterpolationHz = interp;
+    s.Detrend = detrend == 1 ? standard::Detrending::SmoothnessPriors : standard::Detrending::None;
+    s.Lambda = lambda;
+    s.WelchWindowS = welchWindow;
+    s.WelchOverlapPercent = welchOverlap;
+    s.ArOrder = arOrder;
+    s.Ar = arMethod == 1 ? standard::ArMethod::Burg : standard::ArMethod::ForwardBackward;
+    s.PointsPerHz = pointsPerHz;
+    s.NnThresholdMs = nnThreshold;
+    if (const std::string problem = standard::Validate(s); !problem.empty()) {
+        throw py::value_error(problem);
+    }
+    return s;
+}
+
+// The standard analysis's outcome: its JSON object (rvx-cli's "standard") and "", or "" and the
+// reason it cannot be made.
+using StandardOutcome = std::pair<std::string, std::string>;
+
+template <class F> StandardOutcome StandardOutcomeOf(F&& analyse, bool spectrum) {
+    StandardOutcome out;
+    Unlocked([&] {
+        try {
+            out.first = standard::ToJson(analyse(), spectrum);
+        } catch (const std::exception& e) {
+            out.second = e.what();
+        }
+    });
+    return out;
+}
+
+// The standard analysis of intervals in ms as given (`ticks` the same in 10 ms ticks, for the
+// correction).
+StandardOutcome StandardOf(py::array_t<double, py::array::c_style> ms,
+                           py::array_t<std::uint8_t, py::array::c_style> ticks, int correct,
+                           bool spectrum, double interp, int detrend, double lambda,
+                           double welchWindow, double welchOverlap, int arOrder, int arMethod,
+                           int pointsPerHz, double nnThreshold) {
+    const standard::Settings s =
+        StandardSettings(interp, detrend, lambda, welchWindow, welchOverlap, arOrder, arMethod,
+                         pointsPerHz, nnThreshold);
+    const std::span<const double> intervals(ms.data(), static_cast<std::size_t>(ms.size()));
+    const std::span<const std::uint8_t> t(ticks.data(), static_cast<std::size_t>(ticks.size()));
+    return StandardOutcomeOf([&] { return AnalyseStandard(intervals, t, s, Mode(correct)); },
+                             spectrum);
+}
+
+// The standard analysis of every interval of a file, as rvx-cli analyze --method standard makes
+// it.
+StandardOutcome StandardFileOf(const py::object& pathArgument, int kind, int correct, bool spectrum,
+                               int beats, const std::string& channel, double interp, int detrend,
+                               double lambda, double welchWindow, double welchOverlap, int arOrder,
+                               int arMethod, int pointsPerHz, double nnThreshold) {
+    const standard::Settings s =
+        StandardSettings(interp, detrend, lambda, welchWindow, welchOverlap, arOrder, arMethod,
+                         pointsPerHz, nnThreshold);
+    const std::string path = PathArgument(pathArgument);
+    const FileKind k = kind == 0 ? KindFromExtension(path) : static_cast<FileKind>(kind);
+    FileWorker& w = ThisThreadsWorker();
+    StandardOutcome out = StandardOutcomeOf(
+        [&] {
+            w.workspace.Record = RecordChoice();
+            w.workspace.Record.beats = static_cast<BeatChoice>(beats);
+            w.workspace.Record.channel = channel;
+            const FileIntervals file = ReadFileIntervals(path, k, w.workspace);
+            return AnalyseStandard(file.ms, file.ticks, s, Mode(correct));
+        },
+        spectrum);
+    return out;
+}
+
 } // namespace
 } // namespace hrv
 
@@ -519,4 +599,13 @@ PYBIND11_MODULE(_rvx, m) {
           py::arg("correct"), py::arg("spectrum"), py::arg("nonlinear"), py::arg("threads"),
           py::arg("first") = 0, py::arg("count") = -1);
     m.def("read", &hrv::Read, py::arg("path"), py::arg("kind"));
+    m.def("standard", &hrv::StandardOf, py::arg("ms"), py::arg("ticks"), py::arg("correct"),
+          py::arg("spectrum"), py::arg("interp"), py::arg("detrend"), py::arg("lambda_"),
+          py::arg("welch_window"), py::arg("welch_overlap"), py::arg("ar_order"),
+          py::arg("ar_method"), py::arg("points_per_hz"), py::arg("nn_threshold"));
+    m.def("standard_file", &hrv::StandardFileOf, py::arg("path"), py::arg("kind"),
+          py::arg("correct"), py::arg("spectrum"), py::arg("beats"), py::arg("channel"),
+          py::arg("interp"), py::arg("detrend"), py::arg("lambda_"), py::arg("welch_window"),
+          py::arg("welch_overlap"), py::arg("ar_order"), py::arg("ar_method"),
+          py::arg("points_per_hz"), py::arg("nn_threshold"));
 }
