@@ -104,7 +104,8 @@ constexpr CommandUsage kCommandUsage[] = {
     {"print",
      "  rvx-cli print --pdf OUT.pdf [--type rr|ppg|txt|wfdb|edf] [--correct none|auto]\n"
      "                [--windows STEP [--nonlinear]] [--beats detect|annotations]\n"
-     "                [--channel NAME|N] FILE\n"
+     "                [--channel NAME|N] [--method system|standard [--interp HZ] ...]\n"
+     "                FILE\n"
      "      Analyses one fragment and writes its one-page report as a PDF file, drawn as\n"
      "      the window prints it. Needs a build with the window (rvx-print beside rvx-cli);\n"
      "      with no display it draws offscreen. --correct auto corrects artefact beats\n"
@@ -114,7 +115,11 @@ constexpr CommandUsage kCommandUsage[] = {
      "      windows taken as analyze --windows takes them: HR, SDNN, RMSSD, LF, HF and\n"
      "      LF/HF of each window over its start time, under the file's name and date, the\n"
      "      step and the count of windows, on one A4 page; --nonlinear adds DFA a1, and\n"
-     "      the spectral charts then go to a second page.\n"},
+     "      the spectral charts then go to a second page.\n"
+     "      --method standard (and the options of analyze --method standard) adds under\n"
+     "      the charts the block \"Стандартный анализ\": its settings, the time-domain\n"
+     "      values and the main band values of the Welch and AR spectra of every\n"
+     "      interval of the file (not with --windows).\n"},
     {"record",
      "  rvx-cli record [--port COM1|COM2|COM3] [--baud 600|2400|19200|38400]\n"
      "                 [--device 0|1] [--out FILE.rr] [--spectrum] [--silence SECONDS]\n"
