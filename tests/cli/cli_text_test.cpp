@@ -109,7 +109,7 @@ TEST(CliTextFormat, StandardBlockFollowsThePanelsWithItsSettingsAndUnits) {
     ASSERT_EQ(std::vector(lines.begin(), lines.begin() + static_cast<long>(plain.size())), plain);
     const std::size_t at = plain.size();
     EXPECT_EQ(lines[at], "Стандартный анализ");
-    EXPECT_NE(lines[at + 1].find("приоры, λ 300"), std::string::npos) << lines[at + 1];
+    EXPECT_NE(lines[at + 1].find("приоры, lambda 300"), std::string::npos) << lines[at + 1];
     EXPECT_NE(lines[at + 1].find("NNxx > 20 мс"), std::string::npos) << lines[at + 1];
     // The MeanRR of the intervals in ms, one decimal; NN20 named for its threshold.
     const auto rhythm = test::TwoBandRhythm(420, 80);
