@@ -168,16 +168,24 @@ def _standard_settings(interp, detrend, welch_window, welch_overlap, ar_order, p
             _real("nn_threshold", nn_threshold))
 
 
-def _standard_result(call, *arguments):
-    """The standard analysis's dict (rvx-cli's "standard" object), or {"error": ...}."""
+def _call_standard(call, *arguments, **keywords):
+    """call(...) with a setting the core refuses named by its keyword in the ValueError."""
     try:
-        text, error = call(*arguments)
+        return call(*arguments, **keywords)
     except ValueError as e:
         message = str(e)
         name = message.split(":", 1)[0]
-        if name in _SETTING_WORDS:
-            message = _SETTING_WORDS[name] + message[len(name):]
-        raise ValueError(message) from None
+        if name not in _SETTING_WORDS:
+            raise
+        raise ValueError(_SETTING_WORDS[name] + message[len(name):]) from None
+
+
+def _standard_result(call, *arguments):
+    """The standard analysis's dict (rvx-cli's "standard" object), or {"error": ...}."""
+    return _standard_value(*_call_standard(call, *arguments))
+
+
+def _standard_value(text, error):
     if error:
         return {"error": error}
     result = json.loads(text)
@@ -246,7 +254,9 @@ analyse.__doc__ += _STANDARD_DOC
 
 
 def analyse_windows(intervals_ms, step_s=300, correct="none", *, spectrum=False,
-                    nonlinear=False, as_frame=False, threads=None):
+                    nonlinear=False, as_frame=False, threads=None, method="system", interp=4,
+                    detrend="none", welch_window=300, welch_overlap=50, ar_order=16,
+                    points_per_hz=300, nn_threshold=50, ar_method="fb"):
     """A long recording of RR intervals in milliseconds analysed window by window.
 
     As ``rvx-cli analyze --windows STEP``: window w = 0, 1, ... is the five-minute fragment that
@@ -264,10 +274,18 @@ def analyse_windows(intervals_ms, step_s=300, correct="none", *, spectrum=False,
     window the analysis rejects. With ``as_frame=True`` a pandas DataFrame of those rows (needs
     pandas; on Debian the package python3-pandas). A recording too short for one window raises
     ValueError with the program's message.
+
+    With ``method="standard"`` each window's dict ends with ``standard``, the standard analysis
+    of the intervals from the window's first that end within 300 s of its start, in ms as
+    given, as rvx-cli analyze --windows STEP --method standard gives it; settings as for
+    ``analyse``.
     """
     _flag("as_frame", as_frame)
-    windows = _rvx.analyse_windows(*_windows_arguments(intervals_ms, step_s, correct, spectrum,
-                                                       nonlinear, threads))
+    arguments, standard = _windows_arguments(
+        intervals_ms, step_s, correct, spectrum, nonlinear, threads,
+        (method, interp, detrend, welch_window, welch_overlap, ar_order, points_per_hz,
+         nn_threshold, ar_method))
+    windows = _standard_windows(_call_standard(_rvx.analyse_windows, *arguments, **standard))
     if not as_frame:
         return windows
     try:
@@ -277,17 +295,33 @@ def analyse_windows(intervals_ms, step_s=300, correct="none", *, spectrum=False,
     return pandas.DataFrame(windows)
 
 
-def _windows_arguments(intervals_ms, step_s, correct, spectrum, nonlinear, threads):
+def _windows_arguments(intervals_ms, step_s, correct, spectrum, nonlinear, threads, method):
+    """The module's arguments of analyse_windows, and its keywords of the standard analysis."""
     if isinstance(step_s, bool) or not isinstance(step_s, numbers.Integral):
         raise TypeError(f"step_s must be a whole number of seconds, not {type(step_s).__name__}")
     if not 1 <= step_s <= _MAX_STEP:
         raise ValueError(f"step_s must be 1 to {_MAX_STEP} seconds, not {step_s}")
-    return (_ticks(intervals_ms, _MAX_RECORDING), int(step_s), _correct(correct),
-            _flag("spectrum", spectrum), _flag("nonlinear", nonlinear), _threads(threads))
+    ticks = _ticks(intervals_ms, _MAX_RECORDING)
+    standard = {}
+    if _method(method[0]):
+        standard = {"ms": np.ascontiguousarray(np.asarray(intervals_ms, dtype=np.float64)),
+                    "settings": _standard_settings(*method[1:])}
+    return (ticks, int(step_s), _correct(correct), _flag("spectrum", spectrum),
+            _flag("nonlinear", nonlinear), _threads(threads)), standard
+
+
+def _standard_windows(windows):
+    """The windows with each "standard" outcome of the module as its dict."""
+    for w in windows:
+        if "standard" in w:
+            w["standard"] = _standard_value(*w["standard"])
+    return windows
 
 
 def iter_windows(intervals_ms, step_s=300, correct="none", *, spectrum=False, nonlinear=False,
-                 chunk=64, threads=None):
+                 chunk=64, threads=None, method="system", interp=4, detrend="none",
+                 welch_window=300, welch_overlap=50, ar_order=16, points_per_hz=300,
+                 nn_threshold=50, ar_method="fb"):
     """The dicts of ``analyse_windows`` one by one, as a generator.
 
     The same arguments and the same dicts in the same order, but the windows are analysed
@@ -299,10 +333,14 @@ def iter_windows(intervals_ms, step_s=300, correct="none", *, spectrum=False, no
         raise TypeError(f"chunk must be a whole number of windows, not {type(chunk).__name__}")
     if not 1 <= chunk <= 100000:
         raise ValueError(f"chunk must be 1 to 100000 windows, not {chunk}")
-    arguments = _windows_arguments(intervals_ms, step_s, correct, spectrum, nonlinear, threads)
+    arguments, standard = _windows_arguments(
+        intervals_ms, step_s, correct, spectrum, nonlinear, threads,
+        (method, interp, detrend, welch_window, welch_overlap, ar_order, points_per_hz,
+         nn_threshold, ar_method))
     analysed = 0  # windows analysed so far
     while True:
-        windows = _rvx.analyse_windows(*arguments, first=analysed, count=int(chunk))
+        windows = _standard_windows(_call_standard(_rvx.analyse_windows, *arguments,
+                                                   first=analysed, count=int(chunk), **standard))
         analysed += len(windows)
         yield from windows
         if len(windows) < chunk:

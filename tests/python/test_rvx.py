@@ -316,6 +316,27 @@ def test_windows_are_the_cli_lines_after_file_and_type(tmp_path):
         rvx.analyse_windows(ms, 0)
 
 
+def test_standard_windows_are_the_cli_objects(tmp_path):
+    ms = _long_recording()[:1500].astype(np.float64)
+    ms[::4] += 3.5  # off the ticks: the standard analysis keeps them
+    listed = tmp_path / "long.txt"
+    listed.write_text("\n".join(repr(float(v)) for v in ms))
+    options = ("--windows", "120", "--method", "standard", "--correct", "auto",
+               "--ar-order", "12")
+    run = subprocess.run([CLI, "analyze", *options, str(listed)], capture_output=True)
+    lines = [json.loads(line) for line in run.stdout.decode().splitlines()]
+    keywords = dict(correct="auto", method="standard", ar_order=12)
+    windows = rvx.analyse_windows(ms, 120, **keywords)
+    assert len(windows) == len(lines) > 1
+    for window, line in zip(windows, lines):
+        assert window["standard"] == line["standard"]
+    assert [w["standard"] for w in rvx.iter_windows(ms, 120, chunk=2, **keywords)] == \
+        [line["standard"] for line in lines]
+    assert "standard" not in rvx.analyse_windows(ms, 120)[0]
+    with pytest.raises(ValueError, match="^welch_window: "):
+        rvx.analyse_windows(ms, 120, method="standard", welch_window=0)
+
+
 def test_windows_as_a_data_frame():
     pandas = pytest.importorskip("pandas")
     ms = _long_recording()
