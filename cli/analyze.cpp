@@ -63,8 +63,7 @@ std::optional<AnalyzeOptions> ParseAnalyze(const Args& args, std::ostream& err) 
     if (!parser.Parse(args, o.files)) {
         return std::nullopt;
     }
-    if (const std::string problem = CheckStandard(o.standard, o.windows.has_value(), o.text);
-        !problem.empty()) {
+    if (const std::string problem = CheckStandard(o.standard); !problem.empty()) {
         err << "rvx-cli analyze: " << problem << "\n";
         return std::nullopt;
     }
@@ -188,6 +187,7 @@ struct OutputLost {};
 // One window's outcome, made on the thread that analysed it.
 struct WindowOutput {
     std::string line;     // the JSON line or the text row
+    std::string standard; // with --method standard and text: the row of its table
     std::string identity; // with a table: the row's identity and its record
     std::string record;
     bool analysed = false;
@@ -262,6 +262,7 @@ int AnalyzeByWindows(const AnalyzeOptions& o, const std::optional<RegionalFormat
         // The table takes the recording's rows in one step once its windows are done (or once the
         // output is lost).
         std::vector<SummaryRecord> rows;
+        std::string standardRows; // with --method standard and text, printed after the windows
         const auto tableRows = [&] {
             if (!rows.empty() && !AppendTableRecords(*o.table, path, rows, err)) {
                 anyFailed = true;
@@ -278,7 +279,18 @@ int AnalyzeByWindows(const AnalyzeOptions& o, const std::optional<RegionalFormat
                                         analysed ? std::string_view() : msg::kTooLittleData,
                                         separator, o.nonlinear)
                         : WindowLine(path, kind, w, f, analysed, fields, workspace->Record) + '\n';
-                if (o.standard.on) {
+                if (o.standard.on && o.text) {
+                    try {
+                        if (!intervals) {
+                            throw std::invalid_argument(intervalsError);
+                        }
+                        const standard::Result result =
+                            AnalyseStandardWindow(*intervals, w, o.standard.settings, o.correct);
+                        r.standard = StandardWindowRow(w.startTicks, &result, {}, separator);
+                    } catch (const std::exception& e) {
+                        r.standard = StandardWindowRow(w.startTicks, nullptr, e.what(), separator);
+                    }
+                } else if (o.standard.on) {
                     r.line =
                         AppendStandard(std::move(r.line),
                                        StandardObject(
@@ -299,6 +311,7 @@ int AnalyzeByWindows(const AnalyzeOptions& o, const std::optional<RegionalFormat
             },
             [&](const RecordingWindow&, WindowOutput&& r) {
                 out << r.line;
+                standardRows += r.standard;
                 if (!r.analysed) {
                     anyFailed = true;
                 } else if (!r.identity.empty()) {
@@ -310,6 +323,9 @@ int AnalyzeByWindows(const AnalyzeOptions& o, const std::optional<RegionalFormat
                 }
             });
         tableRows();
+        if (o.text && o.standard.on) {
+            out << '\n' << StandardWindowsHeader(o.standard.settings, separator) << standardRows;
+        }
         if (o.text) {
             out << '\n';
         }

@@ -43,7 +43,7 @@ std::optional<PrintOptions> ParsePrint(const Args& args, std::ostream& err) {
                "with --windows\n";
         return std::nullopt;
     }
-    if (const std::string problem = CheckStandard(o.standard, false, false); !problem.empty()) {
+    if (const std::string problem = CheckStandard(o.standard); !problem.empty()) {
         err << "rvx-cli print: " << problem << "\n";
         return std::nullopt;
     }

@@ -73,13 +73,9 @@ void AddStandardOptions(OptionParser& parser, StandardChoice& c) {
         .Value("--nn-threshold", "a number of milliseconds", number(s.NnThresholdMs));
 }
 
-std::string CheckStandard(const StandardChoice& c, bool windows, bool text) {
+std::string CheckStandard(const StandardChoice& c) {
     if (!c.on) {
         return c.anyOption ? "the options of the standard analysis need --method standard" : "";
-    }
-    if (windows && text) {
-        return "--method standard with --windows gives its object on each window's JSON line: "
-               "not with --format text";
     }
     const std::string problem = standard::Validate(c.settings);
     return problem.empty() ? "" : "--method standard: " + problem;

@@ -27,9 +27,8 @@ struct StandardChoice {
 // --nn-threshold MS.
 void AddStandardOptions(OptionParser& parser, StandardChoice& choice);
 
-// Empty when the choice goes with the other options, else the message (naming the option):
-// with --windows the standard object goes on each window's JSON line, not into text rows.
-std::string CheckStandard(const StandardChoice& choice, bool windows, bool text);
+// Empty when the choice is usable, else the message (naming the option or the setting).
+std::string CheckStandard(const StandardChoice& choice);
 
 // The object of `analyse`'s result (`"standard": {...}` without the key), or {"error": "..."}
 // when it throws. With `spectra` each spectrum's "psd".

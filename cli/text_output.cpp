@@ -110,6 +110,39 @@ std::string StandardTextError(std::string_view error) {
     return std::string(kStandardHeading) + "\n" + std::string(error) + "\n\n";
 }
 
+std::string StandardWindowsHeader(const standard::Settings& s, char separator) {
+    std::string nn = FormatFixed(s.NnThresholdMs, 3, '.');
+    nn.erase(nn.find_last_not_of('0') + 1);
+    if (nn.back() == '.') {
+        nn.pop_back();
+    }
+    const std::string names = Left("Начало") + Right("Mean RR") + Right("SDNN") + Right("RMSSD") +
+                              Right("pNN" + nn) + Right("LF") + Right("HF") + Right("LF/HF");
+    const std::string units = Left("чч:мм:сс") + Right("мс") + Right("мс") + Right("мс") +
+                              Right("%") + Right("мс2") + Right("мс2");
+    return std::string(kStandardHeading) + "\n " + StandardSettingsText(s, separator) + "\n" +
+           names + "\n" + units + "\n";
+}
+
+std::string StandardWindowRow(std::int64_t startTicks, const standard::Result* r,
+                              std::string_view error, char separator) {
+    std::string row = Left(ClockText(startTicks));
+    if (r == nullptr) {
+        return row + std::string(error) + "\n";
+    }
+    const auto value = [separator](const std::optional<double>& v, int decimals) {
+        return Right(v ? FormatFixed(*v, decimals, separator) : std::string("—"));
+    };
+    row += value(r->MeanRR, 1) + value(r->SDNN, 2) + value(r->RMSSD, 2) + value(r->pNNxx, 2);
+    if (r->Welch) {
+        const standard::BandPowers& b = r->Welch->Bands;
+        row += value(b.Lf, 1) + value(b.Hf, 1) + value(b.LfHf, 2);
+    } else {
+        row += Right("—") + Right("—") + Right("—");
+    }
+    return row + "\n";
+}
+
 std::string TextError(const std::string& path, std::string_view error) {
     return path + "\n" + std::string(error) + "\n\n";
 }

@@ -36,4 +36,13 @@ std::string StandardText(const standard::Result& r, char separator);
 // The same block when the standard analysis cannot be made: the heading and `error`.
 std::string StandardTextError(std::string_view error);
 
+// --windows with --method standard: after the window rows, "Стандартный анализ", the settings
+// line, then the columns' names and units: start, Mean RR, SDNN, RMSSD, pNNxx, and the Welch
+// spectrum's LF, HF and LF/HF.
+std::string StandardWindowsHeader(const standard::Settings& s, char separator);
+// One window's row under it: its start time and the values of `r` ("—" where undefined), or,
+// when `r` is null, the start time and `error`.
+std::string StandardWindowRow(std::int64_t startTicks, const standard::Result* r,
+                              std::string_view error, char separator);
+
 } // namespace hrv::cli

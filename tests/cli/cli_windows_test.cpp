@@ -2,6 +2,7 @@
 #include "cli/commands.h"
 #include "files/cp1251.h"
 #include "files/fragment_load.h"
+#include "presentation/format_fixed.h"
 #include "service/file_analysis.h"
 #include "tests/support/test_support.h"
 
@@ -240,13 +241,24 @@ TEST(CliWindows, StandardObjectOfEachWindowIsThatOfItsFiveMinutes) {
     Lines({"analyze", "--windows", "300", "--table", table, path});
     Lines({"analyze", "--windows", "300", "--method", "standard", "--table", standardTable, path});
     EXPECT_EQ(test::ReadBytes<std::string>(standardTable), test::ReadBytes<std::string>(table));
-    // Text rows have no room for it: refused, naming the option.
-    int status = 0;
-    std::string err;
-    Lines({"analyze", "--windows", "300", "--method", "standard", "--format", "text", path},
-          &status, &err);
-    EXPECT_EQ(status, cli::kExitUsage);
-    EXPECT_NE(err.find("--format text"), std::string::npos) << err;
+    // As text: the window rows as they were, then the standard table, a row per window.
+    const auto rows = Lines({"analyze", "--windows", "120", "--format", "text", path});
+    const auto shown =
+        Lines({"analyze", "--windows", "120", "--method", "standard", "--format", "text", path});
+    ASSERT_EQ(shown.size(), rows.size() + 5 + lines.size());
+    ASSERT_EQ(std::vector(shown.begin(), shown.begin() + static_cast<long>(rows.size()) - 1),
+              std::vector(rows.begin(), rows.end() - 1));
+    const std::size_t at = rows.size();
+    EXPECT_EQ(shown[at - 1], "");
+    EXPECT_EQ(shown[at], "Стандартный анализ");
+    EXPECT_TRUE(shown[at + 2].starts_with("Начало")) << shown[at + 2];
+    for (std::size_t w = 0; w < lines.size(); ++w) {
+        const std::string& row = shown[at + 4 + w];
+        EXPECT_TRUE(row.starts_with(shown[3 + w].substr(0, 8))) << row; // the window's start
+        const double meanRr = std::stod(Field(StandardOf(lines[w]), "MeanRR"));
+        EXPECT_NE(row.find(FormatFixed(meanRr, 1, '.')), std::string::npos) << row;
+    }
+    EXPECT_EQ(shown.back(), "");
 }
 
 } // namespace
