@@ -32,8 +32,9 @@ std::string Setting(double v, char separator) {
 
 std::string StandardSettingsText(const standard::Settings& s, char separator) {
     std::string text = Setting(s.InterpolationHz, separator) + " Гц, тренд: ";
-    text += s.Detrend == standard::Detrending::None ? std::string("нет")
-                                                    : "приоры, lambda " + Setting(s.Lambda, separator);
+    text += s.Detrend == standard::Detrending::None
+                ? std::string("нет")
+                : "приоры, lambda " + Setting(s.Lambda, separator);
     text += ", Уэлч " + Setting(s.WelchWindowS, separator) + " с " +
             Setting(s.WelchOverlapPercent, separator) + " %, АР " + IntegerText(s.ArOrder) +
             (s.Ar == standard::ArMethod::Burg ? " (burg)" : " (fb)") + ", " +
