@@ -9,6 +9,7 @@
 #include "presentation/trend_report.h"
 #include "service/file_analysis.h"
 #include "service/recording_windows.h"
+#include "service/standard_analysis.h"
 #include "ui/qt_text.h"
 #include "ui/report.h"
 #include "ui/trend_report.h"
@@ -54,6 +55,18 @@ int PrintToPdf(const hrv::cli::PrintOptions& o) {
     options.identification = ReportIdentification(*f, std::string_view());
     options.decimalSeparator = hrv::RegionalSeparator();
     options.drawChart = ChartsFromResults(*f);
+    if (o.standard.on) {
+        // Every interval of the file, as rvx-cli analyze --method standard takes them.
+        try {
+            const FileIntervals file =
+                ReadFileIntervals(o.file, o.kind.value_or(KindFromExtension(o.file)), *w);
+            options.standard = ReportStandardTexts(
+                AnalyseStandard(file.ms, file.ticks, o.standard.settings, o.correct),
+                options.decimalSeparator);
+        } catch (const std::exception& e) {
+            options.standard = ReportStandardError(e.what());
+        }
+    }
 
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);

@@ -17,12 +17,14 @@
 #include "service/recording_windows.h"
 #include "service/result_fields.h"
 #include "service/row_identity.h"
+#include "service/standard_analysis.h"
 
 #include <algorithm>
 #include <charconv>
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <stdexcept>
 
 namespace hrv::cli {
 
@@ -61,8 +63,7 @@ std::optional<AnalyzeOptions> ParseAnalyze(const Args& args, std::ostream& err) 
     if (!parser.Parse(args, o.files)) {
         return std::nullopt;
     }
-    if (const std::string problem = CheckStandard(o.standard, o.windows.has_value(), o.text);
-        !problem.empty()) {
+    if (const std::string problem = CheckStandard(o.standard); !problem.empty()) {
         err << "rvx-cli analyze: " << problem << "\n";
         return std::nullopt;
     }
@@ -186,6 +187,7 @@ struct OutputLost {};
 // One window's outcome, made on the thread that analysed it.
 struct WindowOutput {
     std::string line;     // the JSON line or the text row
+    std::string standard; // with --method standard and text: the row of its table
     std::string identity; // with a table: the row's identity and its record
     std::string record;
     bool analysed = false;
@@ -246,9 +248,21 @@ int AnalyzeByWindows(const AnalyzeOptions& o, const std::optional<RegionalFormat
         if (o.text) {
             out << WindowsTextHeader(path, o.nonlinear);
         }
+        // The standard analysis takes the same intervals at the file's own resolution.
+        std::optional<FileIntervals> intervals;
+        std::string intervalsError;
+        if (o.standard.on) {
+            try {
+                intervals = kind == FileKind::Txt ? ReadFileIntervals(path, kind, *workspace)
+                                                  : IntervalsFromWords(words);
+            } catch (const std::exception& e) {
+                intervalsError = e.what();
+            }
+        }
         // The table takes the recording's rows in one step once its windows are done (or once the
         // output is lost).
         std::vector<SummaryRecord> rows;
+        std::string standardRows; // with --method standard and text, printed after the windows
         const auto tableRows = [&] {
             if (!rows.empty() && !AppendTableRecords(*o.table, path, rows, err)) {
                 anyFailed = true;
@@ -265,6 +279,30 @@ int AnalyzeByWindows(const AnalyzeOptions& o, const std::optional<RegionalFormat
                                         analysed ? std::string_view() : msg::kTooLittleData,
                                         separator, o.nonlinear)
                         : WindowLine(path, kind, w, f, analysed, fields, workspace->Record) + '\n';
+                if (o.standard.on && o.text) {
+                    try {
+                        if (!intervals) {
+                            throw std::invalid_argument(intervalsError);
+                        }
+                        const standard::Result result =
+                            AnalyseStandardWindow(*intervals, w, o.standard.settings, o.correct);
+                        r.standard = StandardWindowRow(w.startTicks, &result, {}, separator);
+                    } catch (const std::exception& e) {
+                        r.standard = StandardWindowRow(w.startTicks, nullptr, e.what(), separator);
+                    }
+                } else if (o.standard.on) {
+                    r.line =
+                        AppendStandard(std::move(r.line),
+                                       StandardObject(
+                                           [&] {
+                                               if (!intervals) {
+                                                   throw std::invalid_argument(intervalsError);
+                                               }
+                                               return AnalyseStandardWindow(
+                                                   *intervals, w, o.standard.settings, o.correct);
+                                           },
+                                           o.spectrum));
+                }
                 if (analysed && fileIdentity) {
                     r.identity = WindowRowIdentity(*fileIdentity, f, w.startTicks);
                     r.record = SummaryTableRow(r.identity, f, separator);
@@ -273,6 +311,7 @@ int AnalyzeByWindows(const AnalyzeOptions& o, const std::optional<RegionalFormat
             },
             [&](const RecordingWindow&, WindowOutput&& r) {
                 out << r.line;
+                standardRows += r.standard;
                 if (!r.analysed) {
                     anyFailed = true;
                 } else if (!r.identity.empty()) {
@@ -284,6 +323,9 @@ int AnalyzeByWindows(const AnalyzeOptions& o, const std::optional<RegionalFormat
                 }
             });
         tableRows();
+        if (o.text && o.standard.on) {
+            out << '\n' << StandardWindowsHeader(o.standard.settings, separator) << standardRows;
+        }
         if (o.text) {
             out << '\n';
         }
@@ -328,9 +370,13 @@ int Analyze(const Args& args, Executor& executor, std::ostream& out, std::ostrea
                 const RecordingLength length =
                     analysed ? LengthOf(path, kind, w.fragment, w.workspace) : RecordingLength{};
                 if (options->text) {
-                    return AnalyzedFile{
-                        TextResult(path, w.fragment, error, separator, options->nonlinear),
-                        analysed, length};
+                    std::string text =
+                        TextResult(path, w.fragment, error, separator, options->nonlinear);
+                    if (options->standard.on) {
+                        text += StandardTextOf(path, kind, w.workspace, options->standard.settings,
+                                               options->correct, separator);
+                    }
+                    return AnalyzedFile{text, analysed, length};
                 }
                 std::string line = error.empty()
                                        ? ResultLine(path, kind, w.fragment, options->spectrum,

@@ -36,7 +36,14 @@ constexpr CommandUsage kCommandUsage[] = {
      "      (50), AR of --ar-order (16) by --ar-method (fb), Lomb-Scargle,\n"
      "      --points-per-hz (300), NNxx above --nn-threshold ms (50); null where\n"
      "      undefined, {\"error\": ...} when it cannot be analysed; with --spectrum each\n"
-     "      spectrum's \"psd\" (0..0.5 Hz). Not with --windows or --format text.\n"
+     "      spectrum's \"psd\" (0..0.5 Hz). With --windows each window's line gets\n"
+     "      its own \"standard\": the intervals from the window's first that end within\n"
+     "      300 s of its start. With --format text a block \"Стандартный анализ\"\n"
+     "      follows the file's lines: its settings, the values with their units and the\n"
+     "      band powers of the three spectra (\"—\" where undefined); with --windows\n"
+     "      too, after the window rows, its settings and a row per window (start, Mean\n"
+     "      RR, SDNN, RMSSD, pNNxx, Welch LF, HF, LF/HF). With --table the table's rows\n"
+     "      stay the system's own: the standard results go only to the output.\n"
      "      With --correct auto it takes the corrected series of every interval of the\n"
      "      file: the intervals the correction left keep their value as read (ms), those\n"
      "      it made or moved take its 10 ms ticks.\n"
@@ -98,7 +105,8 @@ constexpr CommandUsage kCommandUsage[] = {
     {"print",
      "  rvx-cli print --pdf OUT.pdf [--type rr|ppg|txt|wfdb|edf] [--correct none|auto]\n"
      "                [--windows STEP [--nonlinear]] [--beats detect|annotations]\n"
-     "                [--channel NAME|N] FILE\n"
+     "                [--channel NAME|N] [--method system|standard [--interp HZ] ...]\n"
+     "                FILE\n"
      "      Analyses one fragment and writes its one-page report as a PDF file, drawn as\n"
      "      the window prints it. Needs a build with the window (rvx-print beside rvx-cli);\n"
      "      with no display it draws offscreen. --correct auto corrects artefact beats\n"
@@ -108,7 +116,11 @@ constexpr CommandUsage kCommandUsage[] = {
      "      windows taken as analyze --windows takes them: HR, SDNN, RMSSD, LF, HF and\n"
      "      LF/HF of each window over its start time, under the file's name and date, the\n"
      "      step and the count of windows, on one A4 page; --nonlinear adds DFA a1, and\n"
-     "      the spectral charts then go to a second page.\n"},
+     "      the spectral charts then go to a second page.\n"
+     "      --method standard (and the options of analyze --method standard) adds under\n"
+     "      the charts the block \"Стандартный анализ\": its settings, the time-domain\n"
+     "      values and the main band values of the Welch and AR spectra of every\n"
+     "      interval of the file (not with --windows).\n"},
     {"record",
      "  rvx-cli record [--port COM1|COM2|COM3] [--baud 600|2400|19200|38400]\n"
      "                 [--device 0|1] [--out FILE.rr] [--spectrum] [--silence SECONDS]\n"

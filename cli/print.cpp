@@ -34,7 +34,17 @@ std::optional<PrintOptions> ParsePrint(const Args& args, std::ostream& err) {
         .Flag("--nonlinear", o.nonlinear)
         .Value("--beats", "detect or annotations", BeatsOption(o.record.beats))
         .Text("--channel", "a channel's name or number", o.record.channel);
+    AddStandardOptions(parser, o.standard);
     if (!parser.Parse(args, files)) {
+        return std::nullopt;
+    }
+    if (o.standard.on && o.windows) {
+        err << "rvx-cli print: --method standard prints its block on the one-page report: not "
+               "with --windows\n";
+        return std::nullopt;
+    }
+    if (const std::string problem = CheckStandard(o.standard); !problem.empty()) {
+        err << "rvx-cli print: " << problem << "\n";
         return std::nullopt;
     }
     if (o.pdf.empty()) {

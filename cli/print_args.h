@@ -3,6 +3,7 @@
 
 #include "analysis/fragment_data.h"
 #include "cli/commands.h"
+#include "cli/standard_option.h"
 #include "files/fragment_load.h"
 
 #include <iosfwd>
@@ -21,12 +22,13 @@ struct PrintOptions {
     std::optional<int> windows; // --windows STEP: the trend report of the whole recording, s
     bool nonlinear = false;     // --nonlinear: DFA α1 on the trend report (with --windows only)
     RecordChoice record;        // --beats, --channel: an ECG record's beats
-    std::string file;           // the fragment printed, or the recording of the trend report
+    StandardChoice standard; // --method standard: the page's block "Стандартный анализ"
+    std::string file;        // the fragment printed, or the recording of the trend report
 };
 
 // Parses "--pdf OUT.pdf [--type rr|ppg|txt|wfdb|edf] [--correct none|auto] [--windows STEP
-// [--nonlinear]] [--beats detect|annotations] [--channel NAME|N] FILE"; reports what is wrong on
-// `err`.
+// [--nonlinear]] [--beats detect|annotations] [--channel NAME|N] [--method system|standard and
+// its options] FILE"; reports what is wrong on `err`.
 std::optional<PrintOptions> ParsePrint(const Args& args, std::ostream& err);
 
 } // namespace hrv::cli

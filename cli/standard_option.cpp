@@ -2,13 +2,12 @@
 #include "cli/standard_option.h"
 
 #include "cli/json_writer.h"
+#include "cli/text_output.h"
 #include "files/file_io.h"
-#include "files/recording.h"
-#include "files/rr_text.h"
+#include "service/standard_analysis.h"
 
 #include <charconv>
-#include <stdexcept>
-#include <vector>
+#include <exception>
 
 namespace hrv::cli {
 
@@ -74,68 +73,23 @@ void AddStandardOptions(OptionParser& parser, StandardChoice& c) {
         .Value("--nn-threshold", "a number of milliseconds", number(s.NnThresholdMs));
 }
 
-std::string CheckStandard(const StandardChoice& c, bool windows, bool text) {
+std::string CheckStandard(const StandardChoice& c) {
     if (!c.on) {
         return c.anyOption ? "the options of the standard analysis need --method standard" : "";
-    }
-    if (windows || text) {
-        return "--method standard gives its object on the JSON line of a whole file: not with "
-               "--windows or --format text";
     }
     const std::string problem = standard::Validate(c.settings);
     return problem.empty() ? "" : "--method standard: " + problem;
 }
 
-std::vector<double> CorrectedIntervalsMs(std::span<const double> ms,
-                                         std::span<const std::uint8_t> ticks,
-                                         const BeatCorrection& c) {
-    std::vector<double> out;
-    out.reserve(c.ticks.size());
-    std::size_t i = 0;   // the first input interval that starts at or after `at`
-    std::int64_t in = 0; // its start, ticks
-    std::int64_t at = 0; // the start of corrected interval k, ticks
-    for (std::size_t k = 0; k < c.ticks.size(); ++k) {
-        const std::uint8_t t = c.ticks[k];
-        while (i < ticks.size() && in < at) {
-            in += ticks[i++];
-        }
-        const bool kept = k < c.marks.size() && c.marks[k] == 0 && i < ticks.size() &&
-                          i < ms.size() && in == at && ticks[i] == t;
-        out.push_back(kept ? ms[i] : static_cast<double>(t) * 10);
-        at += t;
+std::string StandardObject(const std::function<standard::Result()>& analyse, bool spectra) {
+    try {
+        return standard::ToJson(analyse(), spectra);
+    } catch (const std::exception& e) {
+        return "{\"error\": " + JsonObject::Quote(e.what()) + "}";
     }
-    return out;
 }
 
-std::string WithStandard(std::string line, const std::string& path, FileKind kind, PpgWorkspace& w,
-                         const standard::Settings& settings, CorrectionMode correct, bool spectra) {
-    std::string object;
-    try {
-        std::vector<double> ms;
-        std::vector<std::uint8_t> ticks;
-        if (kind == FileKind::Txt) {
-            RrTextResult list = ReadRrTextList(path, w.FileImage);
-            ms = std::move(list.ms); // as written
-            ticks = std::move(list.ticks);
-        } else {
-            std::vector<std::uint16_t> words;
-            if (ReadRecording(path, kind, w, words) != LoadResult::Loaded) {
-                throw std::invalid_argument("the file gives no intervals");
-            }
-            for (const std::uint16_t word : words) {
-                ticks.push_back(static_cast<std::uint8_t>(word >> 8));
-                ms.push_back(static_cast<double>(word >> 8) * 10); // 10 ms ticks
-            }
-        }
-        if (correct == CorrectionMode::Auto) {
-            BeatCorrection c;
-            CorrectBeats(ticks, c);
-            ms = CorrectedIntervalsMs(ms, ticks, c);
-        }
-        object = standard::ToJson(standard::AnalyseIntervals(ms, settings), spectra);
-    } catch (const std::exception& e) {
-        object = "{\"error\": " + JsonObject::Quote(e.what()) + "}";
-    }
+std::string AppendStandard(std::string line, const std::string& object) {
     const bool newline = !line.empty() && line.back() == '\n';
     if (newline) {
         line.pop_back();
@@ -146,6 +100,28 @@ std::string WithStandard(std::string line, const std::string& path, FileKind kin
         line += '\n';
     }
     return line;
+}
+
+std::string WithStandard(std::string line, const std::string& path, FileKind kind, PpgWorkspace& w,
+                         const standard::Settings& settings, CorrectionMode correct, bool spectra) {
+    const std::string object = StandardObject(
+        [&] {
+            const FileIntervals file = ReadFileIntervals(path, kind, w);
+            return AnalyseStandard(file.ms, file.ticks, settings, correct);
+        },
+        spectra);
+    return AppendStandard(std::move(line), object);
+}
+
+std::string StandardTextOf(const std::string& path, FileKind kind, PpgWorkspace& w,
+                           const standard::Settings& settings, CorrectionMode correct,
+                           char separator) {
+    try {
+        const FileIntervals file = ReadFileIntervals(path, kind, w);
+        return StandardText(AnalyseStandard(file.ms, file.ticks, settings, correct), separator);
+    } catch (const std::exception& e) {
+        return StandardTextError(e.what());
+    }
 }
 
 } // namespace hrv::cli

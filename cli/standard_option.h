@@ -2,15 +2,12 @@
 // object on each file's JSON line, after the system's own fields.
 #pragma once
 
-#include "analysis/beat_correction.h"
 #include "analysis/fragment_data.h"
 #include "cli/options.h"
 #include "standard/standard.h"
 
-#include <cstdint>
-#include <span>
+#include <functional>
 #include <string>
-#include <vector>
 
 namespace hrv {
 struct PpgWorkspace;
@@ -30,23 +27,28 @@ struct StandardChoice {
 // --nn-threshold MS.
 void AddStandardOptions(OptionParser& parser, StandardChoice& choice);
 
-// Empty when the choice goes with the other options, else the message (naming the option).
-std::string CheckStandard(const StandardChoice& choice, bool windows, bool text);
+// Empty when the choice is usable, else the message (naming the option or the setting).
+std::string CheckStandard(const StandardChoice& choice);
 
-// The intervals the standard analysis takes from a corrected series: `ms` and `ticks` are the
-// file's intervals (in ms and in 10 ms ticks), `c` the correction of `ticks`. Every interval the
-// correction left as it was, between the same two beats, keeps its value in ms; every interval it
-// made or moved takes its ticks * 10 ms.
-std::vector<double> CorrectedIntervalsMs(std::span<const double> ms,
-                                         std::span<const std::uint8_t> ticks,
-                                         const BeatCorrection& c);
+// The object of `analyse`'s result (`"standard": {...}` without the key), or {"error": "..."}
+// when it throws. With `spectra` each spectrum's "psd".
+std::string StandardObject(const std::function<standard::Result()>& analyse, bool spectra);
 
-// The JSON line `line` (one object) with `"standard": {...}` added at its end: the analysis of
-// every interval of the file (an RR list's in ms as written, other files' in 10 ms ticks; the
-// beat times their running sum), or {"error": "..."} when it cannot be analysed. With
-// CorrectionMode::Auto the corrector runs over every interval of the file first and the analysis
-// takes CorrectedIntervalsMs. With `spectra` each spectrum's "psd".
+// The JSON line `line` (one object, a newline at its end or not) with `"standard": object`
+// added at its end.
+std::string AppendStandard(std::string line, const std::string& object);
+
+// The JSON line `line` with the standard object of every interval of the file (an RR list's in
+// ms as written, other files' in 10 ms ticks; the beat times their running sum) added at its
+// end, or {"error": "..."} when it cannot be analysed. With CorrectionMode::Auto the analysis
+// takes the corrected series (AnalyseStandard). With `spectra` each spectrum's "psd".
 std::string WithStandard(std::string line, const std::string& path, FileKind kind, PpgWorkspace& w,
                          const standard::Settings& settings, CorrectionMode correct, bool spectra);
+
+// --format text: the block of the file's standard analysis (StandardText), or its heading and
+// the reason it cannot be analysed.
+std::string StandardTextOf(const std::string& path, FileKind kind, PpgWorkspace& w,
+                           const standard::Settings& settings, CorrectionMode correct,
+                           char separator);
 
 } // namespace hrv::cli

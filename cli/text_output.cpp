@@ -5,6 +5,7 @@
 #include "presentation/clock_text.h"
 #include "presentation/format_fixed.h"
 #include "presentation/panel_texts.h"
+#include "presentation/standard_texts.h"
 
 #include <algorithm>
 #include <optional>
@@ -70,7 +71,77 @@ std::string Left(std::string_view text) {
     return std::string(text) + std::string(n < kStartColumn ? kStartColumn - n : 1, ' ');
 }
 
+// A label padded to the value column, after the panels' leading blank.
+std::string Label(const std::string& label) {
+    const std::string text = " " + label;
+    const std::size_t n = Characters(text);
+    return text + std::string(n < kValueColumn ? kValueColumn - n : 1, ' ');
+}
+
+std::string WithUnit(const std::string& value, const std::string& unit) {
+    return unit.empty() || value == "—" ? value : value + " " + unit;
+}
+
 } // namespace
+
+std::string StandardText(const standard::Result& r, char separator) {
+    std::string out =
+        std::string(kStandardHeading) + "\n " + StandardSettingsText(r.Used, separator) + "\n";
+    for (const StandardValue& v : StandardTimeValues(r, separator)) {
+        out += Label(v.label) + WithUnit(v.value, v.unit) + "\n";
+    }
+    constexpr std::size_t kColumn = 11;
+    std::string names = Label("");
+    for (const std::string& name : StandardSpectrumNames()) {
+        names += Right(name, kColumn);
+    }
+    out += names + "\n";
+    for (const StandardBandRow& row : StandardBandRows(r, separator)) {
+        std::string line = Label(row.label);
+        for (const std::string& value : row.values) {
+            line += Right(value, kColumn);
+        }
+        out += WithUnit(line, row.unit) + "\n";
+    }
+    return out + "\n";
+}
+
+std::string StandardTextError(std::string_view error) {
+    return std::string(kStandardHeading) + "\n" + std::string(error) + "\n\n";
+}
+
+std::string StandardWindowsHeader(const standard::Settings& s, char separator) {
+    std::string nn = FormatFixed(s.NnThresholdMs, 3, '.');
+    nn.erase(nn.find_last_not_of('0') + 1);
+    if (nn.back() == '.') {
+        nn.pop_back();
+    }
+    const std::string names = Left("Начало") + Right("Mean RR") + Right("SDNN") + Right("RMSSD") +
+                              Right("pNN" + nn) + Right("LF") + Right("HF") + Right("LF/HF");
+    const std::string units = Left("чч:мм:сс") + Right("мс") + Right("мс") + Right("мс") +
+                              Right("%") + Right("мс2") + Right("мс2");
+    return std::string(kStandardHeading) + "\n " + StandardSettingsText(s, separator) + "\n" +
+           names + "\n" + units + "\n";
+}
+
+std::string StandardWindowRow(std::int64_t startTicks, const standard::Result* r,
+                              std::string_view error, char separator) {
+    std::string row = Left(ClockText(startTicks));
+    if (r == nullptr) {
+        return row + std::string(error) + "\n";
+    }
+    const auto value = [separator](const std::optional<double>& v, int decimals) {
+        return Right(v ? FormatFixed(*v, decimals, separator) : std::string("—"));
+    };
+    row += value(r->MeanRR, 1) + value(r->SDNN, 2) + value(r->RMSSD, 2) + value(r->pNNxx, 2);
+    if (r->Welch) {
+        const standard::BandPowers& b = r->Welch->Bands;
+        row += value(b.Lf, 1) + value(b.Hf, 1) + value(b.LfHf, 2);
+    } else {
+        row += Right("—") + Right("—") + Right("—");
+    }
+    return row + "\n";
+}
 
 std::string TextError(const std::string& path, std::string_view error) {
     return path + "\n" + std::string(error) + "\n\n";

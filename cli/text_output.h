@@ -2,6 +2,7 @@
 #pragma once
 
 #include "analysis/fragment_data.h"
+#include "standard/standard.h"
 
 #include <cstdint>
 #include <string>
@@ -27,5 +28,21 @@ std::string WindowsTextHeader(const std::string& path, bool nonlinear);
 // indices of `f` with `separator`, or, when `error` is not empty, the start time and the error.
 std::string WindowTextRow(std::int64_t startTicks, const FragmentData& f, std::string_view error,
                           char separator, bool nonlinear);
+
+// --method standard: the block after a file's results: "Стандартный анализ", its settings on the
+// line under it, the time-domain values with their units, then the band powers in three columns
+// (Welch, AR, Lomb-Scargle); "—" where undefined; an empty line ends it.
+std::string StandardText(const standard::Result& r, char separator);
+// The same block when the standard analysis cannot be made: the heading and `error`.
+std::string StandardTextError(std::string_view error);
+
+// --windows with --method standard: after the window rows, "Стандартный анализ", the settings
+// line, then the columns' names and units: start, Mean RR, SDNN, RMSSD, pNNxx, and the Welch
+// spectrum's LF, HF and LF/HF.
+std::string StandardWindowsHeader(const standard::Settings& s, char separator);
+// One window's row under it: its start time and the values of `r` ("—" where undefined), or,
+// when `r` is null, the start time and `error`.
+std::string StandardWindowRow(std::int64_t startTicks, const standard::Result* r,
+                              std::string_view error, char separator);
 
 } // namespace hrv::cli

@@ -5,6 +5,7 @@
 #include "presentation/format_fixed.h"
 #include "presentation/messages.h"
 #include "presentation/panel_texts.h"
+#include "presentation/standard_texts.h"
 
 #include <cstdint>
 
@@ -102,6 +103,57 @@ std::string ReportCorrectionLine(const FragmentData& f, char decimalSeparator) {
         return f.CorrectionNote;
     }
     return f.Corrected ? CorrectionText(f, decimalSeparator) : std::string();
+}
+
+ReportStandard ReportStandardTexts(const standard::Result& r, char decimalSeparator) {
+    ReportStandard out;
+    out.heading = kStandardHeading;
+    out.settings = StandardSettingsText(r.Used, decimalSeparator);
+    const std::vector<StandardValue> values = StandardTimeValues(r, decimalSeparator);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const StandardValue& v = values[i];
+        const bool unit = !v.unit.empty() && v.value != "—";
+        out.time[i / kReportColumns][i % kReportColumns] =
+            v.label + " " + v.value + (unit ? " " + v.unit : std::string());
+    }
+    const std::vector<StandardBandRow> rows = StandardBandRows(r, decimalSeparator, true);
+    const std::array<std::string, 3> names = StandardSpectrumNames();
+    for (std::size_t c = 0; c < rows.size() && c + 1 < kReportStandardBandColumns; ++c) {
+        out.bandHeader[c + 1] = rows[c].label + (rows[c].unit.empty() ? "" : ", " + rows[c].unit);
+        for (std::size_t k = 0; k < kReportStandardBandRows; ++k) {
+            out.bands[k][0] = names[k];
+            out.bands[k][c + 1] = rows[c].values[k];
+        }
+    }
+    return out;
+}
+
+ReportStandard ReportStandardError(const std::string& error) {
+    ReportStandard out;
+    out.heading = kStandardHeading;
+    out.error = error;
+    return out;
+}
+
+ReportStandardLayout ComputeReportStandardLayout(const ReportLayout& l) {
+    ReportStandardLayout b;
+    int y = l.charts[static_cast<int>(ReportChart::Spectrum)].bottom + 2 * l.th;
+    b.headingY = y;
+    b.settingsY = y + l.th;
+    y += 2 * l.th;
+    for (int r = 0; r < kReportStandardTimeRows; ++r) {
+        b.timeY[r] = y + r * l.th;
+    }
+    y += (kReportStandardTimeRows + 1) * l.th;
+    b.bandHeaderY = y;
+    for (int r = 0; r < kReportStandardBandRows; ++r) {
+        b.bandY[r] = y + (r + 1) * l.th;
+    }
+    for (int c = 0; c < kReportStandardBandColumns; ++c) {
+        b.bandX[c] = l.x0 + c * l.cwid / kReportStandardBandColumns;
+    }
+    b.bottom = y + (kReportStandardBandRows + 1) * l.th;
+    return b;
 }
 
 } // namespace hrv

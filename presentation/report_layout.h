@@ -3,10 +3,12 @@
 #pragma once
 
 #include "analysis/fragment_data.h"
+#include "standard/standard.h"
 
 #include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace hrv {
 
@@ -57,5 +59,38 @@ std::string ReportIdentification(const FragmentData& f, std::string_view infoTex
 // The correction line of a corrected fragment (f.Corrected): CorrectionText with
 // `decimalSeparator`, drawn at correctionY; empty (nothing drawn) otherwise.
 std::string ReportCorrectionLine(const FragmentData& f, char decimalSeparator);
+
+// The block "Стандартный анализ" of a report printed with the standard analysis, under the
+// charts: the heading, the settings line, the time-domain values in four rows of the index
+// columns, then a table of the main band values (VLF, LF, HF, LF and HF n.u., LF/HF) with a
+// row for the Welch and one for the AR spectrum. When the analysis could not be made, the
+// heading and `error` only.
+inline constexpr int kReportStandardTimeRows = 4;
+inline constexpr int kReportStandardBandColumns = 7; // the spectrum's name, six values
+inline constexpr int kReportStandardBandRows = 2;    // Welch, AR
+struct ReportStandard {
+    std::string heading;
+    std::string settings;
+    std::string error;
+    std::array<std::array<std::string, kReportColumns>, kReportStandardTimeRows> time;
+    std::array<std::string, kReportStandardBandColumns> bandHeader; // the first empty
+    std::array<std::array<std::string, kReportStandardBandColumns>, kReportStandardBandRows> bands;
+};
+ReportStandard ReportStandardTexts(const standard::Result& r, char decimalSeparator);
+ReportStandard ReportStandardError(const std::string& error);
+
+// Where the block goes: two lines below the lowest chart, a line for the heading and one for the
+// settings, the time rows, an empty line, the table's header and rows; the table's columns
+// spread evenly over the chart area's width. `bottom` is the end of its last line.
+struct ReportStandardLayout {
+    int headingY = 0;
+    int settingsY = 0;
+    std::array<int, kReportStandardTimeRows> timeY{};
+    int bandHeaderY = 0;
+    std::array<int, kReportStandardBandRows> bandY{};
+    std::array<int, kReportStandardBandColumns> bandX{};
+    int bottom = 0;
+};
+ReportStandardLayout ComputeReportStandardLayout(const ReportLayout& l);
 
 } // namespace hrv

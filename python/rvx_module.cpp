@@ -11,6 +11,8 @@
 #include "service/file_analysis.h"
 #include "service/recording_windows.h"
 #include "service/result_fields.h"
+#include "service/standard_analysis.h"
+#include "standard/standard.h"
 #include "util/executor.h"
 #include "util/large_pages.h"
 
@@ -207,6 +209,32 @@ py::dict Analyse(py::array_t<std::uint8_t, py::array::c_style> ticks, int correc
     return result;
 }
 
+// The settings of the standard analysis from the rvx package's keywords (detrend: 0 none,
+// 1 smoothness priors; arMethod: 0 forward-backward, 1 Burg). ValueError with the message that
+// names the setting when they cannot be used.
+standard::Settings StandardSettings(double interp, int detrend, double lambda, double welchWindow,
+                                    double welchOverlap, int arOrder, int arMethod, int pointsPerHz,
+                                    double nnThreshold) {
+    standard::Settings s;
+    s.InterpolationHz = interp;
+    s.Detrend = detrend == 1 ? standard::Detrending::SmoothnessPriors : standard::Detrending::None;
+    s.Lambda = lambda;
+    s.WelchWindowS = welchWindow;
+    s.WelchOverlapPercent = welchOverlap;
+    s.ArOrder = arOrder;
+    s.Ar = arMethod == 1 ? standard::ArMethod::Burg : standard::ArMethod::ForwardBackward;
+    s.PointsPerHz = pointsPerHz;
+    s.NnThresholdMs = nnThreshold;
+    if (const std::string problem = standard::Validate(s); !problem.empty()) {
+        throw py::value_error(problem);
+    }
+    return s;
+}
+
+// The standard analysis's outcome: its JSON object (rvx-cli's "standard") and "", or "" and the
+// reason it cannot be made.
+using StandardOutcome = std::pair<std::string, std::string>;
+
 // The fields of a window taken on the thread that analysed it, to go into a dict later on the
 // calling thread (which holds the interpreter's lock for that).
 class RecordedFields {
@@ -258,15 +286,33 @@ private:
 // message when not one window holds the 300 s the analysis needs.
 // Windows `from` to `from + take` - 1 only (all from `from` with take below 0): a generator's
 // share of them, so that it holds a bounded number of windows.
+// With `ms` (the intervals in ms as given) and `settings` (StandardSettings' arguments) each
+// window's dict gets "standard": its standard analysis's outcome (AnalyseStandardWindow).
 py::list AnalyseWindowsOf(py::array_t<std::uint8_t, py::array::c_style> ticks, int step,
                           int correct, bool spectrum, bool nonlinear, int threads,
-                          std::int64_t from, std::int64_t take) {
+                          std::int64_t from, std::int64_t take, const py::object& ms,
+                          const py::tuple& settings) {
     struct Window {
         RecordingWindow window;
         bool analysed = false;
         RecordedFields fields;
+        StandardOutcome standard;
     };
     std::vector<Window> results;
+    std::optional<standard::Settings> standardSettings;
+    FileIntervals intervals;
+    if (!ms.is_none()) {
+        standardSettings = StandardSettings(
+            settings[0].cast<double>(), settings[1].cast<int>(), settings[2].cast<double>(),
+            settings[3].cast<double>(), settings[4].cast<double>(), settings[5].cast<int>(),
+            settings[6].cast<int>(), settings[7].cast<int>(), settings[8].cast<double>());
+        const auto given = ms.cast<py::array_t<double, py::array::c_style>>();
+        intervals.ms.assign(given.data(), given.data() + given.size());
+        intervals.ticks.assign(ticks.data(), ticks.data() + ticks.size());
+        if (intervals.ms.size() != intervals.ticks.size()) {
+            throw py::value_error("ms and ticks differ in length");
+        }
+    }
     {
         const std::uint8_t* data = ticks.data();
         const auto count = static_cast<std::size_t>(ticks.size());
@@ -289,9 +335,19 @@ py::list AnalyseWindowsOf(py::array_t<std::uint8_t, py::array::c_style> ticks, i
             AnalyseWindows<Window>(
                 words, windows, Mode(correct), ExecutorFor(threads),
                 [&](const RecordingWindow& w, const FragmentData& f, bool analysed) {
-                    Window r{w, analysed, {}};
+                    Window r{w, analysed, {}, {}};
                     if (analysed) {
                         VisitWindowFields(f, options, r.fields);
+                    }
+                    if (standardSettings) {
+                        try {
+                            r.standard.first = standard::ToJson(
+                                AnalyseStandardWindow(intervals, w, *standardSettings,
+                                                      Mode(correct)),
+                                spectrum);
+                        } catch (const std::exception& e) {
+                            r.standard.second = e.what();
+                        }
                     }
                     return r;
                 },
@@ -320,6 +376,9 @@ py::list AnalyseWindowsOf(py::array_t<std::uint8_t, py::array::c_style> ticks, i
             r.fields.Into(d);
         } else {
             d["error"] = std::string(msg::kTooLittleData);
+        }
+        if (standardSettings) {
+            d["standard"] = py::make_tuple(r.standard.first, r.standard.second);
         }
         list[i] = std::move(d);
     }
@@ -500,6 +559,58 @@ py::array_t<std::int64_t> DetectBeatsOf(py::array_t<float, py::array::c_style> s
     return py::array_t<std::int64_t>(static_cast<py::ssize_t>(peaks.size()), peaks.data());
 }
 
+template <class F> StandardOutcome StandardOutcomeOf(F&& analyse, bool spectrum) {
+    StandardOutcome out;
+    Unlocked([&] {
+        try {
+            out.first = standard::ToJson(analyse(), spectrum);
+        } catch (const std::exception& e) {
+            out.second = e.what();
+        }
+    });
+    return out;
+}
+
+// The standard analysis of intervals in ms as given (`ticks` the same in 10 ms ticks, for the
+// correction).
+StandardOutcome StandardOf(py::array_t<double, py::array::c_style> ms,
+                           py::array_t<std::uint8_t, py::array::c_style> ticks, int correct,
+                           bool spectrum, double interp, int detrend, double lambda,
+                           double welchWindow, double welchOverlap, int arOrder, int arMethod,
+                           int pointsPerHz, double nnThreshold) {
+    const standard::Settings s =
+        StandardSettings(interp, detrend, lambda, welchWindow, welchOverlap, arOrder, arMethod,
+                         pointsPerHz, nnThreshold);
+    const std::span<const double> intervals(ms.data(), static_cast<std::size_t>(ms.size()));
+    const std::span<const std::uint8_t> t(ticks.data(), static_cast<std::size_t>(ticks.size()));
+    return StandardOutcomeOf([&] { return AnalyseStandard(intervals, t, s, Mode(correct)); },
+                             spectrum);
+}
+
+// The standard analysis of every interval of a file, as rvx-cli analyze --method standard makes
+// it.
+StandardOutcome StandardFileOf(const py::object& pathArgument, int kind, int correct, bool spectrum,
+                               int beats, const std::string& channel, double interp, int detrend,
+                               double lambda, double welchWindow, double welchOverlap, int arOrder,
+                               int arMethod, int pointsPerHz, double nnThreshold) {
+    const standard::Settings s =
+        StandardSettings(interp, detrend, lambda, welchWindow, welchOverlap, arOrder, arMethod,
+                         pointsPerHz, nnThreshold);
+    const std::string path = PathArgument(pathArgument);
+    const FileKind k = kind == 0 ? KindFromExtension(path) : static_cast<FileKind>(kind);
+    FileWorker& w = ThisThreadsWorker();
+    StandardOutcome out = StandardOutcomeOf(
+        [&] {
+            w.workspace.Record = RecordChoice();
+            w.workspace.Record.beats = static_cast<BeatChoice>(beats);
+            w.workspace.Record.channel = channel;
+            const FileIntervals file = ReadFileIntervals(path, k, w.workspace);
+            return AnalyseStandard(file.ms, file.ticks, s, Mode(correct));
+        },
+        spectrum);
+    return out;
+}
+
 } // namespace
 } // namespace hrv
 
@@ -517,6 +628,16 @@ PYBIND11_MODULE(_rvx, m) {
     m.def("detect_beats", &hrv::DetectBeatsOf, py::arg("signal"), py::arg("rate"));
     m.def("analyse_windows", &hrv::AnalyseWindowsOf, py::arg("ticks"), py::arg("step"),
           py::arg("correct"), py::arg("spectrum"), py::arg("nonlinear"), py::arg("threads"),
-          py::arg("first") = 0, py::arg("count") = -1);
+          py::arg("first") = 0, py::arg("count") = -1, py::arg("ms") = py::none(),
+          py::arg("settings") = py::tuple());
     m.def("read", &hrv::Read, py::arg("path"), py::arg("kind"));
+    m.def("standard", &hrv::StandardOf, py::arg("ms"), py::arg("ticks"), py::arg("correct"),
+          py::arg("spectrum"), py::arg("interp"), py::arg("detrend"), py::arg("lambda_"),
+          py::arg("welch_window"), py::arg("welch_overlap"), py::arg("ar_order"),
+          py::arg("ar_method"), py::arg("points_per_hz"), py::arg("nn_threshold"));
+    m.def("standard_file", &hrv::StandardFileOf, py::arg("path"), py::arg("kind"),
+          py::arg("correct"), py::arg("spectrum"), py::arg("beats"), py::arg("channel"),
+          py::arg("interp"), py::arg("detrend"), py::arg("lambda_"), py::arg("welch_window"),
+          py::arg("welch_overlap"), py::arg("ar_order"), py::arg("ar_method"),
+          py::arg("points_per_hz"), py::arg("nn_threshold"));
 }

@@ -63,6 +63,30 @@ void DrawLine(QPainter& painter, int x, int y, const QString& text) {
     painter.drawText(QPoint(x, y + painter.fontMetrics().ascent()), text);
 }
 
+// The block of the standard analysis under the charts.
+void PaintStandard(QPainter& painter, const ReportLayout& l, const ReportStandard& s) {
+    const ReportStandardLayout b = ComputeReportStandardLayout(l);
+    DrawLine(painter, l.x0, b.headingY, Text(s.heading));
+    if (!s.error.empty()) {
+        DrawLine(painter, l.x0, b.settingsY, Text(s.error));
+        return;
+    }
+    DrawLine(painter, l.x0, b.settingsY, Text(s.settings));
+    for (int r = 0; r < kReportStandardTimeRows; ++r) {
+        for (int c = 0; c < kReportColumns; ++c) {
+            if (!s.time[r][c].empty()) {
+                DrawLine(painter, l.columnX[c], b.timeY[r], Text(s.time[r][c]));
+            }
+        }
+    }
+    for (int c = 0; c < kReportStandardBandColumns; ++c) {
+        DrawLine(painter, b.bandX[c], b.bandHeaderY, Text(s.bandHeader[c]));
+        for (int r = 0; r < kReportStandardBandRows; ++r) {
+            DrawLine(painter, b.bandX[c], b.bandY[r], Text(s.bands[r][c]));
+        }
+    }
+}
+
 } // namespace
 
 void PaintReport(QPainter& painter, const QRect& page, const FragmentData& f,
@@ -94,6 +118,9 @@ void PaintReport(QPainter& painter, const QRect& page, const FragmentData& f,
             options.drawChart(static_cast<ReportChart>(i), painter, rect);
             painter.restore();
         }
+    }
+    if (options.standard) {
+        PaintStandard(painter, l, *options.standard);
     }
     painter.restore();
 }

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -24,9 +25,10 @@ namespace hrv {
 using ReportChartPainter = std::function<void(ReportChart, QPainter&, const QRectF&)>;
 
 struct ReportOptions {
-    std::string identification;   // UTF-8; empty: the line is left out, its space stays
-    char decimalSeparator = '.';  // of the reals on the page
-    ReportChartPainter drawChart; // none: the chart rectangles stay empty
+    std::string identification;             // UTF-8; empty: the line is left out, its space stays
+    char decimalSeparator = '.';            // of the reals on the page
+    ReportChartPainter drawChart;           // none: the chart rectangles stay empty
+    std::optional<ReportStandard> standard; // the block of the standard analysis, when asked for
 };
 
 // Draws the page into `page` (device units, the printable area) of an active painter, with the

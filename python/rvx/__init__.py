@@ -12,6 +12,7 @@ may be used from many threads and from forked worker processes. ``rvx.dask`` run
 a dask.distributed cluster.
 """
 
+import json
 import numbers
 import os
 
@@ -30,6 +31,11 @@ _MAX_INTERVALS = 40000  # as many as an RR file holds
 _MAX_RECORDING = 1000000  # intervals of a recording analysed by windows
 _MAX_STEP = 1000000  # seconds between windows
 _MAX_THREADS = 64
+_METHODS = ("system", "standard")
+_AR_METHODS = {"fb": 0, "burg": 1}
+# The core's names of the standard settings in its messages, and the keywords that set them.
+_SETTING_WORDS = {"interp_hz": "interp", "lambda": "detrend", "welch_window_s": "welch_window",
+                  "welch_overlap_percent": "welch_overlap", "nn_threshold_ms": "nn_threshold"}
 
 
 def _correct(correct):
@@ -115,7 +121,97 @@ def _ticks(intervals_ms, limit=_MAX_INTERVALS):
     return ticks.astype(np.uint8)
 
 
-def analyse(intervals_ms, correct="none", *, spectrum=False, nonlinear=False, threads=None):
+def _real(name, value):
+    if isinstance(value, bool) or not isinstance(value, numbers.Real):
+        raise TypeError(f"{name} must be a number, not {type(value).__name__}")
+    return float(value)
+
+
+def _whole(name, value):
+    if isinstance(value, bool) or not isinstance(value, numbers.Integral):
+        raise TypeError(f"{name} must be a whole number, not {type(value).__name__}")
+    if not -2**31 <= value < 2**31:
+        raise ValueError(f"{name} is out of range: {value}")
+    return int(value)
+
+
+def _method(method):
+    if not isinstance(method, str) or method not in _METHODS:
+        raise ValueError(f"method must be 'system' or 'standard', not {method!r}")
+    return method == "standard"
+
+
+def _standard_settings(interp, detrend, welch_window, welch_overlap, ar_order, points_per_hz,
+                       nn_threshold, ar_method):
+    """The module's arguments for the standard settings, after its rvx-cli options."""
+    if not isinstance(detrend, str):
+        raise TypeError(f"detrend must be 'none', 'priors' or 'priors:LAMBDA', "
+                        f"not {type(detrend).__name__}")
+    lam = 500.0
+    if detrend == "none":
+        priors = 0
+    elif detrend == "priors" or detrend.startswith("priors:"):
+        priors = 1
+        if detrend != "priors":
+            try:
+                lam = float(detrend[len("priors:"):])
+            except ValueError:
+                raise ValueError(f"detrend must be 'none', 'priors' or 'priors:LAMBDA', "
+                                 f"not {detrend!r}") from None
+    else:
+        raise ValueError(f"detrend must be 'none', 'priors' or 'priors:LAMBDA', not {detrend!r}")
+    if not isinstance(ar_method, str) or ar_method not in _AR_METHODS:
+        raise ValueError(f"ar_method must be 'fb' or 'burg', not {ar_method!r}")
+    return (_real("interp", interp), priors, lam, _real("welch_window", welch_window),
+            _real("welch_overlap", welch_overlap), _whole("ar_order", ar_order),
+            _AR_METHODS[ar_method], _whole("points_per_hz", points_per_hz),
+            _real("nn_threshold", nn_threshold))
+
+
+def _call_standard(call, *arguments, **keywords):
+    """call(...) with a setting the core refuses named by its keyword in the ValueError."""
+    try:
+        return call(*arguments, **keywords)
+    except ValueError as e:
+        message = str(e)
+        name = message.split(":", 1)[0]
+        if name not in _SETTING_WORDS:
+            raise
+        raise ValueError(_SETTING_WORDS[name] + message[len(name):]) from None
+
+
+def _standard_result(call, *arguments):
+    """The standard analysis's dict (rvx-cli's "standard" object), or {"error": ...}."""
+    return _standard_value(*_call_standard(call, *arguments))
+
+
+def _standard_value(text, error):
+    if error:
+        return {"error": error}
+    result = json.loads(text)
+    for name in ("welch", "ar", "lomb"):
+        if result[name] is not None and "psd" in result[name]:
+            result[name]["psd"] = np.array([np.nan if v is None else v
+                                            for v in result[name]["psd"]], dtype=np.float64)
+    return result
+
+
+_STANDARD_DOC = """
+    ``method="standard"`` adds ``standard``: the standard (Task Force) analysis of the intervals
+    as rvx-cli analyze --method standard gives it, a dict with the keys of its JSON object
+    (``settings``, ``MeanRR``, ``SDNN``, ... ``SDNNI``, ``welch``, ``ar``, ``lomb``; None where
+    undefined; with ``spectrum=True`` each spectrum's ``psd`` as a numpy array on 0, 1/P, ...
+    0.5 Hz), or ``{"error": message}`` when it cannot be made. Its settings are the keywords
+    ``interp`` (Hz), ``detrend`` ('none', 'priors' or 'priors:LAMBDA'), ``welch_window`` (s),
+    ``welch_overlap`` (%), ``ar_order``, ``ar_method`` ('fb' or 'burg'), ``points_per_hz`` and
+    ``nn_threshold`` (ms), rvx-cli's --interp ... --nn-threshold; settings it cannot use raise
+    ValueError naming the keyword.
+"""
+
+
+def analyse(intervals_ms, correct="none", *, spectrum=False, nonlinear=False, threads=None,
+            method="system", interp=4, detrend="none", welch_window=300, welch_overlap=50,
+            ar_order=16, points_per_hz=300, nn_threshold=50, ar_method="fb"):
     """The indices of a fragment of RR intervals in milliseconds (any sequence or numpy array).
 
     Each interval is rounded to 10 ms ticks (ties to even) as an RR list's are, and must give 1
@@ -130,13 +226,37 @@ def analyse(intervals_ms, correct="none", *, spectrum=False, nonlinear=False, th
     the default (the environment's RVX_THREADS, otherwise one per processor), 1 for the calling
     thread only (as a worker of a pool of processes or threads wants), at most 64. The results
     never depend on it. The same holds for ``analyse_file`` and ``analyse_windows``.
+
+    With ``method="standard"`` the standard analysis takes the intervals in ms as given (not
+    rounded to ticks; with ``correct="auto"`` the corrected series, as rvx-cli takes it), and a
+    fragment the system's analysis rejects gives ``{"error": message, "standard": {...}}``
+    instead of raising.
     """
-    return _rvx.analyse(_ticks(intervals_ms), _correct(correct), _flag("spectrum", spectrum),
-                        _flag("nonlinear", nonlinear), _threads(threads))
+    ticks = _ticks(intervals_ms)
+    arguments = (_correct(correct), _flag("spectrum", spectrum))
+    standard = _method(method)
+    settings = _standard_settings(interp, detrend, welch_window, welch_overlap, ar_order,
+                                  points_per_hz, nn_threshold, ar_method) if standard else None
+    try:
+        result = _rvx.analyse(ticks, *arguments, _flag("nonlinear", nonlinear),
+                              _threads(threads))
+    except ValueError as e:
+        if not standard:
+            raise
+        result = {"error": str(e)}
+    if standard:
+        ms = np.ascontiguousarray(np.asarray(intervals_ms, dtype=np.float64))
+        result["standard"] = _standard_result(_rvx.standard, ms, ticks, *arguments, *settings)
+    return result
+
+
+analyse.__doc__ += _STANDARD_DOC
 
 
 def analyse_windows(intervals_ms, step_s=300, correct="none", *, spectrum=False,
-                    nonlinear=False, as_frame=False, threads=None):
+                    nonlinear=False, as_frame=False, threads=None, method="system", interp=4,
+                    detrend="none", welch_window=300, welch_overlap=50, ar_order=16,
+                    points_per_hz=300, nn_threshold=50, ar_method="fb"):
     """A long recording of RR intervals in milliseconds analysed window by window.
 
     As ``rvx-cli analyze --windows STEP``: window w = 0, 1, ... is the five-minute fragment that
@@ -154,10 +274,18 @@ def analyse_windows(intervals_ms, step_s=300, correct="none", *, spectrum=False,
     window the analysis rejects. With ``as_frame=True`` a pandas DataFrame of those rows (needs
     pandas; on Debian the package python3-pandas). A recording too short for one window raises
     ValueError with the program's message.
+
+    With ``method="standard"`` each window's dict ends with ``standard``, the standard analysis
+    of the intervals from the window's first that end within 300 s of its start, in ms as
+    given, as rvx-cli analyze --windows STEP --method standard gives it; settings as for
+    ``analyse``.
     """
     _flag("as_frame", as_frame)
-    windows = _rvx.analyse_windows(*_windows_arguments(intervals_ms, step_s, correct, spectrum,
-                                                       nonlinear, threads))
+    arguments, standard = _windows_arguments(
+        intervals_ms, step_s, correct, spectrum, nonlinear, threads,
+        (method, interp, detrend, welch_window, welch_overlap, ar_order, points_per_hz,
+         nn_threshold, ar_method))
+    windows = _standard_windows(_call_standard(_rvx.analyse_windows, *arguments, **standard))
     if not as_frame:
         return windows
     try:
@@ -167,17 +295,33 @@ def analyse_windows(intervals_ms, step_s=300, correct="none", *, spectrum=False,
     return pandas.DataFrame(windows)
 
 
-def _windows_arguments(intervals_ms, step_s, correct, spectrum, nonlinear, threads):
+def _windows_arguments(intervals_ms, step_s, correct, spectrum, nonlinear, threads, method):
+    """The module's arguments of analyse_windows, and its keywords of the standard analysis."""
     if isinstance(step_s, bool) or not isinstance(step_s, numbers.Integral):
         raise TypeError(f"step_s must be a whole number of seconds, not {type(step_s).__name__}")
     if not 1 <= step_s <= _MAX_STEP:
         raise ValueError(f"step_s must be 1 to {_MAX_STEP} seconds, not {step_s}")
-    return (_ticks(intervals_ms, _MAX_RECORDING), int(step_s), _correct(correct),
-            _flag("spectrum", spectrum), _flag("nonlinear", nonlinear), _threads(threads))
+    ticks = _ticks(intervals_ms, _MAX_RECORDING)
+    standard = {}
+    if _method(method[0]):
+        standard = {"ms": np.ascontiguousarray(np.asarray(intervals_ms, dtype=np.float64)),
+                    "settings": _standard_settings(*method[1:])}
+    return (ticks, int(step_s), _correct(correct), _flag("spectrum", spectrum),
+            _flag("nonlinear", nonlinear), _threads(threads)), standard
+
+
+def _standard_windows(windows):
+    """The windows with each "standard" outcome of the module as its dict."""
+    for w in windows:
+        if "standard" in w:
+            w["standard"] = _standard_value(*w["standard"])
+    return windows
 
 
 def iter_windows(intervals_ms, step_s=300, correct="none", *, spectrum=False, nonlinear=False,
-                 chunk=64, threads=None):
+                 chunk=64, threads=None, method="system", interp=4, detrend="none",
+                 welch_window=300, welch_overlap=50, ar_order=16, points_per_hz=300,
+                 nn_threshold=50, ar_method="fb"):
     """The dicts of ``analyse_windows`` one by one, as a generator.
 
     The same arguments and the same dicts in the same order, but the windows are analysed
@@ -189,10 +333,14 @@ def iter_windows(intervals_ms, step_s=300, correct="none", *, spectrum=False, no
         raise TypeError(f"chunk must be a whole number of windows, not {type(chunk).__name__}")
     if not 1 <= chunk <= 100000:
         raise ValueError(f"chunk must be 1 to 100000 windows, not {chunk}")
-    arguments = _windows_arguments(intervals_ms, step_s, correct, spectrum, nonlinear, threads)
+    arguments, standard = _windows_arguments(
+        intervals_ms, step_s, correct, spectrum, nonlinear, threads,
+        (method, interp, detrend, welch_window, welch_overlap, ar_order, points_per_hz,
+         nn_threshold, ar_method))
     analysed = 0  # windows analysed so far
     while True:
-        windows = _rvx.analyse_windows(*arguments, first=analysed, count=int(chunk))
+        windows = _standard_windows(_call_standard(_rvx.analyse_windows, *arguments,
+                                                   first=analysed, count=int(chunk), **standard))
         analysed += len(windows)
         yield from windows
         if len(windows) < chunk:
@@ -200,7 +348,9 @@ def iter_windows(intervals_ms, step_s=300, correct="none", *, spectrum=False, no
 
 
 def analyse_file(path, type=None, correct="none", *, spectrum=False, nonlinear=False,
-                 threads=None, beats="detect", channel=None):
+                 threads=None, beats="detect", channel=None, method="system", interp=4,
+                 detrend="none", welch_window=300, welch_overlap=50, ar_order=16,
+                 points_per_hz=300, nn_threshold=50, ar_method="fb"):
     """The line ``rvx-cli analyze`` prints for the file, as a dict.
 
     ``path`` is a str, bytes or os.PathLike, as open() takes it (a NUL in it raises ValueError).
@@ -214,10 +364,24 @@ def analyse_file(path, type=None, correct="none", *, spectrum=False, nonlinear=F
     the R-peaks, 'annotations' takes the record's reference beats; ``channel`` a name (any case)
     or a 0-based number, None for the record's ECG lead. Its dict says after ``ok`` where the
     beats came from (``beats``: 'detected' or 'annotations') and their ``channel``.
+
+    With ``method="standard"`` the dict ends with ``standard``, the analysis of every interval of
+    the file (an RR list's in ms as written), as rvx-cli analyze --method standard gives it, also
+    for a file the system's analysis rejects; settings as for ``analyse``.
     """
-    return _rvx.analyse_file(_path(path), _type(type), _correct(correct),
-                             _flag("spectrum", spectrum), _flag("nonlinear", nonlinear),
-                             _threads(threads), _beats(beats), _channel(channel))
+    standard = _method(method)
+    settings = _standard_settings(interp, detrend, welch_window, welch_overlap, ar_order,
+                                  points_per_hz, nn_threshold, ar_method) if standard else None
+    arguments = (_path(path), _type(type), _correct(correct), _flag("spectrum", spectrum))
+    record = (_beats(beats), _channel(channel))
+    result = _rvx.analyse_file(*arguments, _flag("nonlinear", nonlinear), _threads(threads),
+                               *record)
+    if standard:
+        result["standard"] = _standard_result(_rvx.standard_file, *arguments, *record, *settings)
+    return result
+
+
+analyse_file.__doc__ += _STANDARD_DOC
 
 
 def read_record(path, beats=None, channel=None, type=None):

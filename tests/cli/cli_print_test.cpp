@@ -77,6 +77,41 @@ TEST(CliPrint, CorrectedPageCarriesTheCorrectionLineAndNamesTheColour) {
     EXPECT_GT(FindText(lines, "красным", sdnn.line + 1).line, sdnn.line);
 }
 
+TEST(CliPrint, MethodStandardAddsItsBlockUnderTheCharts) {
+    const std::string recording = std::string(HRV_SHARED_DATA) + "/nsrdb_long_00-06min.rr";
+    if (!std::filesystem::exists(recording)) {
+        GTEST_SKIP() << "no reference recordings at " << HRV_SHARED_DATA;
+    }
+    if (!test::HavePdfToText()) {
+        GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+    }
+    test::ScratchDir dir;
+    const std::string plainPdf = dir / "plain.pdf";
+    const std::string pdf = dir / "standard.pdf";
+    ASSERT_EQ(RunCli("print --pdf " + Quoted(plainPdf) + " " + Quoted(recording)), 0);
+    ASSERT_EQ(RunCli("print --method standard --nn-threshold 20 --pdf " + Quoted(pdf) + " " +
+                     Quoted(recording)),
+              0);
+    EXPECT_LT(FindText(test::PdfLines(plainPdf), "Стандартный анализ").line, 0);
+    const auto lines = test::PdfLines(pdf);
+    const auto heading = FindText(lines, "Стандартный анализ");
+    EXPECT_GT(heading.line, FindText(lines, "Компоненты спектра").line);
+    EXPECT_GT(FindText(lines, "NNxx > 20", heading.line).line, heading.line);
+    const auto meanRr = FindText(lines, "Mean RR ", heading.line);
+    EXPECT_GT(meanRr.line, heading.line);
+    EXPECT_GT(FindText(lines, "SDNN i ", meanRr.line).line, meanRr.line);
+    const auto welch = FindText(lines, "Уэлч", meanRr.line + 1);
+    EXPECT_GT(welch.line, meanRr.line);
+    EXPECT_GT(FindText(lines, "АР", welch.line + 1).line, welch.line);
+    // Not on the trend report, and its settings checked.
+    EXPECT_EQ(RunCli("print --method standard --windows 300 --pdf " + Quoted(pdf) + " " +
+                     Quoted(recording)),
+              2);
+    EXPECT_EQ(RunCli("print --method standard --ar-order 0 --pdf " + Quoted(pdf) + " " +
+                     Quoted(recording)),
+              2);
+}
+
 TEST(CliPrint, TooLittleDataWritesNoPdf) {
     test::ScratchDir dir;
     const std::string shortFile = dir / "short.rr";

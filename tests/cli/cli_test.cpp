@@ -210,8 +210,6 @@ TEST(Cli, MethodStandardAppendsItsObjectAndLeavesTheRestAsItWas) {
     const auto order = RunCli({"analyze", "--method", "standard", "--ar-order", "0", path});
     EXPECT_EQ(order.status, cli::kExitUsage);
     EXPECT_NE(order.err.find("ar_order"), std::string::npos) << order.err;
-    EXPECT_EQ(RunCli({"analyze", "--method", "standard", "--windows", "300", path}).status,
-              cli::kExitUsage);
 }
 
 TEST(Cli, MethodStandardWithCorrectionTakesTheCorrectedBeats) {

@@ -95,6 +95,47 @@ TEST(CliTextFormat, PrintsThePanelsWithTheLocaleSeparator) {
     RunLines({"analyze", "--format", "csv", good}, cli::kExitUsage);
 }
 
+TEST(CliTextFormat, StandardBlockFollowsThePanelsWithItsSettingsAndUnits) {
+    const test::ScratchDir dir;
+    const std::string good = dir / "pat12.rr";
+    test::WriteBytes(good, test::RrImage(test::TwoBandRhythm(420, 80)));
+    const test::ScopedEnv locale("LC_ALL", "C");
+    const auto plain = RunLines({"analyze", "--format", "text", good}, cli::kExitOk);
+    const auto lines = RunLines({"analyze", "--format", "text", "--method", "standard",
+                                 "--nn-threshold", "20", "--detrend", "priors:300", good},
+                                cli::kExitOk);
+    // The system's block as it was, then the standard one.
+    ASSERT_GT(lines.size(), plain.size() + 2);
+    ASSERT_EQ(std::vector(lines.begin(), lines.begin() + static_cast<long>(plain.size())), plain);
+    const std::size_t at = plain.size();
+    EXPECT_EQ(lines[at], "Стандартный анализ");
+    EXPECT_NE(lines[at + 1].find("приоры, lambda 300"), std::string::npos) << lines[at + 1];
+    EXPECT_NE(lines[at + 1].find("NNxx > 20 мс"), std::string::npos) << lines[at + 1];
+    // The MeanRR of the intervals in ms, one decimal; NN20 named for its threshold.
+    const auto rhythm = test::TwoBandRhythm(420, 80);
+    double sum = 0;
+    for (const int t : rhythm) {
+        sum += t * 10.0;
+    }
+    EXPECT_EQ(lines[at + 2],
+              " Mean RR  " + FormatFixed(sum / static_cast<double>(rhythm.size()), 1, '.') + " мс");
+    EXPECT_TRUE(lines[at + 6].starts_with(" NN20 ")) << lines[at + 6];
+    // Seven minutes: no SDANN, shown as undefined without a unit.
+    EXPECT_EQ(lines[at + 14], " SDANN    —");
+    EXPECT_EQ(lines.back(), "");
+
+    // A series too short for any spectrum's order: its columns undefined, the rest given.
+    const std::string brief = dir / "brief.rr";
+    test::WriteBytes(brief, test::RrImage(test::Repeat(80, 20)));
+    const auto few = RunLines(
+        {"analyze", "--format", "text", "--method", "standard", "--ar-order", "100", brief},
+        cli::kExitFailed);
+    const auto lf = std::find_if(few.begin(), few.end(),
+                                 [](const std::string& l) { return l.starts_with(" LF norm"); });
+    ASSERT_NE(lf, few.end());
+    EXPECT_NE(lf->find("—"), std::string::npos) << *lf;
+}
+
 TEST(CliTextFormat, CorrectedAnalysisEndsTheFirstPanelWithTheCorrectionLine) {
     const test::ScratchDir dir;
     const std::string good = dir / "pat12.rr";

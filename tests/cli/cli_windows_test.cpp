@@ -2,9 +2,11 @@
 #include "cli/commands.h"
 #include "files/cp1251.h"
 #include "files/fragment_load.h"
+#include "presentation/format_fixed.h"
 #include "service/file_analysis.h"
 #include "tests/support/test_support.h"
 
+#include <charconv>
 #include <filesystem>
 #include <numeric>
 #include <sstream>
@@ -184,6 +186,79 @@ TEST(CliWindows, TextAndTableGiveOneRowPerWindowNamedByItsStart) {
         ASSERT_NE(at, std::string::npos) << identity << "\n" << refused;
     }
     EXPECT_FALSE(std::getline(rows, row));
+}
+
+// A number as an RR list holds it, whatever the locale.
+std::string Written(double v) {
+    char buf[32];
+    return std::string(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
+}
+
+// The "standard" object at the end of a line.
+std::string StandardOf(const std::string& line) {
+    const auto at = line.find("\"standard\": ");
+    return at == std::string::npos ? std::string() : line.substr(at);
+}
+
+TEST(CliWindows, StandardObjectOfEachWindowIsThatOfItsFiveMinutes) {
+    const test::ScratchDir dir;
+    const test::ScopedEnv locale("LC_ALL", "C");
+    // An RR list in ms off the tick: the windows' standard analysis keeps the ms as written.
+    std::vector<double> ms;
+    std::string text;
+    for (const int t : test::TwoBandRhythm(1500, 80)) {
+        ms.push_back(t * 10 + (ms.size() % 3 == 0 ? 2.5 : -1.0));
+        text += Written(ms.back()) + "\n";
+    }
+    const std::string path = dir / "long.txt";
+    test::WriteBytes(path, text);
+    const auto plain = Lines({"analyze", "--windows", "120", path});
+    const auto lines = Lines({"analyze", "--windows", "120", "--method", "standard", path});
+    ASSERT_EQ(lines.size(), plain.size());
+    ASSERT_GE(lines.size(), 3u);
+    for (std::size_t w = 0; w < lines.size(); ++w) {
+        // The system's fields as they were.
+        ASSERT_EQ(lines[w].substr(0, plain[w].size() - 1), plain[w].substr(0, plain[w].size() - 1));
+        // The intervals from the window's first that end within 300 s of its start, as a list.
+        const auto first = std::stoul(Field(lines[w], "first"));
+        std::string part;
+        double sum = 0;
+        for (std::size_t k = first; k < ms.size() && sum + ms[k] <= 300000; ++k) {
+            sum += ms[k];
+            part += Written(ms[k]) + "\n";
+        }
+        const std::string partPath = dir / ("w" + std::to_string(w) + ".txt");
+        test::WriteBytes(partPath, part);
+        // (Too short for the system's own analysis, which needs 300 s after the first.)
+        int partStatus = 0;
+        const auto whole = Lines({"analyze", "--method", "standard", partPath}, &partStatus);
+        ASSERT_EQ(whole.size(), 1u);
+        EXPECT_EQ(StandardOf(lines[w]), StandardOf(whole[0])) << "window " << w;
+    }
+    // The table's rows stay the system's own.
+    const std::string table = dir / "rvx.txt";
+    const std::string standardTable = dir / "rvx-standard.txt";
+    Lines({"analyze", "--windows", "300", "--table", table, path});
+    Lines({"analyze", "--windows", "300", "--method", "standard", "--table", standardTable, path});
+    EXPECT_EQ(test::ReadBytes<std::string>(standardTable), test::ReadBytes<std::string>(table));
+    // As text: the window rows as they were, then the standard table, a row per window.
+    const auto rows = Lines({"analyze", "--windows", "120", "--format", "text", path});
+    const auto shown =
+        Lines({"analyze", "--windows", "120", "--method", "standard", "--format", "text", path});
+    ASSERT_EQ(shown.size(), rows.size() + 5 + lines.size());
+    ASSERT_EQ(std::vector(shown.begin(), shown.begin() + static_cast<long>(rows.size()) - 1),
+              std::vector(rows.begin(), rows.end() - 1));
+    const std::size_t at = rows.size();
+    EXPECT_EQ(shown[at - 1], "");
+    EXPECT_EQ(shown[at], "Стандартный анализ");
+    EXPECT_TRUE(shown[at + 2].starts_with("Начало")) << shown[at + 2];
+    for (std::size_t w = 0; w < lines.size(); ++w) {
+        const std::string& row = shown[at + 4 + w];
+        EXPECT_TRUE(row.starts_with(shown[3 + w].substr(0, 8))) << row; // the window's start
+        const double meanRr = std::stod(Field(StandardOf(lines[w]), "MeanRR"));
+        EXPECT_NE(row.find(FormatFixed(meanRr, 1, '.')), std::string::npos) << row;
+    }
+    EXPECT_EQ(shown.back(), "");
 }
 
 } // namespace

@@ -104,6 +104,70 @@ def test_bad_arguments_raise_with_a_clear_message(call, error, words):
     assert words in str(caught.value)
 
 
+def standard_plain(result):
+    """The standard dict with each spectrum's psd as the list JSON gives."""
+    out = json.loads(json.dumps(result, default=lambda a: [None if np.isnan(v) else v
+                                                             for v in a.tolist()]))
+    return out
+
+
+@pytest.mark.parametrize("options, keywords", [
+    ((), {}),
+    (("--correct", "auto", "--spectrum", "--nn-threshold", "20", "--detrend", "priors:300",
+      "--ar-method", "burg", "--ar-order", "12", "--welch-window", "120", "--welch-overlap", "25",
+      "--interp", "2", "--points-per-hz", "100"),
+     dict(correct="auto", spectrum=True, nn_threshold=20, detrend="priors:300", ar_method="burg",
+          ar_order=12, welch_window=120, welch_overlap=25, interp=2, points_per_hz=100)),
+])
+def test_the_standard_dict_is_the_cli_object(options, keywords):
+    paths = recordings()
+    for path, line in zip(paths, cli_dicts(paths, "--method", "standard", *options)):
+        result = rvx.analyse_file(path, method="standard", **keywords)
+        assert list(result) == list(line), path
+        assert standard_plain(result["standard"]) == line["standard"], path
+        # The system's fields stay as they are without the method.
+        system = {k: v for k, v in keywords.items() if k in ("correct", "spectrum")}
+        del result["standard"]
+        assert plain(result) == plain(rvx.analyse_file(path, **system)), path
+
+
+def test_standard_analysis_of_intervals_takes_their_milliseconds(tmp_path):
+    ms = rvx.read(recordings()[0])[:300].copy()
+    ms[::3] += 2.5  # off the ticks
+    listed = tmp_path / "list.txt"
+    listed.write_text("\n".join(repr(float(v)) for v in ms))
+    line = cli_dicts([str(listed)], "--method", "standard")[0]
+    result = rvx.analyse(ms, method="standard")
+    assert result["standard"] == line["standard"]
+    assert result["standard"]["MeanRR"] == pytest.approx(float(np.mean(ms)), rel=1e-12)
+    # Too short for the system: its message beside the standard results, no exception.
+    brief = rvx.analyse(ms[:40], method="standard")
+    assert brief["error"] == "Недостаточно данных для анализа"
+    assert brief["standard"]["SDANN"] is None and brief["standard"]["SDNN"] > 0
+    # Too few beats even for it: its own error.
+    assert "beat" in rvx.analyse(ms[:2], method="standard")["standard"]["error"]
+
+
+@pytest.mark.parametrize("keywords, error, words", [
+    (dict(method="kubios"), ValueError, "'system' or 'standard'"),
+    (dict(method="standard", interp=0), ValueError, "interp: "),
+    (dict(method="standard", interp="4"), TypeError, "interp must be a number"),
+    (dict(method="standard", detrend="priors:x"), ValueError, "priors:LAMBDA"),
+    (dict(method="standard", detrend="priors:0.5"), ValueError, "detrend: "),
+    (dict(method="standard", welch_overlap=100), ValueError, "welch_overlap: "),
+    (dict(method="standard", ar_order=0), ValueError, "ar_order: "),
+    (dict(method="standard", ar_order=2.5), TypeError, "ar_order must be a whole number"),
+    (dict(method="standard", ar_method="yw"), ValueError, "'fb' or 'burg'"),
+    (dict(method="standard", nn_threshold=0), ValueError, "nn_threshold: "),
+])
+def test_bad_standard_settings_raise_naming_the_keyword(keywords, error, words):
+    for call in (lambda: rvx.analyse([800] * 400, **keywords),
+                 lambda: rvx.analyse_file(recordings()[0], **keywords)):
+        with pytest.raises(error) as caught:
+            call()
+        assert words in str(caught.value)
+
+
 def test_paths_are_taken_as_open_takes_them(tmp_path):
     source = [p for p in recordings() if p.endswith(".rr")][0]
     odd = os.path.join(os.fsencode(tmp_path), b"x\xff.rr")  # a name that is not UTF-8
@@ -250,6 +314,27 @@ def test_windows_are_the_cli_lines_after_file_and_type(tmp_path):
         rvx.analyse_windows(ms[:300])
     with pytest.raises(ValueError, match="step_s"):
         rvx.analyse_windows(ms, 0)
+
+
+def test_standard_windows_are_the_cli_objects(tmp_path):
+    ms = _long_recording()[:1500].astype(np.float64)
+    ms[::4] += 3.5  # off the ticks: the standard analysis keeps them
+    listed = tmp_path / "long.txt"
+    listed.write_text("\n".join(repr(float(v)) for v in ms))
+    options = ("--windows", "120", "--method", "standard", "--correct", "auto",
+               "--ar-order", "12")
+    run = subprocess.run([CLI, "analyze", *options, str(listed)], capture_output=True)
+    lines = [json.loads(line) for line in run.stdout.decode().splitlines()]
+    keywords = dict(correct="auto", method="standard", ar_order=12)
+    windows = rvx.analyse_windows(ms, 120, **keywords)
+    assert len(windows) == len(lines) > 1
+    for window, line in zip(windows, lines):
+        assert window["standard"] == line["standard"]
+    assert [w["standard"] for w in rvx.iter_windows(ms, 120, chunk=2, **keywords)] == \
+        [line["standard"] for line in lines]
+    assert "standard" not in rvx.analyse_windows(ms, 120)[0]
+    with pytest.raises(ValueError, match="^welch_window: "):
+        rvx.analyse_windows(ms, 120, method="standard", welch_window=0)
 
 
 def test_windows_as_a_data_frame():

@@ -3,6 +3,7 @@
 #include "files/file_io.h"
 #include "presentation/messages.h"
 #include "presentation/trend_report.h"
+#include "standard/standard.h"
 #include "tests/support/pdf_text.h"
 #include "tests/support/test_support.h"
 #include "ui/chart_layer.h"
@@ -116,6 +117,13 @@ int ImageLineHeight() {
     return painter.fontMetrics().height();
 }
 
+// The width of "0" there.
+int ImageZeroWidth() {
+    QImage image(1, 1, QImage::Format_RGB32);
+    QPainter painter(&image);
+    return painter.fontMetrics().horizontalAdvance(QStringLiteral("0"));
+}
+
 // Paints the report on an image of the given page inside a larger white sheet.
 QImage PaintedPage(const FragmentData& f, const ReportOptions& options, const QRect& page) {
     QImage image(page.right() + 40, page.bottom() + 40, QImage::Format_RGB32);
@@ -226,6 +234,29 @@ TEST(PaintReport, LeftOutIdentificationKeepsItsSpace) {
               b.copy(0, below, b.width(), b.height() - below));
     // The identification is written: its band differs from the empty one.
     EXPECT_NE(a.copy(0, 0, a.width(), below), b.copy(0, 0, b.width(), below));
+}
+
+TEST(PaintReport, StandardBlockGoesUnderTheChartsAndChangesNothingAbove) {
+    const auto f = Analysed();
+    const QRect page(0, 0, 1200, 1700);
+    ReportOptions plain;
+    plain.drawChart = ChartsFromResults(*f);
+    ReportOptions with = plain;
+    std::vector<double> ms;
+    for (const int t : test::TwoBandRhythm(420, 80)) {
+        ms.push_back(t * 10.0);
+    }
+    with.standard = ReportStandardTexts(standard::AnalyseIntervals(ms, {}), '.');
+    const QImage a = PaintedPage(*f, plain, page);
+    const QImage b = PaintedPage(*f, with, page);
+    const ReportLayout l = ComputeReportLayout(1200, 1700, ImageLineHeight(), ImageZeroWidth());
+    const ReportStandardLayout block = ComputeReportStandardLayout(l);
+    // The page down to the block as it was; the block drawn, and within the page.
+    EXPECT_EQ(a.copy(0, 0, a.width(), block.headingY), b.copy(0, 0, b.width(), block.headingY));
+    EXPECT_NE(a, b);
+    EXPECT_LE(block.bottom, page.height());
+    EXPECT_EQ(b.copy(0, block.bottom, b.width(), b.height() - block.bottom),
+              a.copy(0, block.bottom, a.width(), a.height() - block.bottom));
 }
 
 TEST(PaintReport, PrintingTwiceGivesTheSamePage) {
