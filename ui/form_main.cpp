@@ -456,6 +456,7 @@ void TFormMain::StartupSettings() {
     // The correction setting lives in a file of its own: the record stays as it is.
     fragment_.Correct = ReadCorrectionSetting(CorrectionSettingPath());
     showSignal_ = ReadSignalSetting(SignalSettingPath());
+    printStandard_ = ReadStandardSetting(StandardSettingPath());
 }
 
 std::string TFormMain::SettingsPath() const {
@@ -468,6 +469,10 @@ std::string TFormMain::CorrectionSettingPath() const {
 
 std::string TFormMain::SignalSettingPath() const {
     return fragment_.AppDir + "/" + kSignalFileName;
+}
+
+std::string TFormMain::StandardSettingPath() const {
+    return fragment_.AppDir + "/" + kStandardFileName;
 }
 
 std::string TFormMain::FragmentIdentity() const {
@@ -829,6 +834,7 @@ void TFormMain::TB_SetupClick() {
         FormSetup->SetBaudSelection(selections.baud);
         FormSetup->ChB_Correction->setChecked(fragment_.Correct == CorrectionMode::Auto);
         FormSetup->ChB_Signal->setChecked(showSignal_);
+        FormSetup->ChB_Standard->setChecked(printStandard_);
         if (prompts_.ExecDialog(*FormSetup) != QDialog::Accepted) {
             return;
         }
@@ -850,6 +856,11 @@ void TFormMain::TB_SetupClick() {
                 RunAnalysis(); // the results on screen follow the new setting at once
             }
             WriteCorrectionSetting(CorrectionSettingPath(), correct);
+        }
+        if (const bool standard = FormSetup->ChB_Standard->isChecked();
+            standard != printStandard_) {
+            printStandard_ = standard;
+            WriteStandardSetting(StandardSettingPath(), standard);
         }
         const bool signal = FormSetup->ChB_Signal->isChecked();
         if (signal != showSignal_) {

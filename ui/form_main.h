@@ -130,6 +130,9 @@ public:
     // The path of the signal strip's setting beside the settings file: AppDir + "/rvxsig.cfg".
     std::string SignalSettingPath() const;
     bool SignalShown() const { return showSignal_; }
+    // "Стандартный анализ в отчете": the printed page gets the block of the standard analysis.
+    std::string StandardSettingPath() const;
+    bool StandardPrinted() const { return printStandard_; }
     // An edit on the strip (add, delete or move a beat), an undo, a redo, the list of changes with
     // the automatic corrections accepted or rejected, a new start of the analysed fragment: each
     // analyses the fragment again and shows it at once. False when nothing changed.
@@ -218,6 +221,10 @@ private:
     // After "Показывать сигнал" changed: the RR or PPG file shown is opened again, with its beats
     // in view or without them.
     void ReopenForSignal();
+    // The printed block of the standard analysis: of the edited fragment's beats with the beats
+    // in view, otherwise of every interval of the file shown (an RR list's as written), corrected
+    // when the correction is on; the error in its place when it cannot be made.
+    ReportStandard StandardBlock();
     // The lasting text of the status bar (a note about the fragment shown); empty: none.
     void ShowStatusNote(const std::string& note);
     // Offers to save the report page as a PDF file (no printer installed).
@@ -261,6 +268,7 @@ private:
     std::unique_ptr<ChartFontGroup> chartFonts_; // the five charts' texts in one size
     std::unique_ptr<BeatSession> beats_;
     bool showSignal_ = false;            // "Показывать сигнал"
+    bool printStandard_ = false;         // "Стандартный анализ в отчете"
     FileKind openedKind_ = FileKind::Rr; // the kind the file shown was opened as
 };
 

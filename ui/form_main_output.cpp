@@ -5,6 +5,7 @@
 #include "presentation/batch_convert.h"
 #include "presentation/messages.h"
 #include "presentation/summary_table.h"
+#include "service/standard_analysis.h"
 #include "ui/chart_layer.h"
 #include "ui/form_main.h"
 #include "ui/guarded_command.h"
@@ -44,6 +45,9 @@ void TFormMain::TB_PrintClick() {
             options.identification = beats_->Identity(options.identification, false);
         }
         options.decimalSeparator = RegionalSeparator();
+        if (printStandard_) {
+            options.standard = StandardBlock();
+        }
         // The charts as the window shows them.
         options.drawChart = [this](ReportChart chart, QPainter& painter, const QRectF& rect) {
             ChartWidget* const widgets[] = {Chart_RG, Chart_Histo, Chart_Scater, Chart_Spectr,
@@ -64,6 +68,41 @@ void TFormMain::TB_PrintClick() {
         }
         PrintReport(Printer(), fragment_, options);
     });
+}
+
+ReportStandard TFormMain::StandardBlock() {
+    try {
+        FileIntervals in;
+        CorrectionMode correct = fragment_.Correct;
+        if (beats_ != nullptr) {
+            // The fragment's beats as edited and corrected, at their own resolution.
+            const SignalRecording edited = beats_->Editor().Edited();
+            const BeatRange range =
+                FragmentBeats(edited.beats, edited.beatRate, beats_->Fragment());
+            const std::vector<std::int32_t> ticks = IntervalTicks(edited);
+            const auto count = static_cast<std::size_t>(std::max(0, FragmentWords(fragment_)));
+            for (std::size_t k = range.first;
+                 k + 1 < edited.beats.size() && k < range.first + count; ++k) {
+                in.ms.push_back(
+                    static_cast<double>(edited.beats[k + 1].sample - edited.beats[k].sample) /
+                    edited.beatRate * 1000.0);
+                in.ticks.push_back(
+                    static_cast<std::uint8_t>(std::clamp(ticks[k], 0, kMaxIntervalTicks)));
+            }
+            correct = CorrectionMode::None;
+        } else if (openedKind_ == FileKind::Txt && recordingEnded_.empty() &&
+                   !fragment_.CurrentFileName.empty()) {
+            in = ReadFileIntervals(fragment_.CurrentFileName, FileKind::Txt, *ppgWork_);
+        } else {
+            in = IntervalsFromWords(std::span(
+                fragment_.RrWords.data() + 1,
+                static_cast<std::size_t>(std::clamp(fragment_.RrCount, 0, kWordCapacity))));
+        }
+        return ReportStandardTexts(AnalyseStandard(in.ms, in.ticks, standard::Settings{}, correct),
+                                   RegionalSeparator());
+    } catch (const std::exception& e) {
+        return ReportStandardError(e.what());
+    }
 }
 
 void TFormMain::SavePdf(const ReportOptions& options) {

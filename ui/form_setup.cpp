@@ -57,7 +57,7 @@ TFormSetup::TFormSetup(QWidget* parent)
                           Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("FormSetup"));
     setWindowTitle(QStringLiteral("Параметры"));
-    setFixedSize(319, 347);
+    setFixedSize(319, 371);
 
     RG_Device =
         MakeRadioGroup(this, QStringLiteral("RG_Device"), QStringLiteral("Устройство"),
@@ -89,14 +89,18 @@ TFormSetup::TFormSetup(QWidget* parent)
     ChB_Signal->setObjectName(QStringLiteral("ChB_Signal"));
     ChB_Signal->move(48, 272);
     ChB_Signal->adjustSize();
+    ChB_Standard = new QCheckBox(QStringLiteral("Стандартный анализ в отчете"), this);
+    ChB_Standard->setObjectName(QStringLiteral("ChB_Standard"));
+    ChB_Standard->move(48, 296);
+    ChB_Standard->adjustSize();
 
     Button1 = new QPushButton(QStringLiteral("OK"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(48, 308, 75, 25);
+    Button1->setGeometry(48, 332, 75, 25);
     Button1->setDefault(true);
     Button2 = new QPushButton(QStringLiteral("Отмена"), this);
     Button2->setObjectName(QStringLiteral("Button2"));
-    Button2->setGeometry(184, 308, 75, 25);
+    Button2->setGeometry(184, 332, 75, 25);
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
 

@@ -35,6 +35,7 @@ public:
     QComboBox* CB_Baud = nullptr;
     QCheckBox* ChB_Correction = nullptr; // "Коррекция артефактов": off unless the user turns it on
     QCheckBox* ChB_Signal = nullptr; // "Показывать сигнал" for RR and PPG files: off too
+    QCheckBox* ChB_Standard = nullptr; // "Стандартный анализ в отчете": off too
     QPushButton* Button1 = nullptr;
     QPushButton* Button2 = nullptr;
 

@@ -157,5 +157,39 @@ TEST_F(WindowTest, EcgSaveKeepsTheRecordAndItsBeatsComeBackWithTheRrFile) {
     EXPECT_TRUE(prompts_.messages.empty());
 }
 
+TEST_F(WindowTest, StandardAnalysisIsPrintedOnlyWhenAskedFor) {
+    if (!test::HavePdfToText()) {
+        GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+    }
+    TFormMain& w = Start();
+    prompts_.openAnswers.push_back({Q(test::SharedFile("nk_resting8min_ecg_0-6min.rr")), 1});
+    w.TB_OpenClick();
+    w.Printer().setOutputFormat(QPrinter::PdfFormat);
+    w.Printer().setOutputFileName(QString::fromStdString(dir_ / "chosen.pdf"));
+    const auto page = [&](const std::string& name) {
+        const std::string pdf = dir_ / name;
+        prompts_.saveAnswers.push_back({Q(pdf), 1});
+        w.TB_PrintClick();
+        std::string text;
+        for (const std::string& line : test::PdfLines(pdf)) {
+            text += line + "\n";
+        }
+        return text;
+    };
+    EXPECT_EQ(page("plain.pdf").find("Стандартный анализ"), std::string::npos);
+
+    prompts_.dialogScripts.push_back([](QDialog& d) {
+        dynamic_cast<TFormSetup&>(d).ChB_Standard->setChecked(true);
+        return int(QDialog::Accepted);
+    });
+    w.TB_SetupClick();
+    EXPECT_EQ(ReadBytes<std::string>(dir_ / kStandardFileName), "on\r\n");
+    const std::string text = page("standard.pdf");
+    EXPECT_NE(text.find("Стандартный анализ"), std::string::npos) << text;
+    EXPECT_NE(text.find("Уэлч"), std::string::npos) << text;
+    EXPECT_NE(text.find("SDANN —"), std::string::npos) << "under 10 minutes: " << text;
+    EXPECT_TRUE(prompts_.messages.empty());
+}
+
 } // namespace
 } // namespace hrv
