@@ -770,21 +770,16 @@ Result AnalyseSeries(const NnSeries& nn, double firstBeatS, const Settings& sett
         }
     }
     {
-        // Segments [t0 + jS, t0 + (j+1)S) by the time of each interval's end beat.
-        std::vector<std::vector<double>> segments;
-        for (std::size_t i = 0; i < n; ++i) {
-            const auto j = static_cast<std::size_t>((nn.TimeS[i] - firstBeatS) / settings.SegmentS);
-            if (j >= segments.size()) {
-                segments.resize(j + 1);
-            }
-            segments[j].push_back(nn.RrMs[i]);
-        }
+        // Segments of equal beat counts: as many intervals as end within S of the first one's
+        // end, one after the other; an incomplete last one is left out.
+        const auto reach = std::upper_bound(nn.TimeS.begin(), nn.TimeS.end(),
+                                            nn.TimeS.front() + settings.SegmentS);
+        const auto count = static_cast<std::size_t>(reach - nn.TimeS.begin());
         std::vector<double> means, sds;
-        for (const auto& seg : segments) {
-            if (seg.size() >= 2) {
-                means.push_back(Mean(seg));
-                sds.push_back(SampleSd(seg));
-            }
+        for (std::size_t first = 0; count >= 2 && first + count <= n; first += count) {
+            const std::span<const double> seg(nn.RrMs.data() + first, count);
+            means.push_back(Mean(seg));
+            sds.push_back(SampleSd(seg));
         }
         const double duration = nn.TimeS.back() - firstBeatS;
         if (duration >= 2 * settings.SegmentS && means.size() >= 2) {

@@ -137,6 +137,18 @@ TEST_P(KubiosCase, ReproducesTheExport) {
         ExpectRelative(e.results.at(name)[0], value, 1e-4, name);
     }
     EXPECT_EQ(e.results.at("NNxx (beats)")[0], r.NNxx);
+    // SDANN and the SDNN index where the export gives them (an hour), none where it leaves them
+    // empty (five minutes).
+    for (const auto& [name, value] :
+         {std::pair{"SDANN (ms)", r.SDANN}, std::pair{"SDNN index (ms)", r.SDNNI}}) {
+        const double stated = e.results.at(name)[0];
+        if (stated > 0) {
+            ASSERT_TRUE(value.has_value()) << name;
+            ExpectRelative(stated, *value, 1e-4, name);
+        } else {
+            EXPECT_FALSE(value.has_value()) << name;
+        }
+    }
 
     // Welch PSD at every grid point to the printed 4 decimals; the AR spectrum (forward-backward
     // least squares) as well when the export integrates it (no factorisation).
