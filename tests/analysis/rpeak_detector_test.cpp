@@ -150,6 +150,43 @@ TEST(RPeaks, FollowsTheBeatsThroughAFlatStartAndAFall) {
     EXPECT_GE(found, static_cast<std::size_t>(late));
 }
 
+// A regular rhythm with electrode pops halfway between beats (a jump decaying in 40 ms, as high as
+// the R waves) and two interpolated ventricular beats, alike, that split their intervals as the
+// pops do: the pops go, the ventricular beats stay. The record ends on the rise of a pop, which is
+// no beat either.
+TEST(RPeaks, DropsPopsThatSplitAnIntervalAndKeepsInterpolatedBeats) {
+    const double rate = 360.0;
+    std::vector<Beat> beats;
+    for (double t = 0.7; t < 60.0; t += 0.8) {
+        beats.push_back({t, false});
+        if (std::abs(t - 20.7) < 0.01 || std::abs(t - 23.9) < 0.01) {
+            beats.push_back({t + 0.42, true});
+        }
+    }
+    std::vector<float> x = Ecg(beats, rate, 1.0, 0.0);
+    const auto pop = [&](double at) {
+        for (auto i = static_cast<std::size_t>(at * rate); i < x.size(); ++i) {
+            const double d = static_cast<double>(i) / rate - at;
+            x[i] += static_cast<float>(d < 0.5 ? 1.0 * std::exp(-d / 0.04) : 0.0);
+        }
+    };
+    for (const double at : {10.75, 31.55, 45.95, 52.35}) {
+        pop(at);
+    }
+    x.resize(static_cast<std::size_t>(59.5 * rate) + 4);
+    pop(59.5);
+    const std::vector<double> at = Peaks(beats);
+    const std::vector<std::int64_t> peaks = DetectRPeaks(x, rate);
+    std::size_t expected = 0;
+    for (std::size_t k = 0; k < beats.size() && at[k] < 59.5; ++k, ++expected) {
+        EXPECT_TRUE(std::any_of(
+            peaks.begin(), peaks.end(),
+            [&](std::int64_t p) { return std::abs(static_cast<double>(p) - at[k] * rate) <= 1.0; }))
+            << "no beat at " << at[k];
+    }
+    EXPECT_EQ(peaks.size(), expected);
+}
+
 TEST(RPeaks, NoBeatsInAFlatOrEmptySignalAndNoRateOutOfRange) {
     EXPECT_TRUE(DetectRPeaks(std::vector<float>(5000, 0.3F), 250.0).empty());
     EXPECT_TRUE(DetectRPeaks({}, 250.0).empty());
