@@ -24,13 +24,15 @@
 // rejected candidates; the beat level that of the smaller of the last eight beats (the mean of the
 // second and third smallest), so that small normal beats between large ventricular ones pass and
 // a burst of noise or a single tall beat moves it little. No beat comes within the refractory
-// period of the one before; a candidate within 360 ms of a beat whose slope is less than half that
-// beat's, or half the median of the last eight beats' where that is steeper (the beat before may
-// be a small one), is a T wave. When the interval since the last beat grows past 1.66 times the
-// median of the last eight intervals, the highest candidate in it above half the threshold is taken
-// as the beat that was missed, and the walk goes on from there. Last, a beat shaped unlike every
-// beat near it (its shape: the placement signal over 200 ms around the envelope's maximum) that
-// only splits an ordinary interval in two is dropped as noise (Prune says when).
+// period of the one before, but a candidate there that is steeper than that beat, more alike to
+// the beat before it and nearer the usual interval from there replaces it; a candidate within 360
+// ms of a beat whose slope is less than half that beat's, or half the median of the last eight
+// beats' where that is steeper (the beat before may be a small one), is a T wave. When the interval
+// since the last beat grows past 1.66 times the median of the last eight intervals, the highest
+// candidate in it above half the threshold is taken as the beat that was missed, and the walk goes
+// on from there. Last, a beat shaped unlike every beat near it (its shape: the placement signal
+// over 200 ms around the envelope's maximum) that only splits an ordinary interval in two is
+// dropped as noise (Prune says when).
 //
 // Each beat is then placed on its complex's largest deflection in the record's dominant direction
 // (the one most complexes take, so a biphasic complex does not jump between its R and S waves from
@@ -56,6 +58,15 @@ using rpeak::Candidate;
 // A beat is unlike its neighbours when none of the eight either side correlates with it this well.
 constexpr double kUnlike = 0.9;
 
+// How alike two candidates' shapes are: their correlation, -1 to 1.
+double Alike(const Candidate& a, const Candidate& b) {
+    double sum = 0.0;
+    for (std::size_t k = 0; k < rpeak::kShapePoints; ++k) {
+        sum += static_cast<double>(a.shape[k]) * static_cast<double>(b.shape[k]);
+    }
+    return sum;
+}
+
 // The median of the last eight values pushed.
 class RecentMedian {
 public:
@@ -64,6 +75,7 @@ public:
         values_[next_] = v;
         next_ = (next_ + 1) % values_.size();
     }
+    void ReplaceLast(double v) { values_[(next_ + values_.size() - 1) % values_.size()] = v; }
     double Median() const { return Ranked(4); }
     // The mean of the second and third smallest: the level of the smaller values.
     double Lower() const { return Ranked(2); }
@@ -140,12 +152,32 @@ std::vector<std::size_t> Decide(const std::vector<Candidate>& cands, double rate
         const Candidate& c = cands[k];
         const double since =
             beats.empty() ? 0.0 : static_cast<double>(c.at - cands[beats.back()].at);
+        const double n = noise.Median();
+        const double threshold = n + 0.3125 * (signal.Lower() - n);
+        if (beats.size() >= 2 && since < refractory) {
+            // The beat just taken may be noise just before the complex: a candidate in its
+            // refractory period that is steeper, more alike to the beat before and nearer the
+            // usual interval from there takes its place.
+            const Candidate& last = cands[beats.back()];
+            const Candidate& before = cands[beats[beats.size() - 2]];
+            const double usual = interval.Median();
+            if (c.slope > last.slope && Alike(c, before) > Alike(last, before) &&
+                std::abs(static_cast<double>(c.at - before.at) - usual) <
+                    std::abs(static_cast<double>(last.at - before.at) - usual)) {
+                noise.Push(last.height);
+                signal.ReplaceLast(c.height);
+                steepness.ReplaceLast(c.slope);
+                interval.ReplaceLast(static_cast<double>(c.at - before.at));
+                beats.back() = k;
+                seen = std::max(seen, k + 1);
+                ++k;
+                continue;
+            }
+        }
         if (!beats.empty() && since < refractory) {
             ++k;
             continue;
         }
-        const double n = noise.Median();
-        const double threshold = n + 0.3125 * (signal.Lower() - n);
         if (!beats.empty() && since > options.search_back * interval.Median()) {
             // The highest candidate of the long interval that could be a beat.
             const std::int64_t after = cands[beats.back()].at;
@@ -193,15 +225,6 @@ double MedianOf(std::vector<double>& v) {
     const auto mid = v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2);
     std::nth_element(v.begin(), mid, v.end());
     return *mid;
-}
-
-// How alike two candidates' shapes are: their correlation, -1 to 1.
-double Alike(const Candidate& a, const Candidate& b) {
-    double sum = 0.0;
-    for (std::size_t k = 0; k < rpeak::kShapePoints; ++k) {
-        sum += static_cast<double>(a.shape[k]) * static_cast<double>(b.shape[k]);
-    }
-    return sum;
 }
 
 // What the beat `k` of `beats` (neither the first nor the last) is by its neighbours.
