@@ -80,9 +80,9 @@ Biquad MainsNotch(double mains, double rate) {
 
 // The shape of the placement signal around `centre` (a position in `place`, which reaches far
 // enough either side): read between samples where the points fall between them, less its mean,
-// scaled to unit length (all zero where the signal is flat).
+// scaled so that its largest point is 127 away from 0 (all zero where the signal is flat).
 void Shape(const std::vector<double>& place, double centre, double rate,
-           std::array<float, kShapePoints>& shape) {
+           std::array<std::int8_t, kShapePoints>& shape) {
     std::array<double, kShapePoints> v{};
     double mean = 0.0;
     for (std::size_t k = 0; k < kShapePoints; ++k) {
@@ -96,14 +96,14 @@ void Shape(const std::vector<double>& place, double centre, double rate,
         mean += v[k];
     }
     mean /= static_cast<double>(kShapePoints);
-    double length = 0.0;
+    double largest = 0.0;
     for (double& x : v) {
         x -= mean;
-        length += x * x;
+        largest = std::max(largest, std::abs(x));
     }
-    length = std::sqrt(length);
     for (std::size_t k = 0; k < kShapePoints; ++k) {
-        shape[k] = length > 0.0 ? static_cast<float>(v[k] / length) : 0.0F;
+        shape[k] =
+            largest > 0.0 ? static_cast<std::int8_t>(std::lround(127.0 * v[k] / largest)) : 0;
     }
 }
 

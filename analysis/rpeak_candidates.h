@@ -23,7 +23,7 @@ struct Candidate {
     std::int64_t down = 0; // its lowest point there
     double rise = 0.0;     // how far the highest point stands above the local median
     double fall = 0.0;     // how far the lowest point lies below it
-    std::array<float, kShapePoints> shape{}; // around `at`, less its mean, to unit length
+    std::array<std::int8_t, kShapePoints> shape{}; // around `at`, less its mean, to +-127
 };
 
 // The candidates of `samples` at `rate` samples per second, in time order. A maximum on the

@@ -60,11 +60,16 @@ constexpr double kUnlike = 0.9;
 
 // How alike two candidates' shapes are: their correlation, -1 to 1.
 double Alike(const Candidate& a, const Candidate& b) {
-    double sum = 0.0;
+    std::int32_t ab = 0, aa = 0, bb = 0;
     for (std::size_t k = 0; k < rpeak::kShapePoints; ++k) {
-        sum += static_cast<double>(a.shape[k]) * static_cast<double>(b.shape[k]);
+        const std::int32_t x = a.shape[k], y = b.shape[k];
+        ab += x * y;
+        aa += x * x;
+        bb += y * y;
     }
-    return sum;
+    return aa > 0 && bb > 0 ? static_cast<double>(ab) /
+                                  std::sqrt(static_cast<double>(aa) * static_cast<double>(bb))
+                            : 0.0;
 }
 
 // The median of the last eight values pushed.
