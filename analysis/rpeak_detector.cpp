@@ -55,7 +55,7 @@ namespace {
 
 using rpeak::Candidate;
 
-// A beat is unlike its neighbours when none of the eight either side correlates with it this well.
+// Two beats are alike in shape when their shapes correlate this well.
 constexpr double kUnlike = 0.9;
 
 // How alike two candidates' shapes are: their correlation, -1 to 1.
@@ -238,7 +238,8 @@ struct Verdict {
     double fit = 0.0; // how far the interval without it lies from the usual one, in samples
 };
 
-// A beat is noise when it is unlike the eight beats either side and either
+// A beat is noise when it is unlike the eight beats either side (none of them alike in shape and
+// within half as much again in height) and either
 //   - it is less than half as high and as steep as their median, and so placed that without it the
 //     interval from the beat before to the beat after is less than 1.2 times the median interval
 //     there, or
@@ -263,9 +264,13 @@ Verdict Judge(const std::vector<Candidate>& cands, const std::vector<std::size_t
     };
     Verdict v;
     // Most beats resemble the one before or after: nearest first.
+    // A beat of the same kind: alike in shape, and in height to within half as much again.
+    const auto twin = [&](const Candidate& o) {
+        return Alike(c, o) >= kUnlike && c.height < 1.5 * o.height && o.height < 1.5 * c.height;
+    };
     for (std::size_t d = 1; d <= 8; ++d) {
-        if ((d <= k - first && Alike(c, cands[beats[k - d]]) >= kUnlike) ||
-            (d <= last - k && Alike(c, cands[beats[k + d]]) >= kUnlike)) {
+        if ((d <= k - first && twin(cands[beats[k - d]])) ||
+            (d <= last - k && twin(cands[beats[k + d]]))) {
             return v;
         }
     }
