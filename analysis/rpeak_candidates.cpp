@@ -2,6 +2,7 @@
 #include "analysis/rpeak_candidates.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -75,6 +76,35 @@ Biquad MainsNotch(double mains, double rate) {
     const double alpha = std::sin(w) / (2.0 * (f0 / 5.0));
     const double norm = 1.0 / (1.0 + alpha);
     return {norm, -2.0 * std::cos(w) * norm, norm, -2.0 * std::cos(w) * norm, (1.0 - alpha) * norm};
+}
+
+// The shape of the placement signal around `centre` (a position in `place`, which reaches far
+// enough either side): read between samples where the points fall between them, less its mean,
+// scaled so that its largest point is 127 away from 0 (all zero where the signal is flat).
+void Shape(const std::vector<double>& place, double centre, double rate,
+           std::array<std::int8_t, kShapePoints>& shape) {
+    std::array<double, kShapePoints> v{};
+    double mean = 0.0;
+    for (std::size_t k = 0; k < kShapePoints; ++k) {
+        const double t =
+            (static_cast<double>(k) - 0.5 * static_cast<double>(kShapePoints - 1)) * kShapeStep;
+        const double x = centre + t * rate;
+        const double below = std::floor(x);
+        const auto j = static_cast<std::size_t>(below);
+        const double f = x - below;
+        v[k] = place[j] + f * (place[j + 1] - place[j]);
+        mean += v[k];
+    }
+    mean /= static_cast<double>(kShapePoints);
+    double largest = 0.0;
+    for (double& x : v) {
+        x -= mean;
+        largest = std::max(largest, std::abs(x));
+    }
+    for (std::size_t k = 0; k < kShapePoints; ++k) {
+        shape[k] =
+            largest > 0.0 ? static_cast<std::int8_t>(std::lround(127.0 * v[k] / largest)) : 0;
+    }
 }
 
 } // namespace
@@ -153,7 +183,8 @@ std::vector<Candidate> FindCandidates(std::span<const float> samples, double rat
         const auto local = [lo](std::int64_t i) { return static_cast<std::size_t>(i - lo); };
         for (std::int64_t i = a; i < b; ++i) {
             const double e = envelope[local(i)];
-            if (!(e > envelope[local(i) - 1] && e >= envelope[local(i) + 1])) {
+            if (i == 0 || i == n - 1 ||
+                !(e > envelope[local(i) - 1] && e >= envelope[local(i) + 1])) {
                 continue;
             }
             bool highest = true;
@@ -185,6 +216,7 @@ std::vector<Candidate> FindCandidates(std::span<const float> samples, double rat
             std::nth_element(scratch.begin(), mid, scratch.end());
             c.rise = place[local(c.up)] - *mid;
             c.fall = *mid - place[local(c.down)];
+            Shape(place, static_cast<double>(local(i)), rate, c.shape);
             out.push_back(c);
         }
     }

@@ -14,8 +14,9 @@
 //     (50 and 60 Hz, or where they fold at low rates), where the R-peak keeps its place and
 //     baseline and mains are gone.
 // Candidates are the envelope's maxima that stand highest within 100 ms either side. Each holds
-// its height, the steepest slope around it, and the highest and lowest point of the placement
-// signal within 100 ms together with their distance from the median of the 500 ms around it.
+// its height, the steepest slope around it, the highest and lowest point of the placement signal
+// within 100 ms together with their distance from the median of the 500 ms around it, and the
+// shape of the placement signal around it.
 //
 // The candidates are then taken in time order (Hamilton and Tompkins 1986, on Pan and Tompkins
 // 1985): a candidate is a beat when it is higher than the noise level plus 0.3125 of the
@@ -23,12 +24,15 @@
 // rejected candidates; the beat level that of the smaller of the last eight beats (the mean of the
 // second and third smallest), so that small normal beats between large ventricular ones pass and
 // a burst of noise or a single tall beat moves it little. No beat comes within the refractory
-// period of the one before; a candidate within 360 ms of a beat whose slope is less than half that
-// beat's, or half the median of the last eight beats' where that is steeper (the beat before may
-// be a small one), is a T wave. When the interval since the last beat grows past 1.66 times the
-// median of the last eight intervals, the highest candidate in it above half the threshold is taken
-// as the beat that was missed, and the walk goes on from there. Last, a beat less than half as high
-// and as steep as its neighbours that only splits an ordinary interval in two is dropped as noise.
+// period of the one before, but a candidate there that is steeper than that beat, more alike to
+// the beat before it and nearer the usual interval from there replaces it; a candidate within 360
+// ms of a beat whose slope is less than half that beat's, or half the median of the last eight
+// beats' where that is steeper (the beat before may be a small one), is a T wave. When the interval
+// since the last beat grows past 1.66 times the median of the last eight intervals, the highest
+// candidate in it above half the threshold is taken as the beat that was missed, and the walk goes
+// on from there. Last, a beat shaped unlike every beat near it (its shape: the placement signal
+// over 200 ms around the envelope's maximum) that only splits an ordinary interval in two is
+// dropped as noise (Prune says when).
 //
 // Each beat is then placed on its complex's largest deflection in the record's dominant direction
 // (the one most complexes take, so a biphasic complex does not jump between its R and S waves from
@@ -51,6 +55,23 @@ namespace {
 
 using rpeak::Candidate;
 
+// Two beats are alike in shape when their shapes correlate this well.
+constexpr double kUnlike = 0.9;
+
+// How alike two candidates' shapes are: their correlation, -1 to 1.
+double Alike(const Candidate& a, const Candidate& b) {
+    std::int32_t ab = 0, aa = 0, bb = 0;
+    for (std::size_t k = 0; k < rpeak::kShapePoints; ++k) {
+        const std::int32_t x = a.shape[k], y = b.shape[k];
+        ab += x * y;
+        aa += x * x;
+        bb += y * y;
+    }
+    return aa > 0 && bb > 0 ? static_cast<double>(ab) /
+                                  std::sqrt(static_cast<double>(aa) * static_cast<double>(bb))
+                            : 0.0;
+}
+
 // The median of the last eight values pushed.
 class RecentMedian {
 public:
@@ -59,6 +80,7 @@ public:
         values_[next_] = v;
         next_ = (next_ + 1) % values_.size();
     }
+    void ReplaceLast(double v) { values_[(next_ + values_.size() - 1) % values_.size()] = v; }
     double Median() const { return Ranked(4); }
     // The mean of the second and third smallest: the level of the smaller values.
     double Lower() const { return Ranked(2); }
@@ -135,12 +157,32 @@ std::vector<std::size_t> Decide(const std::vector<Candidate>& cands, double rate
         const Candidate& c = cands[k];
         const double since =
             beats.empty() ? 0.0 : static_cast<double>(c.at - cands[beats.back()].at);
+        const double n = noise.Median();
+        const double threshold = n + 0.3125 * (signal.Lower() - n);
+        if (beats.size() >= 2 && since < refractory) {
+            // The beat just taken may be noise just before the complex: a candidate in its
+            // refractory period that is steeper, more alike to the beat before and nearer the
+            // usual interval from there takes its place.
+            const Candidate& last = cands[beats.back()];
+            const Candidate& before = cands[beats[beats.size() - 2]];
+            const double usual = interval.Median();
+            if (c.slope > last.slope && Alike(c, before) > Alike(last, before) &&
+                std::abs(static_cast<double>(c.at - before.at) - usual) <
+                    std::abs(static_cast<double>(last.at - before.at) - usual)) {
+                noise.Push(last.height);
+                signal.ReplaceLast(c.height);
+                steepness.ReplaceLast(c.slope);
+                interval.ReplaceLast(static_cast<double>(c.at - before.at));
+                beats.back() = k;
+                seen = std::max(seen, k + 1);
+                ++k;
+                continue;
+            }
+        }
         if (!beats.empty() && since < refractory) {
             ++k;
             continue;
         }
-        const double n = noise.Median();
-        const double threshold = n + 0.3125 * (signal.Lower() - n);
         if (!beats.empty() && since > options.search_back * interval.Median()) {
             // The highest candidate of the long interval that could be a beat.
             const std::int64_t after = cands[beats.back()].at;
@@ -190,42 +232,95 @@ double MedianOf(std::vector<double>& v) {
     return *mid;
 }
 
-// Drops the beats that are noise by their neighbours: less than half as high and as steep as the
-// median of the eight beats either side, and so placed that without them the interval from the
-// beat before to the beat after is less than 1.2 times the median interval there. A real premature
-// beat delays the next one (an atrial one resets the sinus node, a ventricular one leaves a
-// compensatory pause); one that only splits an ordinary interval in two is either an interpolated
-// ventricular beat, which is large, or noise.
-std::vector<std::size_t> Prune(const std::vector<Candidate>& cands,
-                               const std::vector<std::size_t>& beats) {
-    std::vector<std::size_t> kept;
-    std::vector<double> heights, slopes, intervals;
+// What the beat `k` of `beats` (neither the first nor the last) is by its neighbours.
+struct Verdict {
+    bool noise = false;
+    double fit = 0.0; // how far the interval without it lies from the usual one, in samples
+};
+
+// A beat is noise when it is unlike the eight beats either side (none of them alike in shape and
+// within half as much again in height) and either
+//   - it is less than half as high and as steep as their median, and so placed that without it the
+//     interval from the beat before to the beat after is less than 1.2 times the median interval
+//     there, or
+//   - both its intervals are shorter than 0.75 of the median and together less than 1.3 of it.
+// A real premature beat delays the next one (an atrial one resets the sinus node, a ventricular
+// one leaves a compensatory pause), and a run of them shortens the median interval itself; one
+// that only splits an ordinary interval in two is an interpolated ventricular beat or noise. A
+// small beat shaped as its neighbours (an atrial beat on a T wave, say) stays, and so does an
+// ectopic beat shaped as another ectopic beat near it.
+Verdict Judge(const std::vector<Candidate>& cands, const std::vector<std::size_t>& beats,
+              std::size_t k, std::vector<double>& scratch) {
     const std::size_t m = beats.size();
-    for (std::size_t k = 0; k < m; ++k) {
-        const Candidate& c = cands[beats[k]];
-        if (k == 0 || k + 1 == m) {
-            kept.push_back(beats[k]);
-            continue;
+    const Candidate& c = cands[beats[k]];
+    const std::size_t first = k >= 8 ? k - 8 : 0;
+    const std::size_t last = std::min(m - 1, k + 8);
+    const auto median = [&](auto&& value) {
+        scratch.clear();
+        for (std::size_t j = first; j <= last; ++j) {
+            scratch.push_back(value(j));
         }
-        heights.clear();
-        slopes.clear();
-        intervals.clear();
-        for (std::size_t j = k >= 8 ? k - 8 : 0; j <= std::min(m - 1, k + 8); ++j) {
-            heights.push_back(cands[beats[j]].height);
-            slopes.push_back(cands[beats[j]].slope);
-            if (j > 0) {
-                intervals.push_back(
-                    static_cast<double>(cands[beats[j]].at - cands[beats[j - 1]].at));
-            }
-        }
-        const double span = static_cast<double>(cands[beats[k + 1]].at - cands[beats[k - 1]].at);
-        const bool noise = c.height < 0.5 * MedianOf(heights) && c.slope < 0.5 * MedianOf(slopes) &&
-                           span < 1.2 * MedianOf(intervals);
-        if (!noise) {
-            kept.push_back(beats[k]);
+        return MedianOf(scratch);
+    };
+    Verdict v;
+    // Most beats resemble the one before or after: nearest first.
+    // A beat of the same kind: alike in shape, and in height to within half as much again.
+    const auto twin = [&](const Candidate& o) {
+        return Alike(c, o) >= kUnlike && c.height < 1.5 * o.height && o.height < 1.5 * c.height;
+    };
+    for (std::size_t d = 1; d <= 8; ++d) {
+        if ((d <= k - first && twin(cands[beats[k - d]])) ||
+            (d <= last - k && twin(cands[beats[k + d]]))) {
+            return v;
         }
     }
-    return kept;
+    scratch.clear();
+    for (std::size_t j = std::max<std::size_t>(first, 1); j <= last; ++j) {
+        scratch.push_back(static_cast<double>(cands[beats[j]].at - cands[beats[j - 1]].at));
+    }
+    const double usual = MedianOf(scratch);
+    const double before = static_cast<double>(c.at - cands[beats[k - 1]].at);
+    const double after = static_cast<double>(cands[beats[k + 1]].at - c.at);
+    const bool small =
+        c.height < 0.5 * median([&](std::size_t j) { return cands[beats[j]].height; }) &&
+        c.slope < 0.5 * median([&](std::size_t j) { return cands[beats[j]].slope; });
+    const bool splits = before + after < 1.2 * usual;
+    const bool both_short =
+        before < 0.75 * usual && after < 0.75 * usual && before + after < 1.3 * usual;
+    v.noise = (small && splits) || both_short;
+    v.fit = std::abs(before + after - usual);
+    return v;
+}
+
+// The beats without those that are noise by their neighbours. Of two neighbours that both are,
+// the one whose removal leaves the more usual interval goes first, and the other is judged again
+// without it.
+std::vector<std::size_t> Prune(const std::vector<Candidate>& cands,
+                               std::vector<std::size_t> beats) {
+    std::vector<Verdict> verdicts;
+    std::vector<std::size_t> kept;
+    std::vector<double> scratch;
+    for (int pass = 0; pass < 4; ++pass) {
+        const std::size_t m = beats.size();
+        verdicts.assign(m, {});
+        for (std::size_t k = 1; k + 1 < m; ++k) {
+            verdicts[k] = Judge(cands, beats, k, scratch);
+        }
+        kept.clear();
+        for (std::size_t k = 0; k < m; ++k) {
+            const Verdict& v = verdicts[k];
+            const bool drop = v.noise && !(verdicts[k - 1].noise && verdicts[k - 1].fit < v.fit) &&
+                              !(verdicts[k + 1].noise && verdicts[k + 1].fit <= v.fit);
+            if (!drop) {
+                kept.push_back(beats[k]);
+            }
+        }
+        if (kept.size() == beats.size()) {
+            break;
+        }
+        beats.swap(kept);
+    }
+    return beats;
 }
 
 } // namespace

@@ -83,11 +83,18 @@ SignalRecording ReadEcgRecord(const std::string& path, bool edf, RecordChoice& c
         const std::string header = WfdbHeaderPath(path);
         annotations = edf || FileExists(header.substr(0, header.size() - 3) + "atr");
     }
+    // An EDF+ file may hold beat annotations and no signal: those beats are the record's.
     SignalRecording r =
-        edf ? ReadEdfRecord(path, EdfReadOptions{.annotationBeats = annotations})
+        edf ? ReadEdfRecord(path, EdfReadOptions{.annotationBeats = true})
             : ReadWfdbRecord(path, WfdbReadOptions{.annotator = annotations ? "atr" : ""});
-    if (choice.beats == BeatChoice::Reference && r.beats.empty()) {
+    if (edf && r.channels.empty() && !r.beats.empty() && choice.channel.empty()) {
+        choice.channelTaken.clear();
+        choice.annotationsTaken = true;
+        return r;
+    }
+    if (!annotations || (choice.beats == BeatChoice::Reference && r.beats.empty())) {
         annotations = false;
+        r.beats.clear();
     }
     const int k = ChooseChannel(r, choice.channel);
     if (k < 0) {

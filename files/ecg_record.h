@@ -21,7 +21,9 @@ int ChooseChannel(const SignalRecording& r, const std::string& wanted);
 
 // Reads the WFDB record (`edf` false: its header, or a signal file with its header beside it) or
 // the EDF/BDF file (`edf` true) at `path` and gives it with the beats of `choice`, at the chosen
-// channel's rate (beatRate), and sets choice.channelTaken and choice.annotationsTaken. Throws
+// channel's rate (beatRate), and sets choice.channelTaken and choice.annotationsTaken. An EDF+
+// file with beat annotations and no signal gives those beats whatever `choice` asks (unless it
+// names a channel), at EDF's own rate of 10^7 a second, with no channel taken. Throws
 // SignalFileError naming the file and the fault (the readers' faults, a channel that is not
 // there, a rate the detector does not take, no beat annotations), FileIoError when the file
 // layer fails.

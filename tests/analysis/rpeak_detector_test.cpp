@@ -150,6 +150,33 @@ TEST(RPeaks, FollowsTheBeatsThroughAFlatStartAndAFall) {
     EXPECT_GE(found, static_cast<std::size_t>(late));
 }
 
+// A regular rhythm with electrode pops halfway between beats (a jump as high as the R waves
+// decaying in 40 ms) and two interpolated ventricular beats, alike, that split their intervals as
+// the pops do: the pops go, the ventricular beats stay. The record ends on a pop's rise.
+TEST(RPeaks, DropsPopsThatSplitAnIntervalAndKeepsInterpolatedBeats) {
+    std::vector<Beat> beats;
+    for (double t = 0.7; t < 59.5; t += 0.8) {
+        beats.push_back({t, false});
+        if (std::abs(t - 20.7) < 0.01 || std::abs(t - 23.9) < 0.01) {
+            beats.push_back({t + 0.42, true});
+        }
+    }
+    std::vector<float> x = Ecg(beats, 360.0, 1.0, 0.0);
+    x.resize(static_cast<std::size_t>(59.5 * 360.0) + 4);
+    for (const double at : {10.75, 31.55, 45.95, 52.35, 59.5}) {
+        for (auto i = static_cast<std::size_t>(at * 360.0); i < x.size(); ++i) {
+            const double d = static_cast<double>(i) / 360.0 - at;
+            x[i] += static_cast<float>(d < 0.5 ? std::exp(-d / 0.04) : 0.0);
+        }
+    }
+    const std::vector<double> at = Peaks(beats);
+    const std::vector<std::int64_t> peaks = DetectRPeaks(x, 360.0);
+    ASSERT_EQ(peaks.size(), beats.size());
+    for (std::size_t k = 0; k < beats.size(); ++k) {
+        EXPECT_NEAR(static_cast<double>(peaks[k]), at[k] * 360.0, 1.0) << "beat at " << at[k];
+    }
+}
+
 TEST(RPeaks, NoBeatsInAFlatOrEmptySignalAndNoRateOutOfRange) {
     EXPECT_TRUE(DetectRPeaks(std::vector<float>(5000, 0.3F), 250.0).empty());
     EXPECT_TRUE(DetectRPeaks({}, 250.0).empty());
