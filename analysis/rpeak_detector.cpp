@@ -47,6 +47,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <stdexcept>
 #include <vector>
 
@@ -358,6 +359,54 @@ std::vector<std::int64_t> DetectRPeaks(std::span<const float> samples, double ra
         heights.push_back(c.height);
     }
     return out;
+}
+
+std::vector<std::int64_t> DetectRPeaksInParts(std::span<const float> samples, double rate,
+                                              Executor& executor, const RPeakOptions& options) {
+    const auto part = static_cast<std::size_t>(std::llround(kRPeakPartSeconds * rate));
+    const auto margin = static_cast<std::size_t>(std::llround(kRPeakPartMargin * rate));
+    if (!(rate > 0) || samples.size() <= part + 2 * margin) {
+        return DetectRPeaks(samples, rate, options);
+    }
+    const std::size_t parts = (samples.size() + part - 1) / part;
+    std::vector<std::vector<std::int64_t>> found(parts);
+    std::vector<std::exception_ptr> failed(parts);
+    executor.RunInOrder(
+        static_cast<int>(parts),
+        [&](int k) {
+            const std::size_t begin = static_cast<std::size_t>(k) * part;
+            const std::size_t end = std::min(samples.size(), begin + part);
+            const std::size_t from = begin > margin ? begin - margin : 0;
+            const std::size_t to = std::min(samples.size(), end + margin);
+            try {
+                const std::vector<std::int64_t> peaks =
+                    DetectRPeaks(samples.subspan(from, to - from), rate, options);
+                auto& mine = found[static_cast<std::size_t>(k)];
+                for (const std::int64_t p : peaks) {
+                    const auto at = static_cast<std::size_t>(p) + from;
+                    if (at >= begin && at < end) {
+                        mine.push_back(static_cast<std::int64_t>(at));
+                    }
+                }
+            } catch (...) {
+                failed[static_cast<std::size_t>(k)] = std::current_exception();
+            }
+        },
+        [&](int k) {
+            if (failed[static_cast<std::size_t>(k)]) {
+                std::rethrow_exception(failed[static_cast<std::size_t>(k)]);
+            }
+        });
+    const auto refractory = static_cast<std::int64_t>(std::llround(options.refractory_s * rate));
+    std::vector<std::int64_t> beats;
+    for (const auto& mine : found) {
+        for (const std::int64_t p : mine) {
+            if (beats.empty() || p - beats.back() >= refractory) {
+                beats.push_back(p);
+            }
+        }
+    }
+    return beats;
 }
 
 } // namespace hrv

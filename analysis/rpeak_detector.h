@@ -9,6 +9,8 @@
 // mostly take (either polarity), so the beat time is the R-peak to one sample.
 #pragma once
 
+#include "util/executor.h"
+
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -27,5 +29,18 @@ struct RPeakOptions {
 // std::invalid_argument for a rate out of range.
 std::vector<std::int64_t> DetectRPeaks(std::span<const float> samples, double rate,
                                        const RPeakOptions& options = {});
+
+// Seconds of a long recording detected as one part, and the seconds each part also reads on
+// either side of it (for its filters and thresholds to settle) without keeping its beats there.
+inline constexpr double kRPeakPartSeconds = 3600;
+inline constexpr double kRPeakPartMargin = 10;
+
+// The same for a recording of any length, in parts of kRPeakPartSeconds (a recording shorter
+// than a part and its margins is one part, detected as DetectRPeaks does), on `executor`. The
+// parts are fixed by the recording, so the beats do not depend on the number of threads. Each
+// part keeps the beats in its own span; a beat closer than the refractory period to the
+// previous part's last one is taken once.
+std::vector<std::int64_t> DetectRPeaksInParts(std::span<const float> samples, double rate,
+                                              Executor& executor, const RPeakOptions& options = {});
 
 } // namespace hrv

@@ -5,6 +5,7 @@
 #include "files/file_io.h"
 #include "files/recording.h"
 #include "presentation/messages.h"
+#include "util/executor.h"
 
 #include <charconv>
 #include <memory>
@@ -22,7 +23,7 @@ SignalRecording BeatsOfFile(const std::string& path, FileKind kind, RecordChoice
         throw FileIoError(msg::FileNotFound(path));
     }
     if (kind == FileKind::Wfdb || kind == FileKind::Edf) {
-        return ReadEcgRecord(path, kind == FileKind::Edf, choice);
+        return ReadEcgRecord(path, kind == FileKind::Edf, choice, ProgramExecutor());
     }
     auto workspace = std::make_unique<PpgWorkspace>();
     std::vector<std::uint16_t> words;

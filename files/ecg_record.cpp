@@ -76,7 +76,8 @@ int ChooseChannel(const SignalRecording& r, const std::string& wanted) {
     return 0;
 }
 
-SignalRecording ReadEcgRecord(const std::string& path, bool edf, RecordChoice& choice) {
+SignalRecording ReadEcgRecord(const std::string& path, bool edf, RecordChoice& choice,
+                              Executor& executor) {
     bool annotations = choice.beats == BeatChoice::Annotations;
     if (choice.beats == BeatChoice::Reference) {
         // An EDF file tells whether it has beat annotations only once read.
@@ -117,7 +118,7 @@ SignalRecording ReadEcgRecord(const std::string& path, bool edf, RecordChoice& c
         channel.PhysicalInto(samples);
         std::vector<std::int64_t> peaks;
         try {
-            peaks = DetectRPeaks(samples, channel.rate);
+            peaks = DetectRPeaksInParts(samples, channel.rate, executor);
         } catch (const std::invalid_argument&) {
             throw SignalFault(path, "частота канала «" + channel.name + "» " +
                                         RateText(channel.rate) +

@@ -6,6 +6,7 @@
 
 #include "files/record_choice.h"
 #include "signals/signal_recording.h"
+#include "util/executor.h"
 
 #include <cstdint>
 #include <string>
@@ -27,7 +28,8 @@ int ChooseChannel(const SignalRecording& r, const std::string& wanted);
 // SignalFileError naming the file and the fault (the readers' faults, a channel that is not
 // there, a rate the detector does not take, no beat annotations), FileIoError when the file
 // layer fails.
-SignalRecording ReadEcgRecord(const std::string& path, bool edf, RecordChoice& choice);
+SignalRecording ReadEcgRecord(const std::string& path, bool edf, RecordChoice& choice,
+                              Executor& executor = Executor::CallingThreadOnly());
 
 // The record's intervals as RR words (ticks * 256, aux 0), from IntervalTicks; an interval longer
 // than 255 ticks (a pause over 2.55 s) is kept as 255, the longest an RR word holds.

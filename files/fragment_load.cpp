@@ -56,7 +56,7 @@ void TakePulses(const PpgWorkspace& w, FragmentData& f) {
 }
 
 LoadResult LoadFragmentFile(const std::string& path, FileKind kind, FragmentData& f,
-                            PpgWorkspace& w) {
+                            PpgWorkspace& w, Executor& executor) {
     w.LastRecord = SignalRecording();
     if (kind == FileKind::Rr) {
         ReadRrFile(path, f, w.FileImage);
@@ -69,7 +69,7 @@ LoadResult LoadFragmentFile(const std::string& path, FileKind kind, FragmentData
         return LoadResult::Loaded;
     }
     if (kind == FileKind::Wfdb || kind == FileKind::Edf) {
-        w.LastRecord = ReadEcgRecord(path, kind == FileKind::Edf, w.Record);
+        w.LastRecord = ReadEcgRecord(path, kind == FileKind::Edf, w.Record, executor);
         const std::vector<std::uint16_t> words = RecordWords(w.LastRecord);
         const auto count = std::min(words.size(), static_cast<std::size_t>(kWordCapacity));
         std::copy_n(words.begin(), count, f.RrWords.begin() + 1);

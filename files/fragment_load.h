@@ -3,6 +3,7 @@
 
 #include "analysis/fragment_data.h"
 #include "files/ppg_decoder.h"
+#include "util/executor.h"
 
 #include <string>
 
@@ -37,7 +38,7 @@ enum class LoadResult { Loaded, ImportError };
 // fragment's words as an RR file's would, and w.Record says what was taken; SignalFileError
 // (a FileIoError) when it is refused.
 LoadResult LoadFragmentFile(const std::string& path, FileKind kind, FragmentData& f,
-                            PpgWorkspace& w);
+                            PpgWorkspace& w, Executor& executor = Executor::CallingThreadOnly());
 
 enum class ConvertResult { Written, ImportError, SamePath };
 

@@ -21,7 +21,7 @@ OpenStatus OpenFragment(const std::string& path, FileKind kind, FragmentData& f,
     if (hooks.found) {
         hooks.found();
     }
-    if (LoadFragmentFile(path, kind, f, w) == LoadResult::ImportError) {
+    if (LoadFragmentFile(path, kind, f, w, executor) == LoadResult::ImportError) {
         return OpenStatus::ImportError;
     }
     return AnalyseFragment(f, executor, hooks.progress, hooks.accepted) ? OpenStatus::Analysed

@@ -13,6 +13,8 @@
 namespace {
 
 using hrv::DetectRPeaks;
+using hrv::DetectRPeaksInParts;
+using hrv::Executor;
 
 constexpr double kPi = 3.14159265358979323846;
 
@@ -221,6 +223,35 @@ TEST(RPeaks, MitBihRecord100) {
         2.0 * static_cast<double>(matched) / static_cast<double>(reference.size() + peaks.size());
     EXPECT_GE(f1, 0.995);
     EXPECT_LE(error / static_cast<double>(matched), 0.003);
+}
+
+// Over two hours the detector works in parts of an hour: the same beats on one thread and on two,
+// and at the joins of the parts the same beats as the recording detected whole (record 100's
+// lead three times over, each join in the middle of its beats).
+TEST(RPeaks, LongRecordsInPartsGiveTheBeatsOfTheWhole) {
+    const std::string base = std::string(HRV_SHARED_ECG) + "/mitdb/100";
+    std::ifstream dat(base + ".dat", std::ios::binary);
+    if (!dat) {
+        GTEST_SKIP() << "no " << base;
+    }
+    const std::vector<unsigned char> bytes{std::istreambuf_iterator<char>(dat), {}};
+    std::vector<float> lead;
+    for (int copy = 0; copy < 3; ++copy) {
+        for (std::size_t i = 0; i + 2 < bytes.size(); i += 3) {
+            const int v = bytes[i] | ((bytes[i + 1] & 0x0f) << 8);
+            lead.push_back(static_cast<float>((v >= 2048 ? v - 4096 : v) - 1024) / 200.0F);
+        }
+    }
+    const std::vector<std::int64_t> whole = DetectRPeaks(lead, 360.0);
+    Executor two(2);
+    const std::vector<std::int64_t> one =
+        DetectRPeaksInParts(lead, 360.0, Executor::CallingThreadOnly());
+    EXPECT_EQ(DetectRPeaksInParts(lead, 360.0, two), one);
+    ASSERT_EQ(one.size(), whole.size());
+    for (std::size_t k = 0; k < whole.size(); ++k) {
+        ASSERT_EQ(one[k], whole[k])
+            << "beat " << k << " at " << static_cast<double>(whole[k]) / 360 << " s";
+    }
 }
 
 } // namespace
