@@ -92,6 +92,7 @@ void TFormMain::Stop() {
     }
     L_Info->setText(Q(msg::kNewRecording));
     ShowStatusNote(std::string());
+    DropBeatSession(); // the beats of the file shown before are not the recording's
     // Its identity in the summary table and on the printed page: the date and time it ended.
     const std::int64_t ended = RecordingClock();
     recordingEnded_ =

@@ -7,6 +7,7 @@
 #include "tests/support/pdf_text.h"
 #include "tests/support/pty_support.h"
 #include "tests/ui/window_fixture.h"
+#include "ui/beat_panel.h"
 #include "ui/rec_form.h"
 
 #include <cstdlib>
@@ -133,6 +134,25 @@ TEST_F(RecordWindowTest, RecordingFromTheSimulatorGivesTheFilesIntervalsAndIndic
     EXPECT_TRUE(w.TB_Print->isEnabled());
     EXPECT_TRUE(w.TB_Report->isEnabled());
     EXPECT_TRUE(fragment_->CurrentFileName.empty()); // a recording names no file
+}
+
+// A record shown with its beats before a recording: the recording takes their place.
+TEST_F(RecordWindowTest, RecordingReplacesTheBeatsInView) {
+    HRV_NEED_SHARED(kGood);
+    DevSim sim({"--speed", "0", "--once", SharedFile(kGood)});
+    ASSERT_FALSE(sim.Path().empty());
+    const ScopedEnv port("RVX_COM2", sim.Path());
+    TFormMain& w = StartWindow();
+    prompts_.openAnswers.push_back(
+        {QString::fromStdString(std::string(HRV_SHARED_ECG) + "/mitdb/100.hea"), 4});
+    w.TB_OpenClick();
+    ASSERT_NE(w.Beats(), nullptr);
+    WhenShown(10000, [](TRecForm&) { return QDialog::Accepted; });
+    w.TB_StartClick();
+    EXPECT_EQ(w.Beats(), nullptr);
+    EXPECT_TRUE(w.Pan_Signal->isHidden());
+    EXPECT_EQ(w.L_Info->text(), QStringLiteral("Новая запись"));
+    EXPECT_TRUE(w.TB_Print->isEnabled());
 }
 
 TEST_F(RecordWindowTest, StatusAndIntervalLabelsFollowTheStream) {
