@@ -1,6 +1,7 @@
 // The analysis of stored fragments.
 #include "service/file_analysis.h"
 
+#include "files/ecg_record.h"
 #include "files/file_io.h"
 #include "files/recording.h"
 #include "presentation/open_fragment.h"
@@ -41,6 +42,12 @@ RecordingLength LengthOf(const std::string& path, FileKind kind, const FragmentD
     RecordingLength length{
         RecordingTicks(std::span(f.RrWords.data() + 1, static_cast<std::size_t>(held))), false};
     if (held < kWordCapacity) {
+        return length;
+    }
+    if ((kind == FileKind::Wfdb || kind == FileKind::Edf) && !w.LastRecord.beats.empty()) {
+        // The record just read is still at hand: its beats give the length, with no second
+        // reading and detection.
+        length.ticks = std::max(length.ticks, RecordingTicks(RecordWords(w.LastRecord)));
         return length;
     }
     try {
