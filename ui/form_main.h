@@ -211,6 +211,8 @@ private:
     void DropBeatSession();
     // The session's fragment analysed and shown; the strip, the band and the buttons follow.
     bool ShowBeatSession();
+    // An undo or a redo of the edits, analysed and shown.
+    bool BeatHistoryStep(bool (BeatEditor::*step)());
     // The strip's edits, buttons, shortcuts and band reach the commands.
     void ConnectBeatPanel();
     // With the beats in view, Save never writes over the file shown (it holds the whole

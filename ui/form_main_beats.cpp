@@ -132,19 +132,17 @@ bool TFormMain::BeatEdit(const StripEdit& edit) {
 }
 
 bool TFormMain::BeatUndo() {
-    bool changed = false;
-    GuardedCommand(this, prompts_, [&] {
-        if (beats_ != nullptr && (changed = beats_->Editor().Undo())) {
-            ShowBeatSession();
-        }
-    });
-    return changed;
+    return BeatHistoryStep(&BeatEditor::Undo);
 }
 
 bool TFormMain::BeatRedo() {
+    return BeatHistoryStep(&BeatEditor::Redo);
+}
+
+bool TFormMain::BeatHistoryStep(bool (BeatEditor::*step)()) {
     bool changed = false;
     GuardedCommand(this, prompts_, [&] {
-        if (beats_ != nullptr && (changed = beats_->Editor().Redo())) {
+        if (beats_ != nullptr && (changed = (beats_->Editor().*step)())) {
             ShowBeatSession();
         }
     });

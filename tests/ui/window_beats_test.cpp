@@ -26,6 +26,21 @@ namespace {
 using test::ReadBytes;
 using test::WindowTest;
 
+// The text of the page Print writes to `pdf` (the printer set to a PDF file, the file's name
+// asked).
+std::string PrintedText(TFormMain& w, FakePrompts& prompts, const std::filesystem::path& pdf) {
+    w.Printer().setOutputFormat(QPrinter::PdfFormat);
+    w.Printer().setOutputFileName(
+        QString::fromStdString((pdf.parent_path() / "chosen.pdf").string()));
+    prompts.saveAnswers.push_back({QString::fromStdString(pdf.string()), 1});
+    w.TB_PrintClick();
+    std::string text;
+    for (const std::string& line : test::PdfLines(pdf.string())) {
+        text += line + "\n";
+    }
+    return text;
+}
+
 std::string Record100() {
     return std::string(HRV_SHARED_ECG) + "/mitdb/100.hea";
 }
@@ -79,15 +94,7 @@ TEST_F(WindowTest, EcgEditAnalysesAgainAndUndoRedoAndChangesFollow) {
 
     // The page names the edit in its heading and its correction line.
     if (test::HavePdfToText()) {
-        w.Printer().setOutputFormat(QPrinter::PdfFormat);
-        w.Printer().setOutputFileName(QString::fromStdString(dir_ / "chosen.pdf"));
-        const std::string pdf = dir_ / "page.pdf";
-        prompts_.saveAnswers.push_back({Q(pdf), 1});
-        w.TB_PrintClick();
-        std::string text;
-        for (const std::string& line : test::PdfLines(pdf)) {
-            text += line + "\n";
-        }
+        const std::string text = PrintedText(w, prompts_, dir_ / "page.pdf");
         EXPECT_NE(text.find("(вручную)"), std::string::npos) << text;
         EXPECT_NE(text.find("вручную: 1"), std::string::npos) << text;
     }
@@ -164,18 +171,7 @@ TEST_F(WindowTest, StandardAnalysisIsPrintedOnlyWhenAskedFor) {
     TFormMain& w = Start();
     prompts_.openAnswers.push_back({Q(test::SharedFile("nk_resting8min_ecg_0-6min.rr")), 1});
     w.TB_OpenClick();
-    w.Printer().setOutputFormat(QPrinter::PdfFormat);
-    w.Printer().setOutputFileName(QString::fromStdString(dir_ / "chosen.pdf"));
-    const auto page = [&](const std::string& name) {
-        const std::string pdf = dir_ / name;
-        prompts_.saveAnswers.push_back({Q(pdf), 1});
-        w.TB_PrintClick();
-        std::string text;
-        for (const std::string& line : test::PdfLines(pdf)) {
-            text += line + "\n";
-        }
-        return text;
-    };
+    const auto page = [&](const char* name) { return PrintedText(w, prompts_, dir_ / name); };
     EXPECT_EQ(page("plain.pdf").find("Стандартный анализ"), std::string::npos);
 
     prompts_.dialogScripts.push_back([](QDialog& d) {
