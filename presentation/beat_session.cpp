@@ -165,6 +165,79 @@ void BeatSession::Fill(FragmentData& f) const {
     f.CorrectionNote.clear();
 }
 
+Rgb BeatMarkColour(BeatMark mark) {
+    switch (mark) {
+    case BeatMark::Normal:
+        return Rgb{0, 0, 0};
+    case BeatMark::Missed:
+        return Rgb{0, 70, 200};
+    case BeatMark::Extra:
+        return Rgb{200, 0, 0};
+    case BeatMark::Premature:
+        return Rgb{170, 0, 170};
+    case BeatMark::Misplaced:
+        return Rgb{210, 110, 0};
+    case BeatMark::Added:
+        return Rgb{0, 130, 0};
+    case BeatMark::Removed:
+        return Rgb{120, 0, 0};
+    case BeatMark::Moved:
+        return Rgb{0, 110, 110};
+    }
+    return Rgb{0, 0, 0};
+}
+
+void MarkRhythmogram(const BeatSession& session, const FragmentData& f,
+                     std::vector<ChartPoint>& points) {
+    const std::vector<MarkedBeat> marks = session.Editor().Marks();
+    const double rate = session.Recording().beatRate;
+    const FragmentChoice& fragment = session.Fragment();
+    // Present beats from the fragment's first on: interval p (from 1) ends at the p-th after it.
+    std::size_t present = 0;
+    bool started = false;
+    // Interval 2 starts the rhythmogram; interval p takes its samples after those of 2..p-1.
+    std::int64_t offset = 0;
+    std::int32_t p = 0;
+    BeatMark pending = BeatMark::Normal; // a removed beat inside the interval now open
+    const std::int32_t count = std::clamp(f.RrCount, 0, kRrCapacity);
+    for (const MarkedBeat& b : marks) {
+        if (static_cast<double>(b.sample) / rate < fragment.start) {
+            continue;
+        }
+        if (!b.present) {
+            pending = b.mark;
+            continue;
+        }
+        if (!started) {
+            started = true;
+            pending = BeatMark::Normal;
+            continue;
+        }
+        ++present;
+        p = static_cast<std::int32_t>(present);
+        if (p > count) {
+            break;
+        }
+        const int ticks = f.AnalysisSeries[static_cast<std::size_t>(p)];
+        const BeatMark mark = b.mark != BeatMark::Normal ? b.mark : pending;
+        pending = BeatMark::Normal;
+        if (p >= 2) {
+            if (mark != BeatMark::Normal) {
+                const Rgb colour = BeatMarkColour(mark);
+                // Slots from 1, as RhythmogramPoints colours a corrected interval.
+                for (std::int64_t s = std::max<std::int64_t>(offset, 1);
+                     s < offset + ticks && static_cast<std::size_t>(s) <= points.size(); ++s) {
+                    points[static_cast<std::size_t>(s - 1)].color = colour;
+                }
+            }
+            offset += ticks;
+            if (static_cast<std::size_t>(offset) >= points.size()) {
+                break;
+            }
+        }
+    }
+}
+
 bool AnalyseSession(const BeatSession& session, FragmentData& f, char separator, Executor& executor,
                     const ProgressFn& progress, const std::function<void()>& accepted) {
     session.Fill(f);

@@ -9,6 +9,7 @@
 #include "files/fragment_load.h"
 #include "files/ppg_decoder.h"
 #include "presentation/beat_edits.h"
+#include "presentation/chart_data.h"
 #include "presentation/fragment_choice.h"
 #include "signals/signal_recording.h"
 
@@ -81,6 +82,16 @@ private:
     FragmentChoice fragment_;
     BeatEditor editor_;
 };
+
+// The colour of a beat's mark on the strip and the rhythmogram (differing in grey too, so that a
+// black-and-white page keeps them apart with the shapes).
+Rgb BeatMarkColour(BeatMark mark);
+
+// The rhythmogram of the session's fragment (RhythmogramPoints of `f` after AnalyseSession) with
+// each interval that ends at a changed beat, or that a removed beat lies in, in the colour of
+// that beat's mark.
+void MarkRhythmogram(const BeatSession& session, const FragmentData& f,
+                     std::vector<ChartPoint>& points);
 
 // Fills `f` from the session and analyses it (AnalyseFragment) without the fragment's own
 // correction, whose setting f.Correct keeps; f.CorrectionNote then holds the session's line.

@@ -40,25 +40,8 @@ std::int64_t Ticks(double seconds) {
 // Colours that differ in grey too, and a shape of its own for every mark, so that a black and
 // white page keeps them apart.
 QColor MarkColour(BeatMark mark) {
-    switch (mark) {
-    case BeatMark::Normal:
-        return QColor(0, 0, 0);
-    case BeatMark::Missed:
-        return QColor(0, 70, 200);
-    case BeatMark::Extra:
-        return QColor(200, 0, 0);
-    case BeatMark::Premature:
-        return QColor(170, 0, 170);
-    case BeatMark::Misplaced:
-        return QColor(210, 110, 0);
-    case BeatMark::Added:
-        return QColor(0, 130, 0);
-    case BeatMark::Removed:
-        return QColor(120, 0, 0);
-    case BeatMark::Moved:
-        return QColor(0, 110, 110);
-    }
-    return QColor(0, 0, 0);
+    const Rgb c = BeatMarkColour(mark);
+    return QColor(c.r, c.g, c.b);
 }
 
 void DrawMark(QPainter& p, BeatMark mark, QPointF c) {

@@ -677,7 +677,11 @@ void TFormMain::ShowGraphics() {
     Memo_SpecDig->setPlainText(MemoText(SpecPanelText(f, separator)));
     FormResize();
     Chart_RG->SetTitle(RhythmogramTitle(f));
-    Chart_RG->SetPoints(RhythmogramPoints(f));
+    std::vector<ChartPoint> rhythmogram = RhythmogramPoints(f);
+    if (beats_ != nullptr) {
+        MarkRhythmogram(*beats_, f, rhythmogram); // the changed beats in their marks' colours
+    }
+    Chart_RG->SetPoints(std::move(rhythmogram));
     Chart_Spectr->SetPoints(SpectrumPoints(f));
     Chart_Diagram->SetPoints(ComponentBars(f));
     Chart_Histo->SetPoints(HistogramPoints(f));

@@ -3,6 +3,7 @@
 // moves, and the beats saved beside an RR file restore the edits.
 #include "files/file_io.h"
 #include "presentation/beat_session.h"
+#include "presentation/chart_data.h"
 #include "presentation/open_fragment.h"
 #include "presentation/panel_texts.h"
 #include "tests/support/test_support.h"
@@ -137,6 +138,30 @@ TEST(BeatSession, BeatsSavedBesideTheRrFileRestoreTheEdits) {
         saved);
     EXPECT_EQ(f->CorrectionNote, o.f->CorrectionNote);
     EXPECT_THROW(BeatSession::FromBeatsCsv("not,a,beats,file\n", false), std::runtime_error);
+}
+
+// The rhythmogram takes the marks: after a beat is deleted, the merged interval (and only it) is
+// drawn in the colour of a removed beat, at the samples the resampling gave it.
+TEST(BeatSession, TheRhythmogramColoursTheIntervalOfAChangedBeat) {
+    Opened o = Open(std::string(HRV_SHARED_DATA) + "/nk_resting8min_ecg_0-6min.rr", FileKind::Rr);
+    BeatSession& s = *o.session;
+    const SignalRecording& r = s.Recording();
+    ASSERT_TRUE(s.Editor().Remove(r.BeatSeconds(r.beats[20])));
+    ASSERT_TRUE(AnalyseSession(s, *o.f, ','));
+    std::vector<ChartPoint> points = RhythmogramPoints(*o.f);
+    MarkRhythmogram(s, *o.f, points);
+    // Interval 20 now spans beats 19 to 21; the rhythmogram starts with interval 2.
+    int first = 0;
+    for (int p = 2; p < 20; ++p) {
+        first += o.f->AnalysisSeries[static_cast<std::size_t>(p)];
+    }
+    const int ticks = o.f->AnalysisSeries[20];
+    EXPECT_EQ(ticks, (r.beats[21].sample - r.beats[19].sample));
+    const Rgb removed = BeatMarkColour(BeatMark::Removed);
+    for (int slot = 1; slot <= static_cast<int>(points.size()); ++slot) {
+        const bool inside = slot >= first && slot < first + ticks;
+        ASSERT_EQ(points[static_cast<std::size_t>(slot - 1)].color == removed, inside) << slot;
+    }
 }
 
 TEST(BeatSession, StartTimesAsTyped) {
