@@ -32,7 +32,7 @@ struct PpgWorkspace {
     // The frame each kept interval ends at (its pulse), positions 1..PulseCount.
     std::array<std::int32_t, kPulseCapacity + 1> PulseFrames{};
     std::vector<std::uint8_t> FileImage; // the bytes of the file read last
-    RecordChoice Record; // for an ECG record: its channel and beats, asked and taken
+    RecordChoice Record;        // for an ECG record: its channel and beats, asked and taken
     SignalRecording LastRecord; // the ECG record read last, whole (empty after other files)
 };
 
