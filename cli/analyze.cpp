@@ -174,8 +174,9 @@ std::string ErrorLine(const std::string& path, FileKind kind, std::string_view e
 // One file's outcome: its printed line and, when it was analysed, the fragment that holds it.
 struct AnalyzedFile {
     std::string line;
-    const FragmentData* fragment = nullptr; // null when the file failed; read only with a table
-    RecordingLength length;                 // of an analysed file
+    const FragmentData* fragment = nullptr;   // null when the file failed; read only with a table
+    RecordingLength length;                   // of an analysed file
+    std::optional<standard::Result> standard; // with a table and --method standard, when defined
 };
 
 // A recording longer than this gets the note: twice the 300 s one fragment analyses.
@@ -190,6 +191,7 @@ struct WindowOutput {
     std::string standard; // with --method standard and text: the row of its table
     std::string identity; // with a table: the row's identity and its record
     std::string record;
+    std::string standardRecord; // with a table and --method standard: the standard table's
     bool analysed = false;
 };
 
@@ -262,9 +264,13 @@ int AnalyzeByWindows(const AnalyzeOptions& o, const std::optional<RegionalFormat
         // The table takes the recording's rows in one step once its windows are done (or once the
         // output is lost).
         std::vector<SummaryRecord> rows;
+        std::vector<SummaryRecord> standardRecords;
         std::string standardRows; // with --method standard and text, printed after the windows
         const auto tableRows = [&] {
             if (!rows.empty() && !AppendTableRecords(*o.table, path, rows, err)) {
+                anyFailed = true;
+            } else if (!standardRecords.empty() &&
+                       !AppendStandardTableRecords(*o.table, standardRecords, err)) {
                 anyFailed = true;
             }
         };
@@ -279,33 +285,39 @@ int AnalyzeByWindows(const AnalyzeOptions& o, const std::optional<RegionalFormat
                                         analysed ? std::string_view() : msg::kTooLittleData,
                                         separator, o.nonlinear)
                         : WindowLine(path, kind, w, f, analysed, fields, workspace->Record) + '\n';
-                if (o.standard.on && o.text) {
+                if (analysed && fileIdentity) {
+                    r.identity = WindowRowIdentity(*fileIdentity, f, w.startTicks);
+                    r.record = SummaryTableRow(r.identity, f, separator);
+                }
+                if (o.standard.on) {
+                    std::optional<standard::Result> result;
+                    std::string problem;
                     try {
                         if (!intervals) {
                             throw std::invalid_argument(intervalsError);
                         }
-                        const standard::Result result =
+                        result =
                             AnalyseStandardWindow(*intervals, w, o.standard.settings, o.correct);
-                        r.standard = StandardWindowRow(w.startTicks, &result, {}, separator);
                     } catch (const std::exception& e) {
-                        r.standard = StandardWindowRow(w.startTicks, nullptr, e.what(), separator);
+                        problem = e.what();
                     }
-                } else if (o.standard.on) {
-                    r.line =
-                        AppendStandard(std::move(r.line),
-                                       StandardObject(
-                                           [&] {
-                                               if (!intervals) {
-                                                   throw std::invalid_argument(intervalsError);
-                                               }
-                                               return AnalyseStandardWindow(
-                                                   *intervals, w, o.standard.settings, o.correct);
-                                           },
-                                           o.spectrum));
-                }
-                if (analysed && fileIdentity) {
-                    r.identity = WindowRowIdentity(*fileIdentity, f, w.startTicks);
-                    r.record = SummaryTableRow(r.identity, f, separator);
+                    if (o.text) {
+                        r.standard = StandardWindowRow(w.startTicks, result ? &*result : nullptr,
+                                                       problem, separator);
+                    } else {
+                        r.line = AppendStandard(std::move(r.line),
+                                                StandardObject(
+                                                    [&] {
+                                                        if (!result) {
+                                                            throw std::invalid_argument(problem);
+                                                        }
+                                                        return *result;
+                                                    },
+                                                    o.spectrum));
+                    }
+                    if (!r.identity.empty() && result) {
+                        r.standardRecord = StandardTableRow(r.identity, *result, separator);
+                    }
                 }
                 return r;
             },
@@ -315,6 +327,9 @@ int AnalyzeByWindows(const AnalyzeOptions& o, const std::optional<RegionalFormat
                 if (!r.analysed) {
                     anyFailed = true;
                 } else if (!r.identity.empty()) {
+                    if (!r.standardRecord.empty()) {
+                        standardRecords.push_back({r.identity, std::move(r.standardRecord)});
+                    }
                     rows.push_back({std::move(r.identity), std::move(r.record)});
                 }
                 if (!OutputWritten(out, err)) {
@@ -369,25 +384,33 @@ int Analyze(const Args& args, Executor& executor, std::ostream& out, std::ostrea
                 const FragmentData* analysed = error.empty() ? &w.fragment : nullptr;
                 const RecordingLength length =
                     analysed ? LengthOf(path, kind, w.fragment, w.workspace) : RecordingLength{};
+                std::optional<StandardOutcome> standard;
+                if (options->standard.on) {
+                    standard = StandardOfFile(path, kind, w.workspace, options->standard.settings,
+                                              options->correct);
+                }
+                // The standard table's record goes with the summary table's row.
+                std::optional<standard::Result> standardRow;
+                if (analysed && options->table && standard) {
+                    standardRow = standard->result;
+                }
                 if (options->text) {
                     std::string text =
                         TextResult(path, w.fragment, error, separator, options->nonlinear);
-                    if (options->standard.on) {
-                        text += StandardTextOf(path, kind, w.workspace, options->standard.settings,
-                                               options->correct, separator);
+                    if (standard) {
+                        text += StandardTextOf(*standard, separator);
                     }
-                    return AnalyzedFile{text, analysed, length};
+                    return AnalyzedFile{text, analysed, length, std::move(standardRow)};
                 }
                 std::string line = error.empty()
                                        ? ResultLine(path, kind, w.fragment, options->spectrum,
                                                     options->nonlinear, w.workspace.Record)
                                        : ErrorLine(path, kind, error);
-                if (options->standard.on) {
-                    line = WithStandard(std::move(line), path, kind, w.workspace,
-                                        options->standard.settings, options->correct,
-                                        options->spectrum);
+                if (standard) {
+                    line = AppendStandard(std::move(line),
+                                          StandardObjectOf(*standard, options->spectrum));
                 }
-                return AnalyzedFile{line + '\n', analysed, length};
+                return AnalyzedFile{line + '\n', analysed, length, std::move(standardRow)};
             },
             [&](std::size_t i, AnalyzedFile&& r) {
                 out << r.line;
@@ -398,8 +421,9 @@ int Analyze(const Args& args, Executor& executor, std::ostream& out, std::ostrea
                 }
                 if (r.fragment == nullptr) {
                     anyFailed = true;
-                } else if (options->table && !AppendAnalyzedRow(*options->table, files[i],
-                                                                *r.fragment, *regional, err)) {
+                } else if (options->table &&
+                           !AppendAnalyzedRow(*options->table, files[i], *r.fragment, *regional,
+                                              err, r.standard ? &*r.standard : nullptr)) {
                     anyFailed = true;
                 }
                 if (!OutputWritten(out, err)) {

@@ -102,26 +102,30 @@ std::string AppendStandard(std::string line, const std::string& object) {
     return line;
 }
 
-std::string WithStandard(std::string line, const std::string& path, FileKind kind, PpgWorkspace& w,
-                         const standard::Settings& settings, CorrectionMode correct, bool spectra) {
-    const std::string object = StandardObject(
-        [&] {
-            const FileIntervals file = ReadFileIntervals(path, kind, w);
-            return AnalyseStandard(file.ms, file.ticks, settings, correct);
-        },
-        spectra);
-    return AppendStandard(std::move(line), object);
-}
-
-std::string StandardTextOf(const std::string& path, FileKind kind, PpgWorkspace& w,
-                           const standard::Settings& settings, CorrectionMode correct,
-                           char separator) {
+StandardOutcome StandardOfFile(const std::string& path, FileKind kind, PpgWorkspace& w,
+                               const standard::Settings& settings, CorrectionMode correct) {
     try {
         const FileIntervals file = ReadFileIntervals(path, kind, w);
-        return StandardText(AnalyseStandard(file.ms, file.ticks, settings, correct), separator);
+        return {AnalyseStandard(file.ms, file.ticks, settings, correct), {}};
     } catch (const std::exception& e) {
-        return StandardTextError(e.what());
+        return {std::nullopt, e.what()};
     }
+}
+
+std::string StandardObjectOf(const StandardOutcome& outcome, bool spectra) {
+    return StandardObject(
+        [&] {
+            if (!outcome.result) {
+                throw std::invalid_argument(outcome.error);
+            }
+            return *outcome.result;
+        },
+        spectra);
+}
+
+std::string StandardTextOf(const StandardOutcome& outcome, char separator) {
+    return outcome.result ? StandardText(*outcome.result, separator)
+                          : StandardTextError(outcome.error);
 }
 
 } // namespace hrv::cli

@@ -7,6 +7,7 @@
 #include "standard/standard.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace hrv {
@@ -38,17 +39,20 @@ std::string StandardObject(const std::function<standard::Result()>& analyse, boo
 // added at its end.
 std::string AppendStandard(std::string line, const std::string& object);
 
-// The JSON line `line` with the standard object of every interval of the file (an RR list's in
-// ms as written, other files' in 10 ms ticks; the beat times their running sum) added at its
-// end, or {"error": "..."} when it cannot be analysed. With CorrectionMode::Auto the analysis
-// takes the corrected series (AnalyseStandard). With `spectra` each spectrum's "psd".
-std::string WithStandard(std::string line, const std::string& path, FileKind kind, PpgWorkspace& w,
-                         const standard::Settings& settings, CorrectionMode correct, bool spectra);
+// The standard analysis of every interval of the file (an RR list's in ms as written, other
+// files' in 10 ms ticks; the beat times their running sum), or why it cannot be analysed. With
+// CorrectionMode::Auto it takes the corrected series (AnalyseStandard).
+struct StandardOutcome {
+    std::optional<standard::Result> result;
+    std::string error; // when there is no result
+};
+StandardOutcome StandardOfFile(const std::string& path, FileKind kind, PpgWorkspace& w,
+                               const standard::Settings& settings, CorrectionMode correct);
 
-// --format text: the block of the file's standard analysis (StandardText), or its heading and
-// the reason it cannot be analysed.
-std::string StandardTextOf(const std::string& path, FileKind kind, PpgWorkspace& w,
-                           const standard::Settings& settings, CorrectionMode correct,
-                           char separator);
+// Its JSON object (StandardObject), {"error": "..."} when there is no result.
+std::string StandardObjectOf(const StandardOutcome& outcome, bool spectra);
+
+// --format text: its block (StandardText), or the heading and the reason it cannot be analysed.
+std::string StandardTextOf(const StandardOutcome& outcome, char separator);
 
 } // namespace hrv::cli

@@ -37,11 +37,21 @@ bool AppendReported(const std::string& table, const std::string& file, std::ostr
 } // namespace
 
 bool AppendAnalyzedRow(const std::string& table, const std::string& file, const FragmentData& f,
-                       const RegionalFormat& regional, std::ostream& err) {
-    return AppendReported(table, file, err, [&](const LockNotice& waiting, std::string& identity) {
-        identity = SummaryRowIdentity(FileIdentity(file, regional), f);
-        return AppendSummaryRow(table, identity, f, regional.decimalSeparator, waiting);
-    });
+                       const RegionalFormat& regional, std::ostream& err,
+                       const standard::Result* standard) {
+    std::string identity;
+    const bool written =
+        AppendReported(table, file, err, [&](const LockNotice& waiting, std::string& shown) {
+            identity = SummaryRowIdentity(FileIdentity(file, regional), f);
+            shown = identity;
+            return AppendSummaryRow(table, identity, f, regional.decimalSeparator, waiting);
+        });
+    if (!written || standard == nullptr) {
+        return written;
+    }
+    const SummaryRecord record{identity,
+                               StandardTableRow(identity, *standard, regional.decimalSeparator)};
+    return AppendStandardTableRecords(table, std::span(&record, 1), err);
 }
 
 bool AppendTableRecord(const std::string& table, const std::string& file,
@@ -67,6 +77,15 @@ bool AppendTableRecords(const std::string& table, const std::string& file,
         }
     }
     return written;
+}
+
+bool AppendStandardTableRecords(const std::string& table, std::span<const SummaryRecord> records,
+                                std::ostream& err) {
+    const std::string path = StandardTablePath(table);
+    return AppendReported(path, path, err, [&](const LockNotice& waiting, std::string&) {
+        AppendStandardRecords(path, records, waiting);
+        return SummaryAppend::Added;
+    });
 }
 
 } // namespace hrv::cli

@@ -5,6 +5,7 @@
 #include "files/file_io.h"
 #include "presentation/format_fixed.h"
 #include "presentation/messages.h"
+#include "presentation/standard_texts.h"
 
 #include <algorithm>
 #include <array>
@@ -122,8 +123,8 @@ public:
             }
         }
     }
-    // True when nothing was fed, or the first line is the header or a record of 17 fields.
-    bool OfASummaryTable(const std::string& header) const {
+    // True when nothing was fed, or the first line is the header or a record of its width.
+    bool OfATable(const std::string& header) const {
         if (text_.empty() && !ended_) {
             return true; // an empty file takes the record as its line 1
         }
@@ -131,7 +132,8 @@ public:
         if (line.ends_with('\r')) {
             line.remove_suffix(1);
         }
-        return !tooLong_ && (line == header || std::count(line.begin(), line.end(), '\t') == 16);
+        const auto tabs = std::count(header.begin(), header.end(), '\t');
+        return !tooLong_ && (line == header || std::count(line.begin(), line.end(), '\t') == tabs);
     }
 
 private:
@@ -289,9 +291,12 @@ SummaryAppend AppendSummaryRecord(const std::string& path, std::string_view iden
     return AppendSummaryRecords(path, std::span(&record, 1), notice).front();
 }
 
-std::vector<SummaryAppend> AppendSummaryRecords(const std::string& path,
-                                                std::span<const SummaryRecord> records,
-                                                const LockNotice& notice) {
+namespace {
+
+// The rows of a table whose first line is `header` (UTF-8), as AppendSummaryRecords describes.
+std::vector<SummaryAppend> AppendTableRecords(const std::string& path, const std::string& header,
+                                              std::span<const SummaryRecord> records,
+                                              const LockNotice& notice) {
     std::vector<std::string> fields; // each row's identity as the table holds it
     std::unordered_set<std::string> wanted;
     for (const SummaryRecord& r : records) {
@@ -325,8 +330,7 @@ std::vector<SummaryAppend> AppendSummaryRecords(const std::string& path,
     for (int attempt = 0; attempt < 100; ++attempt) {
         const auto table = LockedAppendFile::Open(path, notice);
         if (!table) {
-            const std::string image =
-                Utf8ToCp1251(SummaryTableHeader()) + std::string(kLineEnd) + newRows({});
+            const std::string image = Utf8ToCp1251(header) + std::string(kLineEnd) + newRows({});
             if (CreateFileExclusive(path, Bytes(image))) {
                 return results;
             }
@@ -341,7 +345,7 @@ std::vector<SummaryAppend> AppendSummaryRecords(const std::string& path,
             firstLine.Feed(std::span(buffer.data(), n));
             last = buffer[n - 1];
         }
-        if (!firstLine.OfASummaryTable(Utf8ToCp1251(SummaryTableHeader()))) {
+        if (!firstLine.OfATable(Utf8ToCp1251(header))) {
             throw FileIoError(msg::NotASummaryTable(path));
         }
         const std::string rows = newRows(seen.Seen());
@@ -358,6 +362,68 @@ std::vector<SummaryAppend> AppendSummaryRecords(const std::string& path,
     }
     throw FileIoError("Ошибка ввода-вывода: не удалось записать файл " + path +
                       " (файл удаляется и создаётся снова)");
+}
+
+} // namespace
+
+std::vector<SummaryAppend> AppendSummaryRecords(const std::string& path,
+                                                std::span<const SummaryRecord> records,
+                                                const LockNotice& notice) {
+    return AppendTableRecords(path, SummaryTableHeader(), records, notice);
+}
+
+std::string StandardTablePath(const std::string& summaryTablePath) {
+    const std::size_t folder = summaryTablePath.find_last_of("/\\");
+    const std::size_t name = folder == std::string::npos ? 0 : folder + 1;
+    const std::size_t dot = summaryTablePath.rfind('.');
+    if (dot == std::string::npos || dot <= name) {
+        return summaryTablePath + "_std";
+    }
+    return summaryTablePath.substr(0, dot) + "_std" + summaryTablePath.substr(dot);
+}
+
+std::string StandardTableHeader() {
+    std::string header = "Файл\tПараметры\tMean RR, мс\tSDNN, мс\tRMSSD, мс\tSDSD, мс\tNNxx\t"
+                         "pNNxx, %\tMean HR, уд/мин\tSD HR, уд/мин\tMin HR, уд/мин\t"
+                         "Max HR, уд/мин\tSD1, мс\tSD2, мс\tSDANN, мс\tSDNN index, мс";
+    for (const std::string& spectrum : StandardSpectrumNames()) {
+        for (const char* band :
+             {"VLF, мс2", "LF, мс2", "HF, мс2", "LF norm, n.u.", "HF norm, n.u.", "LF/HF"}) {
+            header += '\t';
+            header += band;
+            header += " (" + spectrum + ")";
+        }
+    }
+    return header;
+}
+
+std::string StandardTableRow(std::string_view identity, const standard::Result& r,
+                             char decimalSeparator) {
+    // An undefined value ("—" on the page) is an empty field, which a spreadsheet takes as none.
+    const auto field = [](const std::string& value) {
+        return value == "—" ? std::string() : value;
+    };
+    std::string row = SummaryTableIdentity(identity);
+    row += '\t';
+    row += StandardSettingsText(r.Used, decimalSeparator);
+    for (const StandardValue& v : StandardTimeValues(r, decimalSeparator)) {
+        row += '\t';
+        row += field(v.value);
+    }
+    const std::vector<StandardBandRow> bands = StandardBandRows(r, decimalSeparator, true);
+    for (std::size_t spectrum = 0; spectrum < 3; ++spectrum) {
+        for (const StandardBandRow& band : bands) {
+            row += '\t';
+            row += field(band.values[spectrum]);
+        }
+    }
+    return row;
+}
+
+std::vector<SummaryAppend> AppendStandardRecords(const std::string& path,
+                                                 std::span<const SummaryRecord> records,
+                                                 const LockNotice& notice) {
+    return AppendTableRecords(path, StandardTableHeader(), records, notice);
 }
 
 } // namespace hrv

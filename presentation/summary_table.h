@@ -4,6 +4,7 @@
 
 #include "analysis/fragment_data.h"
 #include "files/file_io.h"
+#include "standard/standard.h"
 
 #include <cstdint>
 #include <span>
@@ -80,5 +81,27 @@ struct SummaryRecord {
 std::vector<SummaryAppend> AppendSummaryRecords(const std::string& path,
                                                 std::span<const SummaryRecord> records,
                                                 const LockNotice& notice = {});
+
+// The table of the standard analysis beside a summary table, for the user who asks for it: the
+// same name with "_std" before its extension ("rvx.txt" gives "rvx_std.txt"). A line per row of
+// the summary table, under the same identity, in the same encoding and line ends.
+std::string StandardTablePath(const std::string& summaryTablePath);
+
+// Its header line (UTF-8, without its line end): "Файл", "Параметры" (the settings as the page
+// prints them), the time-domain values, then VLF, LF, HF, LF norm, HF norm and LF/HF of the
+// Welch, AR and Lomb-Scargle spectra.
+std::string StandardTableHeader();
+
+// The record of a standard analysis (UTF-8, without its line end): SummaryTableIdentity(identity)
+// and the values as the page shows them, an undefined value an empty field.
+std::string StandardTableRow(std::string_view identity, const standard::Result& r,
+                             char decimalSeparator);
+
+// The rows of the standard table at `path`, as AppendSummaryRecords adds them to a summary
+// table: each identity once, in one piece under the table's lock; an existing file whose first
+// line is neither StandardTableHeader nor a record of its width is refused untouched.
+std::vector<SummaryAppend> AppendStandardRecords(const std::string& path,
+                                                 std::span<const SummaryRecord> records,
+                                                 const LockNotice& notice = {});
 
 } // namespace hrv

@@ -227,6 +227,8 @@ private:
     // in view, otherwise of every interval of the file shown (an RR list's as written), corrected
     // when the correction is on; the error in its place when it cannot be made.
     ReportStandard StandardBlock();
+    // The standard analysis of the fragment shown (its beats as edited when they are in view).
+    standard::Result StandardOfFragment();
     // The lasting text of the status bar (a note about the fragment shown); empty: none.
     void ShowStatusNote(const std::string& note);
     // Offers to save the report page as a PDF file (no printer installed).
@@ -234,8 +236,7 @@ private:
     // "В отчет" when another program holds the table, or while rows wait for it already: the
     // row joins the waiting ones, in order, which a thread of their own adds as soon as the
     // table is free; the status bar says so, and the window goes on answering.
-    void QueueTableRow(const std::string& path, const std::string& identity,
-                       const std::string& row);
+
     // One waiting row's end, back on the window's thread: the command's message or its error.
     void TableRowEnded(std::optional<SummaryAppend> result, const std::string& error);
     // Before the window closes: rows still waiting are named, and the user waits for them or
@@ -249,6 +250,7 @@ private:
             std::string path;
             std::string identity;
             std::string row;
+            std::string standardRow; // the standard table's record, when it is asked for
         };
         std::mutex mutex;
         std::deque<Row> rows;
@@ -256,6 +258,7 @@ private:
         TFormMain* window = nullptr; // null once the window is gone
     };
     std::shared_ptr<TableQueue> tableQueue_ = std::make_shared<TableQueue>();
+    void QueueTableRow(const TableQueue::Row& row);
 
     FragmentData& fragment_;
     Prompts& prompts_;

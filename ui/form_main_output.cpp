@@ -72,37 +72,39 @@ void TFormMain::TB_PrintClick() {
 
 ReportStandard TFormMain::StandardBlock() {
     try {
-        FileIntervals in;
-        CorrectionMode correct = fragment_.Correct;
-        if (beats_ != nullptr) {
-            // The fragment's beats as edited and corrected, at their own resolution.
-            const SignalRecording edited = beats_->Editor().Edited();
-            const BeatRange range =
-                FragmentBeats(edited.beats, edited.beatRate, beats_->Fragment());
-            const std::vector<std::int32_t> ticks = IntervalTicks(edited);
-            const auto count = static_cast<std::size_t>(std::max(0, FragmentWords(fragment_)));
-            for (std::size_t k = range.first;
-                 k + 1 < edited.beats.size() && k < range.first + count; ++k) {
-                in.ms.push_back(
-                    static_cast<double>(edited.beats[k + 1].sample - edited.beats[k].sample) /
-                    edited.beatRate * 1000.0);
-                in.ticks.push_back(
-                    static_cast<std::uint8_t>(std::clamp(ticks[k], 0, kMaxIntervalTicks)));
-            }
-            correct = CorrectionMode::None;
-        } else if (openedKind_ == FileKind::Txt && recordingEnded_.empty() &&
-                   !fragment_.CurrentFileName.empty()) {
-            in = ReadFileIntervals(fragment_.CurrentFileName, FileKind::Txt, *ppgWork_);
-        } else {
-            in = IntervalsFromWords(std::span(
-                fragment_.RrWords.data() + 1,
-                static_cast<std::size_t>(std::clamp(fragment_.RrCount, 0, kWordCapacity))));
-        }
-        return ReportStandardTexts(AnalyseStandard(in.ms, in.ticks, standard::Settings{}, correct),
-                                   RegionalSeparator());
+        return ReportStandardTexts(StandardOfFragment(), RegionalSeparator());
     } catch (const std::exception& e) {
         return ReportStandardError(e.what());
     }
+}
+
+standard::Result TFormMain::StandardOfFragment() {
+    FileIntervals in;
+    CorrectionMode correct = fragment_.Correct;
+    if (beats_ != nullptr) {
+        // The fragment's beats as edited and corrected, at their own resolution.
+        const SignalRecording edited = beats_->Editor().Edited();
+        const BeatRange range = FragmentBeats(edited.beats, edited.beatRate, beats_->Fragment());
+        const std::vector<std::int32_t> ticks = IntervalTicks(edited);
+        const auto count = static_cast<std::size_t>(std::max(0, FragmentWords(fragment_)));
+        for (std::size_t k = range.first; k + 1 < edited.beats.size() && k < range.first + count;
+             ++k) {
+            in.ms.push_back(
+                static_cast<double>(edited.beats[k + 1].sample - edited.beats[k].sample) /
+                edited.beatRate * 1000.0);
+            in.ticks.push_back(
+                static_cast<std::uint8_t>(std::clamp(ticks[k], 0, kMaxIntervalTicks)));
+        }
+        correct = CorrectionMode::None;
+    } else if (openedKind_ == FileKind::Txt && recordingEnded_.empty() &&
+               !fragment_.CurrentFileName.empty()) {
+        in = ReadFileIntervals(fragment_.CurrentFileName, FileKind::Txt, *ppgWork_);
+    } else {
+        in = IntervalsFromWords(
+            std::span(fragment_.RrWords.data() + 1,
+                      static_cast<std::size_t>(std::clamp(fragment_.RrCount, 0, kWordCapacity))));
+    }
+    return AnalyseStandard(in.ms, in.ticks, standard::Settings{}, correct);
 }
 
 void TFormMain::SavePdf(const ReportOptions& options) {
@@ -157,6 +159,18 @@ LockNotice NoWait() {
     return busy;
 }
 
+// The row, and before it its record in the standard table when there is one: an identity that
+// table holds already is no news, so a row tried again after a busy table adds each once.
+SummaryAppend AppendTableRow(const std::string& path, const std::string& identity,
+                             const std::string& row, const std::string& standardRow,
+                             const LockNotice& notice) {
+    if (!standardRow.empty()) {
+        const SummaryRecord record{identity, standardRow};
+        AppendStandardRecords(StandardTablePath(path), std::span(&record, 1), notice);
+    }
+    return AppendSummaryRecord(path, identity, row, notice);
+}
+
 // How often a waiting row looks at the table again.
 constexpr auto kTableRetry = std::chrono::milliseconds(100);
 
@@ -164,36 +178,46 @@ constexpr auto kTableRetry = std::chrono::milliseconds(100);
 
 void TFormMain::TB_ReportClick() {
     GuardedCommand(this, prompts_, [this] {
-        const std::string path = SummaryTablePath(fragment_.AppDir);
-        const std::string identity = SummaryRowIdentity(FragmentIdentity(), fragment_);
-        const std::string row = SummaryTableRow(identity, fragment_, RegionalSeparator());
+        TableQueue::Row next;
+        next.path = SummaryTablePath(fragment_.AppDir);
+        next.identity = SummaryRowIdentity(FragmentIdentity(), fragment_);
+        next.row = SummaryTableRow(next.identity, fragment_, RegionalSeparator());
+        if (printStandard_) {
+            // "Стандартный анализ в отчете": its record goes to the standard table beside; a
+            // fragment it cannot analyse has none there (the page says why).
+            try {
+                next.standardRow =
+                    StandardTableRow(next.identity, StandardOfFragment(), RegionalSeparator());
+            } catch (const std::exception&) {
+            }
+        }
         {
             const std::lock_guard lock(tableQueue_->mutex);
             if (!tableQueue_->rows.empty()) {
                 // Rows wait already: this one goes in after them.
-                tableQueue_->rows.push_back({path, identity, row});
+                tableQueue_->rows.push_back(std::move(next));
                 StatusBar1->showMessage(
                     Q(msg::WaitingForTable(std::string(kSummaryTableFileName))));
                 return;
             }
         }
         try {
-            const SummaryAppend result = AppendSummaryRecord(path, identity, row, NoWait());
+            const SummaryAppend result =
+                AppendTableRow(next.path, next.identity, next.row, next.standardRow, NoWait());
             prompts_.Message(this, Q(result == SummaryAppend::Added ? msg::kRecordAdded
                                                                     : msg::kRecordAlreadySaved));
         } catch (const TableBusy&) {
-            QueueTableRow(path, identity, row);
+            QueueTableRow(next);
         }
     });
 }
 
-void TFormMain::QueueTableRow(const std::string& path, const std::string& identity,
-                              const std::string& row) {
+void TFormMain::QueueTableRow(const TableQueue::Row& row) {
     StatusBar1->showMessage(Q(msg::WaitingForTable(std::string(kSummaryTableFileName))));
     const std::shared_ptr<TableQueue> queue = tableQueue_;
     const std::lock_guard lock(queue->mutex);
     queue->window = this;
-    queue->rows.push_back({path, identity, row});
+    queue->rows.push_back(row);
     if (queue->running) {
         return;
     }
@@ -212,7 +236,8 @@ void TFormMain::QueueTableRow(const std::string& path, const std::string& identi
                 }
                 const TableQueue::Row& next = queue->rows.front();
                 try {
-                    result = AppendSummaryRecord(next.path, next.identity, next.row, NoWait());
+                    result = AppendTableRow(next.path, next.identity, next.row, next.standardRow,
+                                            NoWait());
                 } catch (const TableBusy&) {
                     // still held: looked at again below
                 } catch (const std::exception& e) {

@@ -1,8 +1,10 @@
 // rvx-cli driven through its command line, in process.
 #include "cli/commands.h"
+#include "files/cp1251.h"
 #include "files/rr_file.h"
 #include "tests/support/test_support.h"
 
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -195,6 +197,23 @@ TEST(Cli, MethodStandardAppendsItsObjectAndLeavesTheRestAsItWas) {
     EXPECT_EQ(Field(line, "nn_threshold_ms"), "20");
     EXPECT_EQ(Field(line, "SDANN"), "null"); // 6 minutes
     EXPECT_EQ(RunCli({"analyze", "--method", "system", path}).out, plain.out);
+    // With a table: its row as without the method, the standard one in the table beside.
+    const std::string table = (dir / "t.txt").string();
+    const std::string mine = (dir / "mine.txt").string();
+    ASSERT_EQ(RunCli({"analyze", "--table", table, path}).status, cli::kExitOk);
+    ASSERT_EQ(
+        RunCli({"analyze", "--method", "standard", "--nn-threshold", "20", "--table", mine, path})
+            .status,
+        cli::kExitOk);
+    EXPECT_EQ(test::ReadBytes<std::string>(mine), test::ReadBytes<std::string>(table));
+    EXPECT_FALSE(std::filesystem::exists(dir / "t_std.txt"));
+    const auto standardTable = Cp1251ToUtf8(test::ReadBytes<std::string>(dir / "mine_std.txt"));
+    const std::string tableRow = Cp1251ToUtf8(test::ReadBytes<std::string>(table));
+    const std::string identity = tableRow.substr(tableRow.find('\n') + 1);
+    const std::size_t second = standardTable.find('\n') + 1;
+    EXPECT_EQ(standardTable.substr(second, standardTable.find('\t', second) - second),
+              identity.substr(0, identity.find('\t')));
+    EXPECT_NE(standardTable.find("NNxx > 20 мс"), std::string::npos);
     // An RR list at its own resolution (ms as written), not in ticks.
     const std::string list = (dir / "list.txt").string();
     std::ofstream text(list);

@@ -241,6 +241,33 @@ TEST(CliWindows, StandardObjectOfEachWindowIsThatOfItsFiveMinutes) {
     Lines({"analyze", "--windows", "300", "--table", table, path});
     Lines({"analyze", "--windows", "300", "--method", "standard", "--table", standardTable, path});
     EXPECT_EQ(test::ReadBytes<std::string>(standardTable), test::ReadBytes<std::string>(table));
+    // ... and each window's standard analysis goes to the table beside, under the row's identity.
+    EXPECT_FALSE(std::filesystem::exists(dir / "rvx_std.txt"));
+    const auto rowsOf = [](const std::string& bytes) {
+        std::vector<std::string> out;
+        for (std::size_t at = 0, end; (end = bytes.find("\r\n", at)) != std::string::npos;
+             at = end + 2) {
+            out.push_back(bytes.substr(at, end - at));
+        }
+        return out;
+    };
+    const auto summaryRows = rowsOf(test::ReadBytes<std::string>(table));
+    const auto standardRows = rowsOf(test::ReadBytes<std::string>(dir / "rvx-standard_std.txt"));
+    const auto windows300 = Lines({"analyze", "--windows", "300", "--method", "standard", path});
+    ASSERT_EQ(standardRows.size(), summaryRows.size());
+    ASSERT_GE(standardRows.size(), 3u);
+    ASSERT_LE(standardRows.size(), windows300.size() + 1); // the analysed windows come first
+    for (std::size_t k = 1; k < standardRows.size(); ++k) {
+        const std::string& row = standardRows[k];
+        EXPECT_EQ(row.substr(0, row.find('\t')),
+                  summaryRows[k].substr(0, summaryRows[k].find('\t')));
+        const double meanRr = std::stod(Field(StandardOf(windows300[k - 1]), "MeanRR"));
+        std::string mean = FormatFixed(meanRr, 1, '.');
+        EXPECT_TRUE(row.find('\t' + mean + '\t') != std::string::npos ||
+                    row.find('\t' + mean.replace(mean.find('.'), 1, ",") + '\t') !=
+                        std::string::npos)
+            << row;
+    }
     // As text: the window rows as they were, then the standard table, a row per window.
     const auto rows = Lines({"analyze", "--windows", "120", "--format", "text", path});
     const auto shown =

@@ -1,10 +1,13 @@
 // The summary table "rvx.txt": header, record, duplicates, appending in one piece.
 #include "files/cp1251.h"
 #include "files/file_io.h"
+#include "presentation/format_fixed.h"
+#include "presentation/standard_texts.h"
 #include "presentation/summary_table.h"
 #include "tests/support/test_support.h"
 
 #include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <filesystem>
 #include <memory>
@@ -219,6 +222,61 @@ TEST(SummaryTable, FileThatIsNoTableIsRefusedUntouched) {
         }
         EXPECT_EQ(ReadBytes<std::string>(path), bytes);
     }
+}
+
+TEST(StandardTable, BesideTheSummaryTableOneRecordPerIdentityOfTheHeadersWidth) {
+    ScratchDir dir;
+    EXPECT_EQ(StandardTablePath("/data/rvx.txt"), "/data/rvx_std.txt");
+    EXPECT_EQ(StandardTablePath("C:\\a.b\\table"), "C:\\a.b\\table_std");
+    // Ten minutes of a steady rhythm with a slow swing: the Lomb-Scargle and AR spectra are
+    // there; a 2-minute one has no SDANN, which is an empty field.
+    std::vector<double> ms;
+    for (int k = 0; k < 760; ++k) {
+        ms.push_back(800 + 40 * std::sin(k * 0.7) + 25 * std::sin(k * 0.05));
+    }
+    const standard::Result whole = standard::AnalyseIntervals(ms, standard::Settings{});
+    const standard::Result part =
+        standard::AnalyseIntervals(std::span(ms).first(150), standard::Settings{});
+    const std::string header = StandardTableHeader();
+    const auto fields = [](const std::string& line) {
+        std::vector<std::string> out(1);
+        for (const char c : line) {
+            if (c == '\t') {
+                out.emplace_back();
+            } else {
+                out.back().push_back(c);
+            }
+        }
+        return out;
+    };
+    const auto names = fields(header);
+    const auto row = fields(StandardTableRow("pat12", whole, ','));
+    ASSERT_EQ(row.size(), names.size());
+    EXPECT_EQ(row[0], "pat12");
+    EXPECT_EQ(row[1], StandardSettingsText(whole.Used, ','));
+    EXPECT_EQ(row[std::find(names.begin(), names.end(), "SDNN, мс") - names.begin()],
+              FormatFixed(whole.SDNN, 2, ','));
+    const auto short_ = fields(StandardTableRow("pat13", part, '.'));
+    ASSERT_EQ(short_.size(), names.size());
+    EXPECT_EQ(short_[std::find(names.begin(), names.end(), "SDANN, мс") - names.begin()], "");
+    EXPECT_EQ(std::count(short_.begin(), short_.end(), "—"), 0);
+    // Appended as the summary table's rows are, each identity once.
+    const std::string path = dir / "rvx_std.txt";
+    const std::vector<SummaryRecord> records = {{"pat12", StandardTableRow("pat12", whole, ',')},
+                                                {"pat13", StandardTableRow("pat13", part, ',')}};
+    EXPECT_EQ(AppendStandardRecords(path, records),
+              (std::vector{SummaryAppend::Added, SummaryAppend::Added}));
+    EXPECT_EQ(AppendStandardRecords(path, std::span(records).first(1)),
+              (std::vector{SummaryAppend::AlreadySaved}));
+    EXPECT_EQ(ReadBytes<std::string>(path),
+              Cp(header) + kCrLf + Cp(records[0].row) + kCrLf + Cp(records[1].row) + kCrLf);
+    // A summary table is not a standard table, nor the other way round.
+    const std::string summary = dir / "rvx.txt";
+    AppendSummaryRow(summary, "pat12", *KnownResults(), '.');
+    const std::string before = ReadBytes<std::string>(summary);
+    EXPECT_THROW(AppendStandardRecords(summary, records), FileIoError);
+    EXPECT_THROW(AppendSummaryRow(path, "pat14", *KnownResults(), '.'), FileIoError);
+    EXPECT_EQ(ReadBytes<std::string>(summary), before);
 }
 
 TEST(SummaryTable, ControlCharactersOfTheIdentityAreEscaped) {

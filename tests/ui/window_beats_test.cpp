@@ -11,6 +11,9 @@
 #include "ui/form_setup.h"
 #include "ui/qt_text.h"
 
+#include <algorithm>
+#include <filesystem>
+
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -164,7 +167,7 @@ TEST_F(WindowTest, EcgSaveKeepsTheRecordAndItsBeatsComeBackWithTheRrFile) {
     EXPECT_TRUE(prompts_.messages.empty());
 }
 
-TEST_F(WindowTest, StandardAnalysisIsPrintedOnlyWhenAskedFor) {
+TEST_F(WindowTest, StandardAnalysisGoesToThePageAndTheTableOnlyWhenAskedFor) {
     if (!test::HavePdfToText()) {
         GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
     }
@@ -173,6 +176,8 @@ TEST_F(WindowTest, StandardAnalysisIsPrintedOnlyWhenAskedFor) {
     w.TB_OpenClick();
     const auto page = [&](const char* name) { return PrintedText(w, prompts_, dir_ / name); };
     EXPECT_EQ(page("plain.pdf").find("Стандартный анализ"), std::string::npos);
+    w.TB_ReportClick();
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "rvx_std.txt"));
 
     prompts_.dialogScripts.push_back([](QDialog& d) {
         dynamic_cast<TFormSetup&>(d).ChB_Standard->setChecked(true);
@@ -184,7 +189,16 @@ TEST_F(WindowTest, StandardAnalysisIsPrintedOnlyWhenAskedFor) {
     EXPECT_NE(text.find("Стандартный анализ"), std::string::npos) << text;
     EXPECT_NE(text.find("Уэлч"), std::string::npos) << text;
     EXPECT_NE(text.find("SDANN —"), std::string::npos) << "under 10 minutes: " << text;
-    EXPECT_TRUE(prompts_.messages.empty());
+    // The row was in the table already; its standard record goes to the table beside.
+    const std::string table = ReadBytes<std::string>(dir_ / "rvx.txt");
+    w.TB_ReportClick();
+    EXPECT_EQ(ReadBytes<std::string>(dir_ / "rvx.txt"), table);
+    const std::string standard = ReadBytes<std::string>(dir_ / "rvx_std.txt");
+    const std::size_t row = table.find('\n') + 1;
+    const std::size_t standardRow = standard.find('\n') + 1;
+    EXPECT_EQ(standard.substr(standardRow, standard.find('\t', standardRow) - standardRow),
+              table.substr(row, table.find('\t', row) - row));
+    EXPECT_EQ(std::count(standard.begin(), standard.end(), '\n'), 2);
 }
 
 } // namespace
