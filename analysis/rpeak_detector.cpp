@@ -363,24 +363,43 @@ std::vector<std::int64_t> DetectRPeaks(std::span<const float> samples, double ra
 
 std::vector<std::int64_t> DetectRPeaksInParts(std::span<const float> samples, double rate,
                                               Executor& executor, const RPeakOptions& options) {
+    if (!(rate > 0) || samples.size() <= static_cast<std::size_t>(std::llround(
+                                             (kRPeakPartSeconds + 2 * kRPeakPartMargin) * rate))) {
+        return DetectRPeaks(samples, rate, options); // one part: no copy
+    }
+    return DetectRPeaksInParts(
+        samples.size(),
+        [samples](std::size_t first, std::span<float> out) {
+            std::copy_n(samples.begin() + static_cast<std::ptrdiff_t>(first), out.size(),
+                        out.begin());
+        },
+        rate, executor, options);
+}
+
+std::vector<std::int64_t> DetectRPeaksInParts(std::size_t count, const RPeakSampleSource& read,
+                                              double rate, Executor& executor,
+                                              const RPeakOptions& options) {
     const auto part = static_cast<std::size_t>(std::llround(kRPeakPartSeconds * rate));
     const auto margin = static_cast<std::size_t>(std::llround(kRPeakPartMargin * rate));
-    if (!(rate > 0) || samples.size() <= part + 2 * margin) {
+    if (!(rate > 0) || count <= part + 2 * margin) {
+        std::vector<float> samples(count);
+        read(0, samples);
         return DetectRPeaks(samples, rate, options);
     }
-    const std::size_t parts = (samples.size() + part - 1) / part;
+    const std::size_t parts = (count + part - 1) / part;
     std::vector<std::vector<std::int64_t>> found(parts);
     std::vector<std::exception_ptr> failed(parts);
     executor.RunInOrder(
         static_cast<int>(parts),
         [&](int k) {
             const std::size_t begin = static_cast<std::size_t>(k) * part;
-            const std::size_t end = std::min(samples.size(), begin + part);
+            const std::size_t end = std::min(count, begin + part);
             const std::size_t from = begin > margin ? begin - margin : 0;
-            const std::size_t to = std::min(samples.size(), end + margin);
+            const std::size_t to = std::min(count, end + margin);
             try {
-                const std::vector<std::int64_t> peaks =
-                    DetectRPeaks(samples.subspan(from, to - from), rate, options);
+                std::vector<float> samples(to - from);
+                read(from, samples);
+                const std::vector<std::int64_t> peaks = DetectRPeaks(samples, rate, options);
                 auto& mine = found[static_cast<std::size_t>(k)];
                 for (const std::int64_t p : peaks) {
                     const auto at = static_cast<std::size_t>(p) + from;

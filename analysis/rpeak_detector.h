@@ -12,6 +12,7 @@
 #include "util/executor.h"
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -42,5 +43,15 @@ inline constexpr double kRPeakPartMargin = 10;
 // previous part's last one is taken once.
 std::vector<std::int64_t> DetectRPeaksInParts(std::span<const float> samples, double rate,
                                               Executor& executor, const RPeakOptions& options = {});
+
+// Puts the samples [first, first + out.size()) of a recording into `out`.
+using RPeakSampleSource = std::function<void(std::size_t first, std::span<float> out)>;
+
+// The same for a recording of `count` samples that `read` gives a part at a time, so that a long
+// recording is never held whole as floats (a day at 360 Hz would take 125 MB): the same beats as
+// of the whole recording's samples. `read` is called from the executor's threads at once.
+std::vector<std::int64_t> DetectRPeaksInParts(std::size_t count, const RPeakSampleSource& read,
+                                              double rate, Executor& executor,
+                                              const RPeakOptions& options = {});
 
 } // namespace hrv

@@ -114,11 +114,15 @@ SignalRecording ReadEcgRecord(const std::string& path, bool edf, RecordChoice& c
             b.sample = std::llround(static_cast<double>(b.sample) * scale);
         }
     } else {
-        std::vector<float> samples;
-        channel.PhysicalInto(samples);
         std::vector<std::int64_t> peaks;
         try {
-            peaks = DetectRPeaksInParts(samples, channel.rate, executor);
+            // Each part in physical units as it is detected, never the whole channel at once.
+            peaks = DetectRPeaksInParts(
+                channel.Size(),
+                [&channel](std::size_t first, std::span<float> out) {
+                    channel.PhysicalInto(first, out);
+                },
+                channel.rate, executor);
         } catch (const std::invalid_argument&) {
             throw SignalFault(path, "частота канала «" + channel.name + "» " +
                                         RateText(channel.rate) +

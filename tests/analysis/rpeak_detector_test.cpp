@@ -1,3 +1,4 @@
+#include "analysis/rpeak_candidates.h"
 #include "analysis/rpeak_detector.h"
 
 #include <algorithm>
@@ -223,6 +224,49 @@ TEST(RPeaks, MitBihRecord100) {
         2.0 * static_cast<double>(matched) / static_cast<double>(reference.size() + peaks.size());
     EXPECT_GE(f1, 0.995);
     EXPECT_LE(error / static_cast<double>(matched), 0.003);
+}
+
+// The candidates of a block do not depend on which other blocks were filtered beside it: record
+// 100 with its first minute put before it again moves every block to another place in the
+// groups that are filtered together, and every candidate after that minute stays the same.
+TEST(RPeaks, CandidatesOfABlockDoNotDependOnItsNeighbours) {
+    const std::string base = std::string(HRV_SHARED_ECG) + "/mitdb/100";
+    std::ifstream dat(base + ".dat", std::ios::binary);
+    if (!dat) {
+        GTEST_SKIP() << "no " << base;
+    }
+    const std::vector<unsigned char> bytes{std::istreambuf_iterator<char>(dat), {}};
+    std::vector<float> lead;
+    for (std::size_t i = 0; i + 2 < bytes.size(); i += 3) {
+        const int v = bytes[i] | ((bytes[i + 1] & 0x0f) << 8);
+        lead.push_back(static_cast<float>((v >= 2048 ? v - 4096 : v) - 1024) / 200.0F);
+    }
+    constexpr std::int64_t kMinute = 60 * 360;
+    std::vector<float> longer(lead.begin(), lead.begin() + kMinute);
+    longer.insert(longer.end(), lead.begin(), lead.end());
+    const auto before = hrv::rpeak::FindCandidates(lead, 360.0);
+    const auto after = hrv::rpeak::FindCandidates(longer, 360.0);
+    std::vector<hrv::rpeak::Candidate> kept;
+    for (const auto& c : before) {
+        if (c.at >= kMinute) {
+            kept.push_back(c);
+        }
+    }
+    auto moved = std::find_if(after.begin(), after.end(),
+                              [&](const auto& c) { return c.at >= 2 * kMinute; });
+    ASSERT_GE(kept.size(), 2000u);
+    ASSERT_EQ(static_cast<std::size_t>(after.end() - moved), kept.size());
+    for (const auto& c : kept) {
+        const auto& m = *moved++;
+        ASSERT_EQ(m.at - kMinute, c.at);
+        EXPECT_EQ(m.height, c.height);
+        EXPECT_EQ(m.slope, c.slope);
+        EXPECT_EQ(m.up - kMinute, c.up);
+        EXPECT_EQ(m.down - kMinute, c.down);
+        EXPECT_EQ(m.rise, c.rise);
+        EXPECT_EQ(m.fall, c.fall);
+        EXPECT_EQ(m.shape, c.shape);
+    }
 }
 
 // Over two hours the detector works in parts of an hour: the same beats on one thread and on two,
