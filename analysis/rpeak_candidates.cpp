@@ -264,10 +264,11 @@ std::vector<Candidate> FindCandidates(std::span<const float> samples, double rat
                     !(e > envelope[local(i) - 1] && e >= envelope[local(i) + 1])) {
                     continue;
                 }
+                // Above everything within `apart` before it and not below anything after it;
+                // looked at from the nearest samples out, where a higher one mostly is.
                 bool highest = true;
-                for (std::int64_t j = i - apart; j <= i + apart && highest; ++j) {
-                    const double f = envelope[local(j)];
-                    highest = j < i ? f < e : f <= e;
+                for (std::int64_t d = 1; d <= apart && highest; ++d) {
+                    highest = envelope[local(i - d)] < e && envelope[local(i + d)] <= e;
                 }
                 if (!highest) {
                     continue;
