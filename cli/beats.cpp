@@ -3,37 +3,13 @@
 #include "cli/options.h"
 #include "files/ecg_record.h"
 #include "files/file_io.h"
-#include "files/recording.h"
-#include "presentation/messages.h"
+#include "service/file_analysis.h"
 #include "util/executor.h"
 
 #include <charconv>
-#include <memory>
 #include <ostream>
 
 namespace hrv::cli {
-
-namespace {
-
-// The recording at `path` with its beats: a record's as `choice` asks, an RR file's, an RR
-// list's or a PPG file's rebuilt from its intervals (at 100 a second). Throws FileIoError with
-// the message the user is shown.
-SignalRecording BeatsOfFile(const std::string& path, FileKind kind, RecordChoice& choice) {
-    if (!FileExists(path)) {
-        throw FileIoError(msg::FileNotFound(path));
-    }
-    if (kind == FileKind::Wfdb || kind == FileKind::Edf) {
-        return ReadEcgRecord(path, kind == FileKind::Edf, choice, ProgramExecutor());
-    }
-    auto workspace = std::make_unique<PpgWorkspace>();
-    std::vector<std::uint16_t> words;
-    if (ReadRecording(path, kind, *workspace, words) == LoadResult::ImportError) {
-        throw FileIoError(path + ": " + std::string(msg::kImportError));
-    }
-    return RecordingFromWords(words);
-}
-
-} // namespace
 
 int Beats(const Args& args, std::ostream& out, std::ostream& err) {
     std::optional<FileKind> kind;
@@ -53,7 +29,8 @@ int Beats(const Args& args, std::ostream& out, std::ostream& err) {
     const std::string& path = files.front();
     SignalRecording r;
     try {
-        r = BeatsOfFile(path, kind.value_or(KindFromExtension(path)), choice);
+        r = ReadBeatsOfFile(path, kind.value_or(KindFromExtension(path)), choice,
+                            ProgramExecutor());
     } catch (const FileIoError& e) {
         err << "rvx-cli beats: " << e.what() << "\n";
         return kExitFailed;

@@ -68,6 +68,29 @@ LoadResult ReadRecording(const std::string& path, FileKind kind, PpgWorkspace& w
     return LoadResult::Loaded;
 }
 
+SignalRecording PpgRecording(const PpgWorkspace& w) {
+    SignalRecording r;
+    r.name = "PPG";
+    r.beatRate = kTicksPerSecond;
+    SignalChannel c;
+    c.name = "PPG";
+    c.unit = "";
+    c.rate = kTicksPerSecond;
+    c.gain = 1;
+    c.calibrated = false;
+    c.raw16.assign(w.ChannelA.begin() + 1, w.ChannelA.begin() + 1 + w.FrameCount);
+    r.channels.push_back(std::move(c));
+    // Each kept interval ends at its pulse; the first one starts an interval before.
+    for (std::int32_t k = 1; k <= w.PulseCount; ++k) {
+        if (k == 1) {
+            r.beats.push_back(Beat{w.PulseFrames[1] - w.PulseIntervals[1] - 1, BeatSource::Device,
+                                   BeatKind::Unknown, 0});
+        }
+        r.beats.push_back(Beat{w.PulseFrames[static_cast<std::size_t>(k)] - 1, BeatSource::Device});
+    }
+    return r;
+}
+
 std::int64_t RecordingTicks(std::span<const std::uint16_t> words) {
     return std::accumulate(words.begin(), words.end(), std::int64_t{0},
                            [](std::int64_t sum, std::uint16_t w) { return sum + (w >> 8); });

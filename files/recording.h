@@ -36,6 +36,11 @@ public:
 LoadResult ReadRecording(const std::string& path, FileKind kind, PpgWorkspace& w,
                          std::vector<std::uint16_t>& words);
 
+// The PPG file just decoded into `w` as a recording: its pulse wave as the one channel ("PPG", a
+// frame a tick) and the pulses the decoder kept, each at its frame (samples from 0, so frame k is
+// sample k - 1; the first pulse an interval before the second), from the device.
+SignalRecording PpgRecording(const PpgWorkspace& w);
+
 // The length of a recording: the sum of its intervals, in ticks.
 std::int64_t RecordingTicks(std::span<const std::uint16_t> words);
 

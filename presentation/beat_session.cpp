@@ -3,6 +3,7 @@
 
 #include "analysis/pipeline.h"
 #include "analysis/resampling.h"
+#include "files/recording.h"
 #include "presentation/clock_text.h"
 
 #include <algorithm>
@@ -14,8 +15,6 @@
 namespace hrv {
 
 namespace {
-
-constexpr double kPpgRate = kTicksPerSecond; // one frame a tick
 
 double RecordingLength(const SignalRecording& r, int channel) {
     double total = 0;
@@ -60,27 +59,7 @@ SignalRecording RecordingOfOpen(FileKind kind, const FragmentData& f, PpgWorkspa
         return r;
     }
     if (kind == FileKind::Ppg) {
-        SignalRecording r;
-        r.name = "PPG";
-        r.beatRate = kPpgRate;
-        SignalChannel c;
-        c.name = "PPG";
-        c.unit = "";
-        c.rate = kPpgRate;
-        c.gain = 1;
-        c.calibrated = false;
-        c.raw16.assign(w.ChannelA.begin() + 1, w.ChannelA.begin() + 1 + w.FrameCount);
-        r.channels.push_back(std::move(c));
-        // Frames count from 1; samples from 0. Each kept interval ends at its pulse; the first
-        // one starts an interval before.
-        for (std::int32_t k = 1; k <= w.PulseCount; ++k) {
-            if (k == 1) {
-                r.beats.push_back(Beat{w.PulseFrames[1] - w.PulseIntervals[1] - 1,
-                                       BeatSource::Device, BeatKind::Unknown, 0});
-            }
-            r.beats.push_back(
-                Beat{w.PulseFrames[static_cast<std::size_t>(k)] - 1, BeatSource::Device});
-        }
+        SignalRecording r = PpgRecording(w);
         channel = 0;
         return r;
     }
@@ -121,7 +100,7 @@ std::unique_ptr<BeatSession> BeatSession::FromBeatsCsv(const std::string& text, 
     const std::int64_t lastSample = saved.empty() ? 0 : saved.back().beat.sample;
     r.beatRate = last > 0 && lastSample > 0
                      ? std::round(static_cast<double>(lastSample) / last * 1000.0) / 1000.0
-                     : kPpgRate;
+                     : kTicksPerSecond;
     auto session = std::make_unique<BeatSession>(std::move(r), -1, correct);
     session->editor_.Restore(saved);
     return session;

@@ -470,16 +470,14 @@ py::array_t<double> Read(const py::object& pathArgument, int kind) {
     return ms;
 }
 
-// A WFDB record or EDF/BDF file read whole: its channels in physical units and its beats as
-// `beats` asks (0 detect, 1 annotations, 2 the annotations where it has them), in `channel`'s
-// samples. A record that cannot be read raises ValueError with the program's message.
+// Any file read whole as a recording (ReadBeatsOfFile): a WFDB record's or EDF/BDF file's channels
+// in physical units and its beats as `beats` asks (0 detect, 1 annotations, 2 the annotations
+// where it has them), in `channel`'s samples; a PPG file's wave and pulses; an RR file's or list's
+// beats. A file that cannot be read raises ValueError with the program's message.
 py::dict ReadRecordOf(const py::object& pathArgument, int kind, int beats,
                       const std::string& channel) {
     const std::string path = PathArgument(pathArgument);
     const FileKind k = kind == 0 ? KindFromExtension(path) : static_cast<FileKind>(kind);
-    if (k != FileKind::Wfdb && k != FileKind::Edf) {
-        throw py::value_error("not a WFDB record (.hea, .dat) or an EDF/BDF file (.edf, .bdf)");
-    }
     RecordChoice choice;
     choice.beats = static_cast<BeatChoice>(beats);
     choice.channel = channel;
@@ -487,11 +485,7 @@ py::dict ReadRecordOf(const py::object& pathArgument, int kind, int beats,
     std::string error;
     Unlocked([&] {
         try {
-            if (!FileExists(path)) {
-                error = msg::FileNotFound(path);
-            } else {
-                r = ReadEcgRecord(path, k == FileKind::Edf, choice);
-            }
+            r = ReadBeatsOfFile(path, k, choice, Executor::CallingThreadOnly());
         } catch (const FileIoError& e) {
             error = e.what();
         }

@@ -4,9 +4,11 @@
 #include "files/ecg_record.h"
 #include "files/file_io.h"
 #include "files/recording.h"
+#include "presentation/messages.h"
 #include "presentation/open_fragment.h"
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 namespace hrv {
@@ -59,6 +61,26 @@ RecordingLength LengthOf(const std::string& path, FileKind kind, const FragmentD
         length.atLeast = true; // too long to read whole, or gone meanwhile
     }
     return length;
+}
+
+SignalRecording ReadBeatsOfFile(const std::string& path, FileKind kind, RecordChoice& choice,
+                                Executor& executor) {
+    if (!FileExists(path)) {
+        throw FileIoError(msg::FileNotFound(path));
+    }
+    if (kind == FileKind::Wfdb || kind == FileKind::Edf) {
+        return ReadEcgRecord(path, kind == FileKind::Edf, choice, executor);
+    }
+    auto workspace = std::make_unique<PpgWorkspace>();
+    std::vector<std::uint16_t> words;
+    if (ReadRecording(path, kind, *workspace, words) == LoadResult::ImportError) {
+        throw FileIoError(path + ": " + std::string(msg::kImportError));
+    }
+    if (kind != FileKind::Ppg) {
+        return RecordingFromWords(words);
+    }
+    choice.channelTaken = "PPG";
+    return PpgRecording(*workspace);
 }
 
 } // namespace hrv

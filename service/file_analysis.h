@@ -45,6 +45,14 @@ struct RecordingLength {
 RecordingLength LengthOf(const std::string& path, FileKind kind, const FragmentData& f,
                          PpgWorkspace& w);
 
+// The recording of any file with its beats, as `rvx-cli beats` and Python's read_record give it: a
+// record's channels and beats as `choice` asks (ReadEcgRecord, on `executor`), a PPG file's pulse
+// wave and pulses (PpgRecording), an RR file's or an RR list's beats rebuilt from its intervals
+// (a beat a tick, the first at 0; no channel). FileIoError with the user's message when the file
+// is missing, refused or cannot be decoded.
+SignalRecording ReadBeatsOfFile(const std::string& path, FileKind kind, RecordChoice& choice,
+                                Executor& executor);
+
 // Analyses every file of `files` (as `kind`, otherwise by its extension, corrected as `correct`
 // says) with AnalyseFile on the threads of `executor`, each thread on a FileWorker of its own;
 // several files at once run each analysis on its one thread, one file spreads its bins over the

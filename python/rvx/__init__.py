@@ -385,7 +385,9 @@ analyse_file.__doc__ += _STANDARD_DOC
 
 
 def read_record(path, beats=None, channel=None, type=None):
-    """A WFDB record or an EDF/BDF file read whole, as a dict.
+    """Any file read whole as a recording, as a dict: a WFDB record, an EDF/BDF file, a PPG file
+    (its pulse wave as the channel "PPG" and its pulses), or an RR file or list (its beats a tick
+    apart from 0, no channel).
 
     ``channels``: a list of dicts with ``name``, ``unit``, ``rate`` (samples per second) and
     ``samples`` (a numpy float64 array of the physical values). ``beats``: a dict of ``sample``

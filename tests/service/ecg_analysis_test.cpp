@@ -38,5 +38,43 @@ TEST(EcgAnalysis, DetectedAndAnnotatedBeatsOfRecord100GiveItsRhythm) {
     }
 }
 
+// Every kind of file reads as a recording with its beats: a PPG file's pulses on its wave's own
+// time axis (where the window shows them), an RR file's beats a tick apart as its intervals.
+TEST(EcgAnalysis, EveryFileReadsAsARecordingWithItsBeats) {
+    const std::string data = test::SharedData();
+    if (data.empty()) {
+        GTEST_SKIP() << "no shared data";
+    }
+    RecordChoice choice;
+    const std::string ppg = data + "/bidmc01_110-470s.ppg";
+    const SignalRecording wave =
+        ReadBeatsOfFile(ppg, FileKind::Ppg, choice, Executor::CallingThreadOnly());
+    auto w = std::make_unique<PpgWorkspace>();
+    ASSERT_TRUE(DecodePpgFile(ppg, *w));
+    ASSERT_EQ(wave.channels.size(), 1u);
+    EXPECT_EQ(choice.channelTaken, "PPG");
+    EXPECT_EQ(wave.channels[0].Size(), static_cast<std::size_t>(w->FrameCount));
+    ASSERT_EQ(wave.beats.size(), static_cast<std::size_t>(w->PulseCount) + 1);
+    for (std::int32_t k = 1; k <= w->PulseCount; ++k) {
+        const auto& b = wave.beats[static_cast<std::size_t>(k)];
+        ASSERT_EQ(b.sample, w->PulseFrames[static_cast<std::size_t>(k)] - 1) << k;
+        EXPECT_EQ(b.source, BeatSource::Device);
+    }
+    EXPECT_EQ(wave.beats[1].sample - wave.beats[0].sample, w->PulseIntervals[1]);
+    const std::string rr = data + "/polar_rest_00-06min.rr";
+    const SignalRecording beats =
+        ReadBeatsOfFile(rr, FileKind::Rr, choice, Executor::CallingThreadOnly());
+    std::vector<std::uint16_t> words;
+    ASSERT_EQ(ReadRecording(rr, FileKind::Rr, *w, words), LoadResult::Loaded);
+    EXPECT_TRUE(beats.channels.empty());
+    ASSERT_EQ(IntervalTicks(beats).size(), words.size());
+    for (std::size_t k = 0; k < words.size(); ++k) {
+        ASSERT_EQ(IntervalTicks(beats)[k], words[k] >> 8);
+    }
+    EXPECT_THROW(
+        ReadBeatsOfFile(data + "/none.rr", FileKind::Rr, choice, Executor::CallingThreadOnly()),
+        FileIoError);
+}
+
 } // namespace
 } // namespace hrv
