@@ -195,8 +195,73 @@ std::vector<Candidate> FindCandidates(std::span<const float> samples, double rat
         }
     };
 
+    // The candidates of the block that starts at `a`, its signals filtered.
     std::vector<Candidate> out;
     std::vector<double> slope, envelope, scratch;
+    const auto candidates = [&](std::int64_t a, const std::vector<double>& band,
+                                const std::vector<double>& place) {
+        const std::int64_t b = std::min(n, a + step);
+        const std::int64_t lo = a - margin;
+        const std::size_t len = band.size();
+        slope.assign(len, 0.0);
+        for (std::size_t k = 1; k + 1 < len; ++k) {
+            slope[k] = (band[k + 1] - band[k - 1]) * 0.5 * rate;
+        }
+        envelope.assign(len, 0.0);
+        const auto w = static_cast<std::size_t>(half);
+        double sum = 0.0;
+        for (std::size_t k = 0; k < std::min(len, 2 * w + 1); ++k) {
+            sum += slope[k] * slope[k];
+        }
+        for (std::size_t k = w; k + w < len; ++k) {
+            envelope[k] = sum; // in the order of the root mean square, taken for candidates only
+            if (k + w + 1 < len) {
+                sum += slope[k + w + 1] * slope[k + w + 1] - slope[k - w] * slope[k - w];
+            }
+        }
+
+        const auto local = [lo](std::int64_t i) { return static_cast<std::size_t>(i - lo); };
+        for (std::int64_t i = a; i < b; ++i) {
+            const double e = envelope[local(i)];
+            if (i == 0 || i == n - 1 ||
+                !(e > envelope[local(i) - 1] && e >= envelope[local(i) + 1])) {
+                continue;
+            }
+            // Above everything within `apart` before it and not below anything after it;
+            // looked at from the nearest samples out, where a higher one mostly is.
+            bool highest = true;
+            for (std::int64_t d = 1; d <= apart && highest; ++d) {
+                highest = envelope[local(i - d)] < e && envelope[local(i + d)] <= e;
+            }
+            if (!highest) {
+                continue;
+            }
+            Candidate c;
+            c.at = i;
+            c.height = std::sqrt(std::max(0.0, e) / static_cast<double>(2 * half + 1));
+            for (std::int64_t j = i - half; j <= i + half; ++j) {
+                c.slope = std::max(c.slope, std::abs(slope[local(j)]));
+            }
+            const std::int64_t first = std::max<std::int64_t>(0, i - apart);
+            const std::int64_t last = std::min(n - 1, i + apart);
+            c.up = c.down = first;
+            for (std::int64_t j = first; j <= last; ++j) {
+                c.up = place[local(j)] > place[local(c.up)] ? j : c.up;
+                c.down = place[local(j)] < place[local(c.down)] ? j : c.down;
+            }
+            const std::int64_t from = std::max<std::int64_t>(0, i - around);
+            const std::int64_t to = std::min(n - 1, i + around);
+            scratch.assign(place.begin() + static_cast<std::ptrdiff_t>(local(from)),
+                           place.begin() + static_cast<std::ptrdiff_t>(local(to)) + 1);
+            const auto mid = scratch.begin() + static_cast<std::ptrdiff_t>(scratch.size() / 2);
+            std::nth_element(scratch.begin(), mid, scratch.end());
+            c.rise = place[local(c.up)] - *mid;
+            c.fall = *mid - place[local(c.down)];
+            Shape(place, static_cast<double>(local(i)), rate, c.shape);
+            out.push_back(c);
+        }
+    };
+
     std::array<std::vector<double>, kLanes> bands, places;
     std::vector<LaneValues> bandLanes, placeLanes;
     for (std::int64_t group = 0; group < n; group += step * static_cast<std::int64_t>(kLanes)) {
@@ -233,70 +298,7 @@ std::vector<Candidate> FindCandidates(std::span<const float> samples, double rat
             }
         }
         for (std::size_t blk = 0; blk < count; ++blk) {
-            const std::int64_t a = group + step * static_cast<std::int64_t>(blk);
-            const std::int64_t b = std::min(n, a + step);
-            const std::int64_t lo = a - margin;
-            const std::vector<double>& band = bands[blk];
-            const std::vector<double>& place = places[blk];
-            const std::size_t len = band.size();
-            slope.assign(len, 0.0);
-            for (std::size_t k = 1; k + 1 < len; ++k) {
-                slope[k] = (band[k + 1] - band[k - 1]) * 0.5 * rate;
-            }
-            envelope.assign(len, 0.0);
-            const auto w = static_cast<std::size_t>(half);
-            double sum = 0.0;
-            for (std::size_t k = 0; k < std::min(len, 2 * w + 1); ++k) {
-                sum += slope[k] * slope[k];
-            }
-            for (std::size_t k = w; k + w < len; ++k) {
-                envelope[k] =
-                    sum; // in the order of the root mean square, taken for candidates only
-                if (k + w + 1 < len) {
-                    sum += slope[k + w + 1] * slope[k + w + 1] - slope[k - w] * slope[k - w];
-                }
-            }
-
-            const auto local = [lo](std::int64_t i) { return static_cast<std::size_t>(i - lo); };
-            for (std::int64_t i = a; i < b; ++i) {
-                const double e = envelope[local(i)];
-                if (i == 0 || i == n - 1 ||
-                    !(e > envelope[local(i) - 1] && e >= envelope[local(i) + 1])) {
-                    continue;
-                }
-                // Above everything within `apart` before it and not below anything after it;
-                // looked at from the nearest samples out, where a higher one mostly is.
-                bool highest = true;
-                for (std::int64_t d = 1; d <= apart && highest; ++d) {
-                    highest = envelope[local(i - d)] < e && envelope[local(i + d)] <= e;
-                }
-                if (!highest) {
-                    continue;
-                }
-                Candidate c;
-                c.at = i;
-                c.height = std::sqrt(std::max(0.0, e) / static_cast<double>(2 * half + 1));
-                for (std::int64_t j = i - half; j <= i + half; ++j) {
-                    c.slope = std::max(c.slope, std::abs(slope[local(j)]));
-                }
-                const std::int64_t first = std::max<std::int64_t>(0, i - apart);
-                const std::int64_t last = std::min(n - 1, i + apart);
-                c.up = c.down = first;
-                for (std::int64_t j = first; j <= last; ++j) {
-                    c.up = place[local(j)] > place[local(c.up)] ? j : c.up;
-                    c.down = place[local(j)] < place[local(c.down)] ? j : c.down;
-                }
-                const std::int64_t from = std::max<std::int64_t>(0, i - around);
-                const std::int64_t to = std::min(n - 1, i + around);
-                scratch.assign(place.begin() + static_cast<std::ptrdiff_t>(local(from)),
-                               place.begin() + static_cast<std::ptrdiff_t>(local(to)) + 1);
-                const auto mid = scratch.begin() + static_cast<std::ptrdiff_t>(scratch.size() / 2);
-                std::nth_element(scratch.begin(), mid, scratch.end());
-                c.rise = place[local(c.up)] - *mid;
-                c.fall = *mid - place[local(c.down)];
-                Shape(place, static_cast<double>(local(i)), rate, c.shape);
-                out.push_back(c);
-            }
+            candidates(group + step * static_cast<std::int64_t>(blk), bands[blk], places[blk]);
         }
     }
     return out;

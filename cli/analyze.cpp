@@ -290,33 +290,23 @@ int AnalyzeByWindows(const AnalyzeOptions& o, const std::optional<RegionalFormat
                     r.record = SummaryTableRow(r.identity, f, separator);
                 }
                 if (o.standard.on) {
-                    std::optional<standard::Result> result;
-                    std::string problem;
-                    try {
+                    const StandardOutcome standard = StandardOutcomeOf([&] {
                         if (!intervals) {
                             throw std::invalid_argument(intervalsError);
                         }
-                        result =
-                            AnalyseStandardWindow(*intervals, w, o.standard.settings, o.correct);
-                    } catch (const std::exception& e) {
-                        problem = e.what();
-                    }
+                        return AnalyseStandardWindow(*intervals, w, o.standard.settings, o.correct);
+                    });
                     if (o.text) {
-                        r.standard = StandardWindowRow(w.startTicks, result ? &*result : nullptr,
-                                                       problem, separator);
+                        r.standard = StandardWindowRow(
+                            w.startTicks, standard.result ? &*standard.result : nullptr,
+                            standard.error, separator);
                     } else {
                         r.line = AppendStandard(std::move(r.line),
-                                                StandardObject(
-                                                    [&] {
-                                                        if (!result) {
-                                                            throw std::invalid_argument(problem);
-                                                        }
-                                                        return *result;
-                                                    },
-                                                    o.spectrum));
+                                                StandardObjectOf(standard, o.spectrum));
                     }
-                    if (!r.identity.empty() && result) {
-                        r.standardRecord = StandardTableRow(r.identity, *result, separator);
+                    if (!r.identity.empty() && standard.result) {
+                        r.standardRecord =
+                            StandardTableRow(r.identity, *standard.result, separator);
                     }
                 }
                 return r;
@@ -385,14 +375,13 @@ int Analyze(const Args& args, Executor& executor, std::ostream& out, std::ostrea
                 const RecordingLength length =
                     analysed ? LengthOf(path, kind, w.fragment, w.workspace) : RecordingLength{};
                 std::optional<StandardOutcome> standard;
+                // The standard table's record goes with the summary table's row.
+                const auto forTable = [&](std::optional<StandardOutcome>& s) {
+                    return analysed && options->table && s ? std::move(s->result) : std::nullopt;
+                };
                 if (options->standard.on) {
                     standard = StandardOfFile(path, kind, w.workspace, options->standard.settings,
                                               options->correct);
-                }
-                // The standard table's record goes with the summary table's row.
-                std::optional<standard::Result> standardRow;
-                if (analysed && options->table && standard) {
-                    standardRow = standard->result;
                 }
                 if (options->text) {
                     std::string text =
@@ -400,7 +389,7 @@ int Analyze(const Args& args, Executor& executor, std::ostream& out, std::ostrea
                     if (standard) {
                         text += StandardTextOf(*standard, separator);
                     }
-                    return AnalyzedFile{text, analysed, length, std::move(standardRow)};
+                    return AnalyzedFile{text, analysed, length, forTable(standard)};
                 }
                 std::string line = error.empty()
                                        ? ResultLine(path, kind, w.fragment, options->spectrum,
@@ -410,7 +399,7 @@ int Analyze(const Args& args, Executor& executor, std::ostream& out, std::ostrea
                     line = AppendStandard(std::move(line),
                                           StandardObjectOf(*standard, options->spectrum));
                 }
-                return AnalyzedFile{line + '\n', analysed, length, std::move(standardRow)};
+                return AnalyzedFile{line + '\n', analysed, length, forTable(standard)};
             },
             [&](std::size_t i, AnalyzedFile&& r) {
                 out << r.line;

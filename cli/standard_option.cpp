@@ -81,14 +81,6 @@ std::string CheckStandard(const StandardChoice& c) {
     return problem.empty() ? "" : "--method standard: " + problem;
 }
 
-std::string StandardObject(const std::function<standard::Result()>& analyse, bool spectra) {
-    try {
-        return standard::ToJson(analyse(), spectra);
-    } catch (const std::exception& e) {
-        return "{\"error\": " + JsonObject::Quote(e.what()) + "}";
-    }
-}
-
 std::string AppendStandard(std::string line, const std::string& object) {
     const bool newline = !line.empty() && line.back() == '\n';
     if (newline) {
@@ -102,25 +94,25 @@ std::string AppendStandard(std::string line, const std::string& object) {
     return line;
 }
 
-StandardOutcome StandardOfFile(const std::string& path, FileKind kind, PpgWorkspace& w,
-                               const standard::Settings& settings, CorrectionMode correct) {
+StandardOutcome StandardOutcomeOf(const std::function<standard::Result()>& analyse) {
     try {
-        const FileIntervals file = ReadFileIntervals(path, kind, w);
-        return {AnalyseStandard(file.ms, file.ticks, settings, correct), {}};
+        return {analyse(), {}};
     } catch (const std::exception& e) {
         return {std::nullopt, e.what()};
     }
 }
 
+StandardOutcome StandardOfFile(const std::string& path, FileKind kind, PpgWorkspace& w,
+                               const standard::Settings& settings, CorrectionMode correct) {
+    return StandardOutcomeOf([&] {
+        const FileIntervals file = ReadFileIntervals(path, kind, w);
+        return AnalyseStandard(file.ms, file.ticks, settings, correct);
+    });
+}
+
 std::string StandardObjectOf(const StandardOutcome& outcome, bool spectra) {
-    return StandardObject(
-        [&] {
-            if (!outcome.result) {
-                throw std::invalid_argument(outcome.error);
-            }
-            return *outcome.result;
-        },
-        spectra);
+    return outcome.result ? standard::ToJson(*outcome.result, spectra)
+                          : "{\"error\": " + JsonObject::Quote(outcome.error) + "}";
 }
 
 std::string StandardTextOf(const StandardOutcome& outcome, char separator) {

@@ -31,25 +31,27 @@ void AddStandardOptions(OptionParser& parser, StandardChoice& choice);
 // Empty when the choice is usable, else the message (naming the option or the setting).
 std::string CheckStandard(const StandardChoice& choice);
 
-// The object of `analyse`'s result (`"standard": {...}` without the key), or {"error": "..."}
-// when it throws. With `spectra` each spectrum's "psd".
-std::string StandardObject(const std::function<standard::Result()>& analyse, bool spectra);
-
 // The JSON line `line` (one object, a newline at its end or not) with `"standard": object`
 // added at its end.
 std::string AppendStandard(std::string line, const std::string& object);
 
-// The standard analysis of every interval of the file (an RR list's in ms as written, other
-// files' in 10 ms ticks; the beat times their running sum), or why it cannot be analysed. With
-// CorrectionMode::Auto it takes the corrected series (AnalyseStandard).
+// A standard analysis, or why it cannot be made.
 struct StandardOutcome {
     std::optional<standard::Result> result;
     std::string error; // when there is no result
 };
+
+// What `analyse` gives, or the message of what it throws.
+StandardOutcome StandardOutcomeOf(const std::function<standard::Result()>& analyse);
+
+// The standard analysis of every interval of the file (an RR list's in ms as written, other
+// files' in 10 ms ticks; the beat times their running sum). With CorrectionMode::Auto it takes
+// the corrected series (AnalyseStandard).
 StandardOutcome StandardOfFile(const std::string& path, FileKind kind, PpgWorkspace& w,
                                const standard::Settings& settings, CorrectionMode correct);
 
-// Its JSON object (StandardObject), {"error": "..."} when there is no result.
+// Its JSON object (`"standard": {...}` without the key; with `spectra` each spectrum's "psd"), or
+// {"error": "..."} when there is no result.
 std::string StandardObjectOf(const StandardOutcome& outcome, bool spectra);
 
 // --format text: its block (StandardText), or the heading and the reason it cannot be analysed.

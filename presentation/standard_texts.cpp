@@ -10,10 +10,8 @@ namespace hrv {
 
 namespace {
 
-constexpr const char* kUndefined = "—";
-
 std::string Value(const std::optional<double>& v, int decimals, char separator) {
-    return v && std::isfinite(*v) ? FormatFixed(*v, decimals, separator) : kUndefined;
+    return v && std::isfinite(*v) ? FormatFixed(*v, decimals, separator) : kStandardUndefined;
 }
 
 // A whole number or a real's shortest fixed form up to 3 decimals (4 Гц, 0,5 Гц).
@@ -106,7 +104,7 @@ std::vector<StandardBandRow> StandardBandRows(const standard::Result& r, char se
         for (std::size_t k = 0; k < 3; ++k) {
             out.values[k] = *spectra[k]
                                 ? Value(row.field((*spectra[k])->Bands), row.decimals, separator)
-                                : kUndefined;
+                                : kStandardUndefined;
         }
         rows.push_back(std::move(out));
     }

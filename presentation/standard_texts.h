@@ -12,6 +12,8 @@
 namespace hrv {
 
 inline constexpr const char* kStandardHeading = "Стандартный анализ";
+// What stands for an undefined value.
+inline constexpr const char* kStandardUndefined = "—";
 
 // The settings: the spline's rate, the detrending, the Welch segment and overlap, the AR order
 // and estimator, the grid and the NNxx threshold ("4 Гц, тренд: нет, Уэлч 300 с 50 %, ...").

@@ -401,7 +401,7 @@ std::string StandardTableRow(std::string_view identity, const standard::Result& 
                              char decimalSeparator) {
     // An undefined value ("—" on the page) is an empty field, which a spreadsheet takes as none.
     const auto field = [](const std::string& value) {
-        return value == "—" ? std::string() : value;
+        return value == kStandardUndefined ? std::string() : value;
     };
     std::string row = SummaryTableIdentity(identity);
     row += '\t';
