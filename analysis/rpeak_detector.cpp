@@ -361,11 +361,27 @@ std::vector<std::int64_t> DetectRPeaks(std::span<const float> samples, double ra
     return out;
 }
 
+namespace {
+
+std::size_t PartSamples(double rate) {
+    return static_cast<std::size_t>(std::llround(kRPeakPartSeconds * rate));
+}
+
+std::size_t MarginSamples(double rate) {
+    return static_cast<std::size_t>(std::llround(kRPeakPartMargin * rate));
+}
+
+// A recording of `count` samples detected as one part.
+bool OnePart(std::size_t count, double rate) {
+    return !(rate > 0) || count <= PartSamples(rate) + 2 * MarginSamples(rate);
+}
+
+} // namespace
+
 std::vector<std::int64_t> DetectRPeaksInParts(std::span<const float> samples, double rate,
                                               Executor& executor, const RPeakOptions& options) {
-    if (!(rate > 0) || samples.size() <= static_cast<std::size_t>(std::llround(
-                                             (kRPeakPartSeconds + 2 * kRPeakPartMargin) * rate))) {
-        return DetectRPeaks(samples, rate, options); // one part: no copy
+    if (OnePart(samples.size(), rate)) {
+        return DetectRPeaks(samples, rate, options); // no copy
     }
     return DetectRPeaksInParts(
         samples.size(),
@@ -379,9 +395,9 @@ std::vector<std::int64_t> DetectRPeaksInParts(std::span<const float> samples, do
 std::vector<std::int64_t> DetectRPeaksInParts(std::size_t count, const RPeakSampleSource& read,
                                               double rate, Executor& executor,
                                               const RPeakOptions& options) {
-    const auto part = static_cast<std::size_t>(std::llround(kRPeakPartSeconds * rate));
-    const auto margin = static_cast<std::size_t>(std::llround(kRPeakPartMargin * rate));
-    if (!(rate > 0) || count <= part + 2 * margin) {
+    const std::size_t part = PartSamples(rate);
+    const std::size_t margin = MarginSamples(rate);
+    if (OnePart(count, rate)) {
         std::vector<float> samples(count);
         read(0, samples);
         return DetectRPeaks(samples, rate, options);
