@@ -59,7 +59,7 @@ int PrintToPdf(const hrv::cli::PrintOptions& o) {
         // Every interval of the file, as rvx-cli analyze --method standard takes them.
         try {
             const FileIntervals file =
-                ReadFileIntervals(o.file, o.kind.value_or(KindFromExtension(o.file)), *w);
+                OpenedFileIntervals(o.file, o.kind.value_or(KindFromExtension(o.file)), *w);
             options.standard = ReportStandardTexts(
                 AnalyseStandard(file.ms, file.ticks, o.standard.settings, o.correct),
                 options.decimalSeparator);

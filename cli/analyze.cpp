@@ -250,16 +250,10 @@ int AnalyzeByWindows(const AnalyzeOptions& o, const std::optional<RegionalFormat
         if (o.text) {
             out << WindowsTextHeader(path, o.nonlinear);
         }
-        // The standard analysis takes the same intervals at the file's own resolution.
+        // The standard analysis takes the same recording's intervals at their own resolution.
         std::optional<FileIntervals> intervals;
-        std::string intervalsError;
         if (o.standard.on) {
-            try {
-                intervals = kind == FileKind::Txt ? ReadFileIntervals(path, kind, *workspace)
-                                                  : IntervalsFromWords(words);
-            } catch (const std::exception& e) {
-                intervalsError = e.what();
-            }
+            intervals = IntervalsOfRecording(workspace->LastRecord);
         }
         // The table takes the recording's rows in one step once its windows are done (or once the
         // output is lost).
@@ -291,9 +285,6 @@ int AnalyzeByWindows(const AnalyzeOptions& o, const std::optional<RegionalFormat
                 }
                 if (o.standard.on) {
                     const StandardOutcome standard = StandardOutcomeOf([&] {
-                        if (!intervals) {
-                            throw std::invalid_argument(intervalsError);
-                        }
                         return AnalyseStandardWindow(*intervals, w, o.standard.settings, o.correct);
                     });
                     if (o.text) {

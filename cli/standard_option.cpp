@@ -105,7 +105,7 @@ StandardOutcome StandardOutcomeOf(const std::function<standard::Result()>& analy
 StandardOutcome StandardOfFile(const std::string& path, FileKind kind, PpgWorkspace& w,
                                const standard::Settings& settings, CorrectionMode correct) {
     return StandardOutcomeOf([&] {
-        const FileIntervals file = ReadFileIntervals(path, kind, w);
+        const FileIntervals file = OpenedFileIntervals(path, kind, w);
         return AnalyseStandard(file.ms, file.ticks, settings, correct);
     });
 }

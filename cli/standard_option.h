@@ -44,9 +44,9 @@ struct StandardOutcome {
 // What `analyse` gives, or the message of what it throws.
 StandardOutcome StandardOutcomeOf(const std::function<standard::Result()>& analyse);
 
-// The standard analysis of every interval of the file (an RR list's in ms as written, other
-// files' in 10 ms ticks; the beat times their running sum). With CorrectionMode::Auto it takes
-// the corrected series (AnalyseStandard).
+// The standard analysis of every interval of the file just opened through `w`, at the beats' own
+// resolution (OpenedFileIntervals). With CorrectionMode::Auto it takes the corrected series
+// (AnalyseStandard).
 StandardOutcome StandardOfFile(const std::string& path, FileKind kind, PpgWorkspace& w,
                                const standard::Settings& settings, CorrectionMode correct);
 

@@ -141,15 +141,6 @@ SignalRecording ReadEcgRecord(const std::string& path, bool edf, RecordChoice& c
     return r;
 }
 
-std::vector<std::uint16_t> RecordWords(const SignalRecording& r) {
-    const std::vector<std::int32_t> ticks = IntervalTicks(r);
-    std::vector<std::uint16_t> words(ticks.size());
-    std::transform(ticks.begin(), ticks.end(), words.begin(), [](std::int32_t t) {
-        return static_cast<std::uint16_t>(std::clamp(t, 0, 255) * 256);
-    });
-    return words;
-}
-
 const char* BeatSourceName(BeatSource source) {
     switch (source) {
     case BeatSource::Detected:

@@ -31,10 +31,6 @@ int ChooseChannel(const SignalRecording& r, const std::string& wanted);
 SignalRecording ReadEcgRecord(const std::string& path, bool edf, RecordChoice& choice,
                               Executor& executor = Executor::CallingThreadOnly());
 
-// The record's intervals as RR words (ticks * 256, aux 0), from IntervalTicks; an interval longer
-// than 255 ticks (a pause over 2.55 s) is kept as 255, the longest an RR word holds.
-std::vector<std::uint16_t> RecordWords(const SignalRecording& r);
-
 // The word of a beat's source and kind in the beats' CSV ("detected", "annotation"; "normal",
 // "ventricular", ..., "unknown").
 const char* BeatSourceName(BeatSource source);

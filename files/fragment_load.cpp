@@ -4,6 +4,7 @@
 #include "files/ecg_record.h"
 #include "files/file_io.h"
 #include "files/paths.h"
+#include "files/recording.h"
 #include "files/rr_file.h"
 #include "files/rr_text.h"
 #include "files/wfdb_header.h"
@@ -57,31 +58,26 @@ void TakePulses(const PpgWorkspace& w, FragmentData& f) {
 
 LoadResult LoadFragmentFile(const std::string& path, FileKind kind, FragmentData& f,
                             PpgWorkspace& w, Executor& executor) {
-    w.LastRecord = SignalRecording();
-    if (kind == FileKind::Rr) {
-        ReadRrFile(path, f, w.FileImage);
-        TakeRrWords(f);
-        return LoadResult::Loaded;
+    w.LastRecordFile.clear();
+    if (kind == FileKind::Ppg) {
+        std::fill(f.AnalysisSeries.begin(), f.AnalysisSeries.end(), 0);
     }
-    if (kind == FileKind::Txt) {
-        ReadRrText(path, f, w.FileImage);
-        TakeRrWords(f);
-        return LoadResult::Loaded;
-    }
-    if (kind == FileKind::Wfdb || kind == FileKind::Edf) {
-        w.LastRecord = ReadEcgRecord(path, kind == FileKind::Edf, w.Record, executor);
-        const std::vector<std::uint16_t> words = RecordWords(w.LastRecord);
-        const auto count = std::min(words.size(), static_cast<std::size_t>(kWordCapacity));
-        std::copy_n(words.begin(), count, f.RrWords.begin() + 1);
-        f.RrCount = static_cast<std::int32_t>(count);
-        TakeRrWords(f);
-        return LoadResult::Loaded;
-    }
-    std::fill(f.AnalysisSeries.begin(), f.AnalysisSeries.end(), 0);
-    if (!DecodePpgFile(path, w)) {
+    if (ReadFileRecording(path, kind, Reach::Fragment, w, w.LastRecord, executor) ==
+        LoadResult::ImportError) {
         return LoadResult::ImportError;
     }
-    TakePulses(w, f);
+    // The fragment holds the first 40,000 words; RrWords keeps those beyond what was read as
+    // they were.
+    const std::vector<std::uint16_t> words = RecordWords(w.LastRecord);
+    const auto count = std::min(words.size(), static_cast<std::size_t>(kWordCapacity));
+    std::copy_n(words.begin(), count, f.RrWords.begin() + 1);
+    f.RrCount = static_cast<std::int32_t>(count);
+    TakeRrWords(f);
+    // Every kind but an RR file is read whole: an RR file only when it ended within the fragment.
+    if ((kind != FileKind::Rr || words.size() < static_cast<std::size_t>(kWordCapacity)) &&
+        words.size() <= kRecordingCapacity) {
+        w.LastRecordFile = path;
+    }
     return LoadResult::Loaded;
 }
 

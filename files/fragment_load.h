@@ -29,14 +29,15 @@ void TakePulses(const PpgWorkspace& w, FragmentData& f);
 enum class LoadResult { Loaded, ImportError };
 
 // Loads the file into the fragment as the given kind (the kind decides, not the extension), as
-// the Open command does before the analysis. A rejected PPG file gives ImportError with
+// the Open command does before the analysis: the file's recording is read (ReadFileRecording in
+// files/recording.h, an RR file's first 40,000 words, other files whole) into w.LastRecord and its
+// intervals (RecordWords) become the fragment's words. A rejected PPG file gives ImportError with
 // AnalysisSeries cleared and the rest of the fragment unchanged; a rejected RR list throws
-// RrTextError (files/rr_text.h) with the fragment unchanged. FileIoError when the file layer
-// fails. The caller has checked that the file exists. Every kind of file but the records is read
-// into w.FileImage, so a workspace kept from open to open makes the reading allocate nothing. A
-// record (Wfdb, Edf) is read whole with the beats w.Record asks for, its intervals become the
-// fragment's words as an RR file's would, and w.Record says what was taken; SignalFileError
-// (a FileIoError) when it is refused.
+// RrTextError and a refused record SignalFileError (a FileIoError), the fragment unchanged.
+// FileIoError when the file layer fails. The caller has checked that the file exists. Every kind
+// of file but the records is read into w.FileImage, so a workspace kept from open to open makes
+// the reading allocate little. A record is read with the beats w.Record asks for, and w.Record
+// says what was taken.
 LoadResult LoadFragmentFile(const std::string& path, FileKind kind, FragmentData& f,
                             PpgWorkspace& w, Executor& executor = Executor::CallingThreadOnly());
 

@@ -32,8 +32,11 @@ struct PpgWorkspace {
     // The frame each kept interval ends at (its pulse), positions 1..PulseCount.
     std::array<std::int32_t, kPulseCapacity + 1> PulseFrames{};
     std::vector<std::uint8_t> FileImage; // the bytes of the file read last
-    RecordChoice Record;        // for an ECG record: its channel and beats, asked and taken
-    SignalRecording LastRecord; // the ECG record read last, whole (empty after other files)
+    RecordChoice Record; // for an ECG record: its channel and beats, asked and taken
+    // The recording of the file opened or read last (LoadFragmentFile, ReadRecording), a record's
+    // with its channels; LastRecordFile names that file when LastRecord holds the whole of it.
+    SignalRecording LastRecord;
+    std::string LastRecordFile;
 };
 
 // Whether an interval (ticks) between two candidate beats is kept, given the previous interval:

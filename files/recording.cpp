@@ -6,6 +6,7 @@
 #include "files/rr_text.h"
 
 #include <algorithm>
+#include <cmath>
 #include <numeric>
 
 namespace hrv {
@@ -20,52 +21,102 @@ void CheckLength(const std::string& path, std::size_t intervals) {
     }
 }
 
+// An RR list's beats at 1 us, each the sum of the intervals before it as written (an interval
+// rounded to 1 us, then summed exactly, so no error adds up), the first at 0.
+void ListBeats(std::span<const double> ms, SignalRecording& r) {
+    r.beatRate = 1e6;
+    r.beats.reserve(ms.size() + 1);
+    std::int64_t at = 0;
+    r.beats.push_back(Beat{at, BeatSource::RrFile, BeatKind::Unknown, 0});
+    for (const double interval : ms) {
+        at += std::llround(interval * 1000.0);
+        r.beats.push_back(Beat{at, BeatSource::RrFile, BeatKind::Unknown, 0});
+    }
+}
+
 } // namespace
 
-LoadResult ReadRecording(const std::string& path, FileKind kind, PpgWorkspace& w,
-                         std::vector<std::uint16_t>& words) {
-    words.clear();
+LoadResult ReadFileRecording(const std::string& path, FileKind kind, Reach reach, PpgWorkspace& w,
+                             SignalRecording& r, Executor& executor) {
+    r = SignalRecording();
+    const bool whole = reach == Reach::Whole;
     if (kind == FileKind::Rr) {
-        // One word more than the limit, so that a longer file is told from one at the limit.
-        ReadFileInto(path, kRrHeaderBytes + 2 * (kRecordingCapacity + 1), w.FileImage);
+        // Whole: one word more than the limit, so that a longer file is told from one at the
+        // limit.
+        ReadFileInto(path, kRrHeaderBytes + (whole ? 2 * (kRecordingCapacity + 1) : kRrDataLimit),
+                     w.FileImage);
         const std::span<const std::uint8_t> bytes = w.FileImage;
         const std::size_t count =
             bytes.size() > kRrHeaderBytes ? (bytes.size() - kRrHeaderBytes) / 2 : 0;
-        CheckLength(path, count);
+        if (whole) {
+            CheckLength(path, count);
+        }
         const std::string fault = RrFileFault(path, bytes);
         if (!fault.empty()) {
             throw NotAnRrFile(fault);
         }
-        words.resize(count);
+        std::vector<std::uint16_t> words(count);
         for (std::size_t k = 0; k < count; ++k) {
             const std::size_t at = kRrHeaderBytes + 2 * k;
             words[k] = static_cast<std::uint16_t>(bytes[at] | (bytes[at + 1] << 8));
         }
+        r = RecordingFromWords(words);
+        r.fileWords = std::move(words);
         return LoadResult::Loaded;
     }
     if (kind == FileKind::Txt) {
-        const std::vector<std::uint8_t> ticks = ReadRrTextTicks(path, w.FileImage);
-        CheckLength(path, ticks.size());
-        words.resize(ticks.size());
-        std::transform(ticks.begin(), ticks.end(), words.begin(),
+        const RrTextResult list = ReadRrTextList(path, w.FileImage);
+        if (whole) {
+            CheckLength(path, list.ticks.size());
+        }
+        ListBeats(list.ms, r);
+        r.fileWords.resize(list.ticks.size());
+        std::transform(list.ticks.begin(), list.ticks.end(), r.fileWords.begin(),
                        [](std::uint8_t t) { return static_cast<std::uint16_t>(t * 256); });
         return LoadResult::Loaded;
     }
     if (kind == FileKind::Wfdb || kind == FileKind::Edf) {
-        words = RecordWords(ReadEcgRecord(path, kind == FileKind::Edf, w.Record));
-        CheckLength(path, words.size());
+        r = ReadEcgRecord(path, kind == FileKind::Edf, w.Record, executor);
+        if (whole && !r.beats.empty()) {
+            CheckLength(path, r.beats.size() - 1);
+        }
         return LoadResult::Loaded;
     }
     if (!DecodePpgFile(path, w)) {
         return LoadResult::ImportError;
     }
     const auto count = static_cast<std::size_t>(std::clamp(w.PulseCount, 0, kPulseCapacity));
-    CheckLength(path, count);
-    words.resize(count);
+    if (whole) {
+        CheckLength(path, count);
+    }
+    r = PpgRecording(w);
+    r.fileWords.resize(count);
     for (std::size_t k = 0; k < count; ++k) {
-        words[k] = static_cast<std::uint16_t>(w.PulseIntervals[k + 1] * 256);
+        r.fileWords[k] = static_cast<std::uint16_t>(w.PulseIntervals[k + 1] * 256);
     }
     return LoadResult::Loaded;
+}
+
+LoadResult ReadRecording(const std::string& path, FileKind kind, PpgWorkspace& w,
+                         std::vector<std::uint16_t>& words) {
+    words.clear();
+    w.LastRecordFile.clear();
+    const LoadResult read = ReadFileRecording(path, kind, Reach::Whole, w, w.LastRecord);
+    if (read == LoadResult::Loaded) {
+        words = RecordWords(w.LastRecord);
+        w.LastRecordFile = path;
+    }
+    return read;
+}
+
+const SignalRecording* OpenedRecording(const std::string& path, FileKind kind, PpgWorkspace& w) {
+    if (w.LastRecordFile != path) {
+        std::vector<std::uint16_t> words;
+        if (ReadRecording(path, kind, w, words) == LoadResult::ImportError) {
+            return nullptr;
+        }
+    }
+    return &w.LastRecord;
 }
 
 SignalRecording PpgRecording(const PpgWorkspace& w) {

@@ -1,6 +1,7 @@
-// A whole recording as the analysis by windows takes it: every interval of an RR file, an RR list
-// a PPG file's pulses or an ECG record's beats (files/ecg_record.h), however many the one fragment
-// could hold.
+// A file as a recording of beats (and signals), the one road from every kind of file to the
+// analyses; and a whole recording as the analysis by windows takes it: every interval of an RR
+// file, an RR list, a PPG file's pulses or an ECG record's beats (files/ecg_record.h), however many
+// the one fragment could hold.
 #pragma once
 
 #include "files/file_io.h"
@@ -26,15 +27,38 @@ public:
     using FileIoError::FileIoError;
 };
 
-// Reads every interval of the file at `path` as `kind` into `words` (replacing its contents), one
-// word per interval in file order, as RrWords holds them: ticks * 256 + aux (aux 0 for an RR list,
-// for pulses and for a record's beats, read as w.Record asks). A PPG file that the decoder refuses
-// gives ImportError with `words` empty. Throws RecordingTooLong past kRecordingCapacity intervals,
-// NotAnRrFile for a file RrFileFault refuses (files/rr_file.h), RrTextError for a rejected RR list
-// and FileIoError when the file layer fails. The caller has checked that the file exists; the
-// file is read into w.FileImage.
+// How much of a file a reading takes.
+enum class Reach {
+    Fragment, // as the Open command reads it: an RR file's first 40,000 words, other files whole
+    Whole,    // every interval, at most kRecordingCapacity (RecordingTooLong beyond)
+};
+
+// Reads the file at `path` as `kind` into `r` (replacing it): the one road from every kind of file
+// to the analyses. An RR file's beats are rebuilt from its words (RecordingFromWords, a beat a
+// tick), an RR list's at 1 us from its intervals as written (the first beat at 0, no channel), a
+// PPG file's are its pulse wave and pulses (PpgRecording), a record's its channels and beats as
+// w.Record asks (ReadEcgRecord on `executor`, which sets w.Record's taken fields). The intervals
+// the system's analysis takes (RecordWords) are the file's own for all but the records (fileWords:
+// an RR file's words with their aux, an RR list's intervals each rounded to a tick, the decoder's
+// kept intervals). A PPG file that the decoder refuses gives ImportError with `r` empty. Throws
+// RecordingTooLong past kRecordingCapacity intervals (Reach::Whole), NotAnRrFile for a file
+// RrFileFault refuses (files/rr_file.h), RrTextError for a rejected RR list, SignalFileError for a
+// refused record and FileIoError when the file layer fails. The caller has checked that the file
+// exists; all but records are read into w.FileImage.
+LoadResult ReadFileRecording(const std::string& path, FileKind kind, Reach reach, PpgWorkspace& w,
+                             SignalRecording& r,
+                             Executor& executor = Executor::CallingThreadOnly());
+
+// Reads the whole recording of the file (ReadFileRecording, Reach::Whole) into w.LastRecord and its
+// intervals into `words` (RecordWords: one word per interval in file order, ticks * 256 + aux).
+// ImportError, with both empty, for a refused PPG file; throws as ReadFileRecording.
 LoadResult ReadRecording(const std::string& path, FileKind kind, PpgWorkspace& w,
                          std::vector<std::uint16_t>& words);
+
+// The whole recording of the file at `path` just opened (LoadFragmentFile) or read (ReadRecording)
+// through `w`: w.LastRecord when that reading took all of it, otherwise read whole now. nullptr
+// for a refused PPG file; throws as ReadFileRecording.
+const SignalRecording* OpenedRecording(const std::string& path, FileKind kind, PpgWorkspace& w);
 
 // The PPG file just decoded into `w` as a recording: its pulse wave as the one channel ("PPG", a
 // frame a tick) and the pulses the decoder kept, each at its frame (samples from 0, so frame k is

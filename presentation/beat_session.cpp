@@ -55,6 +55,7 @@ SignalRecording RecordingOfOpen(FileKind kind, const FragmentData& f, PpgWorkspa
     if (kind == FileKind::Wfdb || kind == FileKind::Edf) {
         SignalRecording r = std::move(w.LastRecord);
         w.LastRecord = SignalRecording();
+        w.LastRecordFile.clear();
         channel = r.ChannelIndex(w.Record.channelTaken);
         return r;
     }

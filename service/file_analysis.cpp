@@ -46,16 +46,11 @@ RecordingLength LengthOf(const std::string& path, FileKind kind, const FragmentD
     if (held < kWordCapacity) {
         return length;
     }
-    if ((kind == FileKind::Wfdb || kind == FileKind::Edf) && !w.LastRecord.beats.empty()) {
-        // The record just read is still at hand: its beats give the length, with no second
-        // reading and detection.
-        length.ticks = std::max(length.ticks, RecordingTicks(RecordWords(w.LastRecord)));
-        return length;
-    }
     try {
-        std::vector<std::uint16_t> words;
-        if (ReadRecording(path, kind, w, words) == LoadResult::Loaded) {
-            length.ticks = std::max(length.ticks, RecordingTicks(words));
+        // The recording just opened, when that took it whole (a record, a list): no second reading
+        // and detection.
+        if (const SignalRecording* r = OpenedRecording(path, kind, w); r != nullptr) {
+            length.ticks = std::max(length.ticks, RecordingTicks(RecordWords(*r)));
         }
     } catch (const FileIoError&) {
         length.atLeast = true; // too long to read whole, or gone meanwhile
@@ -68,19 +63,18 @@ SignalRecording ReadBeatsOfFile(const std::string& path, FileKind kind, RecordCh
     if (!FileExists(path)) {
         throw FileIoError(msg::FileNotFound(path));
     }
-    if (kind == FileKind::Wfdb || kind == FileKind::Edf) {
-        return ReadEcgRecord(path, kind == FileKind::Edf, choice, executor);
-    }
     auto workspace = std::make_unique<PpgWorkspace>();
-    std::vector<std::uint16_t> words;
-    if (ReadRecording(path, kind, *workspace, words) == LoadResult::ImportError) {
+    workspace->Record = choice;
+    SignalRecording r;
+    if (ReadFileRecording(path, kind, Reach::Whole, *workspace, r, executor) ==
+        LoadResult::ImportError) {
         throw FileIoError(path + ": " + std::string(msg::kImportError));
     }
-    if (kind != FileKind::Ppg) {
-        return RecordingFromWords(words);
+    choice = workspace->Record;
+    if (kind == FileKind::Ppg) {
+        choice.channelTaken = "PPG";
     }
-    choice.channelTaken = "PPG";
-    return PpgRecording(*workspace);
+    return r;
 }
 
 } // namespace hrv

@@ -4,6 +4,8 @@
 #include "files/recording.h"
 #include "files/rr_text.h"
 
+#include <algorithm>
+#include <cmath>
 #include <stdexcept>
 
 namespace hrv {
@@ -25,19 +27,39 @@ FileIntervals IntervalsFromWords(std::span<const std::uint16_t> words) {
     return out;
 }
 
-FileIntervals ReadFileIntervals(const std::string& path, FileKind kind, PpgWorkspace& w) {
+FileIntervals IntervalsOfRecording(const SignalRecording& r) {
     FileIntervals out;
-    if (kind == FileKind::Txt) {
-        RrTextResult list = ReadRrTextList(path, w.FileImage);
-        out.ms = std::move(list.ms); // as written
-        out.ticks = std::move(list.ticks);
-        return out;
-    }
-    std::vector<std::uint16_t> words;
-    if (ReadRecording(path, kind, w, words) != LoadResult::Loaded) {
+    out.ms = BeatIntervalsMs(r);
+    const std::vector<std::uint16_t> words = RecordWords(r);
+    out.ticks.resize(words.size());
+    std::transform(words.begin(), words.end(), out.ticks.begin(),
+                   [](std::uint16_t word) { return static_cast<std::uint8_t>(word >> 8); });
+    // One for one, should a file give other intervals than its beats make.
+    const std::size_t n = std::min(out.ms.size(), out.ticks.size());
+    out.ms.resize(n);
+    out.ticks.resize(n);
+    return out;
+}
+
+namespace {
+
+FileIntervals IntervalsOrThrow(const SignalRecording* r) {
+    if (r == nullptr) {
         throw std::invalid_argument("the file gives no intervals");
     }
-    return IntervalsFromWords(words);
+    return IntervalsOfRecording(*r);
+}
+
+} // namespace
+
+FileIntervals ReadFileIntervals(const std::string& path, FileKind kind, PpgWorkspace& w) {
+    std::vector<std::uint16_t> words;
+    const LoadResult read = ReadRecording(path, kind, w, words);
+    return IntervalsOrThrow(read == LoadResult::Loaded ? &w.LastRecord : nullptr);
+}
+
+FileIntervals OpenedFileIntervals(const std::string& path, FileKind kind, PpgWorkspace& w) {
+    return IntervalsOrThrow(OpenedRecording(path, kind, w));
 }
 
 std::vector<double> CorrectedIntervalsMs(std::span<const double> ms,
@@ -53,8 +75,11 @@ std::vector<double> CorrectedIntervalsMs(std::span<const double> ms,
         while (i < ticks.size() && in < at) {
             in += ticks[i++];
         }
+        // A PPG pulse the decoder timed from a candidate it dropped has ticks unlike its ms: the
+        // corrector judged the ticks, so the ticks stand.
         const bool kept = k < c.marks.size() && c.marks[k] == 0 && i < ticks.size() &&
-                          i < ms.size() && in == at && ticks[i] == t;
+                          i < ms.size() && in == at && ticks[i] == t &&
+                          std::abs(ms[i] - static_cast<double>(t) * 10) < 10;
         out.push_back(kept ? ms[i] : static_cast<double>(t) * 10);
         at += t;
     }

@@ -7,6 +7,7 @@
 #include "analysis/fragment_data.h"
 #include "files/fragment_load.h"
 #include "service/recording_windows.h"
+#include "signals/signal_recording.h"
 #include "standard/standard.h"
 
 #include <cstddef>
@@ -17,8 +18,9 @@
 
 namespace hrv {
 
-// Every interval of a file: in ms at the file's own resolution (an RR list's as written, other
-// files' 10 ms ticks) and in ticks, one for one.
+// Every interval of a file: in ms at the beats' own resolution (a record's beat times, an RR
+// list's intervals as written, a PPG file's pulse frames, an RR file's 10 ms ticks) and in ticks as
+// the system's analysis takes them, one for one.
 struct FileIntervals {
     std::vector<double> ms;
     std::vector<std::uint8_t> ticks;
@@ -27,14 +29,21 @@ struct FileIntervals {
 // The intervals of a recording's words (ticks * 256 + aux): ticks * 10 ms.
 FileIntervals IntervalsFromWords(std::span<const std::uint16_t> words);
 
-// Reads them (ReadRrTextList for an RR list, ReadRecording otherwise). Throws FileIoError, or
-// std::invalid_argument when the file gives no intervals.
+// The intervals of a recording: BeatIntervalsMs and the ticks of RecordWords.
+FileIntervals IntervalsOfRecording(const SignalRecording& r);
+
+// Reads them from the file (ReadRecording, which leaves the recording in w.LastRecord). Throws
+// FileIoError, or std::invalid_argument when the file gives no intervals.
 FileIntervals ReadFileIntervals(const std::string& path, FileKind kind, PpgWorkspace& w);
+
+// The same of the file just opened through `w` (OpenedRecording: read again only when the opening
+// did not take it whole).
+FileIntervals OpenedFileIntervals(const std::string& path, FileKind kind, PpgWorkspace& w);
 
 // The intervals the standard analysis takes from a corrected series: `ms` and `ticks` are the
 // intervals (in ms and in 10 ms ticks), `c` the correction of `ticks`. Every interval the
-// correction left as it was, between the same two beats, keeps its value in ms; every interval it
-// made or moved takes its ticks * 10 ms.
+// correction left as it was, between the same two beats, keeps its value in ms (when that is
+// within a tick of its ticks); every interval it made or moved takes its ticks * 10 ms.
 std::vector<double> CorrectedIntervalsMs(std::span<const double> ms,
                                          std::span<const std::uint8_t> ticks,
                                          const BeatCorrection& c);

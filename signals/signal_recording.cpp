@@ -72,6 +72,31 @@ std::vector<std::int32_t> IntervalTicks(const SignalRecording& r) {
     return ticks;
 }
 
+std::vector<std::uint16_t> RecordWords(const SignalRecording& r) {
+    if (!r.fileWords.empty()) {
+        return r.fileWords;
+    }
+    const std::vector<std::int32_t> ticks = IntervalTicks(r);
+    std::vector<std::uint16_t> words(ticks.size());
+    std::transform(ticks.begin(), ticks.end(), words.begin(), [](std::int32_t t) {
+        return static_cast<std::uint16_t>(std::clamp(t, 0, kMaxIntervalTicks) * 256);
+    });
+    return words;
+}
+
+std::vector<double> BeatIntervalsMs(const SignalRecording& r) {
+    std::vector<double> ms;
+    if (r.beats.size() < 2 || !(r.beatRate > 0)) {
+        return ms;
+    }
+    ms.reserve(r.beats.size() - 1);
+    for (std::size_t k = 1; k < r.beats.size(); ++k) {
+        ms.push_back(static_cast<double>(r.beats[k].sample - r.beats[k - 1].sample) * 1000.0 /
+                     r.beatRate);
+    }
+    return ms;
+}
+
 SignalRecording RecordingFromWords(std::span<const std::uint16_t> words, BeatSource source) {
     SignalRecording r;
     r.beatRate = kTicksPerSecond;

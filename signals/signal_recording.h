@@ -81,6 +81,12 @@ struct SignalRecording {
     std::vector<SignalChannel> channels;
     double beatRate = 0;     // the rate beat samples count at (the record's frame rate)
     std::vector<Beat> beats; // in time order
+    // The intervals as the file itself gives them, as RR words (ticks * 256 + aux), where it gives
+    // them: an RR file's words with their aux, an RR list's intervals each rounded to a tick, the
+    // intervals the PPG decoder kept. The system's analysis takes these as they stand; empty for a
+    // record, whose intervals are rounded from its beat times. Only a reader fills them: a copy
+    // whose beats change clears them.
+    std::vector<std::uint16_t> fileWords;
 
     double BeatSeconds(const Beat& b) const { return static_cast<double>(b.sample) / beatRate; }
     // The channel of that name, or -1.
@@ -91,6 +97,15 @@ struct SignalRecording {
 // then the differences of successive ticks, so the rounding errors never add up over a
 // recording. One interval fewer than beats; none for fewer than two beats or no beat rate.
 std::vector<std::int32_t> IntervalTicks(const SignalRecording& r);
+
+// The intervals the system's analysis takes, as RR words: the file's own (fileWords) where it
+// gives them, otherwise IntervalTicks with aux 0, an interval longer than 255 ticks (a pause over
+// 2.55 s) kept as 255, the longest an RR word holds.
+std::vector<std::uint16_t> RecordWords(const SignalRecording& r);
+
+// The intervals between successive beats in ms, at the beats' own resolution. One fewer than
+// beats; none for fewer than two beats or no beat rate.
+std::vector<double> BeatIntervalsMs(const SignalRecording& r);
 
 // A recording of the beats an RR file's words give (ticks * 256 + aux): the first beat at
 // sample 0, each next one an interval later, at a beat rate of 100 (one sample a tick), with

@@ -822,6 +822,10 @@ void TFormMain::TB_SaveClick() {
         recordingUnsaved_ = false;
         f.CurrentFileName = path;
         f.CurrentFileDate = FileDateText(path);
+        // The fragment shown is that RR file now (a record's beats stay those of its session).
+        if (openedKind_ != FileKind::Wfdb && openedKind_ != FileKind::Edf) {
+            openedKind_ = FileKind::Rr;
+        }
         L_Info->setText(
             QString::fromStdString(BaseNameOfPath(f.CurrentFileName) + " " + f.CurrentFileDate));
     });

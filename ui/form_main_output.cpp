@@ -83,22 +83,18 @@ standard::Result TFormMain::StandardOfFragment() {
     CorrectionMode correct = fragment_.Correct;
     if (beats_ != nullptr) {
         // The fragment's beats as edited and corrected, at their own resolution.
-        const SignalRecording edited = beats_->Editor().Edited();
+        SignalRecording edited = beats_->Editor().Edited();
         const BeatRange range = FragmentBeats(edited.beats, edited.beatRate, beats_->Fragment());
-        const std::vector<std::int32_t> ticks = IntervalTicks(edited);
         const auto count = static_cast<std::size_t>(std::max(0, FragmentWords(fragment_)));
-        for (std::size_t k = range.first; k + 1 < edited.beats.size() && k < range.first + count;
-             ++k) {
-            in.ms.push_back(
-                static_cast<double>(edited.beats[k + 1].sample - edited.beats[k].sample) /
-                edited.beatRate * 1000.0);
-            in.ticks.push_back(
-                static_cast<std::uint8_t>(std::clamp(ticks[k], 0, kMaxIntervalTicks)));
-        }
+        const auto first = std::min(range.first, edited.beats.size());
+        edited.beats.erase(edited.beats.begin(),
+                           edited.beats.begin() + static_cast<std::ptrdiff_t>(first));
+        edited.beats.resize(std::min(edited.beats.size(), count + 1));
+        in = IntervalsOfRecording(edited);
         correct = CorrectionMode::None;
-    } else if (openedKind_ == FileKind::Txt && recordingEnded_.empty() &&
-               !fragment_.CurrentFileName.empty()) {
-        in = ReadFileIntervals(fragment_.CurrentFileName, FileKind::Txt, *ppgWork_);
+    } else if (recordingEnded_.empty() && !fragment_.CurrentFileName.empty()) {
+        // The file shown, every interval of it, as rvx-cli analyze --method standard takes them.
+        in = OpenedFileIntervals(fragment_.CurrentFileName, openedKind_, *ppgWork_);
     } else {
         in = IntervalsFromWords(
             std::span(fragment_.RrWords.data() + 1,

@@ -92,7 +92,8 @@ void TFormMain::Stop() {
     }
     L_Info->setText(Q(msg::kNewRecording));
     ShowStatusNote(std::string());
-    DropBeatSession(); // the beats of the file shown before are not the recording's
+    DropBeatSession();          // the beats of the file shown before are not the recording's
+    openedKind_ = FileKind::Rr; // the device's intervals, as an RR file holds them
     // Its identity in the summary table and on the printed page: the date and time it ended.
     const std::int64_t ended = RecordingClock();
     recordingEnded_ =

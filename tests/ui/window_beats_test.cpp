@@ -70,6 +70,28 @@ TEST_F(WindowTest, RrFileLooksAsBeforeUntilTheSignalIsAskedFor) {
     EXPECT_TRUE(prompts_.messages.empty());
 }
 
+// Once a PPG file is saved as an RR file, the fragment shown is that file: asking for the signal
+// opens it again as the RR file it is, not as a pulse wave.
+TEST_F(WindowTest, PpgSavedAsRrIsOpenedAgainAsTheRrFile) {
+    TFormMain& w = Start();
+    prompts_.openAnswers.push_back({Q(test::SharedFile("bidmc01_110-470s.ppg")), 2});
+    w.TB_OpenClick();
+    const QString panel = w.Memo_StatDig->toPlainText();
+    const std::string saved = dir_ / "bidmc01.rr";
+    prompts_.saveAnswers.push_back({Q(saved), 1});
+    w.TB_SaveClick();
+    ASSERT_EQ(w.Fragment().CurrentFileName, saved);
+
+    prompts_.dialogScripts.push_back([](QDialog& d) {
+        dynamic_cast<TFormSetup&>(d).ChB_Signal->setChecked(true);
+        return int(QDialog::Accepted);
+    });
+    w.TB_SetupClick();
+    EXPECT_TRUE(prompts_.messages.empty()) << prompts_.messages[0].text.toStdString();
+    ASSERT_NE(w.Beats(), nullptr);
+    EXPECT_EQ(w.Memo_StatDig->toPlainText(), panel);
+}
+
 TEST_F(WindowTest, EcgEditAnalysesAgainAndUndoRedoAndChangesFollow) {
     TFormMain& w = Start();
     prompts_.openAnswers.push_back({Q(Record100()), static_cast<int>(FileKind::Wfdb)});
