@@ -896,7 +896,13 @@ private:
 };
 
 std::string BandJson(const Band& b) {
-    return "[" + Num(b.Low) + ", " + Num(b.High) + "]";
+    // Appended piece by piece: g++ 12 warns falsely (-Wrestrict) on "[" + std::string&&.
+    std::string out = "[";
+    out += Num(b.Low);
+    out += ", ";
+    out += Num(b.High);
+    out += ']';
+    return out;
 }
 
 std::string SpectrumJson(const std::optional<SpectrumResult>& s, bool spectra) {
