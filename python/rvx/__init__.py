@@ -386,8 +386,9 @@ analyse_file.__doc__ += _STANDARD_DOC
 
 def read_record(path, beats=None, channel=None, type=None):
     """Any file read whole as a recording, as a dict: a WFDB record, an EDF/BDF file, a PPG file
-    (its pulse wave as the channel "PPG" and its pulses), or an RR file or list (its beats a tick
-    apart from 0, no channel).
+    (its pulse wave as the channel "PPG" and its pulses), an RR file (its beats the running sums
+    of its intervals from 0, at 100 a second) or an RR list (the same of its intervals as written,
+    at 10^6 a second); these two have no channel.
 
     ``channels``: a list of dicts with ``name``, ``unit``, ``rate`` (samples per second) and
     ``samples`` (a numpy float64 array of the physical values). ``beats``: a dict of ``sample``
