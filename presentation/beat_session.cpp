@@ -65,7 +65,10 @@ SignalRecording RecordingOfOpen(FileKind kind, const FragmentData& f, PpgWorkspa
         return r;
     }
     const int count = std::clamp(f.RrCount, 0, kWordCapacity);
-    return RecordingFromWords(std::span(f.RrWords.data() + 1, static_cast<std::size_t>(count)));
+    const std::span words(f.RrWords.data() + 1, static_cast<std::size_t>(count));
+    SignalRecording r = RecordingFromWords(words);
+    r.fileWords.assign(words.begin(), words.end()); // their second bytes too
+    return r;
 }
 
 BeatSession::BeatSession(SignalRecording recording, int channel, bool correct)
@@ -136,9 +139,21 @@ void BeatSession::Fill(FragmentData& f) const {
     const std::vector<std::int32_t> ticks = IntervalTicks(part);
     const std::size_t count = std::min(ticks.size(), static_cast<std::size_t>(kWordCapacity));
     std::fill(f.RrWords.begin(), f.RrWords.end(), 0);
+    const std::vector<Beat>& original = recording_.beats;
     for (std::size_t k = 0; k < count; ++k) {
         f.RrWords[k + 1] =
             static_cast<std::uint16_t>(std::clamp(ticks[k], 0, kMaxIntervalTicks) * 256);
+        // An interval between two beats that follow each other in the file as read keeps the
+        // file's word, the device's second byte with it.
+        const auto at =
+            std::lower_bound(original.begin(), original.end(), part.beats[k].sample,
+                             [](const Beat& b, std::int64_t sample) { return b.sample < sample; });
+        const auto i = static_cast<std::size_t>(at - original.begin());
+        if (i < recording_.fileWords.size() && at->sample == part.beats[k].sample &&
+            original[i + 1].sample == part.beats[k + 1].sample &&
+            (recording_.fileWords[i] >> 8) == f.RrWords[k + 1] >> 8) {
+            f.RrWords[k + 1] = recording_.fileWords[i];
+        }
     }
     f.RrCount = static_cast<std::int32_t>(count);
     TakeRrWords(f);

@@ -23,7 +23,8 @@ namespace hrv {
 // The recording of the file just loaded into `f` as `kind` (LoadFragmentFile): an ECG record as
 // read (w.LastRecord, taken from the workspace), a PPG file's pulse wave as its one channel
 // ("PPG", 100 Hz) with the pulses the decoder kept at their frames, an RR file or list as its
-// beats without a signal. `channel` is set to the channel the beats belong to (-1: none).
+// beats without a signal (and its words as fileWords). `channel` is set to the channel the beats
+// belong to (-1: none).
 SignalRecording RecordingOfOpen(FileKind kind, const FragmentData& f, PpgWorkspace& w,
                                 int& channel);
 
@@ -55,7 +56,9 @@ public:
 
     // The intervals as edited and corrected go into `f` as an RR file's words: from the
     // fragment's first beat to the recording's end, at most kWordCapacity (the analysis takes
-    // 300 s after the first of them, as from an RR file). CorrectionNote is emptied.
+    // 300 s after the first of them, as from an RR file); an interval between two beats next to
+    // each other in the recording's fileWords keeps its word there (an RR file's second byte).
+    // CorrectionNote is emptied.
     void Fill(FragmentData& f) const;
     // The correction line of the fragment's results: the automatic and the manual changes in it
     // of `analysed` intervals (EditedCorrectionText); empty with the correction off and no

@@ -6,6 +6,7 @@
 #include "presentation/chart_data.h"
 #include "presentation/open_fragment.h"
 #include "presentation/panel_texts.h"
+#include "tests/support/scratch_dir.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -52,6 +53,33 @@ TEST(BeatSession, UneditedRrFileAndListAnalyseAsAPlainOpen) {
         EXPECT_EQ(StatPanelText(*plain, ','), StatPanelText(*o.f, ',')) << name;
         EXPECT_FALSE(o.session->EditedByHand());
         EXPECT_EQ(o.session->Identity("x.rr 01.02.2026"), "x.rr 01.02.2026");
+    }
+}
+
+// The device's second byte of each word stays with its interval through the session, so a Save
+// writes it back; an interval an edit makes has none.
+TEST(BeatSession, AnRrFilesSecondBytesStayWithTheirIntervals) {
+    const test::ScratchDir dir;
+    const std::string path = dir / "aux.rr";
+    std::string image = test::RrImage(test::TwoBandRhythm(400, 80));
+    for (std::size_t at = 2; at < image.size(); at += 2) {
+        image[at] = static_cast<char>(1 + (at / 2) % 200);
+    }
+    test::WriteBytes(path, image);
+    Opened o = Open(path, FileKind::Rr);
+    const std::vector<std::uint16_t> read(o.f->RrWords.begin() + 1, o.f->RrWords.begin() + 401);
+    ASSERT_TRUE(AnalyseSession(*o.session, *o.f, ','));
+    EXPECT_EQ(std::vector<std::uint16_t>(o.f->RrWords.begin() + 1, o.f->RrWords.begin() + 401),
+              read);
+
+    const SignalRecording& r = o.session->Recording();
+    ASSERT_TRUE(o.session->Editor().Remove(r.BeatSeconds(r.beats[100])));
+    ASSERT_TRUE(AnalyseSession(*o.session, *o.f, ','));
+    EXPECT_EQ(o.f->RrWords[100], ((read[99] >> 8) + (read[100] >> 8)) * 256);
+    for (int k = 1; k <= 399; ++k) {
+        if (k != 100) {
+            ASSERT_EQ(o.f->RrWords[k], read[k < 100 ? k - 1 : k]) << k;
+        }
     }
 }
 
