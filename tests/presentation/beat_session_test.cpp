@@ -60,7 +60,7 @@ TEST(BeatSession, UneditedRrFileAndListAnalyseAsAPlainOpen) {
 // writes it back; an interval an edit makes has none.
 TEST(BeatSession, AnRrFilesSecondBytesStayWithTheirIntervals) {
     const test::ScratchDir dir;
-    const std::string path = dir / "aux.rr";
+    const std::string path = dir / "second_bytes.rr";
     std::string image = test::RrImage(test::TwoBandRhythm(400, 80));
     for (std::size_t at = 2; at < image.size(); at += 2) {
         image[at] = static_cast<char>(1 + (at / 2) % 200);
