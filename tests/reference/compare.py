@@ -179,6 +179,13 @@ def main(argv=None):
     try:
         by_file, ordered, rc, err = run_cli(args.cli, files, args.timeout,
                                            args.emulator)
+        if args.emulator and rc != 0 and not ordered and not err.strip():
+            # Now and then wine fails to start the program at all: nothing on either stream.
+            # rvx-cli itself always says something, so that run is tried once more.
+            print("rvx-cli under %s printed nothing (exit status %d): run again"
+                  % (" ".join(args.emulator), rc))
+            by_file, ordered, rc, err = run_cli(args.cli, files, args.timeout,
+                                               args.emulator)
     except (OSError, subprocess.SubprocessError) as e:
         print("cannot run %s: %s" % (args.cli, e))
         return 2
