@@ -251,10 +251,8 @@ int AnalyzeByWindows(const AnalyzeOptions& o, const std::optional<RegionalFormat
             out << WindowsTextHeader(path, o.nonlinear);
         }
         // The standard analysis takes the same recording's intervals at their own resolution.
-        std::optional<FileIntervals> intervals;
-        if (o.standard.on) {
-            intervals = IntervalsOfRecording(workspace->LastRecord);
-        }
+        const FileIntervals intervals =
+            o.standard.on ? IntervalsOfRecording(workspace->LastRecord) : FileIntervals{};
         // The table takes the recording's rows in one step once its windows are done (or once the
         // output is lost).
         std::vector<SummaryRecord> rows;
@@ -285,7 +283,7 @@ int AnalyzeByWindows(const AnalyzeOptions& o, const std::optional<RegionalFormat
                 }
                 if (o.standard.on) {
                     const StandardOutcome standard = StandardOutcomeOf([&] {
-                        return AnalyseStandardWindow(*intervals, w, o.standard.settings, o.correct);
+                        return AnalyseStandardWindow(intervals, w, o.standard.settings, o.correct);
                     });
                     if (o.text) {
                         r.standard = StandardWindowRow(

@@ -45,11 +45,10 @@ struct RecordingLength {
 RecordingLength LengthOf(const std::string& path, FileKind kind, const FragmentData& f,
                          PpgWorkspace& w);
 
-// The recording of any file with its beats, as `rvx-cli beats` and Python's read_record give it: a
-// record's channels and beats as `choice` asks (ReadEcgRecord, on `executor`), a PPG file's pulse
-// wave and pulses (PpgRecording), an RR file's or an RR list's beats rebuilt from its intervals
-// (a beat a tick, the first at 0; no channel). FileIoError with the user's message when the file
-// is missing, refused or cannot be decoded.
+// The whole recording of any file with its beats, as `rvx-cli beats` and Python's read_record give
+// it (ReadFileRecording, on `executor`; a record's channel and beats as `choice` asks, which gets
+// what was taken). FileIoError with the user's message when the file is missing, refused or cannot
+// be decoded.
 SignalRecording ReadBeatsOfFile(const std::string& path, FileKind kind, RecordChoice& choice,
                                 Executor& executor);
 

@@ -84,8 +84,8 @@ struct SignalRecording {
     // The intervals as the file itself gives them, as RR words (ticks * 256 + aux), where it gives
     // them: an RR file's words with their aux, an RR list's intervals each rounded to a tick, the
     // intervals the PPG decoder kept. The system's analysis takes these as they stand; empty for a
-    // record, whose intervals are rounded from its beat times. Only a reader fills them: a copy
-    // whose beats change clears them.
+    // record, whose intervals are rounded from its beat times. Beats that change (an editor's)
+    // make a recording without them.
     std::vector<std::uint16_t> fileWords;
 
     double BeatSeconds(const Beat& b) const { return static_cast<double>(b.sample) / beatRate; }

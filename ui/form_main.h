@@ -233,10 +233,6 @@ private:
     void ShowStatusNote(const std::string& note);
     // Offers to save the report page as a PDF file (no printer installed).
     void SavePdf(const ReportOptions& options);
-    // "В отчет" when another program holds the table, or while rows wait for it already: the
-    // row joins the waiting ones, in order, which a thread of their own adds as soon as the
-    // table is free; the status bar says so, and the window goes on answering.
-
     // One waiting row's end, back on the window's thread: the command's message or its error.
     void TableRowEnded(std::optional<SummaryAppend> result, const std::string& error);
     // Before the window closes: rows still waiting are named, and the user waits for them or
@@ -258,6 +254,9 @@ private:
         TFormMain* window = nullptr; // null once the window is gone
     };
     std::shared_ptr<TableQueue> tableQueue_ = std::make_shared<TableQueue>();
+    // "В отчет" when another program holds the table, or while rows wait for it already: the
+    // row joins the waiting ones, in order, which a thread of their own adds as soon as the
+    // table is free; the status bar says so, and the window goes on answering.
     void QueueTableRow(const TableQueue::Row& row);
 
     FragmentData& fragment_;
