@@ -9,6 +9,7 @@
 #include <iterator>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -188,7 +189,6 @@ TEST(RPeaks, NoBeatsInAFlatOrEmptySignalAndNoRateOutOfRange) {
     EXPECT_THROW(DetectRPeaks(std::vector<float>(100), NAN), std::invalid_argument);
 }
 
-// MIT-BIH record 100, lead MLII, against the cardiologists' beats: 150 ms window, each used once.
 // Lead MLII of MIT-BIH record 100 in mV, `copies` times over; empty when the record is absent.
 std::vector<float> Record100Lead(int copies = 1) {
     std::ifstream dat(std::string(HRV_SHARED_ECG) + "/mitdb/100.dat", std::ios::binary);
@@ -203,6 +203,7 @@ std::vector<float> Record100Lead(int copies = 1) {
     return lead;
 }
 
+// MIT-BIH record 100, lead MLII, against the cardiologists' beats: 150 ms window, each used once.
 TEST(RPeaks, MitBihRecord100) {
     const std::string base = std::string(HRV_SHARED_ECG) + "/mitdb/100";
     std::ifstream csv(base + ".beats.csv");
@@ -257,16 +258,12 @@ TEST(RPeaks, CandidatesOfABlockDoNotDependOnItsNeighbours) {
                               [&](const auto& c) { return c.at >= 2 * kMinute; });
     ASSERT_GE(kept.size(), 2000u);
     ASSERT_EQ(static_cast<std::size_t>(after.end() - moved), kept.size());
+    const auto fields = [](const hrv::rpeak::Candidate& c, std::int64_t shift) {
+        return std::tuple(c.at - shift, c.height, c.slope, c.up - shift, c.down - shift, c.rise,
+                          c.fall, c.shape);
+    };
     for (const auto& c : kept) {
-        const auto& m = *moved++;
-        ASSERT_EQ(m.at - kMinute, c.at);
-        EXPECT_EQ(m.height, c.height);
-        EXPECT_EQ(m.slope, c.slope);
-        EXPECT_EQ(m.up - kMinute, c.up);
-        EXPECT_EQ(m.down - kMinute, c.down);
-        EXPECT_EQ(m.rise, c.rise);
-        EXPECT_EQ(m.fall, c.fall);
-        EXPECT_EQ(m.shape, c.shape);
+        ASSERT_TRUE(fields(*moved++, kMinute) == fields(c, 0)) << c.at;
     }
 }
 

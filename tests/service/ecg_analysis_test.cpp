@@ -41,47 +41,9 @@ TEST(EcgAnalysis, DetectedAndAnnotatedBeatsOfRecord100GiveItsRhythm) {
     }
 }
 
-// Every kind of file reads as a recording with its beats: a PPG file's pulses on its wave's own
-// time axis (where the window shows them), an RR file's beats a tick apart as its intervals.
-TEST(EcgAnalysis, EveryFileReadsAsARecordingWithItsBeats) {
-    const std::string data = test::SharedData();
-    if (data.empty()) {
-        GTEST_SKIP() << "no shared data";
-    }
-    RecordChoice choice;
-    const std::string ppg = data + "/bidmc01_110-470s.ppg";
-    const SignalRecording wave =
-        ReadBeatsOfFile(ppg, FileKind::Ppg, choice, Executor::CallingThreadOnly());
-    auto w = std::make_unique<PpgWorkspace>();
-    ASSERT_TRUE(DecodePpgFile(ppg, *w));
-    ASSERT_EQ(wave.channels.size(), 1u);
-    EXPECT_EQ(choice.channelTaken, "PPG");
-    EXPECT_EQ(wave.channels[0].Size(), static_cast<std::size_t>(w->FrameCount));
-    ASSERT_EQ(wave.beats.size(), static_cast<std::size_t>(w->PulseCount) + 1);
-    for (std::int32_t k = 1; k <= w->PulseCount; ++k) {
-        const auto& b = wave.beats[static_cast<std::size_t>(k)];
-        ASSERT_EQ(b.sample, w->PulseFrames[static_cast<std::size_t>(k)] - 1) << k;
-        EXPECT_EQ(b.source, BeatSource::Device);
-    }
-    EXPECT_EQ(wave.beats[1].sample - wave.beats[0].sample, w->PulseIntervals[1]);
-    const std::string rr = data + "/polar_rest_00-06min.rr";
-    const SignalRecording beats =
-        ReadBeatsOfFile(rr, FileKind::Rr, choice, Executor::CallingThreadOnly());
-    std::vector<std::uint16_t> words;
-    ASSERT_EQ(ReadRecording(rr, FileKind::Rr, *w, words), LoadResult::Loaded);
-    EXPECT_TRUE(beats.channels.empty());
-    ASSERT_EQ(IntervalTicks(beats).size(), words.size());
-    for (std::size_t k = 0; k < words.size(); ++k) {
-        ASSERT_EQ(IntervalTicks(beats)[k], words[k] >> 8);
-    }
-    EXPECT_THROW(
-        ReadBeatsOfFile(data + "/none.rr", FileKind::Rr, choice, Executor::CallingThreadOnly()),
-        FileIoError);
-}
-
 // Every kind of file takes one road, its recording: the system's analysis takes the intervals in
-// ticks as before, the standard one the same intervals at the beats' own resolution.
-TEST(EcgAnalysis, EveryFileGivesItsIntervalsAtTheBeatsOwnResolution) {
+// ticks as before, the standard one the same beats at their own resolution.
+TEST(EcgAnalysis, EveryFileIsARecordingWithItsBeatsAtTheirOwnResolution) {
     const auto opened = [](const std::string& path, FileKind kind, FileWorker& w) {
         EXPECT_EQ(AnalyseFile(path, kind, w.fragment, w.workspace), "") << path;
         const FileIntervals in = OpenedFileIntervals(path, kind, w.workspace);
@@ -101,7 +63,6 @@ TEST(EcgAnalysis, EveryFileGivesItsIntervalsAtTheBeatsOwnResolution) {
         offTicks += std::fmod(record.ms[k], 10.0) != 0 ? 1 : 0;
     }
     EXPECT_GT(offTicks, record.ms.size() / 2);
-    EXPECT_EQ(record.ms, BeatIntervalsMs(w->workspace.LastRecord));
 
     // An RR list: its intervals as written, each rounded to a tick for the system's analysis, and
     // its beats at 1 us their running sums.
@@ -119,29 +80,49 @@ TEST(EcgAnalysis, EveryFileGivesItsIntervalsAtTheBeatsOwnResolution) {
     EXPECT_EQ(std::vector<std::uint8_t>(written.ticks.begin(), written.ticks.begin() + 4),
               (std::vector<std::uint8_t>{80, 81, 79, 120})); // ties to even
     RecordChoice choice;
-    const SignalRecording beats =
-        ReadBeatsOfFile(list, FileKind::Txt, choice, Executor::CallingThreadOnly());
-    ASSERT_EQ(beats.beats.size(), 401u);
-    EXPECT_EQ(beats.beats[400].sample, 361175000);
-    EXPECT_DOUBLE_EQ(beats.BeatSeconds(beats.beats[2]), 1.6175);
+    const auto beatsOf = [&](const std::string& path, FileKind kind) {
+        return ReadBeatsOfFile(path, kind, choice, Executor::CallingThreadOnly());
+    };
+    const SignalRecording listBeats = beatsOf(list, FileKind::Txt);
+    ASSERT_EQ(listBeats.beats.size(), 401u);
+    EXPECT_EQ(listBeats.beats[400].sample, 361175000);
+    EXPECT_DOUBLE_EQ(listBeats.BeatSeconds(listBeats.beats[2]), 1.6175);
+    EXPECT_THROW(beatsOf(dir / "none.rr", FileKind::Rr), FileIoError);
 
-    // A PPG file: its pulses' frames, while the system keeps the decoder's intervals, some of
-    // them timed from a candidate it dropped; the correction judges those ticks, so a kept
-    // interval that disagrees with its ms takes its ticks.
     const std::string data = test::SharedData();
     if (data.empty()) {
         GTEST_SKIP() << "no shared data";
     }
-    const FileIntervals ppg = opened(data + "/bidmc01_110-470s.ppg", FileKind::Ppg, *w);
+    // An RR file: its 10 ms ticks.
+    const FileIntervals rr = opened(data + "/polar_rest_00-06min.rr", FileKind::Rr, *w);
+    for (std::size_t k = 0; k < rr.ms.size(); ++k) {
+        ASSERT_EQ(rr.ms[k], 10.0 * rr.ticks[k]) << k;
+    }
+    // A PPG file: its pulses on its wave's frames, where the window marks them, while the system
+    // keeps the decoder's intervals, some of them timed from a candidate it dropped; the
+    // correction judges those ticks, so a kept interval that disagrees with its ms takes them.
+    const std::string ppg = data + "/bidmc01_110-470s.ppg";
+    const FileIntervals pulses = opened(ppg, FileKind::Ppg, *w);
+    const SignalRecording wave = beatsOf(ppg, FileKind::Ppg);
+    const PpgWorkspace& decoded = w->workspace;
+    EXPECT_EQ(choice.channelTaken, "PPG");
+    ASSERT_EQ(wave.channels.size(), 1u);
+    EXPECT_EQ(wave.channels[0].Size(), static_cast<std::size_t>(decoded.FrameCount));
+    ASSERT_EQ(wave.beats.size(), static_cast<std::size_t>(decoded.PulseCount) + 1);
+    for (std::size_t k = 1; k < wave.beats.size(); ++k) {
+        ASSERT_EQ(wave.beats[k].sample, decoded.PulseFrames[k] - 1) << k;
+        EXPECT_EQ(wave.beats[k].source, BeatSource::Device);
+    }
+    EXPECT_EQ(pulses.ms, BeatIntervalsMs(wave));
     BeatCorrection unchanged;
-    unchanged.ticks = ppg.ticks;
-    unchanged.marks.assign(ppg.ticks.size(), 0);
-    const std::vector<double> kept = CorrectedIntervalsMs(ppg.ms, ppg.ticks, unchanged);
+    unchanged.ticks = pulses.ticks;
+    unchanged.marks.assign(pulses.ticks.size(), 0);
+    const std::vector<double> kept = CorrectedIntervalsMs(pulses.ms, pulses.ticks, unchanged);
     std::size_t dropped = 0;
-    for (std::size_t k = 0; k < ppg.ms.size(); ++k) {
-        const bool agree = ppg.ms[k] == 10.0 * ppg.ticks[k];
+    for (std::size_t k = 0; k < pulses.ms.size(); ++k) {
+        const bool agree = pulses.ms[k] == 10.0 * pulses.ticks[k];
         dropped += agree ? 0 : 1;
-        EXPECT_EQ(kept[k], agree ? ppg.ms[k] : 10.0 * ppg.ticks[k]) << k;
+        EXPECT_EQ(kept[k], agree ? pulses.ms[k] : 10.0 * pulses.ticks[k]) << k;
     }
     EXPECT_GT(dropped, 0u);
 }
