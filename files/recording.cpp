@@ -17,7 +17,7 @@ void CheckLength(const std::string& path, std::size_t intervals) {
     if (intervals > kRecordingCapacity) {
         throw RecordingTooLong("Файл " + path + ": в записи больше " +
                                std::to_string(kRecordingCapacity) +
-                               " RR-интервалов, столько анализ по окнам не принимает");
+                               " RR-интервалов, столько программа целиком не читает");
     }
 }
 
