@@ -86,7 +86,7 @@ std::string WithUnit(const std::string& value, const std::string& unit) {
 
 std::string StandardText(const standard::Result& r, char separator) {
     std::string out =
-        std::string(kStandardHeading) + "\n " + StandardSettingsText(r.Used, separator) + "\n";
+        StandardHeadingText(r) + "\n " + StandardSettingsText(r.Used, separator) + "\n";
     for (const StandardValue& v : StandardTimeValues(r, separator)) {
         out += Label(v.label) + WithUnit(v.value, v.unit) + "\n";
     }

@@ -2,7 +2,6 @@
 #include "presentation/report_layout.h"
 
 #include "files/paths.h"
-#include "presentation/clock_text.h"
 #include "presentation/format_fixed.h"
 #include "presentation/messages.h"
 #include "presentation/panel_texts.h"
@@ -108,12 +107,7 @@ std::string ReportCorrectionLine(const FragmentData& f, char decimalSeparator) {
 
 ReportStandard ReportStandardTexts(const standard::Result& r, char decimalSeparator) {
     ReportStandard out;
-    // What it covers, since it may be more than the fragment above: the whole file.
-    const std::size_t intervals = r.Beats > 0 ? r.Beats - 1 : 0;
-    const double lengthMs = r.MeanRR * static_cast<double>(intervals);
-    out.heading = std::string(kStandardHeading) + " (" +
-                  DurationText(static_cast<std::int64_t>(lengthMs / 10)) +
-                  ", интервалов: " + IntegerText(static_cast<std::int64_t>(intervals)) + ")";
+    out.heading = StandardHeadingText(r);
     out.settings = StandardSettingsText(r.Used, decimalSeparator);
     const std::vector<StandardValue> values = StandardTimeValues(r, decimalSeparator);
     for (std::size_t i = 0; i < values.size(); ++i) {

@@ -61,11 +61,9 @@ std::string ReportIdentification(const FragmentData& f, std::string_view infoTex
 std::string ReportCorrectionLine(const FragmentData& f, char decimalSeparator);
 
 // The block "Стандартный анализ" of a report printed with the standard analysis, under the
-// charts: the heading with the length and number of the intervals analysed ("Стандартный анализ
-// (0:59:59, интервалов: 4684)": the whole file, where the fragment is its first 300 s), the
-// settings line, the time-domain values in four rows of the index
-// columns, then a table of the main band values (VLF, LF, HF, LF and HF n.u., LF/HF) with a
-// row for the Welch and one for the AR spectrum. When the analysis could not be made, the
+// charts: the heading (StandardHeadingText), the settings line, the time-domain values in four rows
+// of the index columns, then a table of the main band values (VLF, LF, HF, LF and HF n.u., LF/HF)
+// with a row for the Welch and one for the AR spectrum. When the analysis could not be made, the
 // heading and `error` only.
 inline constexpr int kReportStandardTimeRows = 4;
 inline constexpr int kReportStandardBandColumns = 7; // the spectrum's name, six values

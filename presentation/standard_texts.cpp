@@ -1,6 +1,7 @@
 // The texts of the standard (Task Force) analysis.
 #include "presentation/standard_texts.h"
 
+#include "presentation/clock_text.h"
 #include "presentation/format_fixed.h"
 
 #include <cmath>
@@ -27,6 +28,14 @@ std::string Setting(double v, char separator) {
 }
 
 } // namespace
+
+std::string StandardHeadingText(const standard::Result& r) {
+    const std::size_t intervals = r.Beats > 0 ? r.Beats - 1 : 0;
+    const double lengthMs = r.MeanRR * static_cast<double>(intervals);
+    return std::string(kStandardHeading) + " (" +
+           DurationText(static_cast<std::int64_t>(lengthMs / 10)) +
+           ", интервалов: " + IntegerText(static_cast<std::int64_t>(intervals)) + ")";
+}
 
 std::string StandardSettingsText(const standard::Settings& s, char separator) {
     std::string text = Setting(s.InterpolationHz, separator) + " Гц, тренд: ";

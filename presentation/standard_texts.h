@@ -15,6 +15,11 @@ inline constexpr const char* kStandardHeading = "Стандартный анал
 // What stands for an undefined value.
 inline constexpr const char* kStandardUndefined = "—";
 
+// The heading with what the analysis covers, the length and number of its intervals: "Стандартный
+// анализ (0:59:59, интервалов: 4684)" (the whole file where the system's fragment is its first
+// 300 s; after a correction, the intervals kept).
+std::string StandardHeadingText(const standard::Result& r);
+
 // The settings: the spline's rate, the detrending, the Welch segment and overlap, the AR order
 // and estimator, the grid and the NNxx threshold ("4 Гц, тренд: нет, Уэлч 300 с 50 %, ...").
 std::string StandardSettingsText(const standard::Settings& s, char separator);

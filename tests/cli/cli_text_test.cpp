@@ -3,6 +3,7 @@
 #include "cli/commands.h"
 #include "files/fragment_load.h"
 #include "files/rr_file.h"
+#include "presentation/clock_text.h"
 #include "presentation/format_fixed.h"
 #include "presentation/panel_texts.h"
 #include "presentation/regional.h"
@@ -108,15 +109,17 @@ TEST(CliTextFormat, StandardBlockFollowsThePanelsWithItsSettingsAndUnits) {
     ASSERT_GT(lines.size(), plain.size() + 2);
     ASSERT_EQ(std::vector(lines.begin(), lines.begin() + static_cast<long>(plain.size())), plain);
     const std::size_t at = plain.size();
-    EXPECT_EQ(lines[at], "Стандартный анализ");
-    EXPECT_NE(lines[at + 1].find("приоры, lambda 300"), std::string::npos) << lines[at + 1];
-    EXPECT_NE(lines[at + 1].find("NNxx > 20 мс"), std::string::npos) << lines[at + 1];
-    // The MeanRR of the intervals in ms, one decimal; NN20 named for its threshold.
     const auto rhythm = test::TwoBandRhythm(420, 80);
     double sum = 0;
     for (const int t : rhythm) {
         sum += t * 10.0;
     }
+    EXPECT_EQ(lines[at], "Стандартный анализ (" +
+                             DurationText(static_cast<std::int64_t>(sum / 10)) +
+                             ", интервалов: " + std::to_string(rhythm.size()) + ")");
+    EXPECT_NE(lines[at + 1].find("приоры, lambda 300"), std::string::npos) << lines[at + 1];
+    EXPECT_NE(lines[at + 1].find("NNxx > 20 мс"), std::string::npos) << lines[at + 1];
+    // The MeanRR of the intervals in ms, one decimal; NN20 named for its threshold.
     EXPECT_EQ(lines[at + 2],
               " Mean RR  " + FormatFixed(sum / static_cast<double>(rhythm.size()), 1, '.') + " мс");
     EXPECT_TRUE(lines[at + 6].starts_with(" NN20 ")) << lines[at + 6];
