@@ -257,6 +257,13 @@ std::vector<Candidate> FindCandidates(std::span<const float> samples, double rat
             std::nth_element(scratch.begin(), mid, scratch.end());
             c.rise = place[local(c.up)] - *mid;
             c.fall = *mid - place[local(c.down)];
+            double steepest = 0.0;
+            for (std::int64_t j = std::max<std::int64_t>(1, i - half);
+                 j <= std::min(n - 2, i + half); ++j) {
+                steepest = std::max(steepest, std::abs(place[local(j + 1)] - place[local(j - 1)]));
+            }
+            const double amplitude = c.rise + c.fall;
+            c.sharp = amplitude > 0.0 ? steepest * 0.5 * rate / amplitude : 0.0;
             Shape(place, static_cast<double>(local(i)), rate, c.shape);
             out.push_back(c);
         }

@@ -23,6 +23,9 @@ struct Candidate {
     std::int64_t down = 0; // its lowest point there
     double rise = 0.0;     // how far the highest point stands above the local median
     double fall = 0.0;     // how far the lowest point lies below it
+    double sharp = 0.0;    // the steepest slope of the placement signal within 75 ms, over
+                           // rise + fall: about 1.65/s over a wave's width (its SD), whatever
+                           // its height
     std::array<std::int8_t, kShapePoints> shape{}; // around `at`, less its mean, to +-127
 };
 

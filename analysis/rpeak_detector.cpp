@@ -25,9 +25,13 @@
 // second and third smallest), so that small normal beats between large ventricular ones pass and
 // a burst of noise or a single tall beat moves it little. No beat comes within the refractory
 // period of the one before, but a candidate there that is steeper than that beat, more alike to
-// the beat before it and nearer the usual interval from there replaces it; a candidate within 360
-// ms of a beat whose slope is less than half that beat's, or half the median of the last eight
-// beats' where that is steeper (the beat before may be a small one), is a T wave. When the interval
+// the beat before it and nearer the usual interval from there replaces it. A candidate within 360
+// ms of a beat is a T wave when its slope is less than half that beat's, or half the median of the
+// last eight beats' where that is steeper (the beat before may be a small one), or when it is less
+// than half as sharp as that beat in the placement signal (its steepest slope over its height: a T
+// wave is slow however tall, and a peaked one can be nearly as steep in the QRS band) - unless it
+// is a beat of that beat's kind, alike in shape or nearly as steep and as sharp, as the wide beats
+// of a ventricular run are to each other, each within 360 ms of the last. When the interval
 // since the last beat grows past 1.66 times the median of the last eight intervals, the highest
 // candidate in it above half the threshold is taken as the beat that was missed, and the walk goes
 // on from there. Last, a beat shaped unlike every beat near it (its shape: the placement signal
@@ -142,8 +146,16 @@ std::vector<std::size_t> Decide(const std::vector<Candidate>& cands, double rate
             return false;
         }
         const Candidate& last = cands[beats.back()];
-        return static_cast<double>(c.at - last.at) < t_wave &&
-               c.slope < 0.5 * std::max(last.slope, steepness.Median());
+        if (static_cast<double>(c.at - last.at) >= t_wave) {
+            return false;
+        }
+        // A beat of the last one's kind: alike in shape, or nearly as steep and as sharp.
+        if (Alike(c, last) >= kUnlike ||
+            (c.slope >= 0.7 * last.slope && c.sharp >= 0.7 * last.sharp)) {
+            return false;
+        }
+        return c.slope < 0.5 * std::max(last.slope, steepness.Median()) ||
+               c.sharp < 0.5 * last.sharp;
     };
     const auto accept = [&](std::size_t k) {
         if (!beats.empty()) {

@@ -181,6 +181,72 @@ TEST(RPeaks, DropsPopsThatSplitAnIntervalAndKeepsInterpolatedBeats) {
     }
 }
 
+// What the slope test against T waves must not take for one, and what it must: runs of wide
+// ventricular beats at 190 a minute, each within 360 ms of the one before and slower than the
+// sinus beats around them, are all beats; a peaked T wave half as tall again as its R wave, nearly
+// as steep in the QRS band, is none.
+TEST(RPeaks, VentricularRunsAreBeatsAndTallPeakedTWavesAreNot) {
+    const double rate = 360.0;
+    const auto detect = [rate](const std::vector<double>& at, const auto& complex) {
+        std::vector<float> x(static_cast<std::size_t>(61.0 * rate));
+        for (std::size_t i = 0; i < x.size(); ++i) {
+            const double t = static_cast<double>(i) / rate;
+            double v = 0.2 * std::sin(2.0 * kPi * 0.3 * t);
+            for (std::size_t k = 0; k < at.size(); ++k) {
+                v += std::abs(t - at[k]) < 0.6 ? complex(k, t - at[k]) : 0.0;
+            }
+            x[i] = static_cast<float>(v);
+        }
+        return DetectRPeaks(x, rate);
+    };
+    const auto sinus = [](double t, double tHeight, double tWidth) {
+        return Wave(t, -0.17, 0.15, 0.025) + Wave(t, 0.0, 1.0, 0.01) + Wave(t, 0.025, -0.25, 0.01) +
+               Wave(t, 0.25, tHeight, tWidth);
+    };
+    std::vector<double> at;
+    std::vector<bool> wide;
+    for (double t = 0.7; t < 60.0;) {
+        for (int k = 0; k < 12 && t < 60.0; ++k, t += 0.8) {
+            at.push_back(t);
+            wide.push_back(false);
+        }
+        t -= 0.4;
+        for (int k = 0; k < 8 && t < 60.0; ++k, t += 0.316) {
+            at.push_back(t);
+            wide.push_back(true);
+        }
+        t += 0.7;
+    }
+    const std::vector<std::int64_t> runs = detect(at, [&](std::size_t k, double t) {
+        return wide[k]
+                   ? Wave(t, 0.0, 1.2, 0.04) + Wave(t, 0.08, -0.6, 0.04) + Wave(t, 0.3, -0.5, 0.08)
+                   : sinus(t, 0.3, 0.05);
+    });
+    // Each found beat on its complex, and every beat found but the first of a run at most: shaped
+    // unlike the rest (no T wave runs into it), it splits an ordinary interval as noise would.
+    std::size_t next = 0;
+    for (const std::int64_t p : runs) {
+        while (next < at.size() && at[next] * rate < static_cast<double>(p) - 0.02 * rate) {
+            EXPECT_TRUE(wide[next] && !wide[next - 1]) << "missed the beat at " << at[next];
+            ++next;
+        }
+        ASSERT_LT(next, at.size());
+        EXPECT_NEAR(static_cast<double>(p), at[next] * rate, 0.02 * rate) << "beat at " << at[next];
+        ++next;
+    }
+    EXPECT_EQ(next, at.size());
+    at.clear();
+    for (double t = 0.7; t < 60.0; t += 0.8 + 0.05 * std::sin(t)) {
+        at.push_back(t);
+    }
+    const std::vector<std::int64_t> peaked =
+        detect(at, [&](std::size_t, double t) { return sinus(t, 1.5, 0.035); });
+    ASSERT_EQ(peaked.size(), at.size());
+    for (std::size_t k = 0; k < at.size(); ++k) {
+        EXPECT_NEAR(static_cast<double>(peaked[k]), at[k] * rate, 1.0) << "beat at " << at[k];
+    }
+}
+
 TEST(RPeaks, NoBeatsInAFlatOrEmptySignalAndNoRateOutOfRange) {
     EXPECT_TRUE(DetectRPeaks(std::vector<float>(5000, 0.3F), 250.0).empty());
     EXPECT_TRUE(DetectRPeaks({}, 250.0).empty());
@@ -260,7 +326,7 @@ TEST(RPeaks, CandidatesOfABlockDoNotDependOnItsNeighbours) {
     ASSERT_EQ(static_cast<std::size_t>(after.end() - moved), kept.size());
     const auto fields = [](const hrv::rpeak::Candidate& c, std::int64_t shift) {
         return std::tuple(c.at - shift, c.height, c.slope, c.up - shift, c.down - shift, c.rise,
-                          c.fall, c.shape);
+                          c.fall, c.sharp, c.shape);
     };
     for (const auto& c : kept) {
         ASSERT_TRUE(fields(*moved++, kMinute) == fields(c, 0)) << c.at;
