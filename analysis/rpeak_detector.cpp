@@ -33,10 +33,12 @@
 // is a beat of that beat's kind, alike in shape or nearly as steep and as sharp, as the wide beats
 // of a ventricular run are to each other, each within 360 ms of the last. When the interval
 // since the last beat grows past 1.66 times the median of the last eight intervals, the highest
-// candidate in it above half the threshold is taken as the beat that was missed, and the walk goes
-// on from there. Last, a beat shaped unlike every beat near it (its shape: the placement signal
-// over 200 ms around the envelope's maximum) that only splits an ordinary interval in two is
-// dropped as noise (Prune says when).
+// candidate in it above half the threshold is taken as the beat that was missed (a T wave too when
+// it is above the threshold and, in the placement signal, taller than the last beat and twice the
+// T waves lately rejected: a ventricular beat on the T wave, before its compensatory pause), and
+// the walk goes on from there. Last, a beat shaped unlike every beat near it (its shape: the
+// placement signal over 200 ms around the envelope's maximum) that only splits an ordinary interval
+// in two is dropped as noise (Prune says when).
 //
 // Each beat is then placed on its complex's largest deflection in the record's dominant direction
 // (the one most complexes take, so a biphasic complex does not jump between its R and S waves from
@@ -157,6 +159,14 @@ std::vector<std::size_t> Decide(const std::vector<Candidate>& cands, double rate
         return c.slope < 0.5 * std::max(last.slope, steepness.Median()) ||
                c.sharp < 0.5 * last.sharp;
     };
+    // A candidate taken for a T wave that is a beat after all: taller in the placement signal than
+    // the last beat and twice the T waves so judged lately (a ventricular beat on the T wave,
+    // which the search back finds in the pause that follows it).
+    const auto amplitude = [](const Candidate& c) { return c.rise + c.fall; };
+    RecentMedian waves(0.0);
+    const auto ectopic = [&](const Candidate& c) {
+        return amplitude(c) > amplitude(cands[beats.back()]) && amplitude(c) > 2.0 * waves.Median();
+    };
     const auto accept = [&](std::size_t k) {
         if (!beats.empty()) {
             interval.Push(static_cast<double>(cands[k].at - cands[beats.back()].at));
@@ -204,7 +214,8 @@ std::vector<std::size_t> Decide(const std::vector<Candidate>& cands, double rate
                 const Candidate& m = cands[j];
                 if (static_cast<double>(m.at - after) >= refractory &&
                     static_cast<double>(c.at - m.at) >= refractory && m.height > 0.5 * threshold &&
-                    !is_t_wave(m) && (best == cands.size() || m.height > cands[best].height)) {
+                    (!is_t_wave(m) || (m.height > threshold && ectopic(m))) &&
+                    (best == cands.size() || m.height > cands[best].height)) {
                     best = j;
                 }
             }
@@ -227,10 +238,14 @@ std::vector<std::size_t> Decide(const std::vector<Candidate>& cands, double rate
                 relearned = c.at;
             }
         }
-        if (c.height > threshold && !is_t_wave(c)) {
+        const bool wave = is_t_wave(c);
+        if (c.height > threshold && !wave) {
             accept(k);
         } else if (k >= seen) {
             noise.Push(c.height);
+            if (wave) {
+                waves.Push(amplitude(c));
+            }
         }
         seen = std::max(seen, k + 1);
         ++k;
