@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <utility>
-#include <vector>
 
 namespace hrv {
 namespace {
@@ -146,20 +145,6 @@ TEST(ReportCells, RowFourHasThreeCellsAndRowFiveOne) {
     EXPECT_EQ(filled(c[2]), 4);
     EXPECT_EQ(filled(c[3]), 3);
     EXPECT_EQ(filled(c[4]), 1);
-}
-
-// The block says what it covers: for a file, all of it, where the fragment above is its first
-// 300 s; after a correction, the intervals kept.
-TEST(ReportStandard, HeadingGivesTheLengthAndCountOfTheIntervalsAnalysed) {
-    std::vector<double> ms(4000);
-    for (std::size_t i = 0; i < ms.size(); ++i) {
-        ms[i] = i % 2 == 0 ? 850 : 950.25;
-    }
-    EXPECT_EQ(ReportStandardTexts(standard::AnalyseIntervals(ms, {}), ',').heading,
-              "Стандартный анализ (1:00:00, интервалов: 4000)");
-    ms.resize(333);
-    EXPECT_EQ(ReportStandardTexts(standard::AnalyseIntervals(ms, {}), '.').heading,
-              "Стандартный анализ (0:04:59, интервалов: 333)");
 }
 
 struct IdentificationCase {
