@@ -97,26 +97,34 @@ LoadResult ReadFileRecording(const std::string& path, FileKind kind, Reach reach
     return LoadResult::Loaded;
 }
 
+namespace {
+
+// Reads the file whole into w.LastRecord, which LastRecordFile then names; nullptr for a refused
+// PPG file.
+const SignalRecording* ReadWhole(const std::string& path, FileKind kind, PpgWorkspace& w) {
+    w.LastRecordFile.clear();
+    if (ReadFileRecording(path, kind, Reach::Whole, w, w.LastRecord) == LoadResult::ImportError) {
+        return nullptr;
+    }
+    w.LastRecordFile = path;
+    return &w.LastRecord;
+}
+
+} // namespace
+
 LoadResult ReadRecording(const std::string& path, FileKind kind, PpgWorkspace& w,
                          std::vector<std::uint16_t>& words) {
     words.clear();
-    w.LastRecordFile.clear();
-    const LoadResult read = ReadFileRecording(path, kind, Reach::Whole, w, w.LastRecord);
-    if (read == LoadResult::Loaded) {
-        words = RecordWords(w.LastRecord);
-        w.LastRecordFile = path;
+    const SignalRecording* r = ReadWhole(path, kind, w);
+    if (r == nullptr) {
+        return LoadResult::ImportError;
     }
-    return read;
+    words = RecordWords(*r);
+    return LoadResult::Loaded;
 }
 
 const SignalRecording* OpenedRecording(const std::string& path, FileKind kind, PpgWorkspace& w) {
-    if (w.LastRecordFile != path) {
-        std::vector<std::uint16_t> words;
-        if (ReadRecording(path, kind, w, words) == LoadResult::ImportError) {
-            return nullptr;
-        }
-    }
-    return &w.LastRecord;
+    return w.LastRecordFile == path ? &w.LastRecord : ReadWhole(path, kind, w);
 }
 
 SignalRecording PpgRecording(const PpgWorkspace& w) {

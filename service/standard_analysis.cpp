@@ -53,9 +53,8 @@ FileIntervals IntervalsOrThrow(const SignalRecording* r) {
 } // namespace
 
 FileIntervals ReadFileIntervals(const std::string& path, FileKind kind, PpgWorkspace& w) {
-    std::vector<std::uint16_t> words;
-    const LoadResult read = ReadRecording(path, kind, w, words);
-    return IntervalsOrThrow(read == LoadResult::Loaded ? &w.LastRecord : nullptr);
+    w.LastRecordFile.clear(); // read afresh
+    return IntervalsOrThrow(OpenedRecording(path, kind, w));
 }
 
 FileIntervals OpenedFileIntervals(const std::string& path, FileKind kind, PpgWorkspace& w) {

@@ -32,7 +32,7 @@ FileIntervals IntervalsFromWords(std::span<const std::uint16_t> words);
 // The intervals of a recording: BeatIntervalsMs and the ticks of RecordWords.
 FileIntervals IntervalsOfRecording(const SignalRecording& r);
 
-// Reads them from the file (ReadRecording, which leaves the recording in w.LastRecord). Throws
+// Reads them from the file afresh (whole, leaving the recording in w.LastRecord). Throws
 // FileIoError, or std::invalid_argument when the file gives no intervals.
 FileIntervals ReadFileIntervals(const std::string& path, FileKind kind, PpgWorkspace& w);
 
